@@ -30,7 +30,16 @@ class MetadataDecoder {
 
   // `data` holds `length` bytes: a 56-byte record, a compressed frame of
   // 5,000 bytes or more (record at byte 24, text lines in its last 128
-  // bytes), or anything else, which is ignored.
+  // bytes), or anything else, which is ignored. The bytes are only read,
+  // never past `length`; `data` may be null when `length` is 0.
+  //
+  // Binary records deliver "UTC Time", "Local Time", "GPS Sat Count",
+  // "Latitude", "Longitude", "Speed", "X Acceleration", "Y Acceleration",
+  // "Z Acceleration", "Triggers" in that order, each to slots 0..4 before
+  // the next text. Text-line frames deliver "Line1".."Line3" to slot 0, then
+  // the same three to slot 1. A frame without the "META" magic whose tail has
+  // the text-line layout switches the decoder to text lines (and sets
+  // DvrTypeText to "2 Channel DVR") without delivering anything itself.
   void ParseMetadataSample(const uint8_t* data, std::size_t length);
 
   // Nonzero once the text-line layout is known (starts at the DVR kind).
@@ -39,6 +48,8 @@ class MetadataDecoder {
 
  private:
   void Deliver(int firstSlot, int lastSlot, const char* label, const char* text);
+  void DeliverTextLines(const uint8_t* frame, std::size_t length);
+  void DeliverRecord(const uint8_t* record);
 
   std::string sourceName_;
   std::atomic<int> textLineFlag_;

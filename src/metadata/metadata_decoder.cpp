@@ -1,0 +1,179 @@
+#include "metadata/metadata_decoder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "metadata/metadata_sample.h"
+#include "metadata/trigger_names.h"
+
+namespace {
+
+// The two-channel DVR writes its three text lines into the last 128 bytes of
+// every frame, in 31-byte slots that end in a NUL.
+constexpr std::size_t kTailBytes = 128;
+constexpr std::size_t kSlotBytes = 31;
+constexpr std::size_t kPlacementAFirstSlot = 0;
+constexpr std::size_t kPlacementBFirstSlot = 8;
+
+constexpr double kKmToMiles = 0.621371192;
+
+bool SlotsEndInNul(const uint8_t* tail, std::size_t firstSlot) {
+  return tail[firstSlot + 30] == 0 && tail[firstSlot + 61] == 0 && tail[firstSlot + 92] == 0;
+}
+
+// Calendar fields of seconds since 1970-01-01, with no time-zone conversion.
+// Plain arithmetic (days-to-civil) instead of gmtime: it is reentrant and
+// covers the whole unsigned 32-bit range.
+void FormatDateTime(uint32_t seconds, int32_t milliseconds, char* out, std::size_t size) {
+  const int64_t days = seconds / 86400;
+  const int secondOfDay = int(seconds % 86400);
+  const int64_t z = days + 719468;
+  const int64_t era = z / 146097;
+  const int64_t dayOfEra = z - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+  const int month = int(mp < 10 ? mp + 3 : mp - 9);
+  const int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+  std::snprintf(out, size, "%d-%d-%d  %02d:%02d:%02d.%03d", month, day, year, secondOfDay / 3600,
+                secondOfDay / 60 % 60, secondOfDay % 60, int(milliseconds));
+}
+
+// DD.MMmmmm packed as value / 1,000,000 → decimal degrees.
+void FormatCoordinate(int32_t packed, char* out, std::size_t size) {
+  const double v = packed / 1000000.0;
+  const double degrees = std::trunc(v);
+  std::snprintf(out, size, "%.6f", degrees + (v - degrees) * 100.0 / 60.0);
+}
+
+void FormatAcceleration(int8_t raw, char* out, std::size_t size) {
+  int r = raw;
+  // Readings near 1 g are shown as exactly 1 g and readings near rest as 0;
+  // the 1 g snap applies to positive readings only, as the DVR reports them.
+  if (r >= 7 && r <= 13) r = 10;
+  if (r >= -3 && r <= 3) r = 0;
+  std::snprintf(out, size, "%+2.1f", r / 10.0 * kKmToMiles);
+}
+
+}  // namespace
+
+MetadataDecoder::MetadataDecoder(std::string sourceName, int dvrKind)
+    : sourceName_(std::move(sourceName)), textLineFlag_(dvrKind) {
+  for (auto& slot : listeners_) slot.store(nullptr);
+}
+
+void MetadataDecoder::SetListener(int slot, CMetadataInterface* listener) {
+  if (slot < 0 || slot >= kListenerSlots) return;
+  listeners_[slot].store(listener);
+}
+
+CMetadataInterface* MetadataDecoder::Listener(int slot) const {
+  if (slot < 0 || slot >= kListenerSlots) return nullptr;
+  return listeners_[slot].load();
+}
+
+void MetadataDecoder::Deliver(int firstSlot, int lastSlot, const char* label, const char* text) {
+  for (int slot = firstSlot; slot <= lastSlot; ++slot) {
+    if (CMetadataInterface* listener = listeners_[slot].load()) {
+      listener->OnMetadata(sourceName_.c_str(), label, text);
+    }
+  }
+}
+
+void MetadataDecoder::ParseMetadataSample(const uint8_t* data, std::size_t length) {
+  if (data == nullptr) return;
+  std::size_t recordOffset;
+  if (length == kMetadataSampleBytes) {
+    recordOffset = 0;
+  } else if (length >= kFrameMinimumBytes) {
+    recordOffset = kFrameMetadataOffset;
+  } else {
+    return;
+  }
+
+  if (textLineFlag_.load() != 0) {
+    DeliverTextLines(data, length);
+    return;
+  }
+
+  const uint8_t* record = data + recordOffset;
+  if (!HasMetadataMagic(record)) {
+    // A 56-byte sample has no 128-byte tail, so it can never reveal the
+    // text-line layout.
+    if (length >= kTailBytes) {
+      const uint8_t* tail = data + length - kTailBytes;
+      if (SlotsEndInNul(tail, kPlacementAFirstSlot) || SlotsEndInNul(tail, kPlacementBFirstSlot)) {
+        textLineFlag_.store(1);
+      }
+    }
+    SetDvrTypeText(textLineFlag_.load() != 0 ? kTwoChannelDvrText : kUnknownDvrTypeText);
+    return;
+  }
+  DeliverRecord(record);
+}
+
+void MetadataDecoder::DeliverTextLines(const uint8_t* frame, std::size_t length) {
+  // A decoder started in text-line mode can still be handed a 56-byte sample
+  // (a metadata stream): it has no tail to read lines from.
+  if (length < kTailBytes) return;
+  const uint8_t* tail = frame + length - kTailBytes;
+  const std::size_t first = tail[30] == 0 ? kPlacementAFirstSlot : kPlacementBFirstSlot;
+
+  // Each line is the slot's text up to its NUL; a slot without one is cut
+  // after 30 characters so a damaged frame cannot run into the next slot.
+  char lines[3][kSlotBytes];
+  for (int i = 0; i < 3; ++i) {
+    const uint8_t* slot = tail + first + i * kSlotBytes;
+    std::size_t n = 0;
+    while (n < kSlotBytes - 1 && slot[n] != 0) ++n;
+    std::memcpy(lines[i], slot, n);
+    lines[i][n] = '\0';
+  }
+  static constexpr const char* kLabels[3] = {"Line1", "Line2", "Line3"};
+  for (int slot = 0; slot <= 1; ++slot) {
+    for (int i = 0; i < 3; ++i) Deliver(slot, slot, kLabels[i], lines[i]);
+  }
+}
+
+void MetadataDecoder::DeliverRecord(const uint8_t* record) {
+  const MetadataSample s = UnpackMetadataSample(record);
+  const int last = kListenerSlots - 1;
+  char text[96];
+
+  FormatDateTime(s.utcSeconds, s.milliseconds, text, sizeof text);
+  Deliver(0, last, "UTC Time", text);
+  FormatDateTime(s.localSeconds, s.milliseconds, text, sizeof text);
+  Deliver(0, last, "Local Time", text);
+  std::snprintf(text, sizeof text, "%d", int(s.satellites));
+  Deliver(0, last, "GPS Sat Count", text);
+  FormatCoordinate(s.latitude, text, sizeof text);
+  Deliver(0, last, "Latitude", text);
+  FormatCoordinate(s.longitude, text, sizeof text);
+  Deliver(0, last, "Longitude", text);
+  // 64-bit so speeds above 2^31 mph (garbage records) print as what they are
+  // instead of wrapping negative.
+  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(s.speed * kKmToMiles));
+  Deliver(0, last, "Speed", text);
+  FormatAcceleration(s.accelX, text, sizeof text);
+  Deliver(0, last, "X Acceleration", text);
+  FormatAcceleration(s.accelY, text, sizeof text);
+  Deliver(0, last, "Y Acceleration", text);
+  FormatAcceleration(s.accelZ, text, sizeof text);
+  Deliver(0, last, "Z Acceleration", text);
+
+  // Names have no length limit, so the text grows as needed.
+  std::string triggers;
+  if ((s.triggerBits & ((1u << kTriggerCount) - 1)) != 0) {
+    const auto names = TriggerNames();
+    for (int bit = 0; bit < kTriggerCount; ++bit) {
+      if (s.triggerBits & (1u << bit)) {
+        triggers += (*names)[bit];
+        triggers += ',';
+      }
+    }
+    triggers.pop_back();
+  }
+  Deliver(0, last, "Triggers", triggers.c_str());
+}
