@@ -1,0 +1,48 @@
+#include "engine/pipeline/video_arrangement.h"
+
+namespace {
+constexpr int kStackedKind = 2;
+}
+
+VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, int dvrKind, bool quad,
+                                 int view) {
+  VideoArrangement a;
+  if (!quad) {
+    a.gpsLinesOn.fill(true);
+    a.timeLinesOn.fill(true);
+  } else {
+    for (int c = 0; c < 4; ++c) {
+      if (channels[c].present) {
+        a.gpsLinesOn[c] = true;
+        break;
+      }
+    }
+    int timeChannel = -1;
+    if (channels[2].present || dvrKind == kStackedKind) {
+      timeChannel = 2;
+    } else if (channels[3].present) {
+      timeChannel = 3;
+    } else if (channels[0].present) {
+      timeChannel = 0;
+    } else if (channels[1].present) {
+      timeChannel = 1;
+    }
+    if (timeChannel >= 0) a.timeLinesOn[timeChannel] = true;
+  }
+  if (dvrKind == kStackedKind) {
+    const SourceCrop crop = quad ? SourceCrop{0, 480} : SourceCrop{view == 0 ? 0 : 240, 240};
+    a.crop[0] = a.crop[1] = crop;
+    a.paneChannel[0] = a.paneChannel[1] = 0;
+  }
+  return a;
+}
+
+bool LayoutVideoSize(const std::array<ChannelVideo, 4>& channels, int& width, int& height) {
+  for (const ChannelVideo& c : channels) {
+    if (!c.present) continue;
+    width = c.width;
+    height = (c.width == 640 && c.height == 240) ? 480 : c.height;
+    return true;
+  }
+  return false;
+}

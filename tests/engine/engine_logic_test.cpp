@@ -1,0 +1,172 @@
+// Pure pieces of the playback engine: the timeline, the audio routing rule,
+// the view arrangement and the demuxer pad naming.
+#include <gtest/gtest.h>
+
+#include "engine/pipeline/audio_routing.h"
+#include "engine/pipeline/demux_pad_names.h"
+#include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/timeline.h"
+#include "engine/pipeline/video_arrangement.h"
+
+TEST(Timeline, SeekTargetPrefersCentisWithinTheTotalElseTheFraction) {
+  const int64_t hour = 360000;
+  struct Row {
+    double perMille;
+    int64_t centis;
+    int64_t want;
+  } rows[] = {
+      {500, -1, 180000},       // half of an hour
+      {0, 5000, 5000},         // centis wins whatever perMille says
+      {250, hour + 1, 90000},  // centis beyond the total falls back to the fraction
+      {999.9, -1, 359964},     // truncated toward zero
+      {-20, -1, 0},            // never before the start
+      {1500, -1, hour},        // never past the end
+  };
+  for (const Row& r : rows) EXPECT_EQ(SeekTarget(r.perMille, r.centis, hour), r.want) << r.perMille;
+}
+
+TEST(Timeline, StepMovesFifteenHundredthsAndStopsAtZero) {
+  EXPECT_EQ(StepTarget(10, -1), 0);
+  EXPECT_EQ(StepTarget(100, 0), 85);
+  EXPECT_EQ(StepTarget(100, 1), 115);
+}
+
+TEST(Timeline, FileAtPicksTheSpanOrTheLastFile) {
+  const std::vector<int64_t> starts{0, 1000, 2500};
+  const std::vector<int64_t> lengths{1000, 1000, 500};  // a gap at 2000..2500
+  EXPECT_EQ(FileAt(starts, lengths, 0), 0);
+  EXPECT_EQ(FileAt(starts, lengths, 999), 0);
+  EXPECT_EQ(FileAt(starts, lengths, 1000), 1);
+  EXPECT_EQ(FileAt(starts, lengths, 2200), 2);  // the gap selects the last file …
+  EXPECT_EQ(OffsetInFile(2200, 2500), 0);       // … at its start
+  EXPECT_EQ(FileAt(starts, lengths, 9999), 2);
+  EXPECT_EQ(FileAt({}, {}, 0), -1);
+  EXPECT_DOUBLE_EQ(PerMille(50, 0), 0.0);
+  EXPECT_DOUBLE_EQ(PerMille(50, 100), 500.0);
+}
+
+TEST(AudioVolume, PercentMapsToHundredthsOfADecibelAndBack) {
+  EXPECT_EQ(PercentToVolume(150), 0);
+  EXPECT_EQ(PercentToVolume(-5), -4000);
+  EXPECT_EQ(PercentToVolume(50), -2000);
+  EXPECT_EQ(VolumeToPercent(-2000), 50);
+  EXPECT_DOUBLE_EQ(VolumeToLinear(0), 1.0);
+  EXPECT_NEAR(VolumeToLinear(-2000), 0.1, 1e-12);
+  EXPECT_DOUBLE_EQ(VolumeToLinear(kSilentVolume), 0.0);
+}
+
+TEST(AudioRouting, FourChannelRecordingHearsTheRoutedChannelsAtTheirVolumes) {
+  const std::array<int, 4> vol{-100, -200, -300, -400};
+  AudioSettings s = ComputeAudioSettings(DefaultRoutes(), vol, 2, false);
+  EXPECT_EQ(s.rendererVolume, (std::array<int, 4>{kSilentVolume, kSilentVolume, -300, kSilentVolume}));
+  s = ComputeAudioSettings(DefaultRoutes(), vol, 4, false);
+  EXPECT_EQ(s.rendererVolume, vol);
+  s = ComputeAudioSettings(DefaultRoutes(), vol, 7, false);
+  EXPECT_EQ(s.rendererVolume,
+            (std::array<int, 4>{kSilentVolume, kSilentVolume, kSilentVolume, kSilentVolume}));
+}
+
+TEST(AudioRouting, TwoCameraStereoStreamMixesByGains) {
+  RoutingMatrix both{};
+  both[4][0] = both[4][1] = true;
+  struct Row {
+    int volA, volB;
+    int view;
+    int wantVolume, wantA, wantB;
+  } rows[] = {
+      {0, -2000, 4, 0, 100, 40},  // 100 % and 50 %: the quieter camera at 40
+      {-2000, 0, 4, 0, 40, 100},
+      {-1000, -1000, 4, -1000, 100, 100},
+      {-4000, 0, 4, 0, 0, 100},              // 40 dB apart: gain floors at 0, never negative
+      {-500, -900, 0, kSilentVolume, 0, 0},  // view 0 has no route in this matrix
+  };
+  for (const Row& r : rows) {
+    const AudioSettings s = ComputeAudioSettings(both, {r.volA, r.volB, 0, 0}, r.view, true);
+    EXPECT_EQ(s.rendererVolume[0], r.wantVolume) << r.volA << " " << r.volB;
+    EXPECT_EQ(s.gainA, r.wantA) << r.volA << " " << r.volB;
+    EXPECT_EQ(s.gainB, r.wantB) << r.volA << " " << r.volB;
+  }
+  RoutingMatrix onlyB{};
+  onlyB[1][1] = true;
+  const AudioSettings s = ComputeAudioSettings(onlyB, {-100, -700, 0, 0}, 1, true);
+  EXPECT_EQ(s.rendererVolume[0], -700);
+  EXPECT_EQ(s.gainA, 0);
+  EXPECT_EQ(s.gainB, 100);
+}
+
+TEST(AudioRouting, StackedLayoutRoutesChannelZeroToTheFirstTwoViewsAndQuad) {
+  const RoutingMatrix r = StackedLayoutRoutes();
+  for (int v = 0; v < 5; ++v)
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(r[v][c], c == 0 && (v == 0 || v == 1 || v == 4)) << v << c;
+}
+
+TEST(VideoArrangement, QuadLineSwitchesFollowThePresentChannels) {
+  std::array<ChannelVideo, 4> ch{};
+  ch[1] = {true, 720, 480};
+  ch[3] = {true, 720, 480};
+  VideoArrangement a = ArrangeChannels(ch, 0, true, 4);
+  EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{false, true, false, false}));
+  EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
+  a = ArrangeChannels(ch, 0, false, 1);
+  EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{true, true, true, true}));
+  EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, true, true, true}));
+  ch[0] = {true, 720, 480};
+  a = ArrangeChannels(ch, 0, true, 4);
+  EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
+  ch[3].present = false;
+  a = ArrangeChannels(ch, 0, true, 4);
+  EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, false, false, false}));
+}
+
+TEST(VideoArrangement, StackedLayoutCropsHalvesOfChannelZero) {
+  std::array<ChannelVideo, 4> ch{};
+  ch[0] = {true, 320, 480};
+  VideoArrangement a = ArrangeChannels(ch, 2, false, 0);
+  EXPECT_EQ(a.crop[0], (SourceCrop{0, 240}));
+  EXPECT_EQ(a.crop[1], (SourceCrop{0, 240}));
+  EXPECT_EQ(a.paneChannel[1], 0);
+  a = ArrangeChannels(ch, 2, false, 1);
+  EXPECT_EQ(a.crop[1], (SourceCrop{240, 240}));
+  a = ArrangeChannels(ch, 2, true, 4);
+  EXPECT_EQ(a.crop[0], (SourceCrop{0, 480}));
+  EXPECT_TRUE(a.timeLinesOn[2]);  // the stacked layout names channel 3 for the time lines
+}
+
+TEST(VideoArrangement, LayoutSizeCountsSideBySideFieldsAsFullHeight) {
+  std::array<ChannelVideo, 4> ch{};
+  int w = 0, h = 0;
+  EXPECT_FALSE(LayoutVideoSize(ch, w, h));
+  ch[2] = {true, 640, 240};
+  ASSERT_TRUE(LayoutVideoSize(ch, w, h));
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+}
+
+TEST(DemuxPadNames, TypesCountSeparatelyAndNamesFallBackToStreamIndex) {
+  const auto kVids = avi::kVids, kAuds = avi::kAuds, kTxts = avi::kTxts;
+  const std::vector<DemuxStream> streams{
+      {kVids, "", 10}, {kAuds, "", 10},         {kVids, "", 0},
+      {kAuds, "", 5},  {kVids, "Camera 3", 10}, {avi::MakeFourCC("mids"), "", 3},
+      {kTxts, "", 10},
+  };
+  const std::vector<DemuxPad> pads = MapDemuxPads(streams);
+  ASSERT_EQ(pads.size(), streams.size());
+  const char* wantPad[] = {"video_0", "audio_0", "video_1", "audio_1", "video_2", "", "subtitle_0"};
+  const char* wantPin[] = {"Stream 00", "Stream 01", "Stream 02", "Stream 03",
+                           "Camera 3",  "Stream 05", "Stream 06"};
+  const bool wantExposed[] = {true, true, false, true, true, false, true};
+  for (size_t i = 0; i < pads.size(); ++i) {
+    EXPECT_EQ(pads[i].padName, wantPad[i]) << i;
+    EXPECT_EQ(pads[i].pinName, wantPin[i]) << i;
+    EXPECT_EQ(pads[i].exposed, wantExposed[i]) << i;
+  }
+}
+
+TEST(GraphResult, EveryFailureHasItsMessage) {
+  EXPECT_EQ(GraphResultMessage(0), "");
+  EXPECT_EQ(GraphResultMessage(42), "");
+  for (int code = 1; code <= 7; ++code) EXPECT_FALSE(GraphResultMessage(code).empty()) << code;
+  EXPECT_EQ(GraphResultMessage(3, false, true), "The file selected is empty.");
+  EXPECT_NE(GraphResultMessage(5, false).find("MJPG"), std::string::npos);
+  EXPECT_NE(GraphResultMessage(5, true).find("H264 decompression"), std::string::npos);
+}
