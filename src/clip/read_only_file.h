@@ -1,0 +1,39 @@
+#pragma once
+
+// A file opened read-only for positioned reads (pread), so several readers
+// can share no file position and random access costs one system call.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace avi {
+
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+
+  // Opens `path`; false (with errno-derived text in `error`) when it can't be
+  // opened or is not a regular file.
+  bool Open(const std::string& path, std::string* error);
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  // Size in bytes, taken when the file was opened.
+  uint64_t Size() const { return size_; }
+
+  // Reads exactly `count` bytes at `offset` into `out` (retrying short reads
+  // and EINTR); false when the range leaves the file or the read fails.
+  bool ReadAt(uint64_t offset, void* out, std::size_t count) const;
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+}  // namespace avi
