@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+// Deinterlaces a TOP-DOWN frame of `width` × `height` pixels of 4 bytes
+// (rows of width × 4 bytes, no padding) in place, every byte alike.
+//
+// The rows replaced are the odd rows counted from the BOTTOM of the picture
+// (the frames of the DVR were stored bottom row first, and the picture must
+// stay the same): in top-down order the rows t with (height − 1 − t) odd and
+// 1 ≤ t ≤ height − 2, each rebuilt from its two neighbours, which are never
+// changed. For an even height that is rows height − 2, height − 4, …, 2; the
+// top row keeps its content because it has no row above it on screen.
+//
+// fast: B := (A + C) / 2. Adaptive (fast false): if |B − A| < 20 or
+// |B − C| < 20 then B := (A + 2B + C) / 4, otherwise B := (A + C) / 2;
+// all rounded down. Frames smaller than 3 rows are left alone.
+void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast);

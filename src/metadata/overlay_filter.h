@@ -1,0 +1,127 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "metadata/metadata_decoder.h"
+#include "metadata/metadata_listener.h"
+#include "metadata/text_lines.h"
+
+// The logic of the system's own in-place filter, in one of four roles fixed
+// at creation:
+//   0 metadata extractor        — compressed frames: decodes their metadata;
+//   1 video overlay             — TOP-DOWN BGRx frames: deinterlaces, draws
+//                                 the metadata lines, keeps a frame copy;
+//   2 audio transform           — interleaved S16LE: mixes stereo pairs;
+//   3 multi-metadata extractor  — 56-byte samples of a metadata stream.
+// It is also a listener: overlays store the texts their extractors decode.
+//
+// Threads: Transform runs on the filter's streaming thread; OnMetadata on
+// the extractors' streaming threads (or the live receive thread); setters,
+// ReleaseFrameCopy and SaveSnapshot on the window thread. All of them may
+// overlap: texts are swapped under a per-filter mutex and copied out before
+// drawing, switches are atomic, and the frame copy is guarded by the
+// process-wide lock (metadata/process_lock.h).
+class COverlayFilter : public CMetadataInterface {
+ public:
+  static constexpr int kListenerSlots = 5;
+  static constexpr std::size_t kFrameCopyBytes = 2000000;
+
+  // `name` is passed as source name to listeners; role 0..3 (others act as
+  // role 1 would on no frame: everything passes untouched); dvrKind 0..3.
+  COverlayFilter(std::string name, int role, int dvrKind);
+  ~COverlayFilter() override;
+  COverlayFilter(const COverlayFilter&) = delete;
+  COverlayFilter& operator=(const COverlayFilter&) = delete;
+
+  // Processes one sample in place; `len` is its data length in bytes. Role 1
+  // recognises the frame by `len` alone (4 bytes per pixel, see
+  // VideoFrameSize); frames of any other size pass untouched.
+  void Transform(uint8_t* data, std::size_t len);
+
+  // Role 1 when the caller knows the frame's real size (a GStreamer frame
+  // with width × 4 bytes per row): processes it only when that size is the
+  // one `len` stands for, so a 480 × 640 frame is never taken for 640 × 480.
+  void TransformVideo(uint8_t* data, std::size_t len, int width, int height);
+
+  // The frame size a role-1 sample of `len` bytes stands for with this DVR
+  // kind; false for sizes the overlay leaves alone. `deinterlace` tells
+  // whether frames of that size are deinterlaced (full-height frames).
+  static bool VideoFrameSize(std::size_t len, int dvrKind, int& width, int& height, bool& deinterlace);
+
+  void OnMetadata(const char* sourceName, const char* label, const char* text) override;
+
+  void SetOverlayOn(bool on) { overlayOn_ = on; }
+  void SetGpsLinesOn(bool on) { gpsLinesOn_ = on; }
+  void SetTimeLinesOn(bool on) { timeLinesOn_ = on; }
+  void SetFastDeinterlace(bool on) { fastDeinterlace_ = on; }
+  void SetStereoOn(bool on) { stereoOn_ = on; }
+  // Percent, 0..100, both at once.
+  void SetGains(int gainA, int gainB);
+  // Listener slots (extractor roles deliver to them). Pointers are not
+  // owned; a listener must outlive the filter or be removed first.
+  void SetListener0(CMetadataInterface* listener);
+  // Slot 1, clearing slots 2 to 4.
+  void SetListener1(CMetadataInterface* listener);
+  void SetListeners1to4(CMetadataInterface* l1, CMetadataInterface* l2, CMetadataInterface* l3,
+                        CMetadataInterface* l4);
+
+  // Frees the frame copy (under the process-wide lock); later frames are no
+  // longer copied and SaveSnapshot returns false.
+  void ReleaseFrameCopy();
+
+  // Writes the last frame that passed as a JPEG (quality 75, top row first;
+  // rows doubled for DVR kind 3). False when no frame was kept or writing
+  // failed.
+  bool SaveSnapshot(const std::string& path) const;
+
+  int Role() const { return role_; }
+  const std::string& Name() const { return name_; }
+  // The DVR kind, which also is the text-line flag: it only changes from 0
+  // to 1, when the text-line layout is recognised or a "Line1".."Line3"
+  // text arrives.
+  int DvrKind() const;
+  bool OverlayOn() const { return overlayOn_; }
+  bool GpsLinesOn() const { return gpsLinesOn_; }
+  bool TimeLinesOn() const { return timeLinesOn_; }
+  bool FastDeinterlace() const { return fastDeinterlace_; }
+  bool StereoOn() const { return stereoOn_; }
+  int GainA() const { return gainA_; }
+  int GainB() const { return gainB_; }
+  CMetadataInterface* Listener(int slot) const;
+  // A copy of the stored texts, indexed by OverlayTextIndex.
+  OverlayTexts Texts() const;
+  // Size of the frame held in the copy; 0 × 0 before the first frame.
+  void CopySize(int& width, int& height) const;
+
+ private:
+  void TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace);
+
+  const std::string name_;
+  const int role_;
+  std::atomic<int> dvrKind_;
+  std::atomic<bool> fastDeinterlace_{false};
+  std::atomic<bool> overlayOn_{true};
+  std::atomic<bool> gpsLinesOn_{true};
+  std::atomic<bool> timeLinesOn_{true};
+  std::atomic<bool> stereoOn_{false};
+  std::atomic<int> gainA_{100};
+  std::atomic<int> gainB_{100};
+
+  // Extractor roles decode through this; it holds the listener slots.
+  MetadataDecoder decoder_;
+
+  mutable std::mutex textsLock_;
+  OverlayTexts texts_;       // guarded by textsLock_
+  OverlayTexts drawnTexts_;  // streaming thread only: what is being drawn
+
+  // Guarded by ProcessLock().
+  std::unique_ptr<uint8_t[]> frameCopy_;
+  int copyWidth_ = 0;
+  int copyHeight_ = 0;
+};
