@@ -1,0 +1,24 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// `qmxplayer --export-metadata FILE`: the decoded metadata of every video
+// frame as CSV (RFC 4180: header row, CRLF line ends, fields with a comma,
+// quote or line break quoted) on `out`.
+//
+// Columns: channel (1..4, or "meta" for samples of a metadata stream), frame
+// (from 0 within its channel or the metadata stream), then the labels the
+// decoder delivers: "UTC Time" … "Triggers", or "Line1,Line2,Line3" for
+// text-line recordings. Rows follow the file order of the chunks; a frame
+// that delivered nothing has empty texts (the frame of a text-line recording
+// that revealed its layout, for one). Trigger names are the defaults replaced
+// by the file's own names. The file is only read.
+//
+// Returns 0; 2 with a one-line message on `err` when the file can't be opened
+// or is not an AVI, or when a chunk can't be read (the rows before it stay
+// written).
+int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err);
+
+// One CSV field, quoted when it has to be.
+std::string CsvField(const std::string& text);

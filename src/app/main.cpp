@@ -1,0 +1,46 @@
+#include <QCoreApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/brand.h"
+#include "app/command_line.h"
+#include "app/export_metadata_mode.h"
+#include "app/info_mode.h"
+#include "app/titles.h"
+
+namespace {
+
+void PrintUsage(std::ostream& out, const std::string& brand) {
+  out << MainWindowTitle(brand) << "\n"
+      << "usage: qmxplayer [RECORDING.avi] [exportfiltergraph]\n"
+      << "       qmxplayer --info FILE             print the recording's properties\n"
+      << "       qmxplayer --export-metadata FILE  print every frame's metadata as CSV\n"
+      << "The modes only read FILE. A file that is not an AVI, or whose headers are cut\n"
+      << "short, exits with status 2 and a message; --export-metadata writes the rows of\n"
+      << "every frame its index reaches and exits with status 2 at a chunk it cannot read.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
+  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+
+  if (line.mode == "--info" || line.mode == "--export-metadata") {
+    if (line.modeArgs.size() != 1) {
+      PrintUsage(std::cerr, brand);
+      return 2;
+    }
+    return line.mode == "--info" ? RunInfoMode(line.modeArgs[0], std::cout, std::cerr)
+                                 : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
+  }
+  if (!line.mode.empty() && line.mode != "--help") {
+    PrintUsage(std::cerr, brand);
+    return 2;
+  }
+  // The main window comes later; until then the player only explains itself.
+  PrintUsage(std::cout, brand);
+  return 0;
+}
