@@ -1,0 +1,60 @@
+#pragma once
+
+// What one generated recording file holds. The defaults give a two-second
+// four-channel 720×480 recording at 30 fps with audio on every channel,
+// metadata in every frame and the configuration block at the start.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace recgen {
+
+enum class MetaPlacement { kFrames, kStream, kBoth, kNone };
+enum class TextLines { kNone, kA, kB };
+enum class ConfigSource { kNone, kDefault, kFile };
+
+struct RecordingOptions {
+  int width = 720;  // picture size of each camera (four-channel); set by the kind otherwise
+  int height = 480;
+  int kind = 0;  // 0 four-channel, 1..3 the two-channel layouts
+  bool header380 = false;
+  std::array<bool, 4> video{true, true, true, true};  // channels 1..4 with a video stream
+  std::array<bool, 4> audio{true, true, true, true};  // channels 1..4 with an audio stream
+  double seconds = 2.0;
+  double fps = 30.0;
+  MetaPlacement meta = MetaPlacement::kFrames;
+  TextLines textLines = TextLines::kNone;  // two-channel text-line frames (no binary record then)
+  ConfigSource config = ConfigSource::kDefault;
+  std::string configFile;
+  bool configAtEnd = false;
+  std::string title = "Test DVR";
+  std::vector<std::string> triggerNames;  // empty: kDefaultTriggerNames
+  std::string version = "4CH DVR v2.13";  // "" writes no version chunk
+  bool h264 = false;
+  bool oneStreamHeader = false;
+  bool streamNames = true;         // strn chunks in the DVR's pin naming
+  uint32_t startUtc = 1298988309;  // 2011-03-01 14:05:09 UTC, time of global frame 0
+  int quality = 75;
+  int64_t firstFrame = 0;  // global number of this file's first frame (sequences continue it)
+};
+
+inline constexpr int kLocalOffsetSeconds = -8 * 3600;  // the DVR's local time is UTC−8
+extern const std::array<const char*, 11> kDefaultTriggerNames;
+
+// Frames per stream in one file: seconds × fps, at least 1.
+int64_t FrameCount(const RecordingOptions& options);
+// The trigger names the configuration block carries.
+std::vector<std::string> EffectiveTriggerNames(const RecordingOptions& options);
+// Frame size of the one video stream of a two-channel kind, or the camera size.
+void FrameSize(const RecordingOptions& options, int& width, int& height);
+
+// Reads the options of `write`, `sequence` and `group` from args[begin..].
+// Unknown options and bad values give a one-line message; "" means success.
+// Options that only the caller knows (--prefix, --continuations, --mark) are
+// returned in `rest` unparsed, in order.
+std::string ParseRecordingOptions(const std::vector<std::string>& args, std::size_t begin,
+                                  RecordingOptions& options, std::vector<std::string>& rest);
+
+}  // namespace recgen
