@@ -79,9 +79,9 @@ bool AviReader::ReadTopLevel(uint64_t& hdrlOffset, uint64_t& hdrlSize, uint64_t&
                  return true;
                }
                uint8_t type[4];
-               if (id != kLIST || size < 4 || available < 4 || !file_.ReadAt(payload, type, 4)) return true;
-               if (ReadLE32(type) == kHdrl && hdrlSize == 0 && hdrlOffset == 0) {
-                 if (size > available) {
+               if (id != kLIST || available < 4 || !file_.ReadAt(payload, type, 4)) return true;
+               if (ReadLE32(type) == kHdrl && hdrlOffset == 0) {
+                 if (size < 4 || size > available) {
                    hdrlTruncated = true;
                    return false;
                  }
@@ -89,9 +89,11 @@ bool AviReader::ReadTopLevel(uint64_t& hdrlOffset, uint64_t& hdrlSize, uint64_t&
                  hdrlSize = size - 4;
                  hdrlListSize_ = uint32_t(size);
                } else if (ReadLE32(type) == kMovi && movis_.empty()) {
-                 // An unfinished recording has a movi size of 0 or one cut by the file end.
-                 const uint64_t end = (size <= 4 || size > available) ? riffEnd : payload + size;
-                 movis_.push_back(MoviList{payload, end});
+                 // An unfinished recording has a movi size of 0 or one cut by the file
+                 // end: its chunks run to the end, and nothing after it can be trusted.
+                 const bool unfinished = size <= 4 || size > available;
+                 movis_.push_back(MoviList{payload, unfinished ? riffEnd : payload + size});
+                 return !unfinished;
                }
                return true;
              });
