@@ -45,8 +45,21 @@ void WriteSetting(const std::string& name, const std::string& value) {
   const QString folder = path.left(path.lastIndexOf('/'));
   ::mkdir(folder.toLocal8Bit().constData(), 0700);
   EnsurePrivateFile(path);
-  store.setValue(QString::fromStdString(name), QString::fromStdString(value));
+  const QString key = QString::fromStdString(name);
+  const QVariant previous = store.value(key);
+  store.setValue(key, QString::fromStdString(value));
   store.sync();
+  if (store.status() != QSettings::NoError) {
+    // The store keeps unsaved values in a process-wide cache; put back what
+    // the file still holds so later reads do not show a value that was never
+    // stored.
+    if (previous.isValid()) {
+      store.setValue(key, previous);
+    } else {
+      store.remove(key);
+    }
+    return;
+  }
   ::chmod(path.toLocal8Bit().constData(), 0600);
 }
 

@@ -85,15 +85,6 @@ bool IsMainHeaderAt(const Window& w, std::size_t at) {
          w.Byte(at + 4) >= 56;
 }
 
-bool WriteStreamCount(const std::filesystem::path& path, std::size_t offset) {
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  if (!file) return false;
-  file.seekp(std::streamoff(offset));
-  file.put(char(2));
-  file.flush();
-  return bool(file);
-}
-
 std::vector<uint8_t> ReadAt(std::ifstream& file, uint64_t offset, std::size_t count) {
   std::vector<uint8_t> bytes(count);
   file.seekg(std::streamoff(offset));
@@ -103,6 +94,15 @@ std::vector<uint8_t> ReadAt(std::ifstream& file, uint64_t offset, std::size_t co
 }
 
 }  // namespace
+
+bool WriteHeaderByte(const std::filesystem::path& path, uint64_t offset, uint8_t value) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  if (!file) return false;
+  file.seekp(std::streamoff(offset));
+  file.put(char(value));
+  file.flush();
+  return bool(file);
+}
 
 int64_t ParseConfigNumber(const uint8_t* text, std::size_t size) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
@@ -119,6 +119,11 @@ int64_t ParseConfigNumber(const uint8_t* text, std::size_t size) {
 
 int ReadRecordingProperties(const std::filesystem::path& path, RecordingProperties& props,
                             HeaderCorrection correction) {
+  return ReadRecordingProperties(path, props, correction, &WriteHeaderByte);
+}
+
+int ReadRecordingProperties(const std::filesystem::path& path, RecordingProperties& props,
+                            HeaderCorrection correction, HeaderByteWriter writer) {
   props.dvrTitle = "Unknown DVR";
   props.noTriggerNames = true;
 
@@ -135,7 +140,7 @@ int ReadRecordingProperties(const std::filesystem::path& path, RecordingProperti
     if (head.Has(i, "avih") && head.Byte(i + 32) == 1 && IsMainHeaderAt(head, i)) {
       props.headerCorrectionNeeded = true;
       if (correction == HeaderCorrection::kApply) {
-        if (!WriteStreamCount(path, i + 32)) return kPropertiesCannotCorrect;
+        if (!writer(path, i + 32, 2)) return kPropertiesCannotCorrect;
         head[i + 32] = 2;
       }
     }

@@ -60,6 +60,14 @@ inline constexpr std::size_t kPropertiesTailBytes = 1000;
 int ReadRecordingProperties(const std::filesystem::path& path, RecordingProperties& props,
                             HeaderCorrection correction = HeaderCorrection::kApply);
 
+// How the corrected stream count reaches the file: writes `value` at byte
+// `offset`; false when the file can't be opened for writing. A seam, so the
+// failure can be tried where permissions do not stop the test user.
+using HeaderByteWriter = bool (*)(const std::filesystem::path& path, uint64_t offset, uint8_t value);
+bool WriteHeaderByte(const std::filesystem::path& path, uint64_t offset, uint8_t value);
+int ReadRecordingProperties(const std::filesystem::path& path, RecordingProperties& props,
+                            HeaderCorrection correction, HeaderByteWriter writer);
+
 // The decimal value of a configuration number: digits with "," as thousands
 // separators ("1,536,000"), ending at the first other character; saturates
 // instead of overflowing.
