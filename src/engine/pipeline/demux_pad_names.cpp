@@ -1,6 +1,6 @@
 #include "engine/pipeline/demux_pad_names.h"
 
-#include <cstdio>
+#include "engine/recording_layout.h"
 
 std::vector<DemuxPad> MapDemuxPads(const std::vector<DemuxStream>& streams) {
   std::vector<DemuxPad> pads;
@@ -9,14 +9,10 @@ std::vector<DemuxPad> MapDemuxPads(const std::vector<DemuxStream>& streams) {
     const DemuxStream& s = streams[i];
     DemuxPad p;
     p.streamIndex = int(i);
-    if (!s.name.empty()) {
-      p.pinName = s.name;
-    } else {
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "Stream %02d", int(i));
-      p.pinName = buf;
-    }
-    if (s.type == avi::kVids || s.type == avi::MakeFourCC("iavs")) {
+    p.pinName = s.name.empty() ? StreamPinName(int(i)) : s.name;
+    if (!s.hasFormat) {
+      // no pad and no number
+    } else if (s.type == avi::kVids || s.type == avi::MakeFourCC("iavs")) {
       p.padName = "video_" + std::to_string(videos++);
     } else if (s.type == avi::kAuds) {
       p.padName = "audio_" + std::to_string(audios++);

@@ -17,14 +17,17 @@ struct DemuxStream {
   avi::FourCC type = 0;     // strh fccType: 'vids', 'auds', 'txts', …
   std::string name;         // strn text, "" when absent
   uint64_t chunkCount = 0;  // chunks the file's index lists for the stream
+  bool hasFormat = true;    // the stream has a 'strf' chunk
 };
 
 struct DemuxPad {
   int streamIndex = -1;
   std::string padName;  // the demuxer's pad name
   std::string pinName;  // the name the pin rules see
-  // The demuxer only creates a pad for a stream it knows the type of and
-  // that has data; a pad that never appears must not be waited for.
+  // The demuxer only creates a pad for a stream it knows the type of, that
+  // has a format chunk and data; a pad that never appears must not be waited
+  // for. A stream without a format chunk is skipped whole: it takes no number
+  // in the per-type count either.
   bool exposed = false;
 };
 

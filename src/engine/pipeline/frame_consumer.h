@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+// A decoded video frame as a graph hands it on: top-down BGRx rows.
+// The pixels belong to the graph and are valid only during the call.
+struct VideoFrame {
+  int channel = 0;  // 0..3
+  const uint8_t* bgrx = nullptr;
+  int width = 0;
+  int height = 0;
+  int strideBytes = 0;
+  int64_t ptsNs = -1;  // position inside the file, nanoseconds
+};
+
+// Receives the frames of the graph that is current (the main window's
+// panes; a recorder in tests). Called on the graph's streaming threads, one
+// thread per channel, so an implementation copies what it keeps and must not
+// call back into the engine.
+class FrameConsumer {
+ public:
+  virtual ~FrameConsumer() = default;
+  virtual void OnVideoFrame(const VideoFrame& frame) = 0;
+};

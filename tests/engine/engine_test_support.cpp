@@ -1,0 +1,62 @@
+#include "engine_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include "frame_mark.h"
+#include "recording_writer.h"
+
+recgen::RecordingOptions SmallOptions() {
+  recgen::RecordingOptions o;
+  o.width = 320;
+  o.height = 240;
+  o.fps = 10;
+  o.seconds = 1;
+  return o;
+}
+
+std::string WriteSmall(const std::filesystem::path& path, const recgen::RecordingOptions& options) {
+  std::string error;
+  EXPECT_TRUE(recgen::WriteRecording(path, options, error)) << error;
+  return path.string();
+}
+
+std::vector<std::string> WriteSmallSequence(const std::filesystem::path& dir, int count,
+                                            const recgen::RecordingOptions& options) {
+  std::string error;
+  EXPECT_TRUE(recgen::WriteSequence(dir, "Trip", count, options, error)) << error;
+  std::vector<std::string> paths;
+  for (int i = 1; i <= count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Trip-%03d.avi", i);
+    paths.push_back((dir / name).string());
+  }
+  return paths;
+}
+
+void FrameRecorder::OnVideoFrame(const VideoFrame& frame) {
+  if (frame.channel != channel_) return;
+  const int64_t n = recgen::DecodeFrameNumber(frame.bgrx, frame.width, frame.height, frame.strideBytes);
+  std::lock_guard<std::mutex> l(lock_);
+  numbers_.push_back(n);
+  changed_.notify_all();
+}
+
+std::vector<int64_t> FrameRecorder::Numbers() {
+  std::lock_guard<std::mutex> l(lock_);
+  return numbers_;
+}
+
+int64_t FrameRecorder::Last() {
+  std::lock_guard<std::mutex> l(lock_);
+  return numbers_.empty() ? -100 : numbers_.back();
+}
+
+bool FrameRecorder::WaitForCount(size_t n, std::chrono::seconds limit) {
+  std::unique_lock<std::mutex> l(lock_);
+  return changed_.wait_for(l, limit, [&] { return numbers_.size() >= n; });
+}
+
+void FrameRecorder::Clear() {
+  std::lock_guard<std::mutex> l(lock_);
+  numbers_.clear();
+}

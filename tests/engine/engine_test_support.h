@@ -1,0 +1,38 @@
+#pragma once
+
+// Generated recordings and a frame recorder shared by the pipeline tests.
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/pipeline/frame_consumer.h"
+#include "recording_options.h"
+
+// Small, quick recordings: 320x240 at 10 fps, 1 s, all four channels.
+recgen::RecordingOptions SmallOptions();
+std::string WriteSmall(const std::filesystem::path& path, const recgen::RecordingOptions& options);
+std::vector<std::string> WriteSmallSequence(const std::filesystem::path& dir, int count,
+                                            const recgen::RecordingOptions& options);
+
+// Keeps the generator's frame number of every frame shown on one channel.
+class FrameRecorder : public FrameConsumer {
+ public:
+  explicit FrameRecorder(int channel = 0) : channel_(channel) {}
+  void OnVideoFrame(const VideoFrame& frame) override;
+
+  std::vector<int64_t> Numbers();
+  int64_t Last();
+  // Waits (bounded) until `n` frames have been recorded in all.
+  bool WaitForCount(size_t n, std::chrono::seconds limit = std::chrono::seconds(10));
+  void Clear();
+
+ private:
+  int channel_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<int64_t> numbers_;
+};

@@ -1,0 +1,163 @@
+// The engine on generated recordings: transport states, accurate seeks,
+// sequences across files, routing to the audio outputs and snapshots.
+#include "engine/pipeline/playback_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include "engine/pipeline/graph_result.h"
+#include "engine_test_support.h"
+#include "temp_dir.h"
+
+namespace {
+
+// Waits (bounded) until the engine has stopped by itself at the end.
+bool WaitUntilStopped(PlaybackEngine& e, std::chrono::seconds limit = std::chrono::seconds(15)) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (e.IsPlaying()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    e.GetPosition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(PlaybackEngine, EmptyListAndBrokenFirstFileFail) {
+  PlaybackEngine e;
+  EXPECT_EQ(e.OpenSequence({}), kGraphFileUnusable);
+  TempDir dir;
+  EXPECT_EQ(e.OpenSequence({(dir / "missing.avi").string()}), kGraphFileUnusable);
+  EXPECT_FALSE(e.IsPlaying());
+  // Operations without a recording do nothing.
+  e.Play();
+  e.Seek(500, -1);
+  EXPECT_DOUBLE_EQ(e.GetPosition(), 0.0);
+  EXPECT_FALSE(e.TakeSnapshot(0, (dir / "x.jpg").string()));
+}
+
+TEST(PlaybackEngine, SeeksShowTheFrameAtTheTargetTime) {
+  TempDir dir;
+  FrameRecorder frames(1);
+  PlaybackEngine e(&frames);
+  auto o = SmallOptions();
+  o.seconds = 2;
+  ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);
+  EXPECT_EQ(e.GetTotal(), 200);
+  e.Pause();
+  struct Row {
+    double perMille;
+    int64_t centis;
+    int64_t frame;
+  } rows[] = {{-1, 120, 12}, {-1, 55, 5}, {-1, 0, 0}, {250, -1, 5}, {-1, 199, 19}, {1000, -1, 19}};
+  for (const Row& r : rows) {
+    frames.Clear();
+    e.Seek(r.perMille, r.centis);
+    ASSERT_TRUE(frames.WaitForCount(1)) << r.centis;
+    EXPECT_EQ(frames.Last(), r.frame) << r.perMille << " " << r.centis;
+  }
+  e.Seek(-1, 120);
+  EXPECT_EQ(e.GetPositionCentis(), 120);
+  EXPECT_DOUBLE_EQ(e.GetPosition(), 600.0);
+  frames.Clear();
+  e.StepFrame(1, true);
+  ASSERT_TRUE(frames.WaitForCount(1));
+  EXPECT_EQ(frames.Last(), 13);
+  EXPECT_EQ(e.GetPositionCentis(), 135);
+  EXPECT_NEAR(e.LastStepPosition(), 675.0, 1e-9);
+}
+
+TEST(PlaybackEngine, PlayPauseStopFollowTheUser) {
+  TempDir dir;
+  FrameRecorder frames(0);
+  PlaybackEngine e(&frames);
+  ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", SmallOptions())}), kGraphOk);
+  EXPECT_TRUE(e.IsPlaying());
+  ASSERT_TRUE(frames.WaitForCount(3));
+  e.Pause();
+  EXPECT_FALSE(e.IsPlaying());
+  const int64_t paused = e.GetPositionCentis();
+  const size_t shown = frames.Numbers().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  EXPECT_EQ(e.GetPositionCentis(), paused);
+  EXPECT_EQ(frames.Numbers().size(), shown);
+  e.Stop();
+  EXPECT_FALSE(e.IsPlaying());
+  EXPECT_EQ(e.GetPositionCentis(), 0);
+  EXPECT_EQ(frames.Last(), 0);
+  e.Play();
+  EXPECT_TRUE(WaitUntilStopped(e));  // plays to the real end and stops there
+  const std::vector<int64_t> all = frames.Numbers();
+  EXPECT_EQ(all.back(), 9);
+}
+
+TEST(PlaybackEngine, SequencePlaysAcrossFilesWithoutSkippingOrRepeatingFrames) {
+  TempDir dir;
+  FrameRecorder frames(0);
+  PlaybackEngine e(&frames);
+  auto o = SmallOptions();
+  o.seconds = 0.8;
+  const auto paths = WriteSmallSequence(dir.path(), 3, o);
+  ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+  EXPECT_EQ(e.GetTotal(), 240);
+  const std::vector<SequenceFile> files = e.Files();
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[1].start, 80);
+  EXPECT_EQ(files[2].end, 240);
+  ASSERT_TRUE(WaitUntilStopped(e));
+  std::vector<int64_t> want(24);
+  for (int i = 0; i < 24; ++i) want[i] = i;
+  EXPECT_EQ(frames.Numbers(), want);
+  EXPECT_EQ(e.CurrentFileIndex(), 2);
+}
+
+TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
+  TempDir dir;
+  FrameRecorder frames(0);
+  PlaybackEngine e(&frames);
+  auto o = SmallOptions();
+  o.video = {true, false, false, false};
+  o.audio = {false, false, false, false};
+  o.seconds = 0.5;
+  ASSERT_EQ(e.OpenSequence(WriteSmallSequence(dir.path(), 9, o)), kGraphOk);
+  e.Pause();
+  EXPECT_EQ(e.GetTotal(), 450);
+  const std::vector<SequenceFile> files = e.Files();
+  EXPECT_EQ(files[8].start, 400);  // measured from its header
+  EXPECT_EQ(files[8].width[0], 320);
+  struct Row {
+    int64_t centis;
+    int file;
+    int64_t frame;
+  } rows[] = {{270, 5, 27}, {210, 4, 21}, {445, 8, 44}, {10, 0, 1}};
+  for (const Row& r : rows) {
+    frames.Clear();
+    e.Seek(-1, r.centis);
+    EXPECT_EQ(e.CurrentFileIndex(), r.file);
+    ASSERT_TRUE(frames.WaitForCount(1));
+    EXPECT_EQ(frames.Last(), r.frame);
+    EXPECT_EQ(e.GetPositionCentis(), r.centis);
+  }
+}
+
+TEST(PlaybackEngine, SnapshotWritesTheChannelsFrame) {
+  TempDir dir;
+  PlaybackEngine e;
+  auto o = SmallOptions();
+  o.video = {false, true, false, false};
+  ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);
+  e.Pause();
+  e.Seek(-1, 50);
+  EXPECT_TRUE(e.TakeSnapshot(1, (dir / "shot.jpg").string()));
+  EXPECT_FALSE(e.TakeSnapshot(0, (dir / "none.jpg").string()));  // no video on channel 1
+  EXPECT_FALSE(e.TakeSnapshot(4, (dir / "bad.jpg").string()));
+  std::ifstream f(dir / "shot.jpg", std::ios::binary);
+  unsigned char soi[2] = {};
+  f.read(reinterpret_cast<char*>(soi), 2);
+  EXPECT_EQ(soi[0], 0xFF);
+  EXPECT_EQ(soi[1], 0xD8);
+}

@@ -1,0 +1,138 @@
+// Building one recording's pipeline from generated files: result codes,
+// channels present and absent, texts and the exported graph.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/recording_graph.h"
+#include "engine_test_support.h"
+#include "temp_dir.h"
+
+namespace {
+
+int Build(const std::string& path, RecordingGraph& g) {
+  RecordingProperties props;
+  return BuildRecordingGraph(g, path, props, nullptr);
+}
+
+bool HasElement(RecordingGraph& g, const char* name) {
+  gsth::Element e(gst_bin_get_by_name(GST_BIN(g.pipeline.get()), name));
+  return bool(e);
+}
+
+void HideFactory(const char* name) {
+  gsth::EnsureGstInitialized();
+  GstRegistry* registry = gst_registry_get();
+  if (GstPluginFeature* f = gst_registry_lookup_feature(registry, name)) {
+    gst_registry_remove_feature(registry, f);
+    gst_object_unref(f);
+  }
+}
+
+}  // namespace
+
+TEST(RecordingGraph, FilesThatCannotBePlayedGiveTheirCodes) {
+  TempDir dir;
+  RecordingGraph missing;
+  EXPECT_EQ(Build((dir / "none.avi").string(), missing), kGraphFileUnusable);
+
+  {  // garbage that is no AVI at all
+    std::ofstream f(dir / "garbage.avi", std::ios::binary);
+    for (int i = 0; i < 20000; ++i) f.put(char(i * 37));
+  }
+  RecordingGraph garbage;
+  EXPECT_EQ(Build((dir / "garbage.avi").string(), garbage), kGraphNotConnected);
+
+  {  // a real recording cut short inside its headers
+    const std::string full = WriteSmall(dir / "full.avi", SmallOptions());
+    std::ifstream in(full, std::ios::binary);
+    std::vector<char> head(12000);
+    in.read(head.data(), head.size());
+    std::ofstream out(dir / "cut.avi", std::ios::binary);
+    out.write(head.data(), 300);
+    out.write(std::string(12000, '\0').data(), 12000);
+  }
+  RecordingGraph cut;
+  EXPECT_EQ(Build((dir / "cut.avi").string(), cut), kGraphNotConnected);
+
+  auto h264 = SmallOptions();
+  h264.h264 = true;
+  RecordingGraph h264Graph;
+  EXPECT_EQ(Build(WriteSmall(dir / "h264.avi", h264), h264Graph), kGraphH264);
+}
+
+TEST(RecordingGraph, ReadOnlyOneStreamHeaderCannotBeCorrected) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
+  TempDir dir;
+  auto o = SmallOptions();
+  o.oneStreamHeader = true;
+  const std::string path = WriteSmall(dir / "old.avi", o);
+  chmod(path.c_str(), 0444);
+  RecordingGraph g;
+  EXPECT_EQ(Build(path, g), kGraphHeaderFixFailed);
+  chmod(path.c_str(), 0644);
+  RecordingGraph fixed;
+  EXPECT_EQ(Build(path, fixed), kGraphOk);
+}
+
+TEST(RecordingGraph, MissingDemuxerGivesCodeTwo) {
+  HideFactory("avidemux");
+  TempDir dir;
+  RecordingGraph g;
+  EXPECT_EQ(Build(WriteSmall(dir / "a.avi", SmallOptions()), g), kGraphNoSplitter);
+}
+
+TEST(RecordingGraph, MissingJpegDecodersGiveCodeFive) {
+  HideFactory("jpegdec");
+  HideFactory("avdec_mjpeg");
+  TempDir dir;
+  RecordingGraph g;
+  EXPECT_EQ(Build(WriteSmall(dir / "a.avi", SmallOptions()), g), kGraphNoDecoder);
+}
+
+TEST(RecordingGraph, ChannelsOneAndThreeBuildOnlyTheirChains) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.video = {true, false, true, false};
+  o.audio = {true, true, false, false};  // channel 2's audio has no video: no audio chain
+  RecordingProperties props;
+  RecordingGraph g;
+  ASSERT_EQ(BuildRecordingGraph(g, WriteSmall(dir / "a.avi", o), props, nullptr), kGraphOk);
+  EXPECT_EQ(g.videoPresent, (std::array<bool, 4>{true, false, true, false}));
+  EXPECT_EQ(g.width, (std::array<int, 4>{320, -1, 320, -1}));
+  EXPECT_EQ(g.height, (std::array<int, 4>{240, -1, 240, -1}));
+  EXPECT_EQ(g.audioPresent, (std::array<bool, 4>{true, false, false, false}));
+  EXPECT_EQ(g.channelCount, 2);
+  EXPECT_EQ(g.duration, 100);
+  EXPECT_TRUE(g.graphReady);
+  for (const char* name : {"File Source Filter", "QMX AVI Splitter", "Metadata 1", "MJPEG Decompressor 1",
+                           "Overlay 1", "Video 1", "Video 3", "ACM 1", "Audio Transform 1", "Audio 1"}) {
+    EXPECT_TRUE(HasElement(g, name)) << name;
+  }
+  EXPECT_FALSE(HasElement(g, "Video 2"));
+  EXPECT_FALSE(HasElement(g, "ACM 2"));
+  EXPECT_EQ(props.formatText[0], "320x240, 10.00 fps");
+  EXPECT_EQ(props.formatText[1], "N/A");
+  EXPECT_NE(props.bitRateText[2].find(" kbit/s"), std::string::npos);
+  EXPECT_EQ(props.audioText[0], "Audio Enabled");
+}
+
+// The generator's metadata stream has no format chunk, which the demuxer
+// passes over: such a file still plays, from the metadata in its frames.
+TEST(RecordingGraph, FileWithMetadataStreamPlaysAndGraphIsExported) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.meta = recgen::MetaPlacement::kBoth;
+  setenv("TMPDIR", dir.path().c_str(), 1);
+  SetExportFilterGraph(true);
+  RecordingGraph g;
+  ASSERT_EQ(Build(WriteSmall(dir / "a.avi", o), g), kGraphOk);
+  SetExportFilterGraph(false);
+  EXPECT_EQ(g.channelCount, 4);
+  std::ifstream dot(dir / "QMXgraph.dot");
+  std::string text((std::istreambuf_iterator<char>(dot)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("QMX AVI Splitter"), std::string::npos);
+}
