@@ -80,6 +80,11 @@ class AviReader {
   // -1 when the chunk is out of range, larger than `capacity` or unreadable.
   int64_t ReadChunk(std::size_t stream, std::size_t k, uint8_t* buffer, std::size_t capacity) const;
 
+  // Reads `count` raw bytes at `offset`; false when they leave the file.
+  bool ReadBytes(uint64_t offset, void* out, std::size_t count) const {
+    return file_.ReadAt(offset, out, count);
+  }
+
   // Every indexed chunk of every stream, sorted by file offset.
   std::vector<FileChunk> ChunksInFileOrder() const;
 
