@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "box_font.h"
+#include "metadata/metadata_sample.h"
+#include "metadata/overlay_filter.h"
+#include "picture.h"
+#include "snapshot/jpeg_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+struct Recorder : CMetadataInterface {
+  std::vector<std::pair<std::string, std::string>> calls;
+  void OnMetadata(const char*, const char* label, const char* text) override {
+    calls.emplace_back(label, text);
+  }
+};
+
+TEST(OverlayFilter, FrameSizesByByteCount) {
+  struct Case {
+    std::size_t len;
+    int dvrKind;
+    bool known;
+    int width, height;
+    bool deinterlace;
+  } cases[] = {
+      {307200, 1, true, 320, 240, false}, {614400, 3, true, 640, 240, false},
+      {614400, 0, true, 320, 480, false}, {614400, 2, true, 320, 480, false},
+      {1658880, 0, true, 720, 576, true}, {1382400, 0, true, 720, 480, true},
+      {1228800, 0, true, 640, 480, true}, {414720, 0, true, 360, 288, false},
+      {345600, 0, true, 360, 240, false}, {307200, 0, true, 320, 240, false},
+      {1382404, 0, false, 0, 0, false},   {0, 0, false, 0, 0, false},
+      {16, 0, false, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    bool d = false;
+    ASSERT_EQ(COverlayFilter::VideoFrameSize(c.len, c.dvrKind, w, h, d), c.known) << c.len;
+    if (!c.known) continue;
+    EXPECT_EQ(std::make_tuple(w, h, d), std::make_tuple(c.width, c.height, c.deinterlace)) << c.len;
+  }
+}
+
+TEST(OverlayFilter, InitialFieldsAndSetters) {
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  EXPECT_TRUE(f.OverlayOn() && f.GpsLinesOn() && f.TimeLinesOn());
+  EXPECT_FALSE(f.FastDeinterlace() || f.StereoOn());
+  EXPECT_EQ(std::make_pair(f.GainA(), f.GainB()), std::make_pair(100, 100));
+  EXPECT_EQ(f.Texts(), InitialOverlayTexts());
+  Recorder a, b, c, d, e;
+  f.SetListeners1to4(&b, &c, &d, &e);
+  f.SetListener0(&a);
+  f.SetListener1(&b);  // clears 2 to 4
+  EXPECT_EQ(f.Listener(0), &a);
+  EXPECT_EQ(f.Listener(1), &b);
+  for (int slot : {2, 3, 4}) EXPECT_EQ(f.Listener(slot), nullptr);
+}
+
+TEST(OverlayFilter, StoresKnownLabelsOnlyAndSwitchesToTextLines) {
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  f.OnMetadata("x", "Speed", "62");
+  f.OnMetadata("x", "Speed ", "99");  // trailing blank: not a label
+  f.OnMetadata("x", "speed", "98");
+  f.OnMetadata("x", "Triggers", nullptr);
+  EXPECT_EQ(f.Texts()[kTextSpeed], "62");
+  EXPECT_EQ(f.Texts()[kTextTriggers], "");
+  EXPECT_EQ(f.DvrKind(), 0);
+  f.OnMetadata("x", "Line1", "03/01/11");
+  EXPECT_EQ(f.DvrKind(), 1);
+
+  COverlayFilter stacked("Video Overlay 2", 1, 2);
+  stacked.OnMetadata("x", "Line2", "y");
+  EXPECT_EQ(stacked.DvrKind(), 2);  // only ever changes from 0
+}
+
+TEST(OverlayFilter, ExtractorRoleDeliversLabelsInOrder) {
+  for (int role : {0, 3}) {
+    COverlayFilter f("Meta Data Extractor 1", role, 0);
+    Recorder slot0, slot1;
+    f.SetListener0(&slot0);
+    f.SetListener1(&slot1);
+    MetadataSample s;
+    s.satellites = 7;
+    std::vector<uint8_t> frame(5000, 0);
+    PackMetadataSample(s, frame.data() + kFrameMetadataOffset);
+    const std::vector<uint8_t> original = frame;
+    f.Transform(frame.data(), frame.size());
+    EXPECT_EQ(frame, original);  // extractors never change the sample
+    ASSERT_EQ(slot0.calls.size(), 10u);
+    EXPECT_EQ(slot1.calls, slot0.calls);
+    const char* labels[] = {"UTC Time", "Local Time",     "GPS Sat Count",  "Latitude",       "Longitude",
+                            "Speed",    "X Acceleration", "Y Acceleration", "Z Acceleration", "Triggers"};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(slot0.calls[i].first, labels[i]);
+    EXPECT_EQ(slot0.calls[2].second, "7");
+  }
+}
+
+TEST(OverlayFilter, AudioRoleMixesOnlyWhenStereoIsOn) {
+  COverlayFilter f("Audio Transform 1", 2, 0);
+  std::vector<uint8_t> pair = {0xE8, 0x03, 0xD0, 0x07};  // 1000, 2000
+  f.Transform(pair.data(), pair.size());
+  EXPECT_EQ(pair, (std::vector<uint8_t>{0xE8, 0x03, 0xD0, 0x07}));
+  f.SetStereoOn(true);
+  f.SetGains(0, 100);
+  f.Transform(pair.data(), pair.size());
+  EXPECT_EQ(pair, (std::vector<uint8_t>{0xD0, 0x07, 0xD0, 0x07}));
+}
+
+// A flat frame: deinterlacing leaves it alone, so every change is text.
+Picture RunFrame(COverlayFilter& f, int width, int height) {
+  Picture p(width, height, 128);
+  f.Transform(p.data(), p.bytes.size());
+  return p;
+}
+
+TEST(OverlayFilter, VideoRoleDrawsOnlyInsideTheTextRows) {
+  InstallBoxFonts();
+  COverlayFilter on("Video Overlay 1", 1, 0), off("Video Overlay 2", 1, 0);
+  off.SetOverlayOn(false);
+  for (COverlayFilter* f : {&on, &off}) f->OnMetadata("x", "Local Time", "3-1-2011  14:05:09.007");
+  const Picture plain(720, 480, 128);
+  const Picture drawn = RunFrame(on, 720, 480);
+  EXPECT_EQ(RunFrame(off, 720, 480).bytes, plain.bytes);
+  const std::vector<bool> rows = ChangedRows(plain, drawn);
+  // Bands of the large font (14 rows) above the white y through the shadow y.
+  const std::pair<int, int> bands[] = {{450 - 14, 451}, {470 - 14, 471}, {20 - 14, 21}, {45 - 14, 46}};
+  for (int y = 0; y < 480; ++y) {
+    bool inBand = false;
+    for (auto [top, bottom] : bands) inBand = inBand || (y >= top && y <= bottom);
+    EXPECT_EQ(rows[y], inBand) << "row " << y;
+  }
+  int w = 0, h = 0;
+  on.CopySize(w, h);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(720, 480));
+}
+
+TEST(OverlayFilter, UnknownSizesPassUntouchedAndAreNotCopied) {
+  InstallBoxFonts();
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  for (auto [w, h] : {std::pair{4, 9}, std::pair{480, 640}, std::pair{721, 480}}) {
+    Picture p(w, h, 77);
+    for (std::size_t i = 0; i < p.bytes.size(); ++i) p.bytes[i] = uint8_t(i * 31);
+    const Picture before = p;
+    if (w == 480)
+      f.TransformVideo(p.data(), p.bytes.size(), w, h);  // same bytes as 640 × 480
+    else
+      f.Transform(p.data(), p.bytes.size());
+    EXPECT_EQ(p.bytes, before.bytes) << w << "x" << h;
+  }
+  int w = -1, h = -1;
+  f.CopySize(w, h);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(0, 0));
+  EXPECT_FALSE(f.SaveSnapshot("/nonexistent/never.jpg"));
+}
+
+TEST(OverlayFilter, DeinterlacesFullHeightFramesOnly) {
+  struct Case {
+    int width, height, dvrKind;
+    bool changed;
+  } cases[] = {{640, 480, 0, true}, {720, 576, 0, true}, {640, 240, 3, false}, {320, 480, 0, false}};
+  for (const Case& c : cases) {
+    COverlayFilter f("Video Overlay 1", 1, c.dvrKind);
+    f.SetOverlayOn(false);
+    Picture p(c.width, c.height, 0);
+    for (int y = 0; y < c.height; ++y)
+      std::fill_n(p.bytes.begin() + std::size_t(y) * c.width * 4, c.width * 4, uint8_t(y % 2 ? 200 : 0));
+    f.Transform(p.data(), p.bytes.size());
+    EXPECT_EQ(p.PixelIs(0, 2, 0), !c.changed) << c.width << "x" << c.height;
+  }
+}
+
+double Psnr(const uint8_t* a, const uint8_t* b, std::size_t n) {
+  double sum = 0;
+  for (std::size_t i = 0; i < n; ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+  return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (sum / n));
+}
+
+TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {
+  TempDir dir;
+  struct Case {
+    int width, height, dvrKind, jpegHeight;
+  } cases[] = {{640, 480, 0, 480}, {640, 240, 3, 480}, {360, 288, 0, 288}};
+  for (const Case& c : cases) {
+    COverlayFilter f("Video Overlay 1", 1, c.dvrKind);
+    f.SetOverlayOn(false);
+    Picture frame(c.width, c.height, 0);
+    // Smooth colours that differ per channel, so a red/blue swap or a flip shows.
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width; ++x) {
+        uint8_t* px = frame.data() + (std::size_t(y) * c.width + x) * 4;
+        px[0] = uint8_t(x * 255 / c.width);   // blue grows to the right
+        px[1] = 90;                           // green flat
+        px[2] = uint8_t(y * 255 / c.height);  // red grows downwards
+      }
+    for (int y = 1; y < c.height; y += 2)  // make deinterlacing a no-op on this picture
+      for (int x = 0; x < c.width * 4; ++x) {
+        const std::size_t s = std::size_t(c.width) * 4;
+        if (y + 1 < c.height)
+          frame.bytes[y * s + x] = uint8_t((frame.bytes[(y - 1) * s + x] + frame.bytes[(y + 1) * s + x]) / 2);
+      }
+    Picture passed = frame;
+    f.Transform(passed.data(), passed.bytes.size());
+    const std::string path =
+        (dir / ("snap" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".jpg")).string();
+    ASSERT_TRUE(f.SaveSnapshot(path));
+    int w = 0, h = 0;
+    auto rgb = ReadJpegFile(path.c_str(), w, h);
+    ASSERT_TRUE(rgb);
+    ASSERT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.jpegHeight));
+    // Expected image: the passed frame as RGB, top row first, rows doubled for kind 3.
+    std::vector<uint8_t> expected;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* px = passed.Pixel(x, c.jpegHeight == c.height ? y : y / 2);
+        expected.insert(expected.end(), {px[2], px[1], px[0]});
+      }
+    EXPECT_GE(Psnr(rgb.get(), expected.data(), expected.size()), 35.0) << c.width << "x" << c.height;
+  }
+}
+
+TEST(OverlayFilter, ReleasedCopyEndsSnapshots) {
+  TempDir dir;
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  RunFrame(f, 360, 240);
+  EXPECT_TRUE(f.SaveSnapshot((dir / "a.jpg").string()));
+  f.ReleaseFrameCopy();
+  EXPECT_FALSE(f.SaveSnapshot((dir / "b.jpg").string()));
+  RunFrame(f, 360, 240);  // frames still pass
+  EXPECT_FALSE(f.SaveSnapshot((dir / "c.jpg").string()));
+}
+
+TEST(OverlayFilter, TextsReplacedWhileFramesAreDrawn) {
+  InstallBoxFonts();
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  std::atomic<bool> stop{false};
+  std::thread extractor([&] {
+    for (int i = 0; !stop; ++i)
+      f.OnMetadata("x", "Triggers", std::string(std::size_t(i % 300), char('A' + i % 26)).c_str());
+  });
+  TempDir dir;
+  for (int i = 0; i < 60; ++i) {
+    RunFrame(f, 360, 240);
+    if (i % 20 == 0) {
+      EXPECT_TRUE(f.SaveSnapshot((dir / "s.jpg").string()));
+    }
+  }
+  stop = true;
+  extractor.join();
+}
+
+}  // namespace
