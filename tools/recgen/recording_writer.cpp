@@ -134,6 +134,9 @@ class RecordingBuilder {
         h.type = avi::kTxts;
         h.scale = 1000;
         h.rate = FrameRate();
+        // avidemux drops a stream whose strf is empty; the block holds the
+        // record size, which no reader depends on.
+        strf = {uint8_t(kMetadataSampleBytes), 0, 0, 0};
         break;
     }
     std::optional<std::string> name;
