@@ -1,1 +1,271 @@
+// Runs the qmxplayer executable on generated recordings, as users run it.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/export_metadata_mode.h"
+#include "expected_metadata.h"
+#include "metadata/metadata_decoder.h"
+#include "metadata/trigger_names.h"
+#include "recording_writer.h"
+#include "temp_dir.h"
+
+namespace {
+
+struct PlayerRun {
+  int status = -1;
+  std::string out, err;
+};
+
+PlayerRun RunPlayer(const std::string& args, const TempDir& dir) {
+  const std::string errPath = (dir / "stderr.txt").string();
+  const std::string command = std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
+  PlayerRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(errPath);
+  run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+  return run;
+}
+
+std::map<std::string, std::string> InfoLines(const std::string& out) {
+  std::map<std::string, std::string> lines;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto colon = line.find(": ");
+    if (colon != std::string::npos) lines[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  return lines;
+}
+
+// Splits CSV rows (CRLF) into fields; handles the quoting the exporter uses.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        rows.back().back() += '"', ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        rows.back().back() += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().emplace_back();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+      rows.emplace_back(1);
+    } else {
+      rows.back().back() += c;
+    }
+  }
+  if (rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
+  return rows;
+}
+
+// The texts the decoder gives for a record, by label.
+std::map<std::string, std::string> DecodedTexts(const MetadataSample& sample) {
+  struct Collect : CMetadataInterface {
+    std::map<std::string, std::string> texts;
+    void OnMetadata(const char*, const char* label, const char* text) override { texts[label] = text; }
+  } collect;
+  uint8_t bytes[kMetadataSampleBytes];
+  PackMetadataSample(sample, bytes);
+  MetadataDecoder decoder("x", 0);
+  decoder.SetListener(0, &collect);
+  decoder.ParseMetadataSample(bytes, sizeof bytes);
+  return collect.texts;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+class QmxplayerModes : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, recgen::RecordingOptions options) {
+    std::string error;
+    const auto path = dir_ / name;
+    EXPECT_TRUE(recgen::WriteRecording(path, options, error)) << error;
+    return path.string();
+  }
+  static recgen::RecordingOptions Short() {
+    recgen::RecordingOptions o;
+    o.seconds = 0.3;
+    o.fps = 10;
+    return o;
+  }
+  TempDir dir_;
+};
+
+TEST_F(QmxplayerModes, InfoOfAFourChannelRecording) {
+  recgen::RecordingOptions o = Short();
+  o.video = {true, false, true, true};
+  o.audio = {true, false, false, true};
+  const std::string path = Write("four.avi", o);
+  const std::string before = ReadAll(path);
+  const PlayerRun run = RunPlayer("--info " + path, dir_);
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto info = InfoLines(run.out);
+  EXPECT_EQ(info["DVR Version"], "4CH DVR v2.13");
+  EXPECT_EQ(info["DVR Type"], "4 Channel DVR");
+  EXPECT_EQ(info["GPS Info"], "GPS Enabled");
+  EXPECT_EQ(info["Trigger Labels"],
+            "Brake,Left Turn,Right Turn,Lights,Siren,Door,Reverse,Panic,Aux 1, Aux 2, Ignition");
+  EXPECT_EQ(info["Video Type"], "MJPG Video Source");
+  EXPECT_EQ(info["Channel 1 Video Resolution"], "720x480, 10.00 fps");
+  EXPECT_EQ(info["Channel 2 Video Resolution"], "N/A");
+  EXPECT_EQ(info["Channel 3 Video Resolution"], "720x480, 10.00 fps");
+  EXPECT_EQ(info["Channel 1 Audio"], "Audio Enabled");
+  EXPECT_EQ(info["Channel 4 Bitrate"], "1920 kbit/s");
+  EXPECT_EQ(info["DVR Title"], "Test DVR");
+  EXPECT_EQ(info["DVR Kind"], "0");
+  EXPECT_EQ(info["H264"], "no");
+  EXPECT_EQ(info.count("Header Correction"), 0u);
+  EXPECT_EQ(info["Video Size"], "0 mb");
+  EXPECT_EQ(ReadAll(path), before);
+}
+
+TEST_F(QmxplayerModes, InfoReportsButNeverMakesTheHeaderCorrection) {
+  recgen::RecordingOptions o = Short();
+  o.oneStreamHeader = true;
+  o.h264 = true;
+  const std::string path = Write("old.avi", o);
+  const std::string before = ReadAll(path);
+  const PlayerRun run = RunPlayer("--info " + path, dir_);
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto info = InfoLines(run.out);
+  EXPECT_EQ(info["Header Correction"], "needed");
+  EXPECT_EQ(info["H264"], "yes");
+  EXPECT_EQ(info["Video Type"], "H264 Video Source");
+  EXPECT_EQ(ReadAll(path), before);
+}
+
+TEST_F(QmxplayerModes, InfoOfTwoChannelKindsAndAnEndBlock) {
+  for (int kind = 1; kind <= 3; ++kind) {
+    recgen::RecordingOptions o = Short();
+    o.kind = kind;
+    o.header380 = kind == 1;
+    o.configAtEnd = true;
+    o.title = "Van " + std::to_string(kind);
+    const std::string path = Write("two.avi", o);
+    const PlayerRun run = RunPlayer("--info " + path, dir_);
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto info = InfoLines(run.out);
+    EXPECT_EQ(info["DVR Type"], "2 Channel DVR") << kind;
+    EXPECT_EQ(info["DVR Kind"], std::to_string(kind));
+    // The block at the end keeps the blank before the title.
+    EXPECT_EQ(info["DVR Title"], " Van " + std::to_string(kind));
+    EXPECT_EQ(info["Trigger Labels"].substr(0, 16), "Brake,Left Turn,");
+  }
+}
+
+TEST_F(QmxplayerModes, ExportMatchesTheRecordedMetadata) {
+  recgen::RecordingOptions o = Short();
+  o.video = {false, true, false, true};
+  o.meta = recgen::MetaPlacement::kBoth;
+  const std::string path = Write("meta.avi", o);
+  const PlayerRun run = RunPlayer("--export-metadata " + path, dir_);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = ParseCsv(run.out);
+  const std::vector<std::string> header = {"channel",        "frame",          "UTC Time",       "Local Time",
+                                           "GPS Sat Count",  "Latitude",       "Longitude",      "Speed",
+                                           "X Acceleration", "Y Acceleration", "Z Acceleration", "Triggers"};
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], header);
+  const int64_t frames = recgen::FrameCount(o);
+  ASSERT_EQ(rows.size(), std::size_t(1 + 3 * frames));
+  // The names of triggers 10 and 11 keep the blank after their two-digit number.
+  TriggerNameList names;
+  const auto recorded = recgen::EffectiveTriggerNames(o);
+  for (int i = 0; i < kTriggerCount; ++i) names[i] = (i >= 9 ? " " : "") + recorded.at(i);
+  SetTriggerNames(names);
+  std::map<std::string, int64_t> next;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const auto& row = rows[r];
+    ASSERT_EQ(row.size(), header.size());
+    const std::string& channel = row[0];
+    ASSERT_TRUE(channel == "2" || channel == "4" || channel == "meta") << channel;
+    EXPECT_EQ(row[1], std::to_string(next[channel]++));
+    const int recgenChannel = channel == "meta" ? 0 : std::stoi(channel);
+    const auto expected = DecodedTexts(recgen::ExpectedMetadata(o, recgenChannel, std::stoll(row[1])));
+    for (std::size_t c = 2; c < header.size(); ++c) EXPECT_EQ(row[c], expected.at(header[c])) << header[c];
+  }
+  EXPECT_EQ(rows[1][2], "3-1-2011  14:05:09.000");
+  // The file's own trigger names replace the defaults.
+  bool sawTrigger = false;
+  for (std::size_t r = 1; r < rows.size(); ++r) sawTrigger |= rows[r][11].find("Brake") != std::string::npos;
+  EXPECT_TRUE(sawTrigger);
+  ResetTriggerNamesToDefaults();
+}
+
+TEST_F(QmxplayerModes, ExportOfTextLineRecordings) {
+  for (auto placement : {recgen::TextLines::kA, recgen::TextLines::kB}) {
+    recgen::RecordingOptions o = Short();
+    o.kind = 1;
+    o.header380 = true;
+    o.textLines = placement;
+    const std::string path = Write("lines.avi", o);
+    const PlayerRun run = RunPlayer("--export-metadata " + path, dir_);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = ParseCsv(run.out);
+    ASSERT_EQ(rows.size(), std::size_t(1 + recgen::FrameCount(o)));
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"channel", "frame", "Line1", "Line2", "Line3"}));
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      const auto lines = recgen::ExpectedTextLines(o, 1, int64_t(r - 1));
+      EXPECT_EQ(rows[r][0], "1");
+      EXPECT_EQ(rows[r][2], lines[0]);
+      EXPECT_EQ(rows[r][4], lines[2]);
+    }
+  }
+}
+
+TEST_F(QmxplayerModes, DamagedFilesNeverCrash) {
+  const std::string good = ReadAll(Write("good.avi", Short()));
+  std::vector<std::pair<std::string, std::string>> files = {
+      {"garbage.avi", std::string(20000, '\x5A')},
+      {"empty.avi", ""},
+      {"header.avi", good.substr(0, 12)},
+      {"hdrl.avi", good.substr(0, 200)},
+      {"half.avi", good.substr(0, good.size() / 2)},
+      {"noindex.avi", good.substr(0, good.size() - 100)}};
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    for (const char* mode : {"--info ", "--export-metadata "}) {
+      const PlayerRun run = RunPlayer(mode + (dir_ / name).string(), dir_);
+      EXPECT_TRUE(run.status == 0 || run.status == 2) << name << " " << mode << run.status;
+      if (run.status == 2) {
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << name << run.err;
+      }
+    }
+  }
+  const PlayerRun garbage = RunPlayer("--info " + (dir_ / "garbage.avi").string(), dir_);
+  EXPECT_EQ(garbage.status, 2);
+  const PlayerRun missing = RunPlayer("--export-metadata " + (dir_ / "missing.avi").string(), dir_);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(missing.out.empty());
+}
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+  EXPECT_EQ(CsvField("Trigger 0"), "Trigger 0");
+  EXPECT_EQ(CsvField("Door,Brake"), "\"Door,Brake\"");
+  EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(CsvField("a\nb"), "\"a\nb\"");
+}
+
+}  // namespace
