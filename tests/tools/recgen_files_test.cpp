@@ -379,6 +379,27 @@ TEST(RecgenFiles, SequenceAndGroupContinueFromFileToFile) {
   }
 }
 
+TEST(RecgenFiles, DemoIsAThreeFileFourCameraTrip) {
+  TempDir dir;
+  int status = -1;
+  const std::string out = Recgen("demo '" + (dir / "demo").string() + "'", &status);
+  ASSERT_EQ(status, 0) << out;
+  for (int i = 1; i <= 3; ++i) {
+    const auto file = dir / "demo" / ("Trip-00" + std::to_string(i) + ".avi");
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(Probe(file),
+              "mjpeg,720,480\npcm_mulaw,1\nmjpeg,720,480\npcm_mulaw,1\n"
+              "mjpeg,720,480\npcm_mulaw,1\nmjpeg,720,480\npcm_mulaw,1\n");
+    const auto bytes = ReadWholeFile(file);
+    const std::string head(bytes.begin(), bytes.begin() + 10000);
+    EXPECT_NE(head.find(std::string("set system.title-1 QMX Demo Van\0", 32)), std::string::npos);
+  }
+  const auto frames = FfmpegBgrxFrames(dir / "demo" / "Trip-002.avi", 2, 720, 480);
+  ASSERT_EQ(frames.size(), 150u);
+  EXPECT_EQ(DecodeFrameNumber(frames.front().data(), 720, 480, 720 * 4), 150);
+  EXPECT_EQ(DecodeFrameNumber(frames.back().data(), 720, 480, 720 * 4), 299);
+}
+
 TEST(RecgenFiles, BadOptionsFailCleanlyAndLeaveNoFile) {
   TempDir dir;
   const std::string target = "'" + (dir / "bad.avi").string() + "'";

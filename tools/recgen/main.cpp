@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "recording_options.h"
@@ -25,6 +27,13 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+bool MakeFolder(const std::string& path, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) error = "cannot create folder " + path + ": " + ec.message();
+  return !ec;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,7 +49,7 @@ int main(int argc, char** argv) {
 
   if (command == "demo") {
     if (args.size() != 3) return Fail("demo takes one folder");
-    std::filesystem::create_directories(args[2]);
+    if (!MakeFolder(args[2], error)) return Fail(error);
     return recgen::WriteDemo(args[2], error) ? 0 : Fail(error);
   }
   if (command == "write") {
@@ -57,7 +66,7 @@ int main(int argc, char** argv) {
     error = recgen::ParseRecordingOptions(args, 5, options, rest);
     if (error.empty() && !rest.empty()) error = "unknown option " + rest[0];
     if (!error.empty()) return Fail(error);
-    std::filesystem::create_directories(args[2]);
+    if (!MakeFolder(args[2], error)) return Fail(error);
     return recgen::WriteSequence(args[2], args[3], int(count), options, error) ? 0 : Fail(error);
   }
   if (command == "group") {
@@ -74,7 +83,7 @@ int main(int argc, char** argv) {
         if (!end || *end) return Fail("--continuations wants a number");
       }
     }
-    std::filesystem::create_directories(args[2]);
+    if (!MakeFolder(args[2], error)) return Fail(error);
     std::vector<std::filesystem::path> written;
     if (!recgen::WriteGroup(args[2], prefix, int(continuations), mark, options, written, error))
       return Fail(error);
