@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/export_metadata_mode.h"
 #include "app/info_mode.h"
+#include "app/snapshot_mode.h"
 #include "app/titles.h"
 
 namespace {
@@ -24,6 +25,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The snapshot mode makes its own (GUI) application object.
+  if (argc > 1 && std::string(argv[1]) == "--snapshot") return RunSnapshotMode(argc, argv);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));

@@ -1,0 +1,73 @@
+#include "app/snapshot_mode.h"
+
+#include <QGuiApplication>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/numbered_run.h"
+#include "engine/pipeline/playback_engine.h"
+#include "metadata/qt/glyph_font_rasterizer.h"
+
+namespace {
+
+int Usage() {
+  std::cerr << "usage: qmxplayer --snapshot FILE --at CENTIS --channel 1..4 --out OUT.jpg [--overlay]\n";
+  return 2;
+}
+
+bool ParseNumber(const std::string& text, long long& out) {
+  char* end = nullptr;
+  out = std::strtoll(text.c_str(), &end, 10);
+  return !text.empty() && end && *end == '\0';
+}
+
+}  // namespace
+
+int RunSnapshotMode(int argc, char** argv) {
+  std::string file, out;
+  long long at = -1, channel = -1;
+  bool overlay = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--snapshot" && hasValue) {
+      file = argv[++i];
+    } else if (a == "--at" && hasValue) {
+      if (!ParseNumber(argv[++i], at) || at < 0) return Usage();
+    } else if (a == "--channel" && hasValue) {
+      if (!ParseNumber(argv[++i], channel) || channel < 1 || channel > 4) return Usage();
+    } else if (a == "--out" && hasValue) {
+      out = argv[++i];
+    } else if (a == "--overlay") {
+      overlay = true;
+    } else {
+      return Usage();
+    }
+  }
+  if (file.empty() || out.empty() || at < 0 || channel < 0) return Usage();
+
+  // No display is needed: the glyph fonts are drawn off screen.
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Nothing is listened to here; the outputs must not need a sound card.
+  if (!std::getenv("QMX_AUDIO_SINK")) setenv("QMX_AUDIO_SINK", "fakesink sync=false", 1);
+  QGuiApplication app(argc, argv);
+  if (overlay) CreateProcessGlyphFonts();
+
+  const std::vector<std::string> paths = NumberedRunFrom(file);
+  PlaybackEngine engine;
+  engine.SetOverlayText(overlay);
+  const int result = engine.OpenSequence(paths);
+  if (result != kGraphOk) {
+    std::cerr << GraphResultMessage(result, engine.H264Mode() == 1, paths.empty()) << "\n";
+    return 2;
+  }
+  engine.Pause();
+  engine.Seek(at > engine.GetTotal() ? 1000 : -1, at);  // past the end: the last frame
+  if (!engine.TakeSnapshot(int(channel - 1), out)) {
+    std::cerr << "Error while attempting to save a snapshot.\n";
+    return 2;
+  }
+  return 0;
+}
