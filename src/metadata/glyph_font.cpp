@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 
 GlyphFont::GlyphFont(std::vector<Glyph> glyphs) : glyphs_(std::move(glyphs)) {
@@ -11,6 +12,18 @@ GlyphFont::GlyphFont(std::vector<Glyph> glyphs) : glyphs_(std::move(glyphs)) {
       g = Glyph{};
     for (double& c : g.coverage) c = std::clamp(c, 0.0, 1.0);
     cellHeight_ = std::max(cellHeight_, g.height);
+    Levels l;
+    l.level.reserve(g.coverage.size());
+    for (double c : g.coverage) l.level.push_back(uint8_t(std::lround(c * 255.0)));
+    for (int k = 0; k < g.height; ++k) {
+      const uint8_t* row = l.level.data() + std::size_t(k) * std::size_t(g.width);
+      int begin = 0, end = g.width;
+      while (begin < end && row[begin] == 0) ++begin;
+      while (end > begin && row[end - 1] == 0) --end;
+      l.inkBegin.push_back(uint16_t(begin));
+      l.inkEnd.push_back(uint16_t(end));
+    }
+    levels_.push_back(std::move(l));
   }
 }
 
@@ -46,6 +59,7 @@ int GlyphFont::Draw(Placement placement, int x, int y, std::string_view text, ui
     const int code = static_cast<unsigned char>(ch);
     if (code < kFirstChar || code > kLastChar) continue;
     const Glyph& g = glyphs_[std::size_t(code - kFirstChar)];
+    const Levels& levels = levels_[std::size_t(code - kFirstChar)];
     const long long firstColumn = std::max<long long>(0, -pen);
     const long long endColumn = std::min<long long>(g.width, w - pen);
     for (int k = 0; k < g.height && firstColumn < endColumn; ++k) {
@@ -64,13 +78,15 @@ int GlyphFont::Draw(Placement placement, int x, int y, std::string_view text, ui
           break;
       }
       if (row < 0 || row >= h) continue;
-      const double* line = g.coverage.data() + std::size_t(tableRow) * std::size_t(g.width);
-      uint8_t* rowStart = buffer + std::size_t(row) * std::size_t(w) * 4;
-      for (long long i = firstColumn; i < endColumn; ++i) {
-        const double c = line[i];
-        if (c <= 0.0) continue;
-        uint8_t* px = rowStart + std::size_t(pen + i) * 4;
-        for (int b = 0; b < 4; ++b) px[b] = uint8_t(px[b] * (1.0 - c) + colourBytes[b] * c);
+      const uint8_t* line = levels.level.data() + std::size_t(tableRow) * std::size_t(g.width);
+      const long long begin = std::max<long long>(firstColumn, levels.inkBegin[std::size_t(tableRow)]);
+      const long long end = std::min<long long>(endColumn, levels.inkEnd[std::size_t(tableRow)]);
+      uint8_t* px = buffer + (std::size_t(row) * std::size_t(w) + std::size_t(pen + begin)) * 4;
+      for (long long i = begin; i < end; ++i, px += 4) {
+        const unsigned c = line[i];
+        if (c == 0) continue;
+        // trunc((old × (255 − c) + colour × c) / 255): the blend with c/255, exact.
+        for (int b = 0; b < 4; ++b) px[b] = uint8_t((px[b] * (255 - c) + colourBytes[b] * c) / 255);
       }
     }
     pen += g.width + 3;

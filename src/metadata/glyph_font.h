@@ -12,6 +12,8 @@
 // Pixels are 4 bytes (blue, green, red, fourth byte); a colour 0x00RRGGBB is
 // applied low byte to byte 0, so every byte of the pixel is blended:
 // new = trunc(old × (1 − c) + colourByte × c) for coverage c in 0..1.
+// Coverage is kept in steps of 1/255, the resolution the rasteriser measures
+// it in, so the blend runs exactly in integers.
 class GlyphFont {
  public:
   static constexpr int kFirstChar = 32;  // blank
@@ -61,7 +63,15 @@ class GlyphFont {
   int Draw(Placement placement, int x, int y, std::string_view text, uint8_t* buffer, int width, int height,
            uint32_t colour) const;
 
+  // Coverage as levels 0..255, and per row the columns [first, end) that
+  // hold any ink, so drawing touches only pixels under the glyph.
+  struct Levels {
+    std::vector<uint8_t> level;
+    std::vector<uint16_t> inkBegin, inkEnd;
+  };
+
   std::vector<Glyph> glyphs_;
+  std::vector<Levels> levels_;
   int cellHeight_ = 0;
   mutable std::mutex lock_;
 };

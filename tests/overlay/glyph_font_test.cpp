@@ -49,15 +49,15 @@ TEST(GlyphFont, TopDownFlagStartsAtRowY) {
 
 TEST(GlyphFont, BlendsEveryByteByCoverage) {
   std::vector<GlyphFont::Glyph> glyphs(GlyphFont::kGlyphCount);
-  glyphs['x' - 32] = {1, 1, {0.5}};
+  glyphs['x' - 32] = {1, 1, {128 / 255.0}};
   GlyphFont font(std::move(glyphs));
   Picture p(1, 1, 100);
   font.DrawStringAbove(0, 1, "x", p.data(), 1, 1, 0x00FF4000);
   const uint8_t* px = p.Pixel(0, 0);
-  EXPECT_EQ(px[0], 50);   // blue: 100 × 0.5 + 0 × 0.5
-  EXPECT_EQ(px[1], 82);   // green: 50 + 32
-  EXPECT_EQ(px[2], 177);  // red: 50 + 127.5, truncated
-  EXPECT_EQ(px[3], 50);   // the colour's fourth byte is 0
+  EXPECT_EQ(px[0], 49);   // blue: 100 × 127/255 = 49.8, truncated
+  EXPECT_EQ(px[1], 81);   // green: 49.8 + 64 × 128/255 = 81.9
+  EXPECT_EQ(px[2], 177);  // red: 49.8 + 128 = 177.8
+  EXPECT_EQ(px[3], 49);   // the colour's fourth byte is 0
 }
 
 TEST(GlyphFont, AdvanceSkipsUnprintableCharactersAndNeedsABuffer) {
