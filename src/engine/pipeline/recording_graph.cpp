@@ -314,7 +314,7 @@ int BuildRecordingGraph(RecordingGraph& g, const std::string& path, RecordingPro
 
   const char* decoderFactory = nullptr;
   for (const char* f : {"jpegdec", "avdec_mjpeg"}) {
-    gsth::Element probe(GST_ELEMENT(gst_element_factory_find(f)));
+    std::unique_ptr<GstElementFactory, gsth::ObjectUnref> probe(gst_element_factory_find(f));
     if (probe) {
       decoderFactory = f;
       break;
