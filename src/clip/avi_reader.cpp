@@ -214,14 +214,34 @@ void AviReader::LoadIndex(uint64_t idx1Offset, uint64_t idx1Size) {
     clear();
     if (idx1Size > 0 && ReadIdx1(file_, idx1Offset, idx1Size, movis_.front(), chunks)) {
       indexSource_ = IndexSource::kIdx1;
-      // idx1 covers the first RIFF only; chunks of AVIX parts are found by walking.
-      ScanMovi(file_, std::vector<MoviList>(movis_.begin() + 1, movis_.end()), chunks);
     }
   }
   if (indexSource_ == IndexSource::kNone) {
     clear();
     ScanMovi(file_, movis_, chunks);
     indexSource_ = IndexSource::kScan;
+  } else {
+    // idx1 covers the first RIFF only, and a recorder that stopped short
+    // leaves its last AVIX part out of the OpenDML index: movi lists that no
+    // index entry points into are walked instead.
+    std::vector<MoviList> unindexed;
+    for (const MoviList& movi : movis_) {
+      const bool indexed =
+          std::any_of(chunks.begin(), chunks.end(), [&movi](const std::vector<ChunkEntry>& c) {
+            return std::any_of(c.begin(), c.end(), [&movi](const ChunkEntry& e) {
+              return e.offset > movi.typeOffset && e.offset < movi.end;
+            });
+          });
+      if (!indexed) unindexed.push_back(movi);
+    }
+    if (!unindexed.empty()) {
+      ScanMovi(file_, unindexed, chunks);
+      // Chunk k of a stream is its k-th chunk in the file.
+      for (auto& c : chunks) {
+        std::stable_sort(c.begin(), c.end(),
+                         [](const ChunkEntry& a, const ChunkEntry& b) { return a.offset < b.offset; });
+      }
+    }
   }
   for (std::size_t s = 0; s < streams_.size(); ++s) streams_[s].chunks = std::move(chunks[s]);
 }
