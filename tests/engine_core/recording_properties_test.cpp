@@ -171,7 +171,7 @@ TEST_F(RecordingPropertiesTest, JunkVersionChunk) {
 TEST_F(RecordingPropertiesTest, BlockAtTheEndOfAClip) {
   FileBuilder f(50000);
   f.Line(49200, "set system.title-1 Depot bus").Line(49300, "set trigger.name2 Siren");
-  f.Line(49985, "set trigger.name3 Late");  // within the last 20 bytes: not scanned
+  f.Line(49980, "set trigger.name3 L");  // within the last 20 bytes: not scanned
   ASSERT_EQ(Read(f), kPropertiesOk);
   EXPECT_EQ(props_.dvrTitle, " Depot bus");
   EXPECT_EQ(props_.triggerNames[1], "Siren");
