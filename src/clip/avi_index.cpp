@@ -84,6 +84,9 @@ bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx
     const uint64_t available =
         std::min<uint64_t>(ixSize - kIndexHeaderBytes, file.Size() - std::min(file.Size(), entriesOffset));
     if (!ReadStandardIndex(file, ix + 8, entriesOffset, available, out)) return false;
+    // Every real chunk has an 8-byte header of its own in the file; more
+    // entries than that means standard indexes named over and over.
+    if (out.size() > file.Size() / 8) return false;
   }
   return true;
 }

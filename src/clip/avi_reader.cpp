@@ -208,7 +208,8 @@ void AviReader::LoadIndex(uint64_t idx1Offset, uint64_t idx1Size) {
     for (std::size_t s = 0; s < streams_.size() && ok; ++s) {
       if (!superIndexes_[s].empty()) ok = ReadOpenDmlIndex(file_, superIndexes_[s], chunks[s]);
     }
-    if (ok && total() > 0) indexSource_ = IndexSource::kOpenDml;
+    // No file holds more chunks than 8-byte chunk headers fit in it.
+    if (ok && total() > 0 && total() <= file_.Size() / 8) indexSource_ = IndexSource::kOpenDml;
   }
   if (indexSource_ == IndexSource::kNone) {
     clear();

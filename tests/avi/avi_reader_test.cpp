@@ -323,6 +323,22 @@ TEST_F(AviReaderTest, LyingSizesAndCountsAreBounded) {
   }
 }
 
+// A super index naming the same standard index thousands of times would
+// multiply its entries without bound; the reader gives up on it instead.
+TEST_F(AviReaderTest, RepeatedStandardIndexesAreNotMultiplied) {
+  TestAviSpec spec = ThreeStreamSpec(TestIndex::kOpenDml);
+  spec.superIndexCopies = 2000;
+  AviReader reader;
+  ASSERT_TRUE(reader.Open(Write(BuildTestAvi(spec).bytes))) << reader.Error();
+  EXPECT_EQ(reader.Index(), IndexSource::kIdx1);
+  EXPECT_EQ(reader.ChunkCount(0), 5u);
+
+  spec.superIndexCopies = 2;  // a duplicate that stays within bounds is still read as written
+  ASSERT_TRUE(reader.Open(Write(BuildTestAvi(spec).bytes))) << reader.Error();
+  EXPECT_EQ(reader.Index(), IndexSource::kOpenDml);
+  EXPECT_EQ(reader.ChunkCount(0), 10u);
+}
+
 // Random bytes behind a valid-looking start, and random bytes written over a
 // valid file: the reader may fail but must stay inside the file.
 TEST_F(AviReaderTest, GarbageNeverEscapesTheFile) {

@@ -127,15 +127,17 @@ BuiltAvi BuildTestAvi(const TestAviSpec& spec) {
       w.U16(4);  // longs per entry
       w.bytes().push_back(0);
       w.bytes().push_back(0);  // index of indexes
-      w.U32(1);
+      w.U32(uint32_t(spec.superIndexCopies));
       w.U32(0);
       w.U32(0);
       w.U32(0);
       w.U32(0);
       superIndexAt.push_back(w.pos());
-      w.U64(0);  // patched once the ix chunk is placed
-      w.U32(0);
-      w.U32(0);
+      for (std::size_t i = 0; i < spec.superIndexCopies; ++i) {
+        w.U64(0);  // patched once the ix chunk is placed
+        w.U32(0);
+        w.U32(0);
+      }
       w.End(indx);
     }
     w.End(strl);
@@ -176,9 +178,12 @@ BuiltAvi BuildTestAvi(const TestAviSpec& spec) {
         w.U32(uint32_t(spec.chunks[i].payload.size()) | (spec.chunks[i].keyframe ? 0 : 0x80000000u));
       }
       w.End(ix);
-      WriteLE64(&w.bytes()[superIndexAt[s]], out.ixOffsets.back());
-      WriteLE32(&w.bytes()[superIndexAt[s] + 8], uint32_t(w.pos() - out.ixOffsets.back()));
-      WriteLE32(&w.bytes()[superIndexAt[s] + 12], uint32_t(mine.size()));
+      for (std::size_t i = 0; i < spec.superIndexCopies; ++i) {
+        uint8_t* entry = &w.bytes()[superIndexAt[s] + 16 * i];
+        WriteLE64(entry, out.ixOffsets.back());
+        WriteLE32(entry + 8, uint32_t(w.pos() - out.ixOffsets.back()));
+        WriteLE32(entry + 12, uint32_t(mine.size()));
+      }
     }
   }
   w.End(movi);

@@ -34,7 +34,8 @@ struct TestAviSpec {
   std::vector<TestStream> streams;
   std::vector<TestChunk> chunks;  // in file order
   TestIndex index = TestIndex::kIdx1Relative;
-  bool recLists = false;  // wrap each chunk in a LIST 'rec '
+  bool recLists = false;             // wrap each chunk in a LIST 'rec '
+  std::size_t superIndexCopies = 1;  // OpenDML: how many super index entries name the one ix##
 };
 
 struct BuiltAvi {
