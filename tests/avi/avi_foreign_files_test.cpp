@@ -8,76 +8,14 @@
 #include <sstream>
 
 #include "clip/avi_reader.h"
+#include "ffmpeg_packets.h"
 #include "md5.h"
 #include "temp_dir.h"
 
 namespace {
 
 using namespace avi;
-
-bool HaveProgram(const char* name) {
-  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-struct Packet {
-  uint32_t size = 0;
-  std::string md5;
-};
-
-// The packets of `map` ("0:v:1") from ffmpeg's framemd5 lines
-// "stream, dts, pts, duration, size, md5".
-std::vector<Packet> FfmpegPackets(const std::string& path, const std::string& map) {
-  std::istringstream lines(
-      Capture("ffmpeg -v error -i " + Quote(path) + " -map " + map + " -c copy -f framemd5 - 2>/dev/null"));
-  std::vector<Packet> packets;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
-    std::istringstream parts(line);
-    for (std::string field; std::getline(parts, field, ',');) {
-      field.erase(0, field.find_first_not_of(' '));
-      fields.push_back(field);
-    }
-    if (fields.size() == 6) packets.push_back(Packet{uint32_t(std::stoul(fields[4])), fields[5]});
-  }
-  return packets;
-}
-
-// Every chunk must have its packet's size; the MD5s are compared for every
-// `step`-th chunk and the last 16 (hashing a gigabyte twice under the
-// sanitizers would take minutes).
-void ExpectSameAsFfmpeg(const AviReader& reader, int stream, const std::vector<Packet>& expected,
-                        std::size_t step = 1) {
-  ASSERT_GE(stream, 0);
-  const std::size_t count = reader.ChunkCount(std::size_t(stream));
-  ASSERT_EQ(count, expected.size());
-  std::vector<uint8_t> data;
-  for (std::size_t k = 0; k < count; ++k) {
-    ChunkEntry entry;
-    ASSERT_TRUE(reader.Chunk(std::size_t(stream), k, entry));
-    ASSERT_EQ(entry.size, expected[k].size) << "chunk " << k;
-    if (k % step != 0 && k + 16 < count) continue;
-    ASSERT_TRUE(reader.ReadChunk(std::size_t(stream), k, data));
-    ASSERT_EQ(avitest::Md5Hex(data.data(), data.size()), expected[k].md5) << "chunk " << k;
-  }
-}
+using namespace avitest;
 
 // Hides chunks from the reader by renaming them JUNK: every `id` in the
 // first MiB (where the stream headers and their indx live), or the top-level

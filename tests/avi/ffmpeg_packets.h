@@ -1,0 +1,35 @@
+#pragma once
+
+// What ffmpeg's own AVI demuxer finds in a file, for comparing the reader's
+// chunks with packets of an independent implementation.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "clip/avi_reader.h"
+
+namespace avitest {
+
+bool HaveProgram(const char* name);
+// `s` quoted for /bin/sh.
+std::string Quote(const std::string& s);
+// Standard output of a shell command.
+std::string Capture(const std::string& command);
+
+struct Packet {
+  uint32_t size = 0;
+  std::string md5;
+};
+
+// The packets of `map` ("0:v:1") from `ffmpeg -c copy -f framemd5`.
+std::vector<Packet> FfmpegPackets(const std::string& path, const std::string& map);
+
+// Every chunk of `stream` must have its packet's size; the MD5s are compared
+// for every `step`-th chunk and the last 16 (hashing a gigabyte twice under
+// the sanitizers would take minutes). Reports through gtest.
+void ExpectSameAsFfmpeg(const avi::AviReader& reader, int stream, const std::vector<Packet>& expected,
+                        std::size_t step = 1);
+
+}  // namespace avitest
