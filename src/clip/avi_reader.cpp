@@ -247,6 +247,11 @@ void AviReader::LoadIndex(uint64_t idx1Offset, uint64_t idx1Size) {
   for (std::size_t s = 0; s < streams_.size(); ++s) streams_[s].chunks = std::move(chunks[s]);
 }
 
+const AviStream& AviReader::Stream(std::size_t index) const {
+  static const AviStream kNoStream;
+  return index < streams_.size() ? streams_[index] : kNoStream;
+}
+
 int AviReader::NthStreamOfType(FourCC type, int n) const {
   if (n < 0) return -1;
   for (std::size_t i = 0; i < streams_.size(); ++i) {

@@ -65,7 +65,9 @@ class AviReader {
   IndexSource Index() const { return indexSource_; }
 
   std::size_t StreamCount() const { return streams_.size(); }
-  const AviStream& Stream(std::size_t index) const { return streams_.at(index); }
+  // Stream `index` in file order; an empty stream (type 0, no chunks) when
+  // index >= StreamCount(), so a wrong index can't bring the process down.
+  const AviStream& Stream(std::size_t index) const;
   // The index of the n-th (from 0) stream whose header type is `type` (kVids,
   // kAuds, kTxts...), counted in file order; -1 when there is none.
   int NthStreamOfType(FourCC type, int n) const;

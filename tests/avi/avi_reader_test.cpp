@@ -138,6 +138,8 @@ TEST_F(AviReaderTest, OutOfRangeRequestsFailCleanly) {
   EXPECT_FALSE(reader.ReadChunk(0, 5, data));
   EXPECT_FALSE(reader.ReadChunk(3, 0, data));
   EXPECT_EQ(reader.ChunkCount(99), 0u);
+  EXPECT_EQ(reader.Stream(3).header.type, 0u);
+  EXPECT_TRUE(reader.Stream(3).strf.empty());
   uint8_t small[50];
   EXPECT_EQ(reader.ReadChunk(0, 0, small, sizeof small), -1);  // chunk 0 holds 101 bytes
   std::vector<uint8_t> big(200);
