@@ -53,6 +53,14 @@ bool ReadStandardIndex(const ReadOnlyFile& file, const uint8_t* head, uint64_t e
   return true;
 }
 
+bool IsPrintableFourCC(FourCC id) {
+  for (int i = 0; i < 4; ++i) {
+    const uint8_t c = uint8_t(id >> (8 * i));
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx,
@@ -145,7 +153,8 @@ void ScanMovi(const ReadOnlyFile& file, const std::vector<MoviList>& movis, Stre
         pos += 12;  // a 'rec ' list groups chunks: walk into it
         continue;
       }
-      if (size > end - pos - 8) break;  // chunk cut short by the end of the list or file
+      if (!IsPrintableFourCC(id)) break;  // zeros a recorder reserved, or garbage: no chunk here
+      if (size > end - pos - 8) break;    // chunk cut short by the end of the list or file
       const int stream = StreamIndexOfChunkId(id);
       if (stream >= 0 && std::size_t(stream) < out.size()) {
         out[std::size_t(stream)].push_back(ChunkEntry{pos + 8, uint32_t(size), true});

@@ -49,7 +49,8 @@ bool ReadIdx1(const ReadOnlyFile& file, uint64_t offset, uint64_t size, const Mo
 
 // Walks the chunks of the given movi lists (descending into 'rec ' lists) and
 // appends every "NNxx" chunk of a known stream to `out`. A chunk that runs
-// past its list or the end of file ends that list's walk.
+// past its list or the end of file, or whose id is not four printable
+// characters (a reserved, zero-filled tail), ends that list's walk.
 void ScanMovi(const ReadOnlyFile& file, const std::vector<MoviList>& movis, StreamChunks& out);
 
 }  // namespace avi

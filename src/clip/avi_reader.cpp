@@ -222,25 +222,31 @@ void AviReader::LoadIndex(uint64_t idx1Offset, uint64_t idx1Size) {
     ScanMovi(file_, movis_, chunks);
     indexSource_ = IndexSource::kScan;
   } else {
-    // idx1 covers the first RIFF only, and a recorder that stopped short
-    // leaves its last AVIX part out of the OpenDML index: movi lists that no
-    // index entry points into are walked instead.
-    std::vector<MoviList> unindexed;
+    // idx1 covers the first RIFF only, a recorder that lost power leaves
+    // chunks after its last index entry, and one that stopped short leaves
+    // its last AVIX part out of the OpenDML index: whatever follows the last
+    // indexed chunk of each movi list is walked as well.
+    std::vector<MoviList> tails;
     for (const MoviList& movi : movis_) {
-      const bool indexed =
-          std::any_of(chunks.begin(), chunks.end(), [&movi](const std::vector<ChunkEntry>& c) {
-            return std::any_of(c.begin(), c.end(), [&movi](const ChunkEntry& e) {
-              return e.offset > movi.typeOffset && e.offset < movi.end;
-            });
-          });
-      if (!indexed) unindexed.push_back(movi);
+      uint64_t covered = movi.typeOffset + 4;
+      for (const auto& c : chunks) {
+        for (const ChunkEntry& e : c) {
+          if (e.offset > movi.typeOffset && e.offset < movi.end) {
+            covered = std::max(covered, e.offset + e.size + (e.size & 1));
+          }
+        }
+      }
+      if (covered + 8 <= movi.end) tails.push_back(MoviList{covered - 4, movi.end});
     }
-    if (!unindexed.empty()) {
-      ScanMovi(file_, unindexed, chunks);
-      // Chunk k of a stream is its k-th chunk in the file.
-      for (auto& c : chunks) {
-        std::stable_sort(c.begin(), c.end(),
-                         [](const ChunkEntry& a, const ChunkEntry& b) { return a.offset < b.offset; });
+    if (!tails.empty()) {
+      const std::size_t before = total();
+      ScanMovi(file_, tails, chunks);
+      if (total() != before) {
+        // Chunk k of a stream is its k-th chunk in the file.
+        for (auto& c : chunks) {
+          std::stable_sort(c.begin(), c.end(),
+                           [](const ChunkEntry& a, const ChunkEntry& b) { return a.offset < b.offset; });
+        }
       }
     }
   }

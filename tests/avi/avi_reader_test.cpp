@@ -279,6 +279,8 @@ TEST_F(AviReaderTest, LyingSizesAndCountsAreBounded) {
       {"idx1 entry size past the file", TestIndex::kIdx1Relative,
        [](BuiltAvi& b) { WriteLE32(&b.bytes[b.idx1Offset + 8 + 3 * 16 + 12], 0xFFFFFF00u); }, true,
        IndexSource::kIdx1, 4},
+      {"idx1 cut short: the chunks after it are walked", TestIndex::kIdx1Relative,
+       [](BuiltAvi& b) { WriteLE32(&b.bytes[b.idx1Offset + 4], 6 * 16); }, true, IndexSource::kIdx1, 5},
       {"idx1 pointing nowhere", TestIndex::kIdx1Relative,
        [](BuiltAvi& b) {
          for (std::size_t e = 0; e < 15; ++e) WriteLE32(&b.bytes[b.idx1Offset + 8 + e * 16 + 8], 3);
@@ -323,6 +325,21 @@ TEST_F(AviReaderTest, LyingSizesAndCountsAreBounded) {
       }
     }
   }
+}
+
+// A recorder that reserves space ahead of its writing leaves zeros at the
+// end of an unfinished movi list; the walk stops there instead of stepping
+// through them eight bytes at a time.
+TEST_F(AviReaderTest, ScanStopsAtAZeroFilledTail) {
+  BuiltAvi built = BuildTestAvi(ThreeStreamSpec(TestIndex::kNone));
+  built.bytes.resize(built.bytes.size() + (1 << 20), 0);
+  WriteLE32(&built.bytes[4], uint32_t(built.bytes.size() - 8));
+  WriteLE32(&built.bytes[built.moviListOffset + 4], uint32_t(built.bytes.size() - built.moviListOffset - 8));
+  AviReader reader;
+  ASSERT_TRUE(reader.Open(Write(built.bytes))) << reader.Error();
+  EXPECT_EQ(reader.Index(), IndexSource::kScan);
+  EXPECT_EQ(reader.ChunkCount(0), 5u);
+  EXPECT_EQ(reader.ChunkCount(2), 5u);
 }
 
 // A super index naming the same standard index thousands of times would
