@@ -4,11 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 namespace avi {
+
+namespace {
+std::atomic<PreadCall> preadCall{&::pread};
+}  // namespace
+
+void SetPreadCallForTesting(PreadCall call) {
+  preadCall = call ? call : &::pread;
+}
 
 ReadOnlyFile::~ReadOnlyFile() {
   Close();
@@ -54,7 +63,7 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, void* out, std::size_t count) const {
   if (fd_ < 0 || offset > size_ || count > size_ - offset) return false;
   auto* dst = static_cast<uint8_t*>(out);
   while (count > 0) {
-    const ssize_t n = ::pread(fd_, dst, count, off_t(offset));
+    const ssize_t n = preadCall.load()(fd_, dst, count, off_t(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;  // error, or the file shrank under us
     dst += n;

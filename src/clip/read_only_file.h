@@ -3,11 +3,18 @@
 // A file opened read-only for positioned reads (pread), so several readers
 // can share no file position and random access costs one system call.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace avi {
+
+// The positioned-read system call every ReadOnlyFile goes through, so tests
+// can inject short reads, EINTR and I/O errors. nullptr restores ::pread.
+using PreadCall = ssize_t (*)(int fd, void* buffer, std::size_t count, off_t offset);
+void SetPreadCallForTesting(PreadCall call);
 
 class ReadOnlyFile {
  public:
