@@ -9,7 +9,8 @@
 // Bad input never throws and never crashes: Open() fails with a one-line
 // Error() for files that are not AVI or whose headers are cut short; index
 // entries that point outside the file are dropped. Reading the index reads
-// no chunk payload, and ReadChunk() costs one positioned read.
+// no chunk payload, and ReadChunk() costs one positioned read; to walk many
+// chunks in file order, AviChunkCursor (avi_chunk_cursor.h) batches them.
 //
 // Threads: Open()/Close() by one owner; after a successful Open() every const
 // member (ReadChunk included) may be called from several threads at once.
