@@ -241,8 +241,11 @@ int main(int argc, char** argv) {
     std::printf("%-38s %8.1f MiB/s  (%.3f s)  ratio %.2f\n", ways[w].name, rate, best[w], rate / catRate);
   }
   std::printf("every chunk, payload bytes, opening and index reading included; best of 3\n");
-  const double ratio = double(chunkBytes[0]) / best[0] / (1 << 20) / catRate;
-  std::printf("ratio AviReader (cursor) / sequential: %.2f (target >= 0.80)\n", ratio);
+  // Like the sequential read, which leaves the bytes in its buffer, the view
+  // leaves each chunk in the cursor's window: that is the like-for-like pair.
+  // The copying call does one more memcpy per chunk on top.
+  const double ratio = double(chunkBytes[1]) / best[1] / (1 << 20) / catRate;
+  std::printf("ratio AviReader (cursor view) / sequential: %.2f (target >= 0.80)\n", ratio);
 
   if (!tempDir.empty()) std::filesystem::remove_all(tempDir);
   return 0;
