@@ -15,6 +15,7 @@ namespace avi {
 
 // Where one stored chunk lies. `offset` is the absolute file offset of the
 // payload (just past the 8-byte chunk header); `size` is the payload size.
+// A walk over movi can't tell key frames: it marks every chunk it finds key.
 struct ChunkEntry {
   uint64_t offset = 0;
   uint32_t size = 0;
