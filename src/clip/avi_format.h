@@ -24,11 +24,15 @@ inline std::string FourCCText(FourCC f) {
   return s;
 }
 
-inline uint16_t ReadLE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t ReadLE16(const uint8_t* p) {
+  return uint16_t(p[0] | p[1] << 8);
+}
 inline uint32_t ReadLE32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint64_t ReadLE64(const uint8_t* p) { return uint64_t(ReadLE32(p)) | uint64_t(ReadLE32(p + 4)) << 32; }
+inline uint64_t ReadLE64(const uint8_t* p) {
+  return uint64_t(ReadLE32(p)) | uint64_t(ReadLE32(p + 4)) << 32;
+}
 inline void WriteLE16(uint8_t* p, uint16_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
