@@ -52,4 +52,6 @@ void PackMetadataSample(const MetadataSample& s, uint8_t* out) {
   out[o::kAccelZ] = uint8_t(s.accelZ);
 }
 
-bool HasMetadataMagic(const uint8_t* bytes) { return std::memcmp(bytes, "META", 4) == 0; }
+bool HasMetadataMagic(const uint8_t* bytes) {
+  return std::memcmp(bytes, "META", 4) == 0;
+}

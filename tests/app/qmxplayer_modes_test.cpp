@@ -1,6 +1,5 @@
 // Runs the qmxplayer executable on generated recordings, as users run it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
 #include "recording_writer.h"
+#include "run_command.h"
 #include "temp_dir.h"
 
 namespace {
@@ -25,13 +25,7 @@ PlayerRun RunPlayer(const std::string& args, const TempDir& dir) {
   const std::string errPath = (dir / "stderr.txt").string();
   const std::string command = std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
   PlayerRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = RunCommand(command, &run.status);
   std::ifstream err(errPath);
   run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   return run;

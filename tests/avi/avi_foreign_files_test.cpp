@@ -62,7 +62,7 @@ bool SameChunks(const AviReader& a, const AviReader& b) {
 
 std::filesystem::path Ffmpeg(const TempDir& dir, const std::string& name, const std::string& arguments) {
   const auto path = dir / name;
-  const std::string command = "ffmpeg -v error " + arguments + " -f avi " + Quote(path.string());
+  const std::string command = "ffmpeg -v error " + arguments + " -f avi " + ShellQuote(path.string());
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return path;
 }
@@ -143,8 +143,8 @@ TEST(AviForeignFiles, FfmpegVideoAndAudioStreamsKeepTheirOrder) {
     audio.insert(audio.end(), chunk.begin(), chunk.end());
   }
   EXPECT_EQ(audio.size(), 16000u);  // 2 s of 8 kHz mu-law
-  const std::string ffmpegAudio =
-      Capture("ffmpeg -v error -i " + Quote(path.string()) + " -map 0:a:0 -c copy -f md5 - 2>/dev/null");
+  const std::string ffmpegAudio = RunCommand("ffmpeg -v error -i " + ShellQuote(path.string()) +
+                                             " -map 0:a:0 -c copy -f md5 - 2>/dev/null");
   EXPECT_EQ(ffmpegAudio, "MD5=" + avitest::Md5Hex(audio.data(), audio.size()) + "\n");
   // Interleaving: file order alternates between streams, not stream after stream.
   const std::vector<FileChunk> order = reader.ChunksInFileOrder();
@@ -164,7 +164,7 @@ TEST(AviForeignFiles, GstreamerAvimux) {
   const auto path = dir / "gst.avi";
   ASSERT_EQ(std::system(("gst-launch-1.0 -q videotestsrc num-buffers=30 ! video/x-raw,width=160,height=120 ! "
                          "jpegenc ! avimux ! filesink location=" +
-                         Quote(path.string()) + " >/dev/null 2>&1")
+                         ShellQuote(path.string()) + " >/dev/null 2>&1")
                             .c_str()),
             0);
   const std::vector<Packet> expected = FfmpegPackets(path.string(), "0:v:0");

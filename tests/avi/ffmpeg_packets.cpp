@@ -13,26 +13,9 @@ bool HaveProgram(const char* name) {
   return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 std::vector<Packet> FfmpegPackets(const std::string& path, const std::string& map) {
-  std::istringstream lines(
-      Capture("ffmpeg -v error -i " + Quote(path) + " -map " + map + " -c copy -f framemd5 - 2>/dev/null"));
+  std::istringstream lines(RunCommand("ffmpeg -v error -i " + ShellQuote(path) + " -map " + map +
+                                      " -c copy -f framemd5 - 2>/dev/null"));
   std::vector<Packet> packets;
   for (std::string line; std::getline(lines, line);) {
     if (line.empty() || line[0] == '#') continue;

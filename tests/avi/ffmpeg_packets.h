@@ -9,14 +9,11 @@
 #include <vector>
 
 #include "clip/avi_reader.h"
+#include "run_command.h"
 
 namespace avitest {
 
 bool HaveProgram(const char* name);
-// `s` quoted for /bin/sh.
-std::string Quote(const std::string& s);
-// Standard output of a shell command.
-std::string Capture(const std::string& command);
 
 struct Packet {
   uint32_t size = 0;

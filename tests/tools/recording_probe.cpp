@@ -1,7 +1,5 @@
 #include "recording_probe.h"
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -38,18 +36,6 @@ std::vector<ProbedChunk> MoviChunks(const std::vector<uint8_t>& f) {
     at += 8 + size + (size & 1);
   }
   return chunks;
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int rc = pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
 }
 
 std::vector<std::vector<uint8_t>> FfmpegBgrxFrames(const std::filesystem::path& file, int videoIndex,

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "run_command.h"
+
 struct ProbedChunk {
   std::string id;       // "00dc", "01wb", ...
   uint64_t offset = 0;  // of the chunk header in the file
@@ -18,9 +20,6 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
 // The chunks of the movi list in file order (empty when there is none).
 std::vector<ProbedChunk> MoviChunks(const std::vector<uint8_t>& file);
-
-// Runs a shell command, returns its standard output; `status` gets the exit code.
-std::string RunCommand(const std::string& command, int* status = nullptr);
 
 // Decoded BGRx frames of video stream `videoIndex` (ffmpeg's 0:v:K).
 std::vector<std::vector<uint8_t>> FfmpegBgrxFrames(const std::filesystem::path& file, int videoIndex,
