@@ -1,10 +1,24 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, writes the built-in demo recording and opens it.
+# Sets everything up, builds, writes the built-in demo recording (a three-file
+# trip of four cameras) and opens it with the player.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 build=${QMX_BUILD_DIR:-$root/build}
 demo="$build/demo"
+player="$build/src/app/qmxplayer"
 "$build/tools/recgen" demo "$demo"
-exec "$build/src/app/qmxplayer" "$demo/Trip-001.avi"
+
+echo "== Recording properties of $demo/Trip-001.avi"
+"$player" --info "$demo/Trip-001.avi"
+echo
+echo "== First rows of its metadata"
+"$player" --export-metadata "$demo/Trip-001.avi" | head -n 6
+echo
+echo "== Snapshots of every camera 15 s into the trip (in the second file), metadata drawn"
+for n in 1 2 3 4; do
+  QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
+    "$player" --snapshot "$demo/Trip-001.avi" --at 1500 --channel "$n" --overlay --out "$demo/camera$n.jpg"
+  echo "$demo/camera$n.jpg"
+done

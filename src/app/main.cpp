@@ -17,6 +17,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "usage: qmxplayer [RECORDING.avi] [exportfiltergraph]\n"
       << "       qmxplayer --info FILE             print the recording's properties\n"
       << "       qmxplayer --export-metadata FILE  print every frame's metadata as CSV\n"
+      << "       qmxplayer --snapshot FILE --at CENTIS --channel N --out OUT.jpg [--overlay]\n"
+      << "                                         save camera N's frame at CENTIS hundredths\n"
+      << "                                         of the recording (or the numbered run FILE\n"
+      << "                                         starts) as a JPEG\n"
       << "The modes only read FILE. A file that is not an AVI, or whose headers are cut\n"
       << "short, exits with status 2 and a message; --export-metadata writes the rows of\n"
       << "every frame its index reaches and exits with status 2 at a chunk it cannot read.\n";
