@@ -9,6 +9,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/recording_graph.h"
 #include "engine_test_support.h"
+#include "metadata/gst/element_registry.h"
 #include "temp_dir.h"
 
 namespace {
@@ -85,12 +86,34 @@ TEST(RecordingGraph, MissingDemuxerGivesCodeTwo) {
   EXPECT_EQ(Build(WriteSmall(dir / "a.avi", SmallOptions()), g), kGraphNoSplitter);
 }
 
-TEST(RecordingGraph, MissingJpegDecodersGiveCodeFive) {
-  HideFactory("jpegdec");
-  HideFactory("avdec_mjpeg");
+// Our decoder first, then the stock ones with a colour conversion after
+// them; each fallback must still hand BGRx frames on.
+TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
+  gsth::EnsureGstInitialized();
+  RegisterQmxElements();  // so that hiding ours sticks
   TempDir dir;
-  RecordingGraph g;
-  EXPECT_EQ(Build(WriteSmall(dir / "a.avi", SmallOptions()), g), kGraphNoDecoder);
+  const std::string path = WriteSmall(dir / "a.avi", SmallOptions());
+  struct Row {
+    const char* hide;
+    const char* used;  // factory of "MJPEG Decompressor 1", null: code 5
+  } rows[] = {{nullptr, "qmxjpegdec"},
+              {"qmxjpegdec", "jpegdec"},
+              {"jpegdec", "avdec_mjpeg"},
+              {"avdec_mjpeg", nullptr}};
+  for (const Row& r : rows) {
+    if (r.hide) HideFactory(r.hide);
+    RecordingGraph g;
+    const int code = Build(path, g);
+    if (!r.used) {
+      EXPECT_EQ(code, kGraphNoDecoder);
+      continue;
+    }
+    ASSERT_EQ(code, kGraphOk) << r.used;
+    gsth::Element decoder(gst_bin_get_by_name(GST_BIN(g.pipeline.get()), "MJPEG Decompressor 1"));
+    ASSERT_TRUE(decoder);
+    EXPECT_STREQ(GST_OBJECT_NAME(gst_element_get_factory(decoder.get())), r.used);
+    EXPECT_EQ(g.width[0], 320) << r.used;  // the sink received a BGRx frame
+  }
 }
 
 TEST(RecordingGraph, ChannelsOneAndThreeBuildOnlyTheirChains) {

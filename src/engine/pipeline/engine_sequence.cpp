@@ -50,7 +50,7 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
     // The next file waits paused on its first frame, so that switching to it
     // is only a matter of running it.
     g.ended_ = false;
-    SeekGraph(g.pipeline.get(), 0);
+    SeekGraph(g.pipeline.get(), 0, g.demuxer);
   }
 }
 

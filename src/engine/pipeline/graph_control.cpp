@@ -19,11 +19,25 @@ bool SetGraphState(GstElement* pipeline, GstState state) {
   return WaitForState(pipeline);
 }
 
-bool SeekGraph(GstElement* pipeline, int64_t ns) {
+bool SeekGraph(GstElement* pipeline, int64_t ns, GstElement* demuxer) {
   if (ns < 0) ns = 0;
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-  if (!gst_element_seek_simple(pipeline, GST_FORMAT_TIME, flags, ns)) return false;
-  return WaitForState(pipeline);
+  GstPad* pad = nullptr;
+  if (demuxer) {
+    GST_OBJECT_LOCK(demuxer);
+    if (demuxer->srcpads) pad = GST_PAD(gst_object_ref(demuxer->srcpads->data));
+    GST_OBJECT_UNLOCK(demuxer);
+  }
+  bool sent;
+  if (pad) {
+    GstEvent* seek = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns,
+                                        GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    sent = gst_pad_send_event(pad, seek);
+    gst_object_unref(pad);
+  } else {
+    sent = gst_element_seek_simple(pipeline, GST_FORMAT_TIME, flags, ns);
+  }
+  return sent && WaitForState(pipeline);
 }
 
 int64_t PositionNs(GstElement* pipeline) {

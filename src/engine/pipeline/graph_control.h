@@ -19,7 +19,12 @@ bool SetGraphState(GstElement* pipeline, GstState state);
 // Flushing, frame-accurate seek to `ns` inside the file; waits until the
 // sinks hold the frame at that time (the pipeline returns to the state it
 // was in). False when the seek is refused or does not complete.
-bool SeekGraph(GstElement* pipeline, int64_t ns);
+//
+// With `demuxer` the seek is sent once, to the demuxer's first source pad.
+// Sent to the pipeline, every sink passes the seek upstream and the AVI
+// demuxer seeks, and flushes every branch, once per sink: nine times over
+// for a four-channel recording with sound and a metadata stream.
+bool SeekGraph(GstElement* pipeline, int64_t ns, GstElement* demuxer = nullptr);
 
 // -1 when unknown.
 int64_t PositionNs(GstElement* pipeline);

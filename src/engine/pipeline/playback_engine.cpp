@@ -71,7 +71,7 @@ void PlaybackEngine::Seek(double perMille, int64_t centis) {
   const int64_t length = files_[g].end - files_[g].start;
   if (length > 0 && offset >= length) offset = length - 1;
   cur->ended_ = false;
-  SeekGraph(cur->pipeline.get(), CentisToNanos(offset));
+  SeekGraph(cur->pipeline.get(), CentisToNanos(offset), cur->demuxer);
   SetGraphState(cur->pipeline.get(), playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }
 

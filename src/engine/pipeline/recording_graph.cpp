@@ -16,6 +16,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/recording_layout.h"
+#include "metadata/gst/element_registry.h"
 #include "metadata/gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
 #include "metadata/trigger_names.h"
@@ -212,6 +213,22 @@ void OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
   if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
+// The Motion-JPEG decoder of every channel: our own, which writes BGRx in
+// one pass, else the stock ones, which need a colour conversion after them.
+struct DecoderChoice {
+  const char* factory = nullptr;  // null: none installed
+  bool needsConversion = false;
+};
+
+DecoderChoice ChooseJpegDecoder() {
+  const DecoderChoice choices[] = {{"qmxjpegdec", false}, {"jpegdec", true}, {"avdec_mjpeg", true}};
+  for (const DecoderChoice& c : choices) {
+    std::unique_ptr<GstElementFactory, gsth::ObjectUnref> probe(gst_element_factory_find(c.factory));
+    if (probe) return c;
+  }
+  return {};
+}
+
 struct Stream {
   int index = -1;  // in the file
   std::string padName;
@@ -277,6 +294,7 @@ int BuildRecordingGraph(RecordingGraph& g, const std::string& path, RecordingPro
   g_object_set(source, "location", path.c_str(), nullptr);
   GstElement* demux = Add(pipe, "avidemux", "QMX AVI Splitter");
   if (!demux) return kGraphNoSplitter;
+  g.demuxer = demux;
   if (!gst_element_link(source, demux)) return kGraphNotConnected;
 
   // The demuxer announces its pads only while it runs; the file's own
@@ -312,15 +330,7 @@ int BuildRecordingGraph(RecordingGraph& g, const std::string& path, RecordingPro
     audio[c] = find(c, kAudioStream, true);
   }
 
-  const char* decoderFactory = nullptr;
-  for (const char* f : {"jpegdec", "avdec_mjpeg"}) {
-    std::unique_ptr<GstElementFactory, gsth::ObjectUnref> probe(gst_element_factory_find(f));
-    if (probe) {
-      decoderFactory = f;
-      break;
-    }
-  }
-
+  const DecoderChoice decoderChoice = ChooseJpegDecoder();
   for (int c = 0; c < 4; ++c) {
     g.extractor[c] = AddOverlay(pipe, kRoleExtractor, g.dvrKind, Numbered("Meta Data Extractor", c),
                                 Numbered("Metadata", c));
@@ -337,14 +347,20 @@ int BuildRecordingGraph(RecordingGraph& g, const std::string& path, RecordingPro
     const avi::AviStream& s = reader.Stream(video[c].index);
     if (IsH264Stream(s)) return kGraphH264;
     props.h264Mode = 0;
-    if (!decoderFactory) return kGraphNoDecoder;
+    if (!decoderChoice.factory) return kGraphNoDecoder;
 
     GstElement* queue = Add(pipe, "queue", "Queue " + video[c].padName);
-    GstElement* decoder = Add(pipe, decoderFactory, Numbered("MJPEG Decompressor", c));
-    GstElement* convert = Add(pipe, "videoconvert", Numbered("Video Convert", c));
-    GstElement* bgrx = AddCapsFilter(pipe, Numbered("Video Format", c), "video/x-raw,format=BGRx");
+    GstElement* decoder = Add(pipe, decoderChoice.factory, Numbered("MJPEG Decompressor", c));
     GstElement* sink = Add(pipe, "appsink", Numbered("Video", c));
-    if (!LinkChain({queue, g.extractor[c], decoder, convert, bgrx, g.overlay[c], sink})) {
+    bool linked;
+    if (decoderChoice.needsConversion) {
+      GstElement* convert = Add(pipe, "videoconvert", Numbered("Video Convert", c));
+      GstElement* bgrx = AddCapsFilter(pipe, Numbered("Video Format", c), "video/x-raw,format=BGRx");
+      linked = LinkChain({queue, g.extractor[c], decoder, convert, bgrx, g.overlay[c], sink});
+    } else {
+      linked = LinkChain({queue, g.extractor[c], decoder, g.overlay[c], sink});
+    }
+    if (!linked) {
       if (queue) gst_bin_remove(GST_BIN(pipe), queue);  // the pad must not feed a broken chain
       continue;
     }

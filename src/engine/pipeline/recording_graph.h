@@ -49,6 +49,7 @@ struct RecordingGraph {
   int videoStreamCount = 0;  // video streams in the file
 
   gsth::Element pipeline;
+  GstElement* demuxer = nullptr;           // borrowed from the pipeline; seeks go to it
   std::array<GstElement*, 4> extractor{};  // borrowed from the pipeline
   std::array<GstElement*, 4> overlay{};
   std::array<GstElement*, 4> audioTransform{};

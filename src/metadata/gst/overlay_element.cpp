@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "metadata/overlay_filter.h"
@@ -245,14 +244,13 @@ void qmx_overlay_init(QmxOverlay* self) {
 
 }  // namespace
 
-bool RegisterQmxElements() {
-  static std::once_flag once;
-  static bool registered = false;
-  std::call_once(once, [] {
+GType QmxOverlayElementType() {
+  static gsize type = 0;
+  if (g_once_init_enter(&type)) {
     GST_DEBUG_CATEGORY_INIT(qmx_overlay_debug, "qmxoverlay", 0, "QMX overlay filter");
-    registered = gst_element_register(nullptr, "qmxoverlay", GST_RANK_NONE, QMX_TYPE_OVERLAY);
-  });
-  return registered;
+    g_once_init_leave(&type, QMX_TYPE_OVERLAY);
+  }
+  return GType(type);
 }
 
 COverlayFilter* OverlayElementFilter(GstElement* element) {

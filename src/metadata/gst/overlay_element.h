@@ -2,12 +2,12 @@
 
 #include <gst/gst.h>
 
+#include "metadata/gst/element_registry.h"
+
 class COverlayFilter;
 
-// Registers the project's own elements with GStreamer in this process (no
-// plugin files): "qmxoverlay", an in-place GstBaseTransform carrying a
-// COverlayFilter. Idempotent and thread-safe; gst_init must have run.
-// False when registration failed.
+// "qmxoverlay", an in-place GstBaseTransform carrying a COverlayFilter,
+// registered by RegisterQmxElements().
 //
 // "qmxoverlay" properties, construct-only:
 //   role      int 0..3 (default 1): 0 metadata extractor and 3 multi-metadata
@@ -16,7 +16,7 @@ class COverlayFilter;
 //             (audio/x-raw,format=S16LE; mixes only 2-channel audio).
 //   dvr-kind  int 0..3 (default 0).
 // The filter's source name for listeners is the element's name at creation.
-bool RegisterQmxElements();
+GType QmxOverlayElementType();
 
 // The C++ filter of a "qmxoverlay" element, owned by the element and alive
 // as long as it is; null for any other element. Use it to set switches,

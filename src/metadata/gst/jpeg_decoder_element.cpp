@@ -1,0 +1,185 @@
+#include "metadata/gst/jpeg_decoder_element.h"
+
+#include <gst/video/gstvideodecoder.h>
+#include <gst/video/video.h>
+
+#include <memory>
+
+#include "snapshot/jpeg_bgrx_decoder.h"
+
+GST_DEBUG_CATEGORY_STATIC(qmx_jpegdec_debug);
+#define GST_CAT_DEFAULT qmx_jpegdec_debug
+
+namespace {
+
+struct QmxJpegDec {
+  GstVideoDecoder parent;
+  JpegBgrxDecoder* decoder;        // owned; made in start, deleted in stop (streaming state only)
+  GstVideoCodecState* inputState;  // owned reference, for the frame rate and aspect of the output
+};
+
+struct QmxJpegDecClass {
+  GstVideoDecoderClass parent_class;
+};
+
+GType qmx_jpeg_dec_get_type();
+#define QMX_JPEG_DEC(obj) (G_TYPE_CHECK_INSTANCE_CAST((obj), qmx_jpeg_dec_get_type(), QmxJpegDec))
+
+G_DEFINE_TYPE(QmxJpegDec, qmx_jpeg_dec, GST_TYPE_VIDEO_DECODER)
+
+GstStaticPadTemplate sink_template =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("image/jpeg"));
+GstStaticPadTemplate src_template =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("BGRx")));
+
+void ReleaseInputState(QmxJpegDec* self) {
+  if (self->inputState) gst_video_codec_state_unref(self->inputState);
+  self->inputState = nullptr;
+}
+
+gboolean qmx_jpeg_dec_start(GstVideoDecoder* base) {
+  QmxJpegDec* self = QMX_JPEG_DEC(base);
+  if (!self->decoder) self->decoder = std::make_unique<JpegBgrxDecoder>().release();
+  return TRUE;
+}
+
+gboolean qmx_jpeg_dec_stop(GstVideoDecoder* base) {
+  QmxJpegDec* self = QMX_JPEG_DEC(base);
+  std::unique_ptr<JpegBgrxDecoder>(self->decoder).reset();
+  self->decoder = nullptr;
+  ReleaseInputState(self);
+  return TRUE;
+}
+
+gboolean qmx_jpeg_dec_set_format(GstVideoDecoder* base, GstVideoCodecState* state) {
+  QmxJpegDec* self = QMX_JPEG_DEC(base);
+  ReleaseInputState(self);
+  self->inputState = gst_video_codec_state_ref(state);
+  // The output format is set from the first frame's header: caps sizes from
+  // a container are only a claim.
+  return TRUE;
+}
+
+// Makes the output BGRx of width × height unless it already is.
+bool EnsureOutputSize(QmxJpegDec* self, int width, int height) {
+  GstVideoDecoder* base = GST_VIDEO_DECODER(self);
+  GstVideoCodecState* current = gst_video_decoder_get_output_state(base);
+  const bool same = current && GST_VIDEO_INFO_WIDTH(&current->info) == width &&
+                    GST_VIDEO_INFO_HEIGHT(&current->info) == height;
+  if (current) gst_video_codec_state_unref(current);
+  if (same) return true;
+  GST_DEBUG_OBJECT(self, "output %dx%d", width, height);
+  GstVideoCodecState* out = gst_video_decoder_set_output_state(base, GST_VIDEO_FORMAT_BGRx, guint(width),
+                                                               guint(height), self->inputState);
+  if (!out) return false;
+  gst_video_codec_state_unref(out);
+  return gst_video_decoder_negotiate(base);
+}
+
+GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFrame* frame) {
+  QmxJpegDec* self = QMX_JPEG_DEC(base);
+  GstFlowReturn ret = GST_FLOW_OK;
+  JpegBgrxDecoder::Result result = JpegBgrxDecoder::Result::kOk;
+  GstMapInfo in;
+  GstVideoCodecState* state = nullptr;
+  GstVideoFrame out;
+  int width = 0, height = 0;
+
+  if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) goto map_failed;
+  result = self->decoder->ReadSize(in.data, in.size, width, height);
+  if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
+  if (!EnsureOutputSize(self, width, height)) goto not_negotiated;
+
+  ret = gst_video_decoder_allocate_output_frame(base, frame);
+  if (ret != GST_FLOW_OK) goto alloc_failed;
+  state = gst_video_decoder_get_output_state(base);
+  if (!gst_video_frame_map(&out, &state->info, frame->output_buffer, GST_MAP_WRITE)) goto out_map_failed;
+  {
+    auto* pixels = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&out, 0));
+    const gsize before = gsize(pixels - out.map[0].data);
+    const gsize capacity = out.map[0].size > before ? out.map[0].size - before : 0;
+    result = self->decoder->Decode(in.data, in.size, pixels, capacity, width, height,
+                                   GST_VIDEO_FRAME_PLANE_STRIDE(&out, 0));
+  }
+  gst_video_frame_unmap(&out);
+  gst_video_codec_state_unref(state);
+  if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
+  gst_buffer_unmap(frame->input_buffer, &in);
+  return gst_video_decoder_finish_frame(base, frame);
+
+  /* ERRORS */
+map_failed:
+  GST_ELEMENT_ERROR(self, STREAM, FAILED, (nullptr), ("could not map the compressed frame"));
+  gst_video_decoder_drop_frame(base, frame);
+  return GST_FLOW_ERROR;
+decode_failed:
+  gst_buffer_unmap(frame->input_buffer, &in);
+  // Weight 1 per frame; with max-errors -1 this posts a warning, drops the
+  // frame and lets the stream go on.
+  GST_VIDEO_DECODER_ERROR(self, 1, STREAM, DECODE, ("Could not decode a Motion-JPEG frame."),
+                          ("%s: %s", JpegBgrxResultText(result), self->decoder->LastError().c_str()), ret);
+  gst_video_decoder_drop_frame(base, frame);
+  return ret;
+not_negotiated:
+  gst_buffer_unmap(frame->input_buffer, &in);
+  GST_ELEMENT_ERROR(self, CORE, NEGOTIATION, (nullptr), ("downstream refuses BGRx %dx%d", width, height));
+  gst_video_decoder_drop_frame(base, frame);
+  return GST_FLOW_NOT_NEGOTIATED;
+alloc_failed:
+  gst_buffer_unmap(frame->input_buffer, &in);
+  GST_DEBUG_OBJECT(self, "no output buffer: %s", gst_flow_get_name(ret));
+  gst_video_decoder_drop_frame(base, frame);
+  return ret;
+out_map_failed:
+  gst_video_codec_state_unref(state);
+  gst_buffer_unmap(frame->input_buffer, &in);
+  GST_ELEMENT_ERROR(self, STREAM, FAILED, (nullptr), ("could not map the output frame"));
+  gst_video_decoder_drop_frame(base, frame);
+  return GST_FLOW_ERROR;
+}
+
+void qmx_jpeg_dec_finalize(GObject* object) {
+  QmxJpegDec* self = QMX_JPEG_DEC(object);
+  std::unique_ptr<JpegBgrxDecoder>(self->decoder).reset();
+  self->decoder = nullptr;
+  ReleaseInputState(self);
+  G_OBJECT_CLASS(qmx_jpeg_dec_parent_class)->finalize(object);
+}
+
+void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
+  GObjectClass* gobject_class = G_OBJECT_CLASS(klass);
+  GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
+  GstVideoDecoderClass* decoder_class = GST_VIDEO_DECODER_CLASS(klass);
+
+  gobject_class->finalize = qmx_jpeg_dec_finalize;
+  gst_element_class_set_static_metadata(element_class, "QMX Motion-JPEG decoder", "Codec/Decoder/Video",
+                                        "Decodes Motion-JPEG frames straight into BGRx", "QMX");
+  gst_element_class_add_static_pad_template(element_class, &sink_template);
+  gst_element_class_add_static_pad_template(element_class, &src_template);
+
+  decoder_class->start = qmx_jpeg_dec_start;
+  decoder_class->stop = qmx_jpeg_dec_stop;
+  decoder_class->set_format = qmx_jpeg_dec_set_format;
+  decoder_class->handle_frame = qmx_jpeg_dec_handle_frame;
+}
+
+void qmx_jpeg_dec_init(QmxJpegDec* self) {
+  self->decoder = nullptr;
+  self->inputState = nullptr;
+  GstVideoDecoder* base = GST_VIDEO_DECODER(self);
+  // Every buffer from the demuxer is one whole frame.
+  gst_video_decoder_set_packetized(base, TRUE);
+  // A recording with a damaged stretch keeps playing past it.
+  gst_video_decoder_set_max_errors(base, -1);
+}
+
+}  // namespace
+
+GType QmxJpegDecoderElementType() {
+  static gsize type = 0;
+  if (g_once_init_enter(&type)) {
+    GST_DEBUG_CATEGORY_INIT(qmx_jpegdec_debug, "qmxjpegdec", 0, "QMX Motion-JPEG decoder");
+    g_once_init_leave(&type, qmx_jpeg_dec_get_type());
+  }
+  return GType(type);
+}

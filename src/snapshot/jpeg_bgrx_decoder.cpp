@@ -1,0 +1,168 @@
+#include "snapshot/jpeg_bgrx_decoder.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+
+#include "snapshot/jpeg_file.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jerror.h>
+#include <jpeglib.h>
+
+struct JpegBgrxDecoder::State {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  std::jmp_buf recovery;
+  char message[JMSG_LENGTH_MAX];
+};
+
+namespace {
+
+using Result = JpegBgrxDecoder::Result;
+
+// Recovers the State from the error manager libjpeg hands back.
+JpegBgrxDecoder::State* StateOf(j_common_ptr cinfo) {
+  return reinterpret_cast<JpegBgrxDecoder::State*>(reinterpret_cast<char*>(cinfo->err) -
+                                                   offsetof(JpegBgrxDecoder::State, errors));
+}
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  JpegBgrxDecoder::State* s = StateOf(cinfo);
+  (*cinfo->err->format_message)(cinfo, s->message);
+  // Only libjpeg's C frames and the trivially destructible frame of Run lie
+  // between here and the setjmp.
+  std::longjmp(s->recovery, 1);
+}
+
+// libjpeg only warns about damaged data and fills the rest of the picture
+// with grey; such a frame must not be shown as if it were whole. Stray bytes
+// between segments are the one warning that leaves the picture intact
+// (common in camera streams), so they pass.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA) ErrorExit(cinfo);
+}
+
+// The libjpeg part of a call, kept free of C++ objects because a libjpeg
+// error leaves it by longjmp. `target` null reads the header only.
+Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, uint8_t* target,
+           std::size_t capacity, int* width, int* height, int strideBytes) {
+  jpeg_decompress_struct& cinfo = s.cinfo;
+  // Read again after a longjmp: must live in memory, not in a register.
+  volatile bool headerRead = false;
+  if (setjmp(s.recovery)) {
+    jpeg_abort_decompress(&cinfo);
+    return headerRead ? Result::kCorrupt : Result::kNotJpeg;
+  }
+  jpeg_mem_src(&cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(length));
+  if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
+    jpeg_abort_decompress(&cinfo);
+    return Result::kNotJpeg;
+  }
+  headerRead = true;
+  const std::size_t w = cinfo.image_width;
+  const std::size_t h = cinfo.image_height;
+  if (w == 0 || h == 0 || w * h > kJpegMaxPixels) {
+    jpeg_abort_decompress(&cinfo);
+    return Result::kTooLarge;
+  }
+  if (target == nullptr) {
+    *width = int(w);
+    *height = int(h);
+    jpeg_abort_decompress(&cinfo);
+    return Result::kOk;
+  }
+  if (w != std::size_t(*width) || h != std::size_t(*height)) {
+    jpeg_abort_decompress(&cinfo);
+    return Result::kSizeMismatch;
+  }
+  if (strideBytes < 0 || std::size_t(strideBytes) < w * 4 ||
+      capacity < std::size_t(strideBytes) * (h - 1) + w * 4) {
+    jpeg_abort_decompress(&cinfo);
+    return Result::kBadTarget;
+  }
+  cinfo.out_color_space = JCS_EXT_BGRX;
+  cinfo.dct_method = JDCT_ISLOW;
+  cinfo.do_fancy_upsampling = TRUE;
+  jpeg_start_decompress(&cinfo);
+  // Scaling is never asked for, so the output size is the image size checked
+  // above; read straight into the target's rows, a batch at a time.
+  constexpr int kBatch = 16;
+  JSAMPROW rows[kBatch];
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const JDIMENSION first = cinfo.output_scanline;
+    int n = 0;
+    for (; n < kBatch && first + JDIMENSION(n) < cinfo.output_height; ++n)
+      rows[n] = target + std::size_t(first + JDIMENSION(n)) * std::size_t(strideBytes);
+    if (jpeg_read_scanlines(&cinfo, rows, JDIMENSION(n)) == 0) {
+      jpeg_abort_decompress(&cinfo);
+      return Result::kCorrupt;
+    }
+  }
+  jpeg_finish_decompress(&cinfo);
+  return Result::kOk;
+}
+
+}  // namespace
+
+JpegBgrxDecoder::JpegBgrxDecoder() : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  s.message[0] = '\0';
+  s.cinfo.err = jpeg_std_error(&s.errors);
+  s.errors.error_exit = ErrorExit;
+  s.errors.emit_message = EmitMessage;
+  // Creating the object cannot fail on a bad frame; only memory exhaustion
+  // reaches error_exit here, and then there is nothing to recover.
+  jpeg_create_decompress(&s.cinfo);
+}
+
+JpegBgrxDecoder::~JpegBgrxDecoder() {
+  jpeg_destroy_decompress(&state_->cinfo);
+}
+
+JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size_t length, int& width,
+                                                  int& height) {
+  width = 0;
+  height = 0;
+  lastError_.clear();
+  if (data == nullptr || length == 0) return Result::kNotJpeg;
+  int w = 0, h = 0;
+  state_->message[0] = '\0';
+  const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0);
+  if (r == Result::kOk) {
+    width = w;
+    height = h;
+  }
+  lastError_ = state_->message;
+  return r;
+}
+
+JpegBgrxDecoder::Result JpegBgrxDecoder::Decode(const uint8_t* data, std::size_t length, uint8_t* target,
+                                                std::size_t capacity, int width, int height,
+                                                int strideBytes) {
+  lastError_.clear();
+  if (data == nullptr || length == 0) return Result::kNotJpeg;
+  if (target == nullptr || width <= 0 || height <= 0) return Result::kBadTarget;
+  state_->message[0] = '\0';
+  const Result r = Run(*state_, data, length, target, capacity, &width, &height, strideBytes);
+  lastError_ = state_->message;
+  return r;
+}
+
+const char* JpegBgrxResultText(JpegBgrxDecoder::Result result) {
+  switch (result) {
+    case Result::kOk:
+      return "decoded";
+    case Result::kNotJpeg:
+      return "not a JPEG picture";
+    case Result::kCorrupt:
+      return "corrupt or truncated JPEG data";
+    case Result::kSizeMismatch:
+      return "picture size differs from the stream's format";
+    case Result::kBadTarget:
+      return "output buffer too small";
+    case Result::kTooLarge:
+      return "picture too large";
+  }
+  return "unknown";
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Decodes Motion-JPEG frames straight into top-down BGRx rows with
+// libjpeg-turbo, so no colour conversion pass follows the decode. Used by the
+// playback decoder element; plain C++ so tests reach it without a pipeline.
+//
+// Output layout: `height` rows `strideBytes` apart, each `width` × 4 bytes
+// blue, green, red, X (X is written, its value is not meaningful).
+//
+// Picture quality: the accurate integer IDCT and smooth ("fancy") chroma
+// upsampling, the same choices as libjpeg's defaults, so a frame decodes to
+// exactly the pixels a snapshot of the same JPEG gets from libjpeg.
+//
+// Threads: one decoder per streaming thread; an object is not shared.
+// Errors never escape: a libjpeg error ends the call with a result code and
+// leaves the decoder ready for the next frame.
+class JpegBgrxDecoder {
+ public:
+  enum class Result {
+    kOk,
+    kNotJpeg,       // no readable JPEG header
+    kCorrupt,       // the header was read but the picture is damaged or cut short
+    kSizeMismatch,  // the picture is not width × height: nothing was written
+    kBadTarget,     // null target, stride below width × 4, or capacity too small
+    kTooLarge,      // more than kJpegMaxPixels (jpeg_file.h)
+  };
+
+  JpegBgrxDecoder();
+  ~JpegBgrxDecoder();
+  JpegBgrxDecoder(const JpegBgrxDecoder&) = delete;
+  JpegBgrxDecoder& operator=(const JpegBgrxDecoder&) = delete;
+
+  // Reads the frame's header only. kOk with the picture's size, else kNotJpeg
+  // or kTooLarge (sizes set to 0).
+  Result ReadSize(const uint8_t* data, std::size_t length, int& width, int& height);
+
+  // Decodes `data` into `target`, which holds `capacity` bytes laid out as
+  // above. The picture must be exactly width × height; any other size is
+  // refused before a byte is written, so a frame that differs from the
+  // negotiated format never writes past the buffer. On kCorrupt the rows
+  // already decoded stay in `target` (the caller drops the frame).
+  Result Decode(const uint8_t* data, std::size_t length, uint8_t* target, std::size_t capacity, int width,
+                int height, int strideBytes);
+
+  // libjpeg's message for the last kNotJpeg or kCorrupt result, "" otherwise.
+  const std::string& LastError() const { return lastError_; }
+
+  // libjpeg's objects, defined in the .cpp only.
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+  std::string lastError_;
+};
+
+// A short text for a result ("corrupt JPEG data", …) for log and bus messages.
+const char* JpegBgrxResultText(JpegBgrxDecoder::Result result);
