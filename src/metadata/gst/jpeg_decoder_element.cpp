@@ -114,10 +114,9 @@ map_failed:
   return GST_FLOW_ERROR;
 decode_failed:
   gst_buffer_unmap(frame->input_buffer, &in);
-  // Weight 1 per frame; with max-errors -1 this posts a warning, drops the
-  // frame and lets the stream go on.
-  GST_VIDEO_DECODER_ERROR(self, 1, STREAM, DECODE, ("Could not decode a Motion-JPEG frame."),
-                          ("%s: %s", JpegBgrxResultText(result), self->decoder->LastError().c_str()), ret);
+  // The frame is lost, not the stream: tell the application and go on.
+  GST_ELEMENT_WARNING(self, STREAM, DECODE, ("Could not decode a Motion-JPEG frame."),
+                      ("%s: %s", JpegBgrxResultText(result), self->decoder->LastError().c_str()));
   gst_video_decoder_drop_frame(base, frame);
   return ret;
 not_negotiated:
@@ -169,8 +168,6 @@ void qmx_jpeg_dec_init(QmxJpegDec* self) {
   GstVideoDecoder* base = GST_VIDEO_DECODER(self);
   // Every buffer from the demuxer is one whole frame.
   gst_video_decoder_set_packetized(base, TRUE);
-  // A recording with a damaged stretch keeps playing past it.
-  gst_video_decoder_set_max_errors(base, -1);
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+// The BGRx decoder core: pixels as libjpeg decodes them, and damaged or
+// mismatched frames refused without a byte written outside the picture.
+#include "snapshot/jpeg_bgrx_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_pictures.h"
+
+namespace {
+using Result = JpegBgrxDecoder::Result;
+constexpr uint8_t kGuard = 0xA5;
+}  // namespace
+
+TEST(JpegBgrxDecoder, MatchesLibjpegAtOddSizesAndPaddedStrides) {
+  JpegBgrxDecoder decoder;  // one object for all frames, as a stream uses it
+  struct Row {
+    int width, height, padBytes;
+  } rows[] = {{4, 9, 0}, {9, 4, 12}, {33, 17, 4}, {320, 240, 0}, {721, 481, 64}};
+  for (const Row& r : rows) {
+    const std::vector<uint8_t> jpeg = TestJpeg(r.width, r.height);
+    const std::vector<uint8_t> want = ReferenceBgrx(jpeg);
+    ASSERT_FALSE(want.empty());
+    int w = 0, h = 0;
+    ASSERT_EQ(decoder.ReadSize(jpeg.data(), jpeg.size(), w, h), Result::kOk);
+    EXPECT_EQ(w, r.width);
+    EXPECT_EQ(h, r.height);
+    const int stride = r.width * 4 + r.padBytes;
+    // One guard row after the picture: nothing may land there.
+    std::vector<uint8_t> out(std::size_t(stride) * (r.height + 1), kGuard);
+    const std::size_t capacity = std::size_t(stride) * r.height;
+    ASSERT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), out.data(), capacity, r.width, r.height, stride),
+              Result::kOk)
+        << r.width << "x" << r.height;
+    EXPECT_TRUE(SameColours(out.data(), stride, want, r.width, r.height)) << r.width << "x" << r.height;
+    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](uint8_t b) { return b == kGuard; }));
+    for (int y = 0; y < r.height && r.padBytes; ++y)
+      EXPECT_EQ(out[std::size_t(y) * stride + r.width * 4], kGuard) << "row padding written, row " << y;
+  }
+}
+
+TEST(JpegBgrxDecoder, BadFramesAndTargetsAreRefusedAndTheDecoderGoesOn) {
+  JpegBgrxDecoder decoder;
+  const std::vector<uint8_t> good = TestJpeg(64, 48);
+  std::vector<uint8_t> flipped = good;  // scan data overwritten with marker-like garbage
+  std::fill(flipped.begin() + flipped.size() / 2, flipped.end() - 2, 0xFF);
+  std::vector<uint8_t> noHeader = good;
+  noHeader[0] = 0;
+  const std::vector<uint8_t> truncated(good.begin(), good.begin() + good.size() * 2 / 3);
+  const std::vector<uint8_t> headerOnly(good.begin(), good.begin() + 100);
+  const int stride = 64 * 4;
+  struct Row {
+    const char* what;
+    const std::vector<uint8_t>* data;
+    int width, height;
+    std::size_t capacity;
+    Result want;
+  } rows[] = {
+      {"truncated scan", &truncated, 64, 48, std::size_t(stride) * 48, Result::kCorrupt},
+      {"garbage scan", &flipped, 64, 48, std::size_t(stride) * 48, Result::kCorrupt},
+      {"no SOI", &noHeader, 64, 48, std::size_t(stride) * 48, Result::kNotJpeg},
+      {"cut inside the header", &headerOnly, 64, 48, std::size_t(stride) * 48, Result::kNotJpeg},
+      {"larger than negotiated", &good, 32, 24, std::size_t(stride) * 48, Result::kSizeMismatch},
+      {"smaller than negotiated", &good, 64, 96, std::size_t(stride) * 96, Result::kSizeMismatch},
+      {"buffer one byte short", &good, 64, 48, std::size_t(stride) * 48 - 1, Result::kBadTarget},
+  };
+  for (const Row& r : rows) {
+    std::vector<uint8_t> out(std::size_t(stride) * 100, kGuard);
+    EXPECT_EQ(
+        decoder.Decode(r.data->data(), r.data->size(), out.data(), r.capacity, r.width, r.height, stride),
+        r.want)
+        << r.what;
+    if (r.want != Result::kCorrupt) {
+      EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == kGuard; })) << r.what;
+    } else {
+      EXPECT_FALSE(decoder.LastError().empty()) << r.what;
+      EXPECT_TRUE(std::all_of(out.begin() + r.capacity, out.end(), [](uint8_t b) { return b == kGuard; }));
+    }
+    // The same object decodes the next good frame.
+    std::vector<uint8_t> next(std::size_t(stride) * 48);
+    EXPECT_EQ(decoder.Decode(good.data(), good.size(), next.data(), next.size(), 64, 48, stride), Result::kOk)
+        << "after " << r.what;
+  }
+  int w = -1, h = -1;
+  EXPECT_EQ(decoder.ReadSize(noHeader.data(), noHeader.size(), w, h), Result::kNotJpeg);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(decoder.Decode(nullptr, 0, nullptr, 0, 64, 48, stride), Result::kNotJpeg);
+}
