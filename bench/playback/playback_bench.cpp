@@ -115,17 +115,21 @@ double BareOpen(const std::vector<std::string>& files) {
   return s;
 }
 
+constexpr int kSeeks = 41;
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
 
+// Seek call to return: Seek returns once the frame at the target has reached
+// every channel's sink.
 double OurSeek(const std::string& file, double seconds) {
   PlaybackEngine e;
   if (e.OpenSequence({file}) != 0) return -1;
   e.Pause();
   std::vector<double> lat;
-  for (int i = 0; i < 21; ++i) {
+  for (int i = 0; i < kSeeks; ++i) {
     const int64_t centis = int64_t((i * 37 % 100) / 100.0 * seconds * 100);
     const auto t = Clock::now();
     e.Seek(-1, centis);
@@ -142,7 +146,7 @@ double BareSeek(const std::string& file, double seconds) {
   GstElement* p = Launch(desc);
   PrerollGraph(p);
   std::vector<double> lat;
-  for (int i = 0; i < 21; ++i) {
+  for (int i = 0; i < kSeeks; ++i) {
     const int64_t ns = int64_t((i * 37 % 100) / 100.0 * seconds * GST_SECOND);
     const auto t = Clock::now();
     SeekGraph(p, ns);
