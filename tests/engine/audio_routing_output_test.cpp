@@ -11,51 +11,9 @@
 #include "engine/pipeline/playback_engine.h"
 #include "engine_test_support.h"
 #include "temp_dir.h"
+#include "wav_tone.h"
 
 namespace {
-
-struct Measured {
-  bool ok = false;
-  double rms = 0;
-  double toneShare = 0;  // share of the energy at the channel's own frequency
-};
-
-// Reads the S16LE samples of a WAV file's "data" chunk.
-std::vector<int16_t> ReadWavSamples(const std::filesystem::path& path, int& rate) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<int16_t> out;
-  rate = 0;
-  for (size_t at = 12; at + 8 <= b.size();) {
-    const uint32_t size = b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | uint32_t(b[at + 7]) << 24;
-    const std::string id(reinterpret_cast<const char*>(&b[at]), 4);
-    if (id == "fmt " && at + 16 <= b.size()) rate = b[at + 12] | b[at + 13] << 8 | b[at + 14] << 16;
-    if (id == "data") {
-      const size_t end = std::min(b.size(), at + 8 + size);
-      for (size_t i = at + 8; i + 1 < end; i += 2) out.push_back(int16_t(b[i] | b[i + 1] << 8));
-      break;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return out;
-}
-
-Measured Measure(const std::filesystem::path& path, double hz) {
-  int rate = 0;
-  const std::vector<int16_t> s = ReadWavSamples(path, rate);
-  Measured m;
-  if (s.empty() || rate <= 0) return m;
-  m.ok = true;
-  double energy = 0, re = 0, im = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    energy += double(s[i]) * s[i];
-    re += s[i] * std::cos(2 * M_PI * hz * i / rate);
-    im += s[i] * std::sin(2 * M_PI * hz * i / rate);
-  }
-  m.rms = std::sqrt(energy / s.size());
-  if (energy > 0) m.toneShare = 2 * (re * re + im * im) / s.size() / energy;
-  return m;
-}
 
 void PlayToEnd(PlaybackEngine& e) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
@@ -72,7 +30,9 @@ class AudioOutput : public ::testing::Test {
     setenv("QMX_AUDIO_SINK", sink.c_str(), 1);
     path = WriteSmall(dir / "a.avi", SmallOptions());
   }
-  Measured Channel(int c) { return Measure(dir / ("out" + std::to_string(c + 1) + ".wav"), 400.0 * (c + 1)); }
+  ToneMeasure Channel(int c) {
+    return MeasureTone(dir / ("out" + std::to_string(c + 1) + ".wav"), 400.0 * (c + 1));
+  }
 
   TempDir dir;
   std::string path;
@@ -91,11 +51,11 @@ TEST_F(AudioOutput, SingleViewHearsOnlyItsChannelAtItsVolume) {
     PlayToEnd(e);
   }
   for (int c : {0, 2, 3}) {
-    const Measured m = Channel(c);
+    const ToneMeasure m = Channel(c);
     ASSERT_TRUE(m.ok) << c;
     EXPECT_EQ(m.rms, 0.0) << "channel " << c + 1 << " is not routed to view 2";
   }
-  const Measured heard = Channel(1);
+  const ToneMeasure heard = Channel(1);
   ASSERT_TRUE(heard.ok);
   EXPECT_NEAR(heard.rms, kHalfScaleRms / 10, kHalfScaleRms / 50);
   EXPECT_GT(heard.toneShare, 0.8);
@@ -110,9 +70,48 @@ TEST_F(AudioOutput, QuadViewHearsEveryChannelsOwnTone) {
     PlayToEnd(e);
   }
   for (int c = 0; c < 4; ++c) {
-    const Measured m = Channel(c);
+    const ToneMeasure m = Channel(c);
     ASSERT_TRUE(m.ok) << c;
     EXPECT_NEAR(m.rms, kHalfScaleRms, kHalfScaleRms / 10) << c;
     EXPECT_GT(m.toneShare, 0.8) << c;
+  }
+}
+
+// Two-channel recordings carry both cameras in one stereo stream (camera 1
+// 400 Hz first, camera 2 800 Hz second in each pair); the routes of the view
+// (after opening: view 1 hears camera 1, view 2 camera 2, quad both, views 3
+// and 4 neither) and the volumes decide which camera is heard.
+TEST_F(AudioOutput, TwoCameraStereoFollowsRoutesAndGains) {
+  auto o = SmallOptions();
+  o.kind = 3;
+  const std::string twoCamera = WriteSmall(dir / "two.avi", o);
+  struct Row {
+    int view;
+    int volumeB;
+    bool hearA, hearB;
+  } rows[] = {{0, 100, true, false}, {1, 100, false, true}, {4, 50, true, true}, {2, 100, false, false}};
+  for (const Row& r : rows) {
+    {
+      PlaybackEngine e;
+      e.SetView(r.view);
+      e.SetAudioVolume(1, r.volumeB);
+      ASSERT_EQ(e.OpenSequence({twoCamera}), kGraphOk);
+      ASSERT_EQ(e.DvrKind(), 3);
+      EXPECT_EQ(e.GetAudioRoute(r.view, 0), r.hearA);
+      EXPECT_EQ(e.GetAudioRoute(r.view, 1), r.hearB);
+      PlayToEnd(e);
+    }
+    const ToneMeasure a = MeasureTone(dir / "out1.wav", 400), b = MeasureTone(dir / "out1.wav", 800);
+    ASSERT_TRUE(a.ok) << "view " << r.view;
+    EXPECT_EQ(a.channels, 2);
+    if (!r.hearA && !r.hearB) {
+      EXPECT_EQ(a.rms, 0.0) << "view " << r.view;
+      continue;
+    }
+    EXPECT_EQ(a.toneShare > 0.1, r.hearA) << "view " << r.view << ": 400 Hz share " << a.toneShare;
+    EXPECT_EQ(b.toneShare > 0.1, r.hearB) << "view " << r.view << ": 800 Hz share " << b.toneShare;
+    if (r.hearA && r.hearB) {
+      EXPECT_GT(a.toneShare, b.toneShare) << "camera 2 is the quieter one";
+    }
   }
 }
