@@ -50,7 +50,9 @@ TEST(MetadataStream, SamplesReachListenerAndOverlaysThroughTheStreamBranch) {
       COverlayFilter* overlay = g.OverlayOf(g.overlay[2]);
       ASSERT_NE(overlay, nullptr);
       // Only the stream carries a sample with 5 satellites (frames say 5 + camera).
-      if (placement == recgen::MetaPlacement::kStream) EXPECT_EQ(overlay->Texts()[kTextGpsSatCount], "5");
+      if (placement == recgen::MetaPlacement::kStream) {
+        EXPECT_EQ(overlay->Texts()[kTextGpsSatCount], "5");
+      }
     }
     TextRecorder texts;
     {

@@ -143,8 +143,7 @@ TEST(RecordingGraph, ChannelsOneAndThreeBuildOnlyTheirChains) {
   EXPECT_EQ(props.audioText[0], "Audio Enabled");
 }
 
-// The generator's metadata stream has no format chunk, which the demuxer
-// passes over: such a file still plays, from the metadata in its frames.
+// With "exportfiltergraph" every built pipeline is written as Graphviz.
 TEST(RecordingGraph, FileWithMetadataStreamPlaysAndGraphIsExported) {
   TempDir dir;
   auto o = SmallOptions();
