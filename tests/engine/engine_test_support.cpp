@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "frame_mark.h"
 #include "recording_writer.h"
+
+namespace {
+// Engine tests never need a sound card: audio goes to a clocked fakesink
+// unless a test records it.
+const bool kSilentAudioOutput = setenv("QMX_AUDIO_SINK", "fakesink sync=true", 0) == 0;
+}  // namespace
 
 recgen::RecordingOptions SmallOptions() {
   recgen::RecordingOptions o;

@@ -1,0 +1,15 @@
+// Built into every program of a sanitizer build (QMX_SANITIZE), so that the
+// programs and the test suite behave the same however they are started.
+
+// Complete allocation stacks: the fast unwinder stops inside GLib, which is
+// built without frame pointers, and then its start-up allocations can't be
+// told apart from leaks of ours.
+extern "C" __attribute__((used, visibility("default"))) const char* __asan_default_options() {
+  return "fast_unwind_on_malloc=0:detect_leaks=1";
+}
+
+// Allocations that live as long as the process by design, in libraries.
+extern "C" __attribute__((used, visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:_dl_init\n"           // GLib's tables made by its library constructors
+         "leak:libfontconfig.so\n";  // font caches kept by fontconfig for Qt
+}
