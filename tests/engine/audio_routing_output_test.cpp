@@ -10,6 +10,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine_test_support.h"
+#include "scoped_env.h"
 #include "temp_dir.h"
 #include "wav_tone.h"
 
@@ -25,16 +26,13 @@ void PlayToEnd(PlaybackEngine& e) {
 
 class AudioOutput : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const std::string sink = "wavenc ! filesink location=" + (dir / "out{channel}.wav").string();
-    setenv("QMX_AUDIO_SINK", sink.c_str(), 1);
-    path = WriteSmall(dir / "a.avi", SmallOptions());
-  }
+  void SetUp() override { path = WriteSmall(dir / "a.avi", SmallOptions()); }
   ToneMeasure Channel(int c) {
     return MeasureTone(dir / ("out" + std::to_string(c + 1) + ".wav"), 400.0 * (c + 1));
   }
 
   TempDir dir;
+  ScopedEnv sink{"QMX_AUDIO_SINK", "wavenc ! filesink location=" + (dir / "out{channel}.wav").string()};
   std::string path;
 };
 

@@ -1,8 +1,11 @@
 // Building one recording's pipeline from generated files: result codes,
 // channels present and absent, texts and the exported graph.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <vector>
 
 #include <fstream>
 
@@ -10,6 +13,7 @@
 #include "engine/pipeline/recording_graph.h"
 #include "engine_test_support.h"
 #include "metadata/gst/element_registry.h"
+#include "scoped_env.h"
 #include "temp_dir.h"
 
 namespace {
@@ -24,14 +28,31 @@ bool HasElement(RecordingGraph& g, const char* name) {
   return bool(e);
 }
 
-void HideFactory(const char* name) {
-  gsth::EnsureGstInitialized();
-  GstRegistry* registry = gst_registry_get();
-  if (GstPluginFeature* f = gst_registry_lookup_feature(registry, name)) {
-    gst_registry_remove_feature(registry, f);
-    gst_object_unref(f);
+// Takes element factories out of the registry for one test and puts them
+// back afterwards, so the tests of one process don't depend on each other.
+class HiddenFactories {
+ public:
+  HiddenFactories() { gsth::EnsureGstInitialized(); }
+  ~HiddenFactories() {
+    for (GstPluginFeature* f : hidden_) {
+      gst_registry_add_feature(gst_registry_get(), f);
+      gst_object_unref(f);
+    }
   }
-}
+  HiddenFactories(const HiddenFactories&) = delete;
+  HiddenFactories& operator=(const HiddenFactories&) = delete;
+
+  void Hide(const char* name) {
+    GstRegistry* registry = gst_registry_get();
+    if (GstPluginFeature* f = gst_registry_lookup_feature(registry, name)) {
+      gst_registry_remove_feature(registry, f);
+      hidden_.push_back(f);  // our reference keeps it for the return
+    }
+  }
+
+ private:
+  std::vector<GstPluginFeature*> hidden_;
+};
 
 }  // namespace
 
@@ -80,7 +101,8 @@ TEST(RecordingGraph, ReadOnlyOneStreamHeaderCannotBeCorrected) {
 }
 
 TEST(RecordingGraph, MissingDemuxerGivesCodeTwo) {
-  HideFactory("avidemux");
+  HiddenFactories hidden;
+  hidden.Hide("avidemux");
   TempDir dir;
   RecordingGraph g;
   EXPECT_EQ(Build(WriteSmall(dir / "a.avi", SmallOptions()), g), kGraphNoSplitter);
@@ -91,6 +113,7 @@ TEST(RecordingGraph, MissingDemuxerGivesCodeTwo) {
 TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
   gsth::EnsureGstInitialized();
   RegisterQmxElements();  // so that hiding ours sticks
+  HiddenFactories hidden;
   TempDir dir;
   const std::string path = WriteSmall(dir / "a.avi", SmallOptions());
   struct Row {
@@ -101,7 +124,7 @@ TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
               {"jpegdec", "avdec_mjpeg"},
               {"avdec_mjpeg", nullptr}};
   for (const Row& r : rows) {
-    if (r.hide) HideFactory(r.hide);
+    if (r.hide) hidden.Hide(r.hide);
     RecordingGraph g;
     const int code = Build(path, g);
     if (!r.used) {
@@ -148,7 +171,7 @@ TEST(RecordingGraph, FileWithMetadataStreamPlaysAndGraphIsExported) {
   TempDir dir;
   auto o = SmallOptions();
   o.meta = recgen::MetaPlacement::kBoth;
-  setenv("TMPDIR", dir.path().c_str(), 1);
+  ScopedEnv tmp("TMPDIR", dir.path().string());
   SetExportFilterGraph(true);
   RecordingGraph g;
   ASSERT_EQ(Build(WriteSmall(dir / "a.avi", o), g), kGraphOk);
