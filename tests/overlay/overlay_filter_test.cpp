@@ -12,6 +12,7 @@
 #include "metadata/overlay_filter.h"
 #include "picture.h"
 #include "snapshot/jpeg_file.h"
+#include "psnr.h"
 #include "temp_dir.h"
 
 namespace {
@@ -174,12 +175,6 @@ TEST(OverlayFilter, DeinterlacesFullHeightFramesOnly) {
     f.Transform(p.data(), p.bytes.size());
     EXPECT_EQ(p.PixelIs(0, 2, 0), !c.changed) << c.width << "x" << c.height;
   }
-}
-
-double Psnr(const uint8_t* a, const uint8_t* b, std::size_t n) {
-  double sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-  return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (sum / n));
 }
 
 TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {

@@ -11,6 +11,7 @@
 
 #include "snapshot/jpeg_file.h"
 #include "snapshot/snapshot_image.h"
+#include "psnr.h"
 #include "temp_dir.h"
 
 namespace {
@@ -40,12 +41,6 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-double Psnr(const uint8_t* a, const uint8_t* b, std::size_t n) {
-  double sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-  return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / (sum / n));
 }
 
 TEST(JpegFile, WriteThenReadKeepsThePictureFromFileAndMemory) {
