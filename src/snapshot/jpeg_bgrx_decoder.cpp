@@ -4,44 +4,20 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "snapshot/jpeg_error_manager.h"
 #include "snapshot/jpeg_file.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
-#include <jerror.h>
 #include <jpeglib.h>
 
 struct JpegBgrxDecoder::State {
   jpeg_decompress_struct cinfo;
-  jpeg_error_mgr errors;
-  std::jmp_buf recovery;
-  char message[JMSG_LENGTH_MAX];
+  JpegErrorManager errors;
 };
 
 namespace {
 
 using Result = JpegBgrxDecoder::Result;
-
-// Recovers the State from the error manager libjpeg hands back.
-JpegBgrxDecoder::State* StateOf(j_common_ptr cinfo) {
-  return reinterpret_cast<JpegBgrxDecoder::State*>(reinterpret_cast<char*>(cinfo->err) -
-                                                   offsetof(JpegBgrxDecoder::State, errors));
-}
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  JpegBgrxDecoder::State* s = StateOf(cinfo);
-  (*cinfo->err->format_message)(cinfo, s->message);
-  // Only libjpeg's C frames and the trivially destructible frame of Run lie
-  // between here and the setjmp.
-  std::longjmp(s->recovery, 1);
-}
-
-// libjpeg only warns about damaged data and fills the rest of the picture
-// with grey; such a frame must not be shown as if it were whole. Stray bytes
-// between segments are the one warning that leaves the picture intact
-// (common in camera streams), so they pass.
-void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0 && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA) ErrorExit(cinfo);
-}
 
 // The libjpeg part of a call, kept free of C++ objects because a libjpeg
 // error leaves it by longjmp. `target` null reads the header only.
@@ -50,7 +26,7 @@ Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, u
   jpeg_decompress_struct& cinfo = s.cinfo;
   // Read again after a longjmp: must live in memory, not in a register.
   volatile bool headerRead = false;
-  if (setjmp(s.recovery)) {
+  if (setjmp(s.errors.recovery)) {
     jpeg_abort_decompress(&cinfo);
     return headerRead ? Result::kCorrupt : Result::kNotJpeg;
   }
@@ -107,10 +83,7 @@ Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, u
 
 JpegBgrxDecoder::JpegBgrxDecoder() : state_(std::make_unique<State>()) {
   State& s = *state_;
-  s.message[0] = '\0';
-  s.cinfo.err = jpeg_std_error(&s.errors);
-  s.errors.error_exit = ErrorExit;
-  s.errors.emit_message = EmitMessage;
+  s.cinfo.err = InstallJpegErrorManager(s.errors, true);
   // Creating the object cannot fail on a bad frame; only memory exhaustion
   // reaches error_exit here, and then there is nothing to recover.
   jpeg_create_decompress(&s.cinfo);
@@ -127,13 +100,13 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size
   lastError_.clear();
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   int w = 0, h = 0;
-  state_->message[0] = '\0';
+  state_->errors.message[0] = '\0';
   const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0);
   if (r == Result::kOk) {
     width = w;
     height = h;
   }
-  lastError_ = state_->message;
+  lastError_ = state_->errors.message;
   return r;
 }
 
@@ -143,9 +116,9 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::Decode(const uint8_t* data, std::size_t
   lastError_.clear();
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   if (target == nullptr || width <= 0 || height <= 0) return Result::kBadTarget;
-  state_->message[0] = '\0';
+  state_->errors.message[0] = '\0';
   const Result r = Run(*state_, data, length, target, capacity, &width, &height, strideBytes);
-  lastError_ = state_->message;
+  lastError_ = state_->errors.message;
   return r;
 }
 

@@ -11,6 +11,8 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
+#include "snapshot/jpeg_error_manager.h"
+
 namespace {
 
 std::mutex gReporterLock;
@@ -28,40 +30,6 @@ void ReportJpegError(const char* message) {
     std::fprintf(stderr, "%s: %s\n", kJpegErrorCaption, message);
 }
 
-// The error manager of every libjpeg object made here: the library's own
-// fields first, then the point JpegErrorExit jumps back to.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf recovery;
-  bool report;
-};
-
-[[noreturn]] void JpegErrorExit(j_common_ptr cinfo) {
-  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
-  if (manager->report) {
-    char message[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, message);
-    ReportJpegError(message);
-  }
-  // Nothing with a destructor lives in the frames between here and the
-  // setjmp: they are libjpeg's C frames and the trivially destructible
-  // frame of the wrapper function.
-  std::longjmp(manager->recovery, 1);
-}
-
-// libjpeg only warns about truncated or corrupt data and pads the picture
-// with grey; a frame that was not decoded whole is a failure for us.
-void JpegEmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) JpegErrorExit(cinfo);
-}
-
-void InstallErrorManager(ErrorManager& manager, bool report) {
-  jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = JpegErrorExit;
-  manager.pub.emit_message = JpegEmitMessage;
-  manager.report = report;
-}
-
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -69,12 +37,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool Encode(std::FILE* file, const uint8_t* rgb, int width, int height, int quality) {
   jpeg_compress_struct cinfo;
-  ErrorManager errors;
-  InstallErrorManager(errors, true);
-  cinfo.err = &errors.pub;
+  JpegErrorManager errors;
+  cinfo.err = InstallJpegErrorManager(errors, true);
   jpeg_create_compress(&cinfo);
   if (setjmp(errors.recovery)) {
     jpeg_destroy_compress(&cinfo);
+    ReportJpegError(errors.message);
     return false;
   }
   jpeg_stdio_dest(&cinfo, file);
@@ -107,12 +75,12 @@ struct Source {
 bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<uint8_t[]>* out, int* width,
             int* height) {
   jpeg_decompress_struct cinfo;
-  ErrorManager errors;
-  InstallErrorManager(errors, report);
-  cinfo.err = &errors.pub;
+  JpegErrorManager errors;
+  cinfo.err = InstallJpegErrorManager(errors, true);
   jpeg_create_decompress(&cinfo);
   if (setjmp(errors.recovery)) {
     jpeg_destroy_decompress(&cinfo);
+    if (report) ReportJpegError(errors.message);
     if (out != nullptr) out->reset();
     *width = 0;
     *height = 0;

@@ -8,23 +8,11 @@
 
 #include <jpeglib.h>
 
+#include "snapshot/jpeg_error_manager.h"
+
 namespace {
 
 constexpr std::size_t kMaxSegmentPayload = 65533;
-
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-void OnFatalError(j_common_ptr cinfo) {
-  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, err->message);
-  std::longjmp(err->jump, 1);
-}
-
-void OnMessage(j_common_ptr, int) {}  // warnings are not fatal for an encoder
 
 // Only plain C data lives in this frame, so the longjmp out of libjpeg skips
 // no destructor. On success *buffer is malloc'ed by libjpeg and owned by the
@@ -32,14 +20,11 @@ void OnMessage(j_common_ptr, int) {}  // warnings are not fatal for an encoder
 bool Compress(const uint8_t* rgb, int width, int height, int strideBytes, const JpegEncodeOptions& options,
               unsigned char** buffer, unsigned long* size, char* message) {
   jpeg_compress_struct cinfo;
-  ErrorManager err;
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = OnFatalError;
-  err.pub.emit_message = OnMessage;
-  err.message[0] = '\0';
+  JpegErrorManager err;
+  cinfo.err = InstallJpegErrorManager(err, false);
   *buffer = nullptr;
   *size = 0;
-  if (setjmp(err.jump)) {
+  if (setjmp(err.recovery)) {
     jpeg_destroy_compress(&cinfo);
     std::free(*buffer);
     *buffer = nullptr;

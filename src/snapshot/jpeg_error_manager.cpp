@@ -1,0 +1,28 @@
+#include "snapshot/jpeg_error_manager.h"
+
+#include <jerror.h>
+
+namespace {
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, manager->message);
+  std::longjmp(manager->recovery, 1);
+}
+
+void EmitMessage(j_common_ptr cinfo, int level) {
+  const auto* manager = reinterpret_cast<const JpegErrorManager*>(cinfo->err);
+  if (level < 0 && manager->damagedDataIsFatal && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA)
+    ErrorExit(cinfo);
+}
+
+}  // namespace
+
+jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager, bool damagedDataIsFatal) {
+  jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = ErrorExit;
+  manager.pub.emit_message = EmitMessage;
+  manager.message[0] = '\0';
+  manager.damagedDataIsFatal = damagedDataIsFatal;
+  return &manager.pub;
+}
