@@ -72,6 +72,10 @@ std::filesystem::path Ffmpeg(const TempDir& dir, const std::string& name, const 
 TEST(AviForeignFiles, FfmpegFilesThroughEveryIndexPath) {
   if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
   TempDir dir;
+  // 40 large MJPEG frames, copied over and over by ffmpeg (no encoding) into
+  // a file past 1 GB.
+  const auto seed =
+      Ffmpeg(dir, "seed.avi", "-f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 40 -c:v mjpeg -q:v 1");
   const struct {
     const char* name;
     std::string arguments;
@@ -85,10 +89,10 @@ TEST(AviForeignFiles, FfmpegFilesThroughEveryIndexPath) {
        1,
        {IndexSource::kIdx1, IndexSource::kIdx1, IndexSource::kScan}},
       // Past 1 GB ffmpeg continues in AVIX parts and writes OpenDML indexes.
-      {"over 1 GB, OpenDML",
-       "-f lavfi -i testsrc=size=1280x720:rate=25 -frames:v 400 -c:v rawvideo -pix_fmt bgr24",
-       400,
-       7,
+      {"MJPEG over 1 GB, OpenDML",
+       "-stream_loop 239 -i " + ShellQuote(seed.string()) + " -c copy",
+       9600,
+       61,
        {IndexSource::kOpenDml, IndexSource::kIdx1, IndexSource::kScan}},
   };
   for (const auto& file : files) {
