@@ -29,11 +29,11 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
-  if (argc > 1 && std::string(argv[1]) == "--snapshot") return RunSnapshotMode(argc, argv);
+  if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
-  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
 
   if (line.mode == "--info" || line.mode == "--export-metadata") {
     if (line.modeArgs.size() != 1) {

@@ -8,6 +8,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/numbered_run.h"
 #include "engine/pipeline/playback_engine.h"
+#include "engine/pipeline/recording_graph.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
 
 namespace {
@@ -25,28 +26,29 @@ bool ParseNumber(const std::string& text, long long& out) {
 
 }  // namespace
 
-int RunSnapshotMode(int argc, char** argv) {
+int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   std::string file, out;
   long long at = -1, channel = -1;
   bool overlay = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--snapshot" && hasValue) {
-      file = argv[++i];
-    } else if (a == "--at" && hasValue) {
-      if (!ParseNumber(argv[++i], at) || at < 0) return Usage();
+  const std::vector<std::string>& args = line.modeArgs;
+  if (!args.empty()) file = args[0];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--at" && hasValue) {
+      if (!ParseNumber(args[++i], at) || at < 0) return Usage();
     } else if (a == "--channel" && hasValue) {
-      if (!ParseNumber(argv[++i], channel) || channel < 1 || channel > 4) return Usage();
+      if (!ParseNumber(args[++i], channel) || channel < 1 || channel > 4) return Usage();
     } else if (a == "--out" && hasValue) {
-      out = argv[++i];
+      out = args[++i];
     } else if (a == "--overlay") {
       overlay = true;
-    } else {
+    } else if (a.find("exportfiltergraph") == std::string::npos) {  // the export switch is the line's
       return Usage();
     }
   }
   if (file.empty() || out.empty() || at < 0 || channel < 0) return Usage();
+  SetExportFilterGraph(line.exportFilterGraph);
 
   // No display is needed: the glyph fonts are drawn off screen.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -61,6 +61,25 @@ TEST(SnapshotMode, SavesTheChannelsFrameAtTheTimeAcrossTheRun) {
   EXPECT_EQ(recgen::DecodeFrameNumber(bgrx.data(), w, h, w * 4), 13);
 }
 
+TEST(SnapshotMode, ExportFilterGraphWritesThePipelineIntoTheTemporaryFolder) {
+  TempDir dir;
+  const std::string file = WriteSmall(dir / "one.avi", SmallOptions());
+  const std::string shot = " --at 0 --channel 1 --out " + (dir / "shot.jpg").string();
+  const std::string env = "TMPDIR=" + dir.path().string() + " ";
+  EXPECT_EQ(
+      std::system(
+          (env + std::string(QMX_APP_DIR) + "/qmxplayer --snapshot " + file + shot + " 2>/dev/null").c_str()),
+      0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "QMXgraph.dot"));
+  EXPECT_EQ(std::system((env + std::string(QMX_APP_DIR) + "/qmxplayer --snapshot " + file + shot +
+                         " exportfiltergraph 2>/dev/null")
+                            .c_str()),
+            0);
+  std::ifstream dot(dir / "QMXgraph.dot");
+  const std::string text((std::istreambuf_iterator<char>(dot)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("MJPEG Decompressor 1"), std::string::npos);
+}
+
 TEST(SnapshotMode, FailuresExitWithStatusTwo) {
   TempDir dir;
   const std::string out = (dir / "shot.jpg").string();
