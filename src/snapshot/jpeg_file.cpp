@@ -91,6 +91,13 @@ bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<
   else
     jpeg_mem_src(&cinfo, const_cast<unsigned char*>(source.data), static_cast<unsigned long>(source.length));
   jpeg_read_header(&cinfo, TRUE);
+  // Refuse a hostile size before libjpeg sets up its buffers: for a
+  // progressive picture jpeg_start_decompress already allocates whole-image
+  // coefficient arrays.
+  if (std::size_t(cinfo.image_width) * cinfo.image_height > kJpegMaxPixels) {
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
   if (headerOnly) {
     *width = int(cinfo.image_width);
     *height = int(cinfo.image_height);
