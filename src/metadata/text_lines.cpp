@@ -40,12 +40,27 @@ struct Target {
   int height;
 };
 
-// One line: the black shadow at (sx, sy), then the white text at (tx, ty).
-void DrawLine(const Target& to, const GlyphFont& font, const std::string& text, int sx, int sy, int tx,
-              int ty) {
-  font.DrawStringAbove(sx, sy, text, to.frame, to.width, to.height, kShadow);
-  font.DrawStringAbove(tx, ty, text, to.frame, to.width, to.height, kWhite);
+// Shadow (sx, sy) and text (tx, ty) of one line.
+struct Placement {
+  int sx, sy, tx, ty;
+};
+
+// One line: the black shadow, then the white text up and left of it.
+void DrawLine(const Target& to, const GlyphFont& font, const std::string& text, const Placement& at) {
+  font.DrawStringAbove(at.sx, at.sy, text, to.frame, to.width, to.height, kShadow);
+  font.DrawStringAbove(at.tx, at.ty, text, to.frame, to.width, to.height, kWhite);
 }
+
+// The four-channel lines: 480-line frames in the large font, every other
+// height in the small one.
+struct FourChannelPlacements {
+  const char* triggerWord;
+  Placement time, trigger, position, motion;
+};
+constexpr FourChannelPlacements kTallFramePlacements{
+    "Triggers-", {22, 452, 20, 450}, {22, 472, 20, 470}, {22, 22, 20, 20}, {22, 47, 20, 45}};
+constexpr FourChannelPlacements kOtherFramePlacements{
+    "Trig-", {11, 226, 10, 225}, {11, 236, 10, 235}, {6, 16, 5, 15}, {6, 26, 5, 25}};
 
 }  // namespace
 
@@ -56,10 +71,10 @@ void DrawMetadataLines(uint8_t* frame, int width, int height, const OverlayTexts
   const Target to{frame, width, height};
 
   if (dvrKind != 0) {
-    for (int i = 0; i < 3; ++i) DrawLine(to, *small, texts[kTextLine1 + i], 6, 14 + 10 * i, 5, 13 + 10 * i);
+    for (int i = 0; i < 3; ++i) DrawLine(to, *small, texts[kTextLine1 + i], {6, 14 + 10 * i, 5, 13 + 10 * i});
     if (dvrKind == 2 && switches.timeLinesOn)  // the lower of two stacked pictures
       for (int i = 0; i < 3; ++i)
-        DrawLine(to, *small, texts[kTextLine1 + i], 6, 254 + 10 * i, 5, 253 + 10 * i);
+        DrawLine(to, *small, texts[kTextLine1 + i], {6, 254 + 10 * i, 5, 253 + 10 * i});
     small->EndFrame();
     return;
   }
@@ -70,25 +85,16 @@ void DrawMetadataLines(uint8_t* frame, int width, int height, const OverlayTexts
                              "x," + texts[kTextYAcceleration] + "y," + texts[kTextZAcceleration] + "z";
   const std::string time = "Local Time-" + texts[kTextLocalTime];
 
-  if (height == 480) {
-    if (switches.timeLinesOn) {
-      DrawLine(to, *large, time, 22, 452, 20, 450);
-      DrawLine(to, *large, "Triggers-" + texts[kTextTriggers], 22, 472, 20, 470);
-    }
-    if (switches.gpsLinesOn) {
-      DrawLine(to, *large, position, 22, 22, 20, 20);
-      DrawLine(to, *large, motion, 22, 47, 20, 45);
-    }
-    large->EndFrame();
-  } else {
-    if (switches.timeLinesOn) {
-      DrawLine(to, *small, time, 11, 226, 10, 225);
-      DrawLine(to, *small, "Trig-" + texts[kTextTriggers], 11, 236, 10, 235);
-    }
-    if (switches.gpsLinesOn) {
-      DrawLine(to, *small, position, 6, 16, 5, 15);
-      DrawLine(to, *small, motion, 6, 26, 5, 25);
-    }
-    small->EndFrame();
+  const bool tall = height == 480;
+  const FourChannelPlacements& at = tall ? kTallFramePlacements : kOtherFramePlacements;
+  const GlyphFont& font = tall ? *large : *small;
+  if (switches.timeLinesOn) {
+    DrawLine(to, font, time, at.time);
+    DrawLine(to, font, at.triggerWord + texts[kTextTriggers], at.trigger);
   }
+  if (switches.gpsLinesOn) {
+    DrawLine(to, font, position, at.position);
+    DrawLine(to, font, motion, at.motion);
+  }
+  font.EndFrame();
 }
