@@ -5,8 +5,7 @@
 #include "engine/recording_layout.h"
 
 std::string StreamName(const avi::AviReader& reader, std::size_t index) {
-  const std::string& name = reader.Stream(index).name;
-  return name.empty() ? StreamPinName(int(index)) : name;
+  return StreamPinName(int(index), reader.Stream(index).name);
 }
 
 namespace {

@@ -131,7 +131,8 @@ int PinChannel(const std::string& name) {
   return -1;
 }
 
-std::string StreamPinName(int streamIndex) {
+std::string StreamPinName(int streamIndex, const std::string& storedName) {
+  if (!storedName.empty()) return storedName;
   char name[32];
   std::snprintf(name, sizeof name, "Stream %02d", streamIndex);
   return name;

@@ -64,8 +64,10 @@ bool PinMatchesChannel(const std::string& name, int channel);
 // applies, the rules disagree or the result is outside 0..3 ("Stream 08").
 int PinChannel(const std::string& name);
 
-// The "Stream NN" name of AVI stream `streamIndex` ("Stream 05").
-std::string StreamPinName(int streamIndex);
+// The pin name of AVI stream `streamIndex`: the name stored with the stream
+// (its strn) when it has one, otherwise "Stream NN" of its index
+// ("Stream 05"), as the recorders' splitter names its pins.
+std::string StreamPinName(int streamIndex, const std::string& storedName = {});
 
 // The position in `pins` of the pin that matches, or -1. Pins of another
 // direction are skipped. With `byChannel`, `index` is the channel (0..3) and

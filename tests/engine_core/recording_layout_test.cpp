@@ -115,6 +115,7 @@ TEST(PinRules, Channels) {
   EXPECT_FALSE(PinMatchesChannel("Stream 05", 1));
   EXPECT_EQ(StreamPinName(5), "Stream 05");
   EXPECT_EQ(StreamPinName(12), "Stream 12");
+  EXPECT_EQ(StreamPinName(3, "Camera 4"), "Camera 4");  // the stream's own name wins
 }
 
 TEST(FindPin, ByChannelByOrdinalAndDirection) {

@@ -9,7 +9,7 @@ std::vector<DemuxPad> MapDemuxPads(const std::vector<DemuxStream>& streams) {
     const DemuxStream& s = streams[i];
     DemuxPad p;
     p.streamIndex = int(i);
-    p.pinName = s.name.empty() ? StreamPinName(int(i)) : s.name;
+    p.pinName = StreamPinName(int(i), s.name);
     if (!s.hasFormat) {
       // no pad and no number
     } else if (s.type == avi::kVids || s.type == avi::MakeFourCC("iavs")) {
