@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_chunk_cursor.h"
-#include "clip/avi_format.h"
-#include "clip/avi_reader.h"
+#include "avi/avi_chunk_cursor.h"
+#include "avi/avi_format.h"
+#include "avi/avi_reader.h"
 
 namespace {
 

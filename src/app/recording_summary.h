@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "engine/recording_properties.h"
 
 // What the command-line modes learn about a recording without building a

@@ -1,4 +1,4 @@
-#include "clip/avi_chunk_cursor.h"
+#include "avi/avi_chunk_cursor.h"
 
 #include <gtest/gtest.h>
 

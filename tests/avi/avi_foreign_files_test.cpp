@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "ffmpeg_packets.h"
 #include "md5.h"
 #include "temp_dir.h"

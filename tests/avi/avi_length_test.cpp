@@ -1,4 +1,4 @@
-#include "clip/avi_length.h"
+#include "avi/avi_length.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "clip/avi_length.h"
-#include "clip/avi_reader.h"
+#include "avi/avi_length.h"
+#include "avi/avi_reader.h"
 #include "ffmpeg_packets.h"
 #include "temp_dir.h"
 

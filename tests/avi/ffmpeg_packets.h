@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "run_command.h"
 
 namespace avitest {

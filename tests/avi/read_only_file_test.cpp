@@ -1,4 +1,4 @@
-#include "clip/read_only_file.h"
+#include "avi/read_only_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "temp_dir.h"
 #include "test_avi_builder.h"
 

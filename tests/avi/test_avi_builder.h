@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 namespace avitest {
 

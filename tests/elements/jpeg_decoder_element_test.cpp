@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "metadata/gst/element_registry.h"
+#include "gst/element_registry.h"
 #include "test_pictures.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/recording_graph.h"
 #include "engine_test_support.h"
-#include "metadata/gst/element_registry.h"
+#include "gst/element_registry.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
 

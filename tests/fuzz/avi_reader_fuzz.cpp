@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "clip/avi_chunk_cursor.h"
-#include "clip/avi_length.h"
-#include "clip/avi_reader.h"
+#include "avi/avi_chunk_cursor.h"
+#include "avi/avi_length.h"
+#include "avi/avi_reader.h"
 #include "fuzz_input_file.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "box_font.h"
 #include "gst_test_support.h"
-#include "metadata/gst/overlay_element.h"
+#include "gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
 #include "temp_dir.h"
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "clip/avi_reader.h"
-#include "clip/avi_writer.h"
+#include "avi/avi_reader.h"
+#include "avi/avi_writer.h"
 #include "recording_writer.h"
 #include "temp_dir.h"
 

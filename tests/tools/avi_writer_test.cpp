@@ -1,4 +1,4 @@
-#include "clip/avi_writer.h"
+#include "avi/avi_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <regex>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 #include "expected_metadata.h"
 #include "frame_mark.h"
 #include "metadata/metadata_sample.h"

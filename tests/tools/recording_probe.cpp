@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

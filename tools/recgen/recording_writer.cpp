@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "camera_picture.h"
-#include "clip/avi_writer.h"
+#include "avi/avi_writer.h"
 #include "config_block.h"
 #include "expected_metadata.h"
 #include "metadata/metadata_sample.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 // Maps the AVI demuxer's pads onto the names the pin rules know.
 //

@@ -2,7 +2,7 @@
 // timeline, and going on to the next file when one ends.
 #include <algorithm>
 
-#include "clip/avi_length.h"
+#include "avi/avi_length.h"
 #include "engine/pipeline/graph_control.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"

@@ -10,14 +10,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "engine/pipeline/demux_pad_names.h"
 #include "engine/pipeline/graph_control.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/recording_layout.h"
-#include "metadata/gst/element_registry.h"
-#include "metadata/gst/overlay_element.h"
+#include "gst/element_registry.h"
+#include "gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
 #include "metadata/trigger_names.h"
 

@@ -1,11 +1,11 @@
-#include "metadata/gst/element_registry.h"
+#include "gst/element_registry.h"
 
 #include <gst/gst.h>
 
 #include <mutex>
 
-#include "metadata/gst/jpeg_decoder_element.h"
-#include "metadata/gst/overlay_element.h"
+#include "gst/jpeg_decoder_element.h"
+#include "gst/overlay_element.h"
 
 bool RegisterQmxElements() {
   static std::once_flag once;

@@ -1,4 +1,4 @@
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 namespace avi {
 

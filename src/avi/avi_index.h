@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "clip/read_only_file.h"
+#include "avi/read_only_file.h"
 
 namespace avi {
 

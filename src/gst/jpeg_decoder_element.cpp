@@ -1,4 +1,4 @@
-#include "metadata/gst/jpeg_decoder_element.h"
+#include "gst/jpeg_decoder_element.h"
 
 #include <gst/video/gstvideodecoder.h>
 #include <gst/video/video.h>

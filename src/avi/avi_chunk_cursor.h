@@ -14,7 +14,7 @@
 #include <span>
 #include <vector>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 
 namespace avi {
 

@@ -1,8 +1,8 @@
-#include "clip/avi_index.h"
+#include "avi/avi_index.h"
 
 #include <algorithm>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 namespace avi {
 

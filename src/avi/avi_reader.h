@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_format.h"
-#include "clip/avi_index.h"
-#include "clip/read_only_file.h"
+#include "avi/avi_format.h"
+#include "avi/avi_index.h"
+#include "avi/read_only_file.h"
 
 namespace avi {
 

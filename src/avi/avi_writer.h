@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "clip/avi_format.h"
+#include "avi/avi_format.h"
 
 namespace avi {
 

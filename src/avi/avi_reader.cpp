@@ -1,4 +1,4 @@
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 
 #include <algorithm>
 #include <functional>

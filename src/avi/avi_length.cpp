@@ -1,8 +1,8 @@
-#include "clip/avi_length.h"
+#include "avi/avi_length.h"
 
 #include <cmath>
 
-#include "clip/avi_reader.h"
+#include "avi/avi_reader.h"
 
 namespace avi {
 

@@ -1,4 +1,4 @@
-#include "metadata/gst/overlay_element.h"
+#include "gst/overlay_element.h"
 
 #include <gst/audio/audio.h>
 #include <gst/base/gstbasetransform.h>

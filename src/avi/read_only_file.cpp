@@ -1,4 +1,4 @@
-#include "clip/read_only_file.h"
+#include "avi/read_only_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

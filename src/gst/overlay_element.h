@@ -2,7 +2,7 @@
 
 #include <gst/gst.h>
 
-#include "metadata/gst/element_registry.h"
+#include "gst/element_registry.h"
 
 class COverlayFilter;
 
