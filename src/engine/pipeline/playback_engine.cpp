@@ -6,8 +6,8 @@
 #include "engine/pipeline/graph_control.h"
 #include "engine/pipeline/timeline.h"
 
-PlaybackEngine::PlaybackEngine(FrameConsumer* consumer, CMetadataInterface* listener)
-    : consumer_(consumer), listener_(listener) {
+PlaybackEngine::PlaybackEngine(FrameConsumer* consumer, CMetadataInterface* listener, EngineEvents* events)
+    : consumer_(consumer), listener_(listener), events_(events) {
   gsth::EnsureGstInitialized();
   advancer_ = std::thread([this] { AdvanceLoop(); });
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/pipeline/audio_routing.h"
+#include "engine/pipeline/engine_events.h"
 #include "engine/pipeline/frame_consumer.h"
 #include "engine/pipeline/graph_slots.h"
 #include "engine/pipeline/recording_graph.h"
@@ -37,8 +38,10 @@ class PlaybackEngine {
  public:
   // `consumer` receives the frames of the graph being shown; `listener` every
   // channel's decoded metadata (the main window's banner). Both may be null
-  // and must outlive the engine.
-  explicit PlaybackEngine(FrameConsumer* consumer = nullptr, CMetadataInterface* listener = nullptr);
+  // and must outlive the engine. `events` (may be null, must outlive the
+  // engine) hears of errors, file changes and the end of the recording.
+  explicit PlaybackEngine(FrameConsumer* consumer = nullptr, CMetadataInterface* listener = nullptr,
+                          EngineEvents* events = nullptr);
   ~PlaybackEngine();
   PlaybackEngine(const PlaybackEngine&) = delete;
   PlaybackEngine& operator=(const PlaybackEngine&) = delete;
@@ -110,6 +113,7 @@ class PlaybackEngine {
 
   FrameConsumer* consumer_;
   CMetadataInterface* listener_;
+  EngineEvents* events_;
 
   std::recursive_mutex lock_;  // the engine lock
   std::unique_ptr<Slots> slots_;
