@@ -1,6 +1,7 @@
 // Built into every program of a sanitizer build (QMX_SANITIZE), so that the
 // programs and the test suite behave the same however they are started.
 
+#ifndef QMX_THREAD_SANITIZER
 // Complete allocation stacks: the fast unwinder stops inside GLib, which is
 // built without frame pointers, and then its start-up allocations can't be
 // told apart from leaks of ours.
@@ -13,3 +14,19 @@ extern "C" __attribute__((used, visibility("default"))) const char* __lsan_defau
   return "leak:_dl_init\n"           // GLib's tables made by its library constructors
          "leak:libfontconfig.so\n";  // font caches kept by fontconfig for Qt
 }
+#else
+// GLib and GStreamer synchronise through primitives ThreadSanitizer cannot
+// see (futex-based GMutex fast paths, atomic refcounts with its own fences):
+// reports that lie wholly inside those libraries are theirs, not ours.
+extern "C" __attribute__((used, visibility("default"))) const char* __tsan_default_suppressions() {
+  return "called_from_lib:libglib-2.0.so\n"
+         "called_from_lib:libgobject-2.0.so\n"
+         "called_from_lib:libgstreamer-1.0.so\n"
+         "called_from_lib:libgstbase-1.0.so\n"
+         "called_from_lib:libfontconfig.so\n";
+}
+
+extern "C" __attribute__((used, visibility("default"))) const char* __tsan_default_options() {
+  return "halt_on_error=1:second_deadlock_stack=1";
+}
+#endif
