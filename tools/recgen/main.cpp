@@ -20,7 +20,8 @@ constexpr const char* kUsage =
     "options: --size WxH --kind 0|1|2|3 --header380 --channels 1,2,3,4 --audio LIST|none\n"
     "         --seconds S --fps F --meta frames|stream|both|none --text-lines A|B|none\n"
     "         --config FILE|default|none --config-at start|end --title TEXT --trigger-names a,b,...\n"
-    "         --version TEXT|none --h264 --one-stream-header --no-strn --start-utc SECONDS --quality Q\n";
+    "         --version TEXT|none --h264 --one-stream-header --dvr-meta-header --no-strn --start-utc SECONDS "
+    "--quality Q\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "recgen: %s\n", message.c_str());

@@ -83,6 +83,8 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
       o.header380 = true;
     } else if (a == "--h264") {
       o.h264 = true;
+    } else if (a == "--dvr-meta-header") {
+      o.dvrMetaHeader = true;
     } else if (a == "--one-stream-header") {
       o.oneStreamHeader = true;
     } else if (a == "--no-strn") {

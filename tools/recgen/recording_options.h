@@ -34,7 +34,10 @@ struct RecordingOptions {
   std::string version = "4CH DVR v2.13";  // "" writes no version chunk
   bool h264 = false;
   bool oneStreamHeader = false;
-  bool streamNames = true;         // strn chunks in the DVR's pin naming
+  bool streamNames = true;  // strn chunks in the DVR's pin naming
+  // The metadata stream's header as the DVR itself writes it: scale 1, rate
+  // the whole frame rate, sample size 56, quality -1.
+  bool dvrMetaHeader = false;
   uint32_t startUtc = 1298988309;  // 2011-03-01 14:05:09 UTC, time of global frame 0
   int quality = 75;
   int64_t firstFrame = 0;  // global number of this file's first frame (sequences continue it)

@@ -5,8 +5,8 @@
 #include <ctime>
 #include <system_error>
 
-#include "camera_picture.h"
 #include "avi/avi_writer.h"
+#include "camera_picture.h"
 #include "config_block.h"
 #include "expected_metadata.h"
 #include "metadata/metadata_sample.h"
@@ -134,6 +134,12 @@ class RecordingBuilder {
         h.type = avi::kTxts;
         h.scale = 1000;
         h.rate = FrameRate();
+        if (o_.dvrMetaHeader) {
+          h.scale = 1;
+          h.rate = uint32_t(std::lround(o_.fps));
+          h.sampleSize = kMetadataSampleBytes;
+          h.quality = 0xFFFFFFFFu;
+        }
         // avidemux drops a stream whose strf is empty; the block holds the
         // record size, which no reader depends on.
         strf = {uint8_t(kMetadataSampleBytes), 0, 0, 0};
