@@ -48,17 +48,20 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
     }
   }
   if (file.empty() || out.empty() || at < 0 || channel < 0) return Usage();
-  SetExportFilterGraph(line.exportFilterGraph);
 
   // No display is needed: the glyph fonts are drawn off screen.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Nothing is listened to here; the outputs must not need a sound card.
-  if (!std::getenv("QMX_AUDIO_SINK")) setenv("QMX_AUDIO_SINK", "fakesink sync=false", 1);
   QGuiApplication app(argc, argv);
   if (overlay) CreateProcessGlyphFonts();
 
   const std::vector<std::string> paths = NumberedRunFrom(file);
-  PlaybackEngine engine;
+  // Nothing is listened to here, so the outputs need no sound card, and
+  // viewing never writes to the recording.
+  EngineConfig config;
+  config.audioSink = "fakesink sync=false";
+  config.exportGraph = line.exportFilterGraph;
+  config.headerCorrection = HeaderCorrection::kReportOnly;
+  PlaybackEngine engine(nullptr, nullptr, nullptr, config);
   engine.SetOverlayText(overlay);
   const int result = engine.OpenSequence(paths);
   if (result != kGraphOk) {

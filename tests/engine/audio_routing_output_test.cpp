@@ -10,7 +10,6 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine_test_support.h"
-#include "scoped_env.h"
 #include "temp_dir.h"
 #include "wav_tone.h"
 
@@ -32,7 +31,12 @@ class AudioOutput : public ::testing::Test {
   }
 
   TempDir dir;
-  ScopedEnv sink{"QMX_AUDIO_SINK", "wavenc ! filesink location=" + (dir / "out{channel}.wav").string()};
+  // Each channel's output recorded to its own WAV file.
+  EngineConfig Recording() const {
+    EngineConfig c;
+    c.audioSink = "wavenc ! filesink location=" + (dir / "out{channel}.wav").string();
+    return c;
+  }
   std::string path;
 };
 
@@ -42,7 +46,7 @@ constexpr double kHalfScaleRms = 32767 / 2 / M_SQRT2;  // ≈ 11585
 
 TEST_F(AudioOutput, SingleViewHearsOnlyItsChannelAtItsVolume) {
   {
-    PlaybackEngine e;
+    PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
     e.SetView(1);
     e.SetAudioVolume(1, 50);  // -20 dB: a tenth of the amplitude
     ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
@@ -61,7 +65,7 @@ TEST_F(AudioOutput, SingleViewHearsOnlyItsChannelAtItsVolume) {
 
 TEST_F(AudioOutput, QuadViewHearsEveryChannelsOwnTone) {
   {
-    PlaybackEngine e;
+    PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
     e.SetView(4);
     ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
     EXPECT_TRUE(e.GetAudioRoute(4, 3));
@@ -90,7 +94,7 @@ TEST_F(AudioOutput, TwoCameraStereoFollowsRoutesAndGains) {
   } rows[] = {{0, 100, true, false}, {1, 100, false, true}, {4, 50, true, true}, {2, 100, false, false}};
   for (const Row& r : rows) {
     {
-      PlaybackEngine e;
+      PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
       e.SetView(r.view);
       e.SetAudioVolume(1, r.volumeB);
       ASSERT_EQ(e.OpenSequence({twoCamera}), kGraphOk);

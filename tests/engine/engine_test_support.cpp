@@ -7,11 +7,11 @@
 #include "frame_mark.h"
 #include "recording_writer.h"
 
-namespace {
-// Engine tests never need a sound card: audio goes to a clocked fakesink
-// unless a test records it.
-const bool kSilentAudioOutput = setenv("QMX_AUDIO_SINK", "fakesink sync=true", 0) == 0;
-}  // namespace
+EngineConfig TestConfig() {
+  EngineConfig c;
+  c.audioSink = "fakesink sync=true";
+  return c;
+}
 
 recgen::RecordingOptions SmallOptions() {
   recgen::RecordingOptions o;

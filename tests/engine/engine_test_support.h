@@ -9,8 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/frame_consumer.h"
 #include "recording_options.h"
+
+// Engine tests never need a sound card: audio goes to a clocked fakesink
+// unless a test records it.
+EngineConfig TestConfig();
 
 // Small, quick recordings: 320x240 at 10 fps, 1 s, all four channels.
 recgen::RecordingOptions SmallOptions();

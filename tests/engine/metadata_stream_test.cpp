@@ -41,13 +41,13 @@ TEST(MetadataStream, SamplesReachListenerAndOverlaysThroughTheStreamBranch) {
     {  // the branch is built on the demuxer's subtitle pad and feeds the overlays at preroll
       RecordingGraph g;
       RecordingProperties props;
-      ASSERT_EQ(BuildRecordingGraph(g, path, props, nullptr), kGraphOk);
-      ASSERT_NE(g.multiExtractor, nullptr);
-      gsth::Element queue(gst_bin_get_by_name(GST_BIN(g.pipeline.get()), "Queue subtitle_0"));
+      ASSERT_EQ(BuildRecordingGraph(g, path, props, nullptr, TestConfig()), kGraphOk);
+      ASSERT_TRUE(gsth::Element(gst_bin_get_by_name(GST_BIN(g.Pipeline()), "Multi Meta Filter")));
+      gsth::Element queue(gst_bin_get_by_name(GST_BIN(g.Pipeline()), "Queue subtitle_0"));
       ASSERT_TRUE(queue);
       gsth::Pad in(gst_element_get_static_pad(queue.get(), "sink"));
       EXPECT_TRUE(gst_pad_is_linked(in.get()));
-      COverlayFilter* overlay = g.OverlayOf(g.overlay[2]);
+      COverlayFilter* overlay = g.Overlay(2);
       ASSERT_NE(overlay, nullptr);
       // Only the stream carries a sample with 5 satellites (frames say 5 + camera).
       if (placement == recgen::MetaPlacement::kStream) {
@@ -56,7 +56,7 @@ TEST(MetadataStream, SamplesReachListenerAndOverlaysThroughTheStreamBranch) {
     }
     TextRecorder texts;
     {
-      PlaybackEngine e(nullptr, &texts);
+      PlaybackEngine e(nullptr, &texts, nullptr, TestConfig());
       ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
       const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
       while (e.IsPlaying() && std::chrono::steady_clock::now() < until) {

@@ -28,7 +28,7 @@ bool WaitUntilStopped(PlaybackEngine& e, std::chrono::seconds limit = std::chron
 }  // namespace
 
 TEST(PlaybackEngine, EmptyListAndBrokenFirstFileFail) {
-  PlaybackEngine e;
+  PlaybackEngine e(nullptr, nullptr, nullptr, TestConfig());
   EXPECT_EQ(e.OpenSequence({}), kGraphFileUnusable);
   TempDir dir;
   EXPECT_EQ(e.OpenSequence({(dir / "missing.avi").string()}), kGraphFileUnusable);
@@ -43,7 +43,7 @@ TEST(PlaybackEngine, EmptyListAndBrokenFirstFileFail) {
 TEST(PlaybackEngine, SeeksShowTheFrameAtTheTargetTime) {
   TempDir dir;
   FrameRecorder frames(1);
-  PlaybackEngine e(&frames);
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
   auto o = SmallOptions();
   o.seconds = 2;
   ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);
@@ -74,7 +74,7 @@ TEST(PlaybackEngine, SeeksShowTheFrameAtTheTargetTime) {
 TEST(PlaybackEngine, PlayPauseStopFollowTheUser) {
   TempDir dir;
   FrameRecorder frames(0);
-  PlaybackEngine e(&frames);
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
   ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", SmallOptions())}), kGraphOk);
   EXPECT_TRUE(e.IsPlaying());
   ASSERT_TRUE(frames.WaitForCount(3));
@@ -98,7 +98,7 @@ TEST(PlaybackEngine, PlayPauseStopFollowTheUser) {
 TEST(PlaybackEngine, SequencePlaysAcrossFilesWithoutSkippingOrRepeatingFrames) {
   TempDir dir;
   FrameRecorder frames(0);
-  PlaybackEngine e(&frames);
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
   auto o = SmallOptions();
   o.seconds = 0.8;
   const auto paths = WriteSmallSequence(dir.path(), 3, o);
@@ -118,7 +118,7 @@ TEST(PlaybackEngine, SequencePlaysAcrossFilesWithoutSkippingOrRepeatingFrames) {
 TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
   TempDir dir;
   FrameRecorder frames(0);
-  PlaybackEngine e(&frames);
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
   auto o = SmallOptions();
   o.video = {true, false, false, false};
   o.audio = {false, false, false, false};
@@ -146,7 +146,7 @@ TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
 
 TEST(PlaybackEngine, SnapshotWritesTheChannelsFrame) {
   TempDir dir;
-  PlaybackEngine e;
+  PlaybackEngine e(nullptr, nullptr, nullptr, TestConfig());
   auto o = SmallOptions();
   o.video = {false, true, false, false};
   ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);

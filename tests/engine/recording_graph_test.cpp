@@ -23,11 +23,11 @@ namespace {
 
 int Build(const std::string& path, RecordingGraph& g) {
   RecordingProperties props;
-  return BuildRecordingGraph(g, path, props, nullptr);
+  return BuildRecordingGraph(g, path, props, nullptr, TestConfig());
 }
 
 bool HasElement(RecordingGraph& g, const char* name) {
-  gsth::Element e(gst_bin_get_by_name(GST_BIN(g.pipeline.get()), name));
+  gsth::Element e(gst_bin_get_by_name(GST_BIN(g.Pipeline()), name));
   return bool(e);
 }
 
@@ -170,10 +170,10 @@ TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
       continue;
     }
     ASSERT_EQ(code, kGraphOk) << r.used;
-    gsth::Element decoder(gst_bin_get_by_name(GST_BIN(g.pipeline.get()), "MJPEG Decompressor 1"));
+    gsth::Element decoder(gst_bin_get_by_name(GST_BIN(g.Pipeline()), "MJPEG Decompressor 1"));
     ASSERT_TRUE(decoder);
     EXPECT_STREQ(GST_OBJECT_NAME(gst_element_get_factory(decoder.get())), r.used);
-    EXPECT_EQ(g.width[0], 320) << r.used;  // the sink received a BGRx frame
+    EXPECT_EQ(g.Width()[0], 320) << r.used;  // the sink received a BGRx frame
   }
 }
 
@@ -184,14 +184,14 @@ TEST(RecordingGraph, ChannelsOneAndThreeBuildOnlyTheirChains) {
   o.audio = {true, true, false, false};  // channel 2's audio has no video: no audio chain
   RecordingProperties props;
   RecordingGraph g;
-  ASSERT_EQ(BuildRecordingGraph(g, WriteSmall(dir / "a.avi", o), props, nullptr), kGraphOk);
-  EXPECT_EQ(g.videoPresent, (std::array<bool, 4>{true, false, true, false}));
-  EXPECT_EQ(g.width, (std::array<int, 4>{320, -1, 320, -1}));
-  EXPECT_EQ(g.height, (std::array<int, 4>{240, -1, 240, -1}));
-  EXPECT_EQ(g.audioPresent, (std::array<bool, 4>{true, false, false, false}));
-  EXPECT_EQ(g.channelCount, 2);
-  EXPECT_EQ(g.duration, 100);
-  EXPECT_TRUE(g.graphReady);
+  ASSERT_EQ(BuildRecordingGraph(g, WriteSmall(dir / "a.avi", o), props, nullptr, TestConfig()), kGraphOk);
+  EXPECT_EQ(g.VideoPresent(), (std::array<bool, 4>{true, false, true, false}));
+  EXPECT_EQ(g.Width(), (std::array<int, 4>{320, -1, 320, -1}));
+  EXPECT_EQ(g.Height(), (std::array<int, 4>{240, -1, 240, -1}));
+  EXPECT_EQ(g.AudioPresent(), (std::array<bool, 4>{true, false, false, false}));
+  EXPECT_EQ(g.ChannelCount(), 2);
+  EXPECT_EQ(g.Duration(), 100);
+  EXPECT_TRUE(g.Ready());
   for (const char* name : {"File Source Filter", "QMX AVI Splitter", "Metadata 1", "MJPEG Decompressor 1",
                            "Overlay 1", "Video 1", "Video 3", "ACM 1", "Audio Transform 1", "Audio 1"}) {
     EXPECT_TRUE(HasElement(g, name)) << name;
@@ -210,11 +210,12 @@ TEST(RecordingGraph, FileWithMetadataStreamPlaysAndGraphIsExported) {
   auto o = SmallOptions();
   o.meta = recgen::MetaPlacement::kBoth;
   ScopedEnv tmp("TMPDIR", dir.path().string());
-  SetExportFilterGraph(true);
+  EngineConfig config = TestConfig();
+  config.exportGraph = true;
   RecordingGraph g;
-  ASSERT_EQ(Build(WriteSmall(dir / "a.avi", o), g), kGraphOk);
-  SetExportFilterGraph(false);
-  EXPECT_EQ(g.channelCount, 4);
+  RecordingProperties props;
+  ASSERT_EQ(BuildRecordingGraph(g, WriteSmall(dir / "a.avi", o), props, nullptr, config), kGraphOk);
+  EXPECT_EQ(g.ChannelCount(), 4);
   std::ifstream dot(dir / "QMXgraph.dot");
   std::string text((std::istreambuf_iterator<char>(dot)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("QMX AVI Splitter"), std::string::npos);

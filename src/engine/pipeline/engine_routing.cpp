@@ -1,4 +1,5 @@
-// Views, audio routing, overlay switches and snapshots.
+// Views, audio routing, overlay switches, snapshots and what the open
+// recording holds.
 #include "engine/pipeline/playback_engine.h"
 #include "metadata/overlay_filter.h"
 
@@ -12,27 +13,30 @@ void PlaybackEngine::ForEachSlotGraph(int which, F&& f) {
   }
 }
 
-void PlaybackEngine::ApplyRouting() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (!slots_) return;
+void PlaybackEngine::ApplyRoutingLocked() {
+  ForEachSlotGraph(-1, [&](RecordingGraph& g) { ApplyRoutingTo(g); });
+}
+
+void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
   const int view = view_;
-  ForEachSlotGraph(-1, [&](RecordingGraph& g) {
-    const bool stereoPair = g.dvrKind != 0 && g.audioPresent[0];
+  {
+    const bool stereoPair = g.DvrKind() != int(DvrLayout::kFourChannel) && g.Volume(0);
     const AudioSettings s = ComputeAudioSettings(routes_, volume_, view, stereoPair);
     for (int c = 0; c < kChannelCount; ++c) {
-      if (!g.volume[c]) continue;
-      const double linear = VolumeToLinear(s.rendererVolume[c]);
-      g_object_set(g.volume[c], "volume", linear, "mute", linear == 0.0, nullptr);
+      if (GstElement* v = g.Volume(c)) {
+        const double linear = VolumeToLinear(s.rendererVolume[c]);
+        g_object_set(v, "volume", linear, "mute", linear == 0.0, nullptr);
+      }
     }
     if (stereoPair) {
-      if (COverlayFilter* t = g.OverlayOf(g.audioTransform[0])) t->SetGains(s.gainA, s.gainB);
+      if (COverlayFilter* t = g.AudioTransform(0)) t->SetGains(s.gainA, s.gainB);
     }
-  });
+  }
 }
 
 void PlaybackEngine::ApplyOverlaySwitches(RecordingGraph& g) {
-  for (GstElement* e : g.overlay) {
-    if (COverlayFilter* f = g.OverlayOf(e)) {
+  for (int c = 0; c < 4; ++c) {
+    if (COverlayFilter* f = g.Overlay(c)) {
       f->SetOverlayOn(overlayText_);
       f->SetFastDeinterlace(fastDeinterlace_);
     }
@@ -40,115 +44,128 @@ void PlaybackEngine::ApplyOverlaySwitches(RecordingGraph& g) {
 }
 
 void PlaybackEngine::SetView(int view) {
+  std::lock_guard<std::mutex> l(lock_);
   view_ = view;
-  ApplyRouting();
+  ApplyRoutingLocked();
 }
 
 void PlaybackEngine::SetAudioRoute(int view, int channel, bool on) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return;
   routes_[view][channel] = on;
-  ApplyRouting();
+  ApplyRoutingLocked();
 }
 
 bool PlaybackEngine::GetAudioRoute(int view, int channel) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return false;
   return routes_[view][channel];
 }
 
 void PlaybackEngine::SetAudioVolume(int channel, int percent) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   if (channel < 0 || channel >= kChannelCount) return;
   volume_[channel] = PercentToVolume(percent);
-  ApplyRouting();
+  ApplyRoutingLocked();
 }
 
 int PlaybackEngine::GetAudioVolume(int channel) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   if (channel < 0 || channel >= kChannelCount) return 0;
   return VolumeToPercent(volume_[channel]);
 }
 
 void PlaybackEngine::SetOverlayText(bool on) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   overlayText_ = on;
   ForEachSlotGraph(-1, [&](RecordingGraph& g) { ApplyOverlaySwitches(g); });
 }
 
 void PlaybackEngine::SetDeinterlace(bool fast) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   fastDeinterlace_ = fast;
   ForEachSlotGraph(-1, [&](RecordingGraph& g) { ApplyOverlaySwitches(g); });
 }
 
 VideoArrangement PlaybackEngine::ArrangeVideo(bool quad, int which) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
+  arrangedQuad_ = quad;
   VideoArrangement shown;
+  ArrangeLocked(quad, which, &shown);
+  return shown;
+}
+
+void PlaybackEngine::ArrangeLocked(bool quad, int which, VideoArrangement* shown) {
   bool haveShown = false;
   ForEachSlotGraph(which, [&](RecordingGraph& g) {
+    const std::array<bool, 4> present = g.VideoPresent();
+    const std::array<int, 4> width = g.Width(), height = g.Height();
     std::array<ChannelVideo, 4> ch;
-    for (int c = 0; c < 4; ++c) ch[c] = {g.videoPresent[c], g.width[c], g.height[c]};
-    const VideoArrangement a = ArrangeChannels(ch, g.dvrKind, quad, view_);
+    for (int c = 0; c < 4; ++c) ch[c] = {present[c], width[c], height[c]};
+    const VideoArrangement a = ArrangeChannels(ch, g.DvrKind(), quad, view_);
     for (int c = 0; c < 4; ++c) {
-      if (COverlayFilter* f = g.OverlayOf(g.overlay[c]); f && g.videoPresent[c]) {
+      if (COverlayFilter* f = g.Overlay(c); f && present[c]) {
         f->SetGpsLinesOn(a.gpsLinesOn[c]);
         f->SetTimeLinesOn(a.timeLinesOn[c]);
       }
     }
     int w, h;
-    if (!videoSizeKnown_ && LayoutVideoSize(ch, w, h)) {
+    if (!videoSizeKnown_ && g.Ready() && LayoutVideoSize(ch, w, h)) {
       videoWidth_ = w;
       videoHeight_ = h;
       videoSizeKnown_ = true;
     }
-    if (&g == slots_->current().graph.get() || !haveShown) {
-      shown = a;
+    if (shown && (&g == slots_->current().graph.get() || !haveShown)) {
+      *shown = a;
       haveShown = true;
     }
   });
-  return shown;
 }
 
 void PlaybackEngine::VideoSize(int& width, int& height, bool& known) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   width = videoWidth_;
   height = videoHeight_;
   known = videoSizeKnown_;
 }
 
 bool PlaybackEngine::TakeSnapshot(int channel, const std::string& path) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (channel < 0 || channel > 3 || !slots_ || !slots_->current().graph) return false;
-  RecordingGraph& g = *slots_->current().graph;
-  COverlayFilter* f = g.OverlayOf(g.overlay[channel]);
+  if (channel < 0 || channel > 3) return false;
+  GraphPtr cur = Current();
+  COverlayFilter* f = cur ? cur->Overlay(channel) : nullptr;
   return f && f->SaveSnapshot(path);
 }
 
 std::array<bool, 4> PlaybackEngine::ChannelPresent() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (!slots_ || !slots_->current().graph) return {};
-  return slots_->current().graph->videoPresent;
+  GraphPtr cur = Current();
+  return cur ? cur->VideoPresent() : std::array<bool, 4>{};
 }
 
 std::array<bool, 4> PlaybackEngine::AudioPresent() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (!slots_ || !slots_->current().graph) return {};
-  return slots_->current().graph->audioPresent;
+  GraphPtr cur = Current();
+  return cur ? cur->AudioPresent() : std::array<bool, 4>{};
 }
 
 int PlaybackEngine::DvrKind() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (!slots_ || !slots_->current().graph) return 0;
-  return slots_->current().graph->dvrKind;
+  GraphPtr cur = Current();
+  return cur ? cur->DvrKind() : 0;
 }
 
 int PlaybackEngine::H264Mode() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  return props_.h264Mode;
+  return h264Mode_;
 }
 
 RecordingProperties PlaybackEngine::Properties() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  return props_;
+  GraphPtr cur;
+  uint64_t bytes;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    if (slots_) cur = slots_->current().graph;
+    bytes = sequenceBytes_;
+  }
+  if (!cur) return RecordingProperties{};
+  RecordingProperties p = cur->Properties();
+  p.byteTotal = int64_t(bytes);
+  p.sizeText = std::to_string(bytes / 1000000) + " mb";
+  return p;
 }

@@ -1,9 +1,10 @@
 // Sequences: opening a run of files, moving the graph slots along the
-// timeline, and going on to the next file when one ends.
+// timeline, going on to the next file when one ends or fails, and preparing
+// the following files' graphs off the caller's thread.
 #include <algorithm>
+#include <filesystem>
 
 #include "avi/avi_length.h"
-#include "engine/pipeline/graph_control.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/timeline.h"
@@ -12,159 +13,249 @@
 namespace {
 constexpr int kPreviousSlot = 0;
 constexpr int kCurrentSlot = 1;
-constexpr int kStackedKind = 2;
 }  // namespace
 
-std::unique_ptr<RecordingGraph> PlaybackEngine::MakeGraph(int index, int& result) {
-  auto g = std::make_unique<RecordingGraph>();
-  g->onEndOfStream = [this] {
-    {
-      std::lock_guard<std::mutex> l(wakeLock_);
-      ended_ = true;
-    }
-    wake_.notify_all();
-  };
-  result = BuildRecordingGraph(*g, files_[index].path, props_, listener_);
-  if (result != kGraphOk) {
-    // A file that fails to build later in the sequence plays as an empty
-    // graph that has already ended, so playback moves past it.
-    g = std::make_unique<RecordingGraph>();
-    g->path = files_[index].path;
-    g->ended_ = true;
-  }
+PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool shown, bool lockHeld,
+                                                   int& result) {
+  auto g = std::make_shared<RecordingGraph>();
+  const RecordingGraph* id = g.get();
+  g->SetEventHandler([this, id](RecordingGraph::Event e) { PostBusNews({id, e}); });
+  result = g->Start(path, config_, shown ? listener_ : nullptr, shown);
+  // A file that fails to build plays as a graph that has already failed, so
+  // playback moves past it.
+  if (result != kGraphOk) return g;
+  // Volumes and switches are in place before the first sample passes.
+  std::unique_lock<std::mutex> l(lock_, std::defer_lock);
+  if (!lockHeld) l.lock();
+  ApplyRoutingTo(*g);
+  ApplyOverlaySwitches(*g);
+  if (l.owns_lock()) l.unlock();
+  g->Preroll();
   return g;
 }
 
 void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
-  g.startOffset = files_[index].start;
+  g.SetStartOffset(files_[size_t(index)].start);
   ApplyOverlaySwitches(g);
-  if (!g.pipeline) return;
+  if (!g.Pipeline()) return;
   if (slot == kCurrentSlot) {
     g.SetConsumer(consumer_);
+    g.SetListener(listener_);
+    SetTriggerNames(g.Properties().triggerNames);
+    // Running the next file comes before anything else is built, so the
+    // boundary costs no more than starting a prerolled pipeline.
+    if (playing_) g.SetState(GST_STATE_PLAYING);
     return;
   }
   g.SetConsumer(nullptr);
-  if (slot == kPreviousSlot) {
-    SetGraphState(g.pipeline.get(), GST_STATE_PAUSED);
-  } else {
+  g.SetListener(nullptr);
+  g.SetState(GST_STATE_PAUSED);
+  if (slot != kPreviousSlot && (g.AtEnd() || g.Ready())) {
     // The next file waits paused on its first frame, so that switching to it
-    // is only a matter of running it.
-    g.ended_ = false;
-    SeekGraph(g.pipeline.get(), 0, g.demuxer);
+    // is only a matter of running it. A graph fresh from its build is there
+    // already.
+    g.SeekTo(0);
   }
 }
 
 int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
-  std::lock_guard<std::recursive_mutex> l(lock_);
   CloseSequence();
   playing_ = false;
+  h264Mode_ = 0;
+  warnings_ = 0;
   ResetTriggerNamesToDefaults();
   if (paths.empty()) return kGraphFileUnusable;
-  files_.assign(paths.size(), SequenceFile{});
-  for (size_t i = 0; i < paths.size(); ++i) files_[i].path = paths[i];
-  slots_ = std::make_unique<Slots>(
-      int(paths.size()),
-      [this](int i) {
-        int ignored;
-        return MakeGraph(i, ignored);
-      },
-      [this](RecordingGraph& g, int i, int slot) { PlaceGraph(g, i, slot); });
 
-  int64_t total = 0;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    SequenceFile& f = files_[i];
-    f.start = total;
-    if (int(i) < Slots::kBuiltAtOpen) {
-      int result;
-      std::unique_ptr<RecordingGraph> g = MakeGraph(int(i), result);
-      if (result != kGraphOk) return result;
-      routes_ = g->dvrKind == kStackedKind ? StackedLayoutRoutes() : DefaultRoutes();
-      f.videoStreams = g->videoStreamCount;
-      f.width = g->width;
-      f.height = g->height;
-      f.end = f.start + g->duration;
-      g->startOffset = f.start;
-      total += g->duration;
-      total_ = total;
-      slots_->Adopt(int(i), std::move(g));
-    } else {
-      const avi::AviLength len = avi::ReadAviLength(f.path);
-      f.videoStreams = len.videoStreams;
-      f.width = files_[0].width;
-      f.height = files_[0].height;
-      f.end = f.start + len.lengthCentis;
-      total += len.lengthCentis;
-    }
+  std::vector<SequenceFile> files(paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) files[i].path = paths[i];
+  int sequence;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    files_ = files;
+    sequence = ++sequence_;
   }
-  total_ = total;
-  SetTriggerNames(props_.triggerNames);
-  RecordingGraph* cur = slots_->current().graph.get();
-  if (!cur || !cur->pipeline) return kGraphFileUnusable;
-  ApplyRouting();
-  if (slots_->next().graph) PlaceGraph(*slots_->next().graph, slots_->next().index, 2);
-  playing_ = true;
-  SetGraphState(cur->pipeline.get(), GST_STATE_PLAYING);
+  int result;
+  GraphPtr first = MakeGraph(paths[0], true, false, result);
+  h264Mode_ = first->Properties().h264Mode;
+  if (result == kGraphOk) result = first->WaitReady();
+  if (result != kGraphOk) {
+    std::lock_guard<std::mutex> l(lock_);
+    files_.clear();
+    return result;
+  }
+
+  // The lengths come from the headers, once: navigation never changes the
+  // timeline. The first file's own pipeline knows its length exactly.
+  int64_t total = 0;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    SequenceFile& f = files[i];
+    f.start = total;
+    const avi::AviLength len = avi::ReadAviLength(f.path);
+    f.videoStreams = len.videoStreams;
+    f.width = first->Width();
+    f.height = first->Height();
+    int64_t length = len.lengthCentis;
+    if (i == 0) {
+      f.videoStreams = first->VideoStreamCount();
+      if (first->Duration() > 0) length = first->Duration();
+    }
+    f.end = f.start + length;
+    total += length;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(f.path, ec);
+    if (!ec) bytes += size;
+  }
+
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    files_ = files;
+    sequenceBytes_ = bytes;
+    total_ = total;
+    routes_ =
+        first->DvrKind() == int(DvrLayout::kTwoChannelStacked) ? StackedLayoutRoutes() : DefaultRoutes();
+    slots_ = std::make_unique<Slots>(
+        int(paths.size()),
+        [this](int i) {
+          int ignored;
+          GraphPtr g = MakeGraph(files_[size_t(i)].path, false, true, ignored);
+          std::lock_guard<std::mutex> pl(prepareLock_);
+          jobs_.push_back({sequence_, i, files_[size_t(i)].path, g});
+          prepareWake_.notify_all();
+          return g;
+        },
+        [this](RecordingGraph& g, int i, int slot) { PlaceGraph(g, i, slot); });
+    playing_ = true;
+    slots_->Adopt(0, first);
+    ApplyRoutingLocked();
+  }
+  {
+    std::lock_guard<std::mutex> l(prepareLock_);
+    for (int i = 1; i < int(paths.size()) && i < Slots::kBuiltAtOpen; ++i)
+      jobs_.push_back({sequence, i, paths[size_t(i)], nullptr});
+  }
+  prepareWake_.notify_all();
   return kGraphOk;
 }
 
 void PlaybackEngine::CloseSequence() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  playing_ = false;
-  if (slots_) {
-    // Previous, current and next first, then the idle ones.
-    slots_->previous() = {};
-    slots_->current() = {};
-    slots_->next() = {};
-    slots_->Clear();
-    slots_.reset();
+  std::unique_ptr<Slots> old;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    playing_ = false;
+    ++sequence_;
+    old = std::move(slots_);
+    files_.clear();
+    total_ = 0;
+    sequenceBytes_ = 0;
   }
-  files_.clear();
-  total_ = 0;
+  {
+    std::lock_guard<std::mutex> l(prepareLock_);
+    jobs_.clear();
+  }
+  if (old) {
+    // Previous, current and next first, then the idle ones; no lock held.
+    old->previous() = {};
+    old->current() = {};
+    old->next() = {};
+    old->Clear();
+  }
 }
 
-void PlaybackEngine::SwitchFile(int index) {
-  if (RecordingGraph* cur = slots_->current().graph.get(); cur && cur->pipeline) {
-    cur->SetConsumer(nullptr);
-    SetGraphState(cur->pipeline.get(), GST_STATE_PAUSED);
-  }
-  slots_->SwitchTo(index);
-  ApplyRouting();
-}
-
-void PlaybackEngine::AdvanceIfEnded() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
-  if (!slots_ || !playing_) return;
-  // Each pass moves one file on; a file that failed to build has ended at
-  // once and is passed over in the next pass.
-  while (slots_->current().graph && slots_->current().graph->AtEnd()) {
-    if (!slots_->Advance()) {
+void PlaybackEngine::AdvanceLocked() {
+  // Each pass moves one file on; a file that failed has ended at once and is
+  // passed over in the next pass.
+  bool moved = false;
+  while (slots_ && slots_->current().graph &&
+         (slots_->current().graph->AtEnd() || slots_->current().graph->HasError())) {
+    if (!slots_->next().graph) {
       playing_ = false;  // the recording really ended
-      return;
+      if (events_) Post([this] { events_->OnEndOfRecording(); });
+      break;
     }
+    if (RecordingGraph* old = slots_->current().graph.get()) {
+      old->SetConsumer(nullptr);
+      old->SetListener(nullptr);
+    }
+    slots_->Advance();
+    moved = true;
     RecordingGraph& cur = *slots_->current().graph;
-    if (cur.pipeline) SetGraphState(cur.pipeline.get(), GST_STATE_PLAYING);
-    ApplyRouting();
+    if (cur.HasError() && events_) {
+      const int index = slots_->current().index;
+      const std::string message = cur.ErrorText();
+      Post([this, index, message] { events_->OnPlaybackError(index, message); });
+    }
+  }
+  if (!moved) return;
+  ApplyRoutingLocked();
+  ArrangeLocked(arrangedQuad_, -1, nullptr);
+  if (events_) {
+    const int index = slots_->current().index;
+    Post([this, index] { events_->OnFileChanged(index); });
   }
 }
 
-void PlaybackEngine::AdvanceLoop() {
-  std::unique_lock<std::mutex> l(wakeLock_);
+void PlaybackEngine::HandleBusNews(const BusNews& news) {
+  if (news.event == RecordingGraph::Event::kWarning) {
+    ++warnings_;
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    if (!slots_ || slots_->current().graph.get() != news.graph) return;
+    RecordingGraph& cur = *slots_->current().graph;
+    if (news.event == RecordingGraph::Event::kError && events_) {
+      const int index = slots_->current().index;
+      const std::string message = cur.ErrorText();
+      Post([this, index, message] { events_->OnPlaybackError(index, message); });
+    }
+    if (playing_ || news.event == RecordingGraph::Event::kError) AdvanceLocked();
+  }
+  DropLater({});
+}
+
+void PlaybackEngine::PrepareLoop() {
+  std::unique_lock<std::mutex> l(prepareLock_);
   for (;;) {
-    wake_.wait(l, [this] { return quit_ || ended_; });
-    if (quit_) return;
-    ended_ = false;
+    prepareWake_.wait(l, [this] { return prepareQuit_ || !jobs_.empty(); });
+    if (prepareQuit_) return;
+    PrepareJob job = std::move(jobs_.front());
+    jobs_.pop_front();
     l.unlock();
-    AdvanceIfEnded();
+    if (job.graph) {
+      // A graph a seek or an advance built: its results are read once it
+      // has prerolled, here rather than on the thread that needed it.
+      job.graph->WaitReady();
+      job.graph = nullptr;
+    } else {
+      bool wanted;
+      {
+        std::lock_guard<std::mutex> el(lock_);
+        wanted = job.sequence == sequence_ && slots_ && !slots_->Holds(job.index);
+      }
+      if (wanted) {
+        int result;
+        GraphPtr g = MakeGraph(job.path, false, false, result);
+        if (result == kGraphOk) g->WaitReady();
+        {
+          std::lock_guard<std::mutex> el(lock_);
+          if (job.sequence == sequence_ && slots_ && slots_->Offer(job.index, g)) g = nullptr;
+        }
+        std::vector<GraphPtr> unused;
+        if (g) unused.push_back(std::move(g));
+        DropLater(std::move(unused));
+      }
+    }
     l.lock();
   }
 }
 
 std::vector<SequenceFile> PlaybackEngine::Files() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   return files_;
 }
 
 int PlaybackEngine::CurrentFileIndex() {
-  std::lock_guard<std::recursive_mutex> l(lock_);
+  std::lock_guard<std::mutex> l(lock_);
   return slots_ ? slots_->current().index : -1;
 }

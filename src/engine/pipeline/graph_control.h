@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // State changes and seeks that wait for the pipeline to really get there
-// (bounded), instead of sleeping a fixed time. Window thread only.
+// (bounded), for bare pipelines such as the benches' baselines; recording
+// graphs are driven by their buses instead (RecordingGraph).
 
 inline constexpr GstClockTime kPrerollTimeout = 10 * GST_SECOND;
 

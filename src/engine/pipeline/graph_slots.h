@@ -4,11 +4,14 @@
 #include <list>
 #include <memory>
 #include <utility>
+#include <vector>
 
 // The previous / current / next graph slots of a sequence and the cache of
-// idle graphs, as pure bookkeeping over file indexes. Graphs are owned here
-// and handed to the engine's hooks; nothing in this file touches a pipeline,
-// so the moves can be tested with stand-in graphs.
+// idle graphs, as pure bookkeeping over file indexes. Graphs are shared with
+// the engine, which may still be waiting on one outside its lock; a graph
+// that falls out of the cache is handed back (TakeEvicted) so that the engine
+// destroys it after letting go of its lock. Nothing in this file touches a
+// pipeline, so the moves can be tested with stand-in graphs.
 //
 // Not thread-safe: the engine calls it under its lock.
 template <class Graph>
@@ -19,13 +22,13 @@ class GraphSlots {
 
   struct Slot {
     int index = -1;
-    std::unique_ptr<Graph> graph;
+    std::shared_ptr<Graph> graph;
   };
 
   // `build` makes the graph of file i (never null; a failed build is still a
   // graph, an empty one). `place` is told whenever a graph enters a slot:
   // 0 previous, 1 current, 2 next.
-  using BuildFn = std::function<std::unique_ptr<Graph>(int index)>;
+  using BuildFn = std::function<std::shared_ptr<Graph>(int index)>;
   using PlaceFn = std::function<void(Graph&, int index, int slot)>;
 
   GraphSlots(int fileCount, BuildFn build, PlaceFn place)
@@ -33,7 +36,7 @@ class GraphSlots {
 
   // At open: file 0 goes to current, 1 to next, the others (up to the
   // seventh) into the cache.
-  void Adopt(int index, std::unique_ptr<Graph> g) {
+  void Adopt(int index, std::shared_ptr<Graph> g) {
     if (!current_.graph) {
       Put(current_, index, std::move(g), 1);
     } else if (!next_.graph) {
@@ -75,6 +78,31 @@ class GraphSlots {
     Fill(next_, g + 1, 2);
   }
 
+  // A graph built off the engine's lock arrives: it becomes the next graph
+  // when it is the current file's successor and that slot is empty, else it
+  // waits in the cache. False (the graph is not taken) when its file already
+  // has a graph.
+  bool Offer(int index, std::shared_ptr<Graph> g) {
+    if (index < 0 || index >= count_ || !g || Holds(index)) return false;
+    if (index == current_.index + 1 && current_.graph && !next_.graph) {
+      Put(next_, index, std::move(g), 2);
+    } else {
+      CachePut(index, std::move(g));
+    }
+    return true;
+  }
+
+  bool Holds(int index) const {
+    if (previous_.index == index || current_.index == index || next_.index == index) return true;
+    for (const auto& e : cache_) {
+      if (e.first == index) return true;
+    }
+    return false;
+  }
+
+  // Graphs that fell out of the cache since the last call.
+  std::vector<std::shared_ptr<Graph>> TakeEvicted() { return std::exchange(evicted_, {}); }
+
   void Clear() {
     previous_ = Slot{};
     current_ = Slot{};
@@ -97,7 +125,7 @@ class GraphSlots {
   }
 
  private:
-  void Put(Slot& s, int index, std::unique_ptr<Graph> g, int slot) {
+  void Put(Slot& s, int index, std::shared_ptr<Graph> g, int slot) {
     s.index = index;
     s.graph = std::move(g);
     if (s.graph) place_(*s.graph, index, slot);
@@ -119,20 +147,23 @@ class GraphSlots {
     if (s.graph) CachePut(s.index, std::move(s.graph));
     s = Slot{};
     if (wanted < 0 || wanted >= count_) return;
-    std::unique_ptr<Graph> g = CacheTake(wanted);
+    std::shared_ptr<Graph> g = CacheTake(wanted);
     if (!g) g = build_(wanted);
     Put(s, wanted, std::move(g), slot);
   }
 
-  void CachePut(int index, std::unique_ptr<Graph> g) {
+  void CachePut(int index, std::shared_ptr<Graph> g) {
     cache_.emplace_front(index, std::move(g));
-    while (int(cache_.size()) > kCacheSize) cache_.pop_back();
+    while (int(cache_.size()) > kCacheSize) {
+      evicted_.push_back(std::move(cache_.back().second));
+      cache_.pop_back();
+    }
   }
 
-  std::unique_ptr<Graph> CacheTake(int index) {
+  std::shared_ptr<Graph> CacheTake(int index) {
     for (auto it = cache_.begin(); it != cache_.end(); ++it) {
       if (it->first == index) {
-        std::unique_ptr<Graph> g = std::move(it->second);
+        std::shared_ptr<Graph> g = std::move(it->second);
         cache_.erase(it);
         return g;
       }
@@ -144,5 +175,6 @@ class GraphSlots {
   BuildFn build_;
   PlaceFn place_;
   Slot previous_, current_, next_;
-  std::list<std::pair<int, std::unique_ptr<Graph>>> cache_;
+  std::list<std::pair<int, std::shared_ptr<Graph>>> cache_;
+  std::vector<std::shared_ptr<Graph>> evicted_;
 };

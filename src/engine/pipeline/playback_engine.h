@@ -4,6 +4,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "engine/pipeline/audio_routing.h"
+#include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
 #include "engine/pipeline/frame_consumer.h"
 #include "engine/pipeline/graph_slots.h"
@@ -28,27 +31,35 @@ class CMetadataInterface;
 // in percent at the interface.
 //
 // Threads: every operation is meant for the window thread and is safe to
-// call from any thread; the transport, routing and snapshot operations are
-// serialised by one re-entrant lock. Frames reach the FrameConsumer and
-// metadata texts the listener on streaming threads. A file that ends is
-// followed by the next one at once, by the engine's own advance thread, with
-// the next file's graph prepared (prerolled) ahead, so no frame is skipped or
-// repeated at the boundary. The last file's end stops playback.
+// call from any thread. The engine lock (a plain mutex) only guards the
+// engine's own state: no operation waits on a pipeline while holding it, and
+// the only waits are for the work asked for (OpenSequence for the first
+// file's first frame, Seek and StepFrame for the frame at the target), each
+// ended at once by the pipeline's error.
+//
+// Two threads of the engine's own: the event thread reacts to what the
+// pipelines report on their buses (a file's end moves on to the next file,
+// whose graph waits prerolled; an error ends that file and is reported) and
+// calls EngineEvents; the preparer builds and prerolls the graphs of the
+// following files. Frames reach the FrameConsumer and metadata texts the
+// listener on streaming threads, from the graph being shown only.
 class PlaybackEngine {
  public:
-  // `consumer` receives the frames of the graph being shown; `listener` every
-  // channel's decoded metadata (the main window's banner). Both may be null
+  // `consumer` receives the frames of the graph being shown; `listener` its
+  // channels' decoded metadata (the main window's banner). Both may be null
   // and must outlive the engine. `events` (may be null, must outlive the
   // engine) hears of errors, file changes and the end of the recording.
   explicit PlaybackEngine(FrameConsumer* consumer = nullptr, CMetadataInterface* listener = nullptr,
-                          EngineEvents* events = nullptr);
+                          EngineEvents* events = nullptr, EngineConfig config = {});
   ~PlaybackEngine();
   PlaybackEngine(const PlaybackEngine&) = delete;
   PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
-  // Builds the first seven files' graphs, measures the others, and starts
-  // playing the first file. Returns a GraphResult code (0 playing); on
-  // failure what was built stays until CloseSequence. An empty list gives 3
+  // Builds the first file's graph and starts playing it once its first
+  // frame is ready; the next six files are built and prerolled off the
+  // caller's thread, the lengths of all come from their headers. Returns a
+  // GraphResult code of the first file (0 playing); later files that fail
+  // are reported through EngineEvents and skipped. An empty list gives 3
   // (message: GraphResultMessage(3, false, true)).
   int OpenSequence(const std::vector<std::string>& paths);
   void CloseSequence();
@@ -60,7 +71,8 @@ class PlaybackEngine {
   // To `centis` when it lies within the total, else to perMille/1000 of the
   // total. Returns when the frame at that time has reached the consumer.
   void Seek(double perMille, int64_t centis);
-  // 15 hundredths back (direction <= 0) or forward; the frame is shown.
+  // 15 hundredths back (direction <= 0) or forward, never past the end; with
+  // `show` the frame there reaches the consumer.
   void StepFrame(int direction, bool show);
 
   double GetPosition();  // per-mille of the total
@@ -68,6 +80,9 @@ class PlaybackEngine {
   int64_t GetTotal() const { return total_.load(); }
   bool IsPlaying() const { return playing_.load(); }
   double LastStepPosition() const { return lastStepPosition_.load(); }
+  // Warnings the pipelines of this sequence reported (damaged frames the
+  // decoders skipped, …).
+  int WarningCount() const { return warnings_.load(); }
 
   // View 0..3 one channel, 4 quad.
   void SetView(int view);
@@ -80,7 +95,8 @@ class PlaybackEngine {
   void SetDeinterlace(bool fast);
   // Applies the view's overlay line switches to the chosen graphs (0
   // previous, 1 current, 2 next, other values all three) and returns what
-  // the panes show: per pane the channel and the source rows.
+  // the panes show: per pane the channel and the source rows. The switches
+  // are applied again after every change of file.
   VideoArrangement ArrangeVideo(bool quad, int which);
   // Size the window lays out for (first channel with video); 320x240 until
   // a graph with video has been arranged.
@@ -94,46 +110,82 @@ class PlaybackEngine {
   std::array<bool, 4> AudioPresent();
   int DvrKind();
   int H264Mode();
+  // The current file's texts; the size is the whole sequence's.
   RecordingProperties Properties();
   std::vector<SequenceFile> Files();
   int CurrentFileIndex();
 
  private:
+  using GraphPtr = std::shared_ptr<RecordingGraph>;
   using Slots = GraphSlots<RecordingGraph>;
+  struct BusNews {
+    const RecordingGraph* graph;  // identity only; looked up under the lock
+    RecordingGraph::Event event;
+  };
 
-  std::unique_ptr<RecordingGraph> MakeGraph(int index, int& result);
+  // Starts a graph of `path` with the routing and switches set, prerolling.
+  GraphPtr MakeGraph(const std::string& path, bool shown, bool lockHeld, int& result);
   void PlaceGraph(RecordingGraph& g, int index, int slot);
-  void SwitchFile(int index);
-  void AdvanceIfEnded();
-  void AdvanceLoop();
-  void ApplyRouting();
+  GraphPtr Current();
+  int64_t PositionOf(const GraphPtr& g);
+  void SeekTo(int64_t t, bool show);
+  void AdvanceLocked();
+  void ArrangeLocked(bool quad, int which, VideoArrangement* shown);
+  void ApplyRoutingLocked();
+  void ApplyRoutingTo(RecordingGraph& g);  // under the lock
   void ApplyOverlaySwitches(RecordingGraph& g);
   template <class F>
   void ForEachSlotGraph(int which, F&& f);
+  void Post(std::function<void()> call);
+  void PostBusNews(BusNews news);
+  void HandleBusNews(const BusNews& news);
+  void EventLoop();
+  void PrepareLoop();
+  // Destroys `graphs` and those that fell out of the cache, without the lock.
+  void DropLater(std::vector<GraphPtr> graphs);
 
   FrameConsumer* consumer_;
   CMetadataInterface* listener_;
   EngineEvents* events_;
+  const EngineConfig config_;
 
-  std::recursive_mutex lock_;  // the engine lock
+  std::mutex lock_;  // the engine lock
   std::unique_ptr<Slots> slots_;
   std::vector<SequenceFile> files_;
-  RecordingProperties props_;
+  uint64_t sequenceBytes_ = 0;
+  int sequence_ = 0;  // counts opens, so late work of a closed sequence is dropped
   RoutingMatrix routes_ = DefaultRoutes();
   std::array<int, 4> volume_{};  // hundredths of a dB, -4000..0
+  bool arrangedQuad_ = false;
+  int videoWidth_ = 320, videoHeight_ = 240;
+  bool videoSizeKnown_ = false;
+
   std::atomic<int64_t> total_{0};
   std::atomic<bool> playing_{false};
   std::atomic<int> view_{0};
   std::atomic<bool> overlayText_{false};
   std::atomic<bool> fastDeinterlace_{true};
   std::atomic<double> lastStepPosition_{0};
-  int videoWidth_ = 320, videoHeight_ = 240;
-  bool videoSizeKnown_ = false;
+  std::atomic<int> h264Mode_{0};
+  std::atomic<int> warnings_{0};
 
-  // The advance thread sleeps until a graph reports its end.
-  std::mutex wakeLock_;
-  std::condition_variable wake_;
-  bool ended_ = false;  // guarded by wakeLock_
-  bool quit_ = false;   // guarded by wakeLock_
-  std::thread advancer_;
+  // The event thread's queue: bus news and calls to EngineEvents.
+  std::mutex eventLock_;
+  std::condition_variable eventWake_;
+  std::deque<BusNews> news_;                 // guarded by eventLock_
+  std::deque<std::function<void()>> calls_;  // guarded by eventLock_
+  bool quit_ = false;                        // guarded by eventLock_
+  // The preparer's queue: files to build, graphs to wait for.
+  struct PrepareJob {
+    int sequence;
+    int index;
+    std::string path;
+    GraphPtr graph;  // null: build file `index`; else wait for its preroll
+  };
+  std::mutex prepareLock_;
+  std::condition_variable prepareWake_;
+  std::deque<PrepareJob> jobs_;  // guarded by prepareLock_
+  bool prepareQuit_ = false;     // guarded by prepareLock_
+  std::thread eventThread_;
+  std::thread preparer_;
 };

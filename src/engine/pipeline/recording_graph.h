@@ -1,94 +1,175 @@
 #pragma once
 
+#include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/frame_consumer.h"
+#include "engine/pipeline/graph_plan.h"
 #include "engine/pipeline/gst_handles.h"
 #include "engine/recording_properties.h"
+#include "metadata/recording_context.h"
 
 class COverlayFilter;
 class CMetadataInterface;
 
-// One recording file's pipeline:
+// One recording file's pipeline: filesrc "File Source Filter" ! avidemux
+// "QMX AVI Splitter", and one bin per branch the plan of the file's streams
+// asks for (see branch_builders.h).
 //
-//   filesrc "File Source Filter" ! avidemux "QMX AVI Splitter"
-//   per channel with video:
-//     ! queue ! qmxoverlay role 0 "Metadata N" ! jpegdec "MJPEG Decompressor N"
-//     ! videoconvert ! BGRx ! qmxoverlay role 1 "Overlay N" ! appsink "Video N"
-//   per channel with video and audio:
-//     ! queue ! <decoder> "ACM N" ! audioconvert ! S16LE
-//     ! qmxoverlay role 2 "Audio Transform N" ! volume ! <audio sink> "Audio N"
-//   the metadata stream:
-//     ! queue ! qmxoverlay role 3 "Multi Meta Filter" ! fakesink "NULL Renderer"
+// Lifecycle: Start builds the pipeline; Preroll sets it prerolling without
+// waiting (volumes and switches are set in between, so that no sample passes
+// with the wrong ones); WaitReady waits for that preroll (or for the error
+// that ends it) and then reads what the sinks received (sizes, audio
+// channels, length).
+// A graph is driven by its bus: ERROR, EOS, WARNING and ASYNC_DONE set its
+// state at once and are passed to the event handler.
 //
-// Built and destroyed on the window thread; the streaming threads call the
-// frame consumer and the end-of-stream callback.
-struct RecordingGraph {
-  RecordingGraph() = default;
+// Threads: Start and the destructor on one thread at a time (the owner's);
+// the rest from any thread. Frames reach the consumer and events the handler
+// on streaming threads; both must not block or call back into the graph.
+class RecordingGraph {
+ public:
+  enum class Event { kEndOfStream, kError, kWarning };
+  using EventHandler = std::function<void(Event)>;
+
+  RecordingGraph();
   ~RecordingGraph();
   RecordingGraph(const RecordingGraph&) = delete;
   RecordingGraph& operator=(const RecordingGraph&) = delete;
 
-  std::string path;
-  std::array<bool, 4> videoPresent{};
-  std::array<int, 4> width{-1, -1, -1, -1};
-  std::array<int, 4> height{-1, -1, -1, -1};
-  std::array<bool, 4> audioPresent{};
-  int dvrKind = 0;
-  int channelCount = 0;
-  bool graphReady = false;
-  int64_t duration = 0;      // hundredths of a second
-  int64_t startOffset = 0;   // where the file starts on the sequence timeline, hundredths
-  int videoStreamCount = 0;  // video streams in the file
+  // Plans and builds the pipeline of `path`. Returns a GraphResult code for
+  // what is known before data flows (file, properties, plan, elements).
+  // `listener` (may be null) receives every channel's metadata texts. A
+  // `shown` graph publishes the trigger names it reads before its first
+  // metadata is decoded. A nonzero result also makes HasError true, with
+  // the result's message in ErrorText.
+  int Start(const std::string& path, const EngineConfig& config, CMetadataInterface* listener,
+            bool shown = false);
+  // Starts the preroll at position 0; the bus tells how it ends.
+  void Preroll();
+  // Waits until the preroll (or the last seek) has finished: 0, or 4 when
+  // the pipeline failed (its error message is in ErrorText) or never
+  // settled within a short bound. The first success reads the results.
+  int WaitReady();
+  // Waits until the pipeline has reached its target state after a change or
+  // a seek; false on an error.
+  bool WaitSettled();
 
-  gsth::Element pipeline;
-  GstElement* demuxer = nullptr;           // borrowed from the pipeline; seeks go to it
-  std::array<GstElement*, 4> extractor{};  // borrowed from the pipeline
-  std::array<GstElement*, 4> overlay{};
-  std::array<GstElement*, 4> audioTransform{};
-  std::array<GstElement*, 4> volume{};
-  GstElement* multiExtractor = nullptr;
+  // Non-waiting transport: the pipeline reports through its bus.
+  void SetState(GstState state);
+  // A flushing, frame-accurate seek to `ns` inside the file, sent once to
+  // the demuxer; false when it was refused.
+  bool SeekTo(int64_t ns);
+  int64_t PositionNs() const;  // -1 unknown
 
-  // The overlay logic behind an element, or null (no element, or the
-  // element is not ours).
-  COverlayFilter* OverlayOf(GstElement* e) const;
-
-  // Where frames go; null while the graph is not the one shown.
-  void SetConsumer(FrameConsumer* consumer);
-  // Called once per end of stream, on a streaming thread.
-  std::function<void()> onEndOfStream;
+  const std::string& Path() const { return path_; }
+  bool Ready() const { return ready_.load(); }
   bool AtEnd() const { return ended_.load(); }
   bool HasError() const { return errored_.load(); }
+  void ClearEnd() { ended_ = false; }
+  // The first error's text, naming the element it came from.
+  std::string ErrorText() const;
+  int WarningCount() const { return warnings_.load(); }
 
-  // Internal to the graph code: sink callbacks and bus state.
+  // Results; until WaitReady has succeeded the planned channels read
+  // present, with sizes -1, and the length 0.
+  std::array<bool, 4> VideoPresent() const;
+  std::array<bool, 4> AudioPresent() const;
+  std::array<int, 4> Width() const;
+  std::array<int, 4> Height() const;
+  int ChannelCount() const;
+  int DvrKind() const { return int(layout_); }
+  int VideoStreamCount() const { return videoStreamCount_; }
+  int64_t Duration() const;  // hundredths of a second
+  // This file's texts: its configuration block, format, audio and bit rate,
+  // and the DVR type.
+  RecordingProperties Properties() const;
+  const RecordingContext& Context() const { return context_; }
+
+  // Where the file starts on the sequence timeline, hundredths.
+  int64_t StartOffset() const { return startOffset_.load(); }
+  void SetStartOffset(int64_t centis) { startOffset_ = centis; }
+
+  // Where frames go; null while the graph is not the one shown.
+  void SetConsumer(FrameConsumer* consumer) { consumer_ = consumer; }
+  // Who hears the metadata texts (listener slot 0); null for silence.
+  void SetListener(CMetadataInterface* listener);
+  void SetEventHandler(EventHandler handler);
+
+  // Our filters, null where the branch is absent.
+  COverlayFilter* Overlay(int channel) const;
+  COverlayFilter* AudioTransform(int channel) const;
+  GstElement* Volume(int channel) const;
+  GstElement* Pipeline() const { return pipeline_.get(); }
+
+ private:
   struct SinkState {
     RecordingGraph* graph = nullptr;
     int channel = 0;
     std::atomic<int64_t> prerollPts{-1};  // pts of a preroll frame already handed on, -1 none
   };
-  std::array<SinkState, 4> sinkState;
-  std::atomic<FrameConsumer*> consumer{nullptr};
+  struct Results {
+    std::array<bool, 4> videoPresent{};
+    std::array<bool, 4> audioPresent{};
+    std::array<int, 4> width{-1, -1, -1, -1};
+    std::array<int, 4> height{-1, -1, -1, -1};
+    int channelCount = 0;
+    int64_t duration = 0;
+  };
+
+  static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* msg, gpointer data);
+  static void OnPadAdded(GstElement*, GstPad* pad, gpointer data);
+  static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
+  static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
+  void Deliver(SinkState& st, GstSample* sample);
+  int Build(const std::string& path, const EngineConfig& config, CMetadataInterface* listener, bool shown);
+  bool AddBranch(const BranchPlan& plan, const EngineConfig& config);
+  void Inspect();
+  void Notify(Event e);
+
+  std::string path_;
+  DvrLayout layout_ = DvrLayout::kFourChannel;
+  int videoStreamCount_ = 0;
+  RecordingContext context_;
+  gsth::Element pipeline_;
+  GstElement* demuxer_ = nullptr;  // borrowed from the pipeline
+  std::array<GstElement*, 4> extractor_{}, overlay_{}, audioTransform_{}, volume_{};
+  GstElement* multiExtractor_ = nullptr;
+  std::array<GstElement*, 4> videoSink_{};
+  std::vector<std::pair<std::string, GstElement*>> branchOfPad_;  // demuxer pad name → branch bin
+  std::array<SinkState, 4> sinkState_;
+  std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
+  std::array<double, 4> fps_{};
+  std::array<uint64_t, 4> videoBytes_{}, videoChunks_{};
+
+  std::atomic<FrameConsumer*> consumer_{nullptr};
+  std::atomic<int64_t> startOffset_{0};
+  std::atomic<bool> ready_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> errored_{false};
+  std::atomic<int> warnings_{0};
+
+  mutable std::mutex lock_;  // guards the fields below
+  std::once_flag inspected_;
+  Results results_;
+  RecordingProperties props_;
+  std::string errorText_;
+  EventHandler handler_;
 };
 
-// Builds the pipeline of `path` and prerolls it at position 0 (paused, the
-// first frames handed to no one). Returns a GraphResult code; on failure the
-// graph holds whatever was built and is torn down by its destructor.
-// `listener` (may be null) receives every channel's decoded metadata texts.
-// The file's configuration texts and the per-channel format, audio and
-// bit-rate texts go into `props`.
+// Start, Preroll and WaitReady in one, for callers that need the graph at once: the
+// headless modes, benches and tests. `props` gets a copy of the graph's
+// texts.
 int BuildRecordingGraph(RecordingGraph& graph, const std::string& path, RecordingProperties& props,
-                        CMetadataInterface* listener);
-
-// Writes the pipeline as Graphviz "QMXgraph.dot" into the temporary folder
-// when the process was started with the word "exportfiltergraph" after the
-// program name. Used by the builder; exposed for the command line.
-void SetExportFilterGraph(bool on);
+                        CMetadataInterface* listener, const EngineConfig& config = {});

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <string>
+
+#include "engine/pipeline/graph_plan.h"
+
+// One builder per kind of branch of a recording's pipeline. Each builds its
+// chain inside a bin of its own, with a ghost "sink" pad for the demuxer's
+// pad, and hands back the bin (floating) or null when an element is missing
+// or two elements cannot be linked; nothing is left behind in the pipeline
+// then, so the other branches still preroll.
+//
+//   video:    queue ! qmxoverlay role 0 "Metadata N" ! <decoder> "MJPEG Decompressor N"
+//             [! videoconvert ! BGRx] ! qmxoverlay role 1 "Overlay N" ! appsink "Video N"
+//   audio:    queue ! <decoder> "ACM N" ! audioconvert ! S16LE
+//             ! qmxoverlay role 2 "Audio Transform N" ! volume "Volume N" ! <sink> "Audio N"
+//   metadata: queue ! qmxoverlay role 3 "Multi Meta Filter" ! fakesink "NULL Renderer"
+
+// The one place our filter elements are made. `objectName` is the source
+// name listeners see, `graphName` the element's name in the pipeline.
+GstElement* MakeQmxFilter(int role, int dvrKind, const std::string& objectName, const std::string& graphName);
+
+GstElement* BuildVideoBranch(const BranchPlan& plan, int dvrKind);
+// `audioSink`: a gst-launch fragment with "{channel}", or "" for the device.
+GstElement* BuildAudioBranch(const BranchPlan& plan, int dvrKind, const std::string& audioSink);
+GstElement* BuildMetadataBranch(const BranchPlan& plan, int dvrKind);
+
+// The name of channel c's element of kind `base` ("Video" → "Video 1").
+std::string ChannelElementName(const char* base, int channel);
