@@ -4,6 +4,7 @@
 
 #include "engine/pipeline/audio_routing.h"
 #include "engine/pipeline/demux_pad_names.h"
+#include "engine/pipeline/graph_plan.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/pipeline/video_arrangement.h"
@@ -169,4 +170,89 @@ TEST(GraphResult, EveryFailureHasItsMessage) {
   EXPECT_EQ(GraphResultMessage(3, false, true), "The file selected is empty.");
   EXPECT_NE(GraphResultMessage(5, false).find("MJPG"), std::string::npos);
   EXPECT_NE(GraphResultMessage(5, true).find("H264 decompression"), std::string::npos);
+}
+
+namespace {
+
+PlannedStream V(const char* name = "", bool h264 = false) {
+  return {avi::kVids, name, 10, true, h264, -1};
+}
+PlannedStream A(const char* name = "", int tag = avi::kWaveFormatMuLaw) {
+  return {avi::kAuds, name, 10, true, false, tag};
+}
+PlannedStream T(const char* name = "") {
+  return {avi::kTxts, name, 10, true, false, -1};
+}
+
+// "v0 a0 m" style: the branches of a plan in order, kind letter and channel.
+std::string Describe(const GraphPlan& p) {
+  std::string out;
+  for (const BranchPlan& b : p.branches) {
+    if (!out.empty()) out += ' ';
+    out += b.kind == BranchKind::kVideo ? 'v' : b.kind == BranchKind::kAudio ? 'a' : 'm';
+    if (b.kind != BranchKind::kMetadata) out += char('0' + b.channel);
+    out += ":" + b.padName;
+  }
+  return out;
+}
+
+}  // namespace
+
+// The plan trusts a stream's header for what it carries; names only pick
+// the channel, and unnamed streams are placed by their order.
+TEST(GraphPlan, BranchesFollowStreamHeadersNamesAndOrder) {
+  const auto all = [](const std::string&) { return true; };
+  const auto noMulaw = [](const std::string& f) { return f != "mulawdec"; };
+  const auto onlyJpegdec = [](const std::string& f) { return f != "qmxjpegdec"; };
+  const auto noJpeg = [](const std::string& f) { return f.find("jpeg") == std::string::npos; };
+  struct Row {
+    const char* what;
+    std::vector<PlannedStream> streams;
+    FactoryProbe installed;
+    int result;
+    std::string branches;
+  } rows[] = {
+      {"nine named streams",
+       {V("Stream 00"), A("Stream 01"), V("Stream 02"), A("Stream 03"), V("Stream 04"), A("Stream 05"),
+        V("Stream 06"), A("Stream 07"), T("Stream 08")},
+       all,
+       0,
+       "v0:video_0 v1:video_1 v2:video_2 v3:video_3 m:subtitle_0 a0:audio_0 a1:audio_1 a2:audio_2 "
+       "a3:audio_3"},
+      {"camera 2 without audio, unnamed",
+       {V(), A(), V(), V(), A(), V(), A()},
+       all,
+       0,
+       "v0:video_0 v1:video_1 v2:video_2 v3:video_3 a0:audio_0 a2:audio_1 a3:audio_2"},
+      {"one camera and a metadata stream, unnamed", {V(), T()}, all, 0, "v0:video_0 m:subtitle_0"},
+      {"a name that contradicts the header is placed by order",
+       {V("Stream 00"), V("Stream 01")},
+       all,
+       0,
+       "v0:video_0 v1:video_1"},
+      {"no decoder for the audio format: no audio",
+       {V(), A(), V(), A()},
+       noMulaw,
+       0,
+       "v0:video_0 v1:video_1"},
+      {"unknown audio format: no audio", {V(), A("", 0x1234)}, all, 0, "v0:video_0"},
+      {"audio without video gets nothing", {V("Stream 00"), A("Stream 03")}, all, 0, "v0:video_0"},
+      {"H264 refuses the file", {V(), V("", true)}, all, 7, ""},
+      {"no JPEG decoder", {V()}, noJpeg, 5, ""},
+      {"stock decoder needs conversion", {V()}, onlyJpegdec, 0, "v0:video_0"},
+  };
+  for (const Row& r : rows) {
+    const GraphPlan plan = PlanRecordingGraph(r.streams, DvrLayout::kFourChannel, r.installed);
+    EXPECT_EQ(plan.result, r.result) << r.what;
+    EXPECT_EQ(Describe(plan), r.branches) << r.what;
+  }
+  const GraphPlan stock = PlanRecordingGraph({V()}, DvrLayout::kFourChannel, onlyJpegdec);
+  ASSERT_EQ(stock.branches.size(), 1u);
+  EXPECT_EQ(stock.branches[0].decoder, "jpegdec");
+  EXPECT_TRUE(stock.branches[0].convertToBgrx);
+  // A two-channel header with a third stream is a four-channel recording.
+  EXPECT_EQ(PlanRecordingGraph({V(), A(), V()}, DvrLayout::kTwoChannelWide, all).layout,
+            DvrLayout::kFourChannel);
+  EXPECT_EQ(PlanRecordingGraph({V(), A()}, DvrLayout::kTwoChannelWide, all).layout,
+            DvrLayout::kTwoChannelWide);
 }

@@ -94,3 +94,18 @@ TEST(SnapshotMode, FailuresExitWithStatusTwo) {
   EXPECT_EQ(RunPlayer("--snapshot " + file + " --at x --channel 1 --out " + out), 2);
   EXPECT_FALSE(std::filesystem::exists(out));
 }
+
+// Viewing never writes: a one-stream header stays as it is on disk.
+TEST(SnapshotMode, LeavesAnOldOneStreamHeaderUnchanged) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.oneStreamHeader = true;
+  const std::string file = WriteSmall(dir / "old.avi", o);
+  std::ifstream in(file, std::ios::binary);
+  const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(RunPlayer("--snapshot " + file + " --at 50 --channel 1 --out " + (dir / "shot.jpg").string()), 0);
+  std::ifstream again(file, std::ios::binary);
+  const std::string after((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(before == after) << "the recording was modified";
+  EXPECT_TRUE(std::filesystem::exists(dir / "shot.jpg"));
+}

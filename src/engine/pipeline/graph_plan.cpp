@@ -126,12 +126,9 @@ GraphPlan PlanRecordingGraph(const std::vector<PlannedStream>& streams, DvrLayou
   for (int c = 0; c < 4; ++c) {
     if (video[size_t(c)] < 0) continue;
     const DemuxPad& pad = pads[size_t(video[size_t(c)])];
-    if (streams[size_t(pad.streamIndex)].h264) {
-      plan.result = 7;
-      return plan;
-    }
-    if (!jpeg) {
-      plan.result = 5;
+    if (streams[size_t(pad.streamIndex)].h264 || !jpeg) {
+      plan.result = streams[size_t(pad.streamIndex)].h264 ? 7 : 5;
+      plan.branches.clear();
       return plan;
     }
     plan.branches.push_back(

@@ -1,0 +1,209 @@
+// Recordings that are not the full nine-stream layout, and faults inside one
+// file: each plays what it can, at once, and says what went wrong through
+// the engine's events instead of stalling or refusing the whole recording.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "avi/avi_reader.h"
+#include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/playback_engine.h"
+#include "engine_test_support.h"
+#include "gst/element_registry.h"
+#include "temp_dir.h"
+
+namespace {
+
+struct EventLog : EngineEvents {
+  void OnPlaybackError(int fileIndex, const std::string& message) override {
+    std::lock_guard<std::mutex> l(lock);
+    errors.emplace_back(fileIndex, message);
+  }
+  void OnFileChanged(int fileIndex) override {
+    std::lock_guard<std::mutex> l(lock);
+    files.push_back(fileIndex);
+  }
+  void OnEndOfRecording() override {
+    std::lock_guard<std::mutex> l(lock);
+    ++ends;
+  }
+  std::mutex lock;
+  std::vector<std::pair<int, std::string>> errors;
+  std::vector<int> files;
+  int ends = 0;
+};
+
+std::vector<char> Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Waits (bounded) until the engine has stopped by itself at the end.
+bool PlayOut(PlaybackEngine& e) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (e.IsPlaying() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return !e.IsPlaying();
+}
+
+// Overwrites the middle of stream `stream`'s chunk `k` with noise.
+void Damage(const std::string& path, size_t stream, size_t k) {
+  avi::AviReader reader;
+  ASSERT_TRUE(reader.Open(path));
+  avi::ChunkEntry chunk;
+  ASSERT_TRUE(reader.Chunk(stream, k, chunk));
+  std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+  f.seekp(std::streamoff(chunk.offset + chunk.size / 4));
+  for (uint32_t i = 0; i < chunk.size / 2; ++i) f.put(char(i * 131 + 7));
+}
+
+// Takes an element factory out of the registry for one test.
+class HiddenFactory {
+ public:
+  explicit HiddenFactory(const char* name) {
+    gsth::EnsureGstInitialized();
+    RegisterQmxElements();
+    if (name) feature_ = gst_registry_lookup_feature(gst_registry_get(), name);
+    if (feature_) gst_registry_remove_feature(gst_registry_get(), feature_);
+  }
+  ~HiddenFactory() {
+    if (!feature_) return;
+    gst_registry_add_feature(gst_registry_get(), feature_);
+    gst_object_unref(feature_);
+  }
+  HiddenFactory(const HiddenFactory&) = delete;
+  HiddenFactory& operator=(const HiddenFactory&) = delete;
+
+ private:
+  GstPluginFeature* feature_ = nullptr;
+};
+
+}  // namespace
+
+TEST(OddRecordings, LayoutsWithoutNamesOrWithoutSomeStreamsPlay) {
+  using recgen::MetaPlacement;
+  struct Row {
+    const char* what;
+    std::array<bool, 4> video, audio;
+    MetaPlacement meta;
+    bool names, dvrMetaHeader;
+    const char* hide;  // a factory taken out of the registry
+    std::array<bool, 4> wantAudio;
+  } rows[] = {
+      {"metadata stream header as the DVR writes it, no names",
+       {1, 1, 1, 1},
+       {1, 1, 1, 1},
+       MetaPlacement::kStream,
+       false,
+       true,
+       nullptr,
+       {1, 1, 1, 1}},
+      {"camera 2 without audio, no names",
+       {1, 1, 1, 1},
+       {1, 0, 1, 1},
+       MetaPlacement::kFrames,
+       false,
+       false,
+       nullptr,
+       {1, 0, 1, 1}},
+      {"one camera and a metadata stream, no names",
+       {1, 0, 0, 0},
+       {0, 0, 0, 0},
+       MetaPlacement::kStream,
+       false,
+       true,
+       nullptr,
+       {0, 0, 0, 0}},
+      {"no audio decoder installed",
+       {1, 1, 1, 1},
+       {1, 1, 1, 1},
+       MetaPlacement::kFrames,
+       true,
+       false,
+       "mulawdec",
+       {0, 0, 0, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    TempDir dir;
+    auto o = SmallOptions();
+    o.video = r.video;
+    o.audio = r.audio;
+    o.meta = r.meta;
+    o.streamNames = r.names;
+    o.dvrMetaHeader = r.dvrMetaHeader;
+    const std::string path = WriteSmall(dir / "odd.avi", o);
+    const std::vector<char> before = Bytes(path);
+    HiddenFactory hidden(r.hide);
+    FrameRecorder frames(0);
+    EventLog events;
+    {
+      PlaybackEngine e(&frames, nullptr, &events, TestConfig());
+      ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
+      EXPECT_EQ(e.ChannelPresent(), r.video);
+      EXPECT_EQ(e.AudioPresent(), r.wantAudio);
+      EXPECT_EQ(e.GetTotal(), 100);
+      e.Pause();
+      frames.Clear();
+      e.Seek(-1, 50);
+      ASSERT_TRUE(frames.WaitForCount(1));
+      EXPECT_EQ(frames.Last(), 5);
+      frames.Clear();
+      e.Play();
+      ASSERT_TRUE(PlayOut(e));
+      EXPECT_EQ(frames.Last(), 9) << "played to the last frame";
+      EXPECT_EQ(e.GetPositionCentis(), e.GetTotal()) << "stopped at the end";
+    }
+    std::lock_guard<std::mutex> l(events.lock);
+    EXPECT_TRUE(events.errors.empty()) << events.errors.front().second;
+    EXPECT_EQ(events.ends, 1);
+    EXPECT_EQ(Bytes(path), before) << "viewing does not write";
+  }
+}
+
+// A file of a run that cannot be played is passed over and reported; the
+// files around it play, and opening never depends on it.
+TEST(OddRecordings, BrokenFileInARunIsReportedAndPassedOver) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.seconds = 0.5;
+  const std::vector<std::string> paths = WriteSmallSequence(dir.path(), 3, o);
+  {
+    std::ofstream broken(paths[1], std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < 20000; ++i) broken.put(char(i * 37));
+  }
+  FrameRecorder frames(0);
+  EventLog events;
+  PlaybackEngine e(&frames, nullptr, &events, TestConfig());
+  ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+  EXPECT_EQ(e.GetTotal(), 100) << "the broken file has no length";
+  ASSERT_TRUE(PlayOut(e));
+  EXPECT_EQ(frames.Numbers(), (std::vector<int64_t>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(e.CurrentFileIndex(), 2);
+  std::lock_guard<std::mutex> l(events.lock);
+  ASSERT_EQ(events.errors.size(), 1u);
+  EXPECT_EQ(events.errors[0].first, 1);
+  EXPECT_EQ(events.errors[0].second, GraphResultMessage(kGraphNotConnected));
+  EXPECT_EQ(events.files, (std::vector<int>{2}));
+  EXPECT_EQ(events.ends, 1);
+}
+
+// A damaged picture is skipped and counted; the channel plays on.
+TEST(OddRecordings, DamagedFramesAreCountedAndSkipped) {
+  TempDir dir;
+  const std::string path = WriteSmall(dir / "a.avi", SmallOptions());
+  Damage(path, 0, 3);  // channel 1, frame 3
+  Damage(path, 0, 6);
+  FrameRecorder frames(0);
+  EventLog events;
+  PlaybackEngine e(&frames, nullptr, &events, TestConfig());
+  ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
+  ASSERT_TRUE(PlayOut(e));
+  EXPECT_EQ(frames.Numbers(), (std::vector<int64_t>{0, 1, 2, 4, 5, 7, 8, 9}));
+  EXPECT_EQ(e.WarningCount(), 2);
+  std::lock_guard<std::mutex> l(events.lock);
+  EXPECT_TRUE(events.errors.empty());
+  EXPECT_EQ(events.ends, 1);
+}
