@@ -163,13 +163,43 @@ TEST(DemuxPadNames, TypesCountSeparatelyAndNamesFallBackToStreamIndex) {
   }
 }
 
+// Each failure names its cause in this player's terms: a media pipeline,
+// GStreamer's demuxer and decoders.
 TEST(GraphResult, EveryFailureHasItsMessage) {
-  EXPECT_EQ(GraphResultMessage(0), "");
-  EXPECT_EQ(GraphResultMessage(42), "");
-  for (int code = 1; code <= 7; ++code) EXPECT_FALSE(GraphResultMessage(code).empty()) << code;
-  EXPECT_EQ(GraphResultMessage(3, false, true), "The file selected is empty.");
-  EXPECT_NE(GraphResultMessage(5, false).find("MJPG"), std::string::npos);
-  EXPECT_NE(GraphResultMessage(5, true).find("H264 decompression"), std::string::npos);
+  struct Row {
+    int code;
+    bool h264, emptyList;
+    const char* text;
+  } rows[] = {
+      {0, false, false, ""},
+      {42, false, false, ""},
+      {1, false, false, "Unable to create a media pipeline. The application can't proceed."},
+      {2, false, false,
+       "Unable to load the AVI demuxer (GStreamer avidemux). Make sure the GStreamer plugin that holds it is "
+       "installed and that it is registered properly."},
+      {3, false, false,
+       "Unable to load the video file itself. Make sure that another application doesn't have an exclusive "
+       "lock "
+       "on the file and that the folder is accessible."},
+      {3, false, true, "The file selected is empty."},
+      {4, false, false,
+       "Unable to connect two pins on the media pipeline. Something may be wrong with your filter setup."},
+      {5, false, false,
+       "Unable to locate the MJPG decompression codec. Please install the GStreamer JPEG decoder (jpegdec)."},
+      {5, true, false,
+       "Unable to locate the H264 decompression codec. Please install a GStreamer H264 decoder."},
+      {6, false, false,
+       "This video is from an older format that needs to be modified to support video clip extraction. Where "
+       "the "
+       "file is at right now, it can't be modified due to file permission, volume permissions, or a lock "
+       "from "
+       "another application."},
+      {7, false, false,
+       "This version of the player does not support H264 source files. Please contact your OEM for the "
+       "correct "
+       "version."},
+  };
+  for (const Row& r : rows) EXPECT_EQ(GraphResultMessage(r.code, r.h264, r.emptyList), r.text) << r.code;
 }
 
 namespace {

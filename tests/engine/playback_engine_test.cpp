@@ -10,6 +10,7 @@
 
 #include "engine/pipeline/graph_result.h"
 #include "engine_test_support.h"
+#include "metadata/trigger_names.h"
 #include "temp_dir.h"
 
 namespace {
@@ -160,4 +161,69 @@ TEST(PlaybackEngine, SnapshotWritesTheChannelsFrame) {
   f.read(reinterpret_cast<char*>(soi), 2);
   EXPECT_EQ(soi[0], 0xFF);
   EXPECT_EQ(soi[1], 0xD8);
+}
+
+// Forward steps near the end stay on the last frame; a step without `show`
+// moves the position but hands no frame on.
+TEST(PlaybackEngine, StepsStopAtTheEndAndShowOnlyWhenAsked) {
+  TempDir dir;
+  FrameRecorder frames(0);
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
+  auto o = SmallOptions();
+  o.seconds = 2;
+  ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);
+  e.Pause();
+  struct Row {
+    int64_t from;
+    int direction;
+    int64_t frame;  // shown after the step
+  } rows[] = {{190, 1, 19}, {199, 1, 19}, {186, 1, 19}, {20, -1, 0}, {100, 1, 11}};
+  for (const Row& r : rows) {
+    e.Seek(-1, r.from);
+    frames.Clear();
+    e.StepFrame(r.direction, true);
+    ASSERT_TRUE(frames.WaitForCount(1)) << r.from;
+    EXPECT_EQ(frames.Last(), r.frame) << r.from;
+    EXPECT_EQ(e.CurrentFileIndex(), 0);
+  }
+  e.Seek(-1, 100);
+  frames.Clear();
+  e.StepFrame(1, false);
+  EXPECT_EQ(e.GetPositionCentis(), 115);
+  EXPECT_TRUE(frames.Numbers().empty()) << "nothing shown without show";
+  e.Play();
+  ASSERT_TRUE(frames.WaitForCount(1));
+  EXPECT_EQ(frames.Numbers().front(), 11) << "the frame at the step comes first when playing";
+}
+
+// Each file keeps its own texts; the size and the timeline are the whole
+// run's, fixed at open; the names a file sets are in force once it is read.
+TEST(PlaybackEngine, PropertiesFollowTheFileShownAndTotalsStayFixed) {
+  TempDir dir;
+  auto first = SmallOptions(), second = SmallOptions();
+  first.title = "First DVR";
+  first.triggerNames = {"Door",  "Brake",   "Left", "Right", "Horn",  "Lights",
+                        "Siren", "Reverse", "Stop", "Ten",   "Eleven"};
+  second.title = "Second DVR";
+  second.firstFrame = 10;
+  const std::string a = WriteSmall(dir / "Trip-001.avi", first);
+  const std::string b = WriteSmall(dir / "Trip-002.avi", second);
+  const int64_t bytes = int64_t(std::filesystem::file_size(a) + std::filesystem::file_size(b));
+  PlaybackEngine e(nullptr, nullptr, nullptr, TestConfig());
+  ASSERT_EQ(e.OpenSequence({a, b}), kGraphOk);
+  EXPECT_EQ((*TriggerNames())[0], "Door");
+  e.Pause();
+  struct Row {
+    int64_t centis;
+    const char* title;
+  } rows[] = {{0, "First DVR"}, {150, "Second DVR"}, {50, "First DVR"}, {199, "Second DVR"}};
+  for (const Row& r : rows) {
+    e.Seek(-1, r.centis);
+    const RecordingProperties p = e.Properties();
+    EXPECT_EQ(p.dvrTitle, r.title) << r.centis;
+    EXPECT_EQ(p.dvrType, "4 Channel DVR");
+    EXPECT_EQ(p.byteTotal, bytes) << "navigation does not add up sizes";
+    EXPECT_EQ(p.formatText[0], "320x240, 10.00 fps");
+    EXPECT_EQ(e.GetTotal(), 200);
+  }
 }

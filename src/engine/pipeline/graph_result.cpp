@@ -3,20 +3,23 @@
 std::string GraphResultMessage(int code, bool h264Mode, bool emptyList) {
   switch (code) {
     case kGraphNoPipeline:
-      return "Unable to create a directshow filter graph. The application can't proceed.";
+      return "Unable to create a media pipeline. The application can't proceed.";
     case kGraphNoSplitter:
-      return "Unable to load the QMXAVISplitter.dll file. Make sure this file is in the same location as the "
-             "application and that it is registered properly.";
+      return "Unable to load the AVI demuxer (GStreamer avidemux). Make sure the GStreamer plugin that holds "
+             "it "
+             "is installed and that it is registered properly.";
     case kGraphFileUnusable:
       if (emptyList) return "The file selected is empty.";
       return "Unable to load the video file itself. Make sure that another application doesn't have an "
              "exclusive lock on the file and that the folder is accessible.";
     case kGraphNotConnected:
-      return "Unable to connect two pins on the Directshow filter graph. Something may be wrong with your "
-             "filter setup.";
+      return "Unable to connect two pins on the media pipeline. Something may be wrong with your filter "
+             "setup.";
     case kGraphNoDecoder:
-      if (h264Mode) return "Unable to locate the H264 decompression codec. Please reinstall the product.";
-      return "Unable to locate the MJPG decompression codec. Please reinstall the product.";
+      if (h264Mode)
+        return "Unable to locate the H264 decompression codec. Please install a GStreamer H264 decoder.";
+      return "Unable to locate the MJPG decompression codec. Please install the GStreamer JPEG decoder "
+             "(jpegdec).";
     case kGraphHeaderFixFailed:
       return "This video is from an older format that needs to be modified to support video clip extraction. "
              "Where the file is at right now, it can't be modified due to file permission, volume "
