@@ -3,8 +3,10 @@
 // its 56-byte samples and hands the texts to the listener and the overlays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "engine/pipeline/graph_result.h"
@@ -77,4 +79,25 @@ TEST(MetadataStream, SamplesReachListenerAndOverlaysThroughTheStreamBranch) {
       EXPECT_TRUE(fromFrames.empty());
     }
   }
+}
+
+// Graphs prerolled ahead stay silent: the banner's listener hears the texts
+// of the file being shown, in the order of the timeline.
+TEST(MetadataStream, BannerHearsOnlyTheFileShown) {
+  TempDir dir;
+  auto o = SmallOptions();  // one second per file, one UTC second each
+  const auto paths = WriteSmallSequence(dir.path(), 3, o);
+  TextRecorder texts;
+  {
+    PlaybackEngine e(nullptr, &texts, nullptr, TestConfig());
+    ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (e.IsPlaying() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const std::vector<std::string> times = texts.Of("Meta Data Extractor 1", "UTC Time");
+  ASSERT_GE(times.size(), 27u) << "each file's frames after its first";
+  EXPECT_LE(times.size(), 30u) << "no frame twice";
+  EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << times.front() << " … " << times.back();
+  EXPECT_EQ(std::set<std::string>(times.begin(), times.end()).size(), times.size()) << "no frame twice";
 }
