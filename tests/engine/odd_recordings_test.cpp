@@ -3,6 +3,7 @@
 // the engine's events instead of stalling or refusing the whole recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -206,4 +207,35 @@ TEST(OddRecordings, DamagedFramesAreCountedAndSkipped) {
   std::lock_guard<std::mutex> l(events.lock);
   EXPECT_TRUE(events.errors.empty());
   EXPECT_EQ(events.ends, 1);
+}
+
+// A camera whose pictures no JPEG decoder takes (its headers name another
+// codec) loses its branch; the other cameras and the sound play.
+TEST(OddRecordings, CameraInAForeignCodecIsAbsentAndTheRestPlays) {
+  TempDir dir;
+  const std::string path = WriteSmall(dir / "a.avi", SmallOptions());
+  {
+    // Camera 3's stream header and format block name "XVID" instead of "MJPG".
+    std::vector<char> bytes = Bytes(path);
+    const std::string mjpg = "MJPG";
+    int seen = 0;
+    for (auto it = bytes.begin();
+         (it = std::search(it, bytes.end(), mjpg.begin(), mjpg.end())) != bytes.end(); ++it) {
+      if (seen == 4 || seen == 5) std::copy_n("XVID", 4, it);
+      if (++seen == 6) break;
+    }
+    ASSERT_EQ(seen, 6);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+  }
+  FrameRecorder frames(3);
+  EventLog events;
+  PlaybackEngine e(&frames, nullptr, &events, TestConfig());
+  ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
+  EXPECT_EQ(e.ChannelPresent(), (std::array<bool, 4>{true, true, false, true}));
+  EXPECT_EQ(e.AudioPresent(), (std::array<bool, 4>{true, true, false, true}));
+  ASSERT_TRUE(PlayOut(e));
+  EXPECT_EQ(frames.Last(), 9) << "camera 4 played to its end";
+  std::lock_guard<std::mutex> l(events.lock);
+  EXPECT_TRUE(events.errors.empty());
 }

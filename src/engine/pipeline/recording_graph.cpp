@@ -128,11 +128,43 @@ void RecordingGraph::Notify(Event e) {
 void RecordingGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
   auto* g = static_cast<RecordingGraph*>(data);
   gsth::GString padName(gst_pad_get_name(pad));
-  for (const auto& [name, bin] : g->branchOfPad_) {
-    if (name != padName.get()) continue;
-    gsth::Pad sink(gst_element_get_static_pad(bin, "sink"));
-    if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
+  for (const Branch& b : g->branches_) {
+    if (b.padName != padName.get()) continue;
+    gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
+    if (!sink || gst_pad_is_linked(sink.get())) continue;
+    // A stream whose data the branch's decoder can't take (a codec the
+    // header did not tell) loses its branch instead of failing the file.
+    gsth::Caps caps(gst_pad_query_caps(pad, nullptr));
+    gsth::Pad decoderIn(b.decoder ? gst_element_get_static_pad(b.decoder, "sink") : nullptr);
+    gsth::Caps accepted(decoderIn ? gst_pad_query_caps(decoderIn.get(), nullptr) : nullptr);
+    if (caps && accepted && !gst_caps_can_intersect(caps.get(), accepted.get())) {
+      g->RemoveBranch(b.bin);
+      continue;
+    }
+    if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK) g->RemoveBranch(b.bin);
   }
+}
+
+void RecordingGraph::OnNoMorePads(GstElement*, gpointer data) {
+  // A branch whose pad never came would hold up every preroll.
+  auto* g = static_cast<RecordingGraph*>(data);
+  for (const Branch& b : g->branches_) {
+    gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
+    if (sink && !gst_pad_is_linked(sink.get())) g->RemoveBranch(b.bin);
+  }
+}
+
+void RecordingGraph::RemoveBranch(GstElement* bin) {
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    for (const gsth::Element& e : removed_) {
+      if (e.get() == bin) return;
+    }
+    removed_.push_back(gsth::Ref(bin));
+  }
+  gst_element_set_locked_state(bin, TRUE);
+  gst_element_set_state(bin, GST_STATE_NULL);
+  gst_bin_remove(GST_BIN(pipeline_.get()), bin);
 }
 
 void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
@@ -200,13 +232,16 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
   }
   if (!bin) return false;
   gst_bin_add(GST_BIN(pipeline_.get()), bin);
-  branchOfPad_.emplace_back(plan.padName, bin);
   auto find = [&](const std::string& name) {
-    // Borrowed: the bin keeps its elements as long as the pipeline lives.
+    // Borrowed: the bin keeps its elements as long as the graph lives.
     gsth::Element e(gst_bin_get_by_name(GST_BIN(bin), name.c_str()));
     return e.get();
   };
   const int c = plan.channel;
+  GstElement* decoder = nullptr;
+  if (plan.kind == BranchKind::kVideo) decoder = find(ChannelElementName("MJPEG Decompressor", c));
+  if (plan.kind == BranchKind::kAudio) decoder = find(ChannelElementName("ACM", c));
+  branches_.push_back({plan.padName, bin, decoder});
   switch (plan.kind) {
     case BranchKind::kVideo: {
       extractor_[c] = find(ChannelElementName("Metadata", c));
@@ -314,6 +349,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   }
   SetListener(listener);
   g_signal_connect(demux, "pad-added", G_CALLBACK(&RecordingGraph::OnPadAdded), this);
+  g_signal_connect(demux, "no-more-pads", G_CALLBACK(&RecordingGraph::OnNoMorePads), this);
 
   if (config.exportGraph) ExportGraph(pipe);
   return kGraphOk;

@@ -130,6 +130,8 @@ class RecordingGraph {
 
   static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* msg, gpointer data);
   static void OnPadAdded(GstElement*, GstPad* pad, gpointer data);
+  static void OnNoMorePads(GstElement*, gpointer data);
+  void RemoveBranch(GstElement* bin);
   static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
   void Deliver(SinkState& st, GstSample* sample);
@@ -147,7 +149,12 @@ class RecordingGraph {
   std::array<GstElement*, 4> extractor_{}, overlay_{}, audioTransform_{}, volume_{};
   GstElement* multiExtractor_ = nullptr;
   std::array<GstElement*, 4> videoSink_{};
-  std::vector<std::pair<std::string, GstElement*>> branchOfPad_;  // demuxer pad name → branch bin
+  struct Branch {
+    std::string padName;            // the demuxer pad that feeds it
+    GstElement* bin = nullptr;      // borrowed from the pipeline
+    GstElement* decoder = nullptr;  // the element that must take the pad's caps, or null
+  };
+  std::vector<Branch> branches_;  // fixed before the preroll starts
   std::array<SinkState, 4> sinkState_;
   std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
   std::array<double, 4> fps_{};
@@ -165,6 +172,10 @@ class RecordingGraph {
   Results results_;
   RecordingProperties props_;
   std::string errorText_;
+  // Branches taken out of the pipeline (no data, or data their decoder
+  // can't take); kept alive so that their elements stay valid for anyone
+  // still holding them.
+  std::vector<gsth::Element> removed_;
   EventHandler handler_;
 };
 
