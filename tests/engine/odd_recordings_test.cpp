@@ -239,3 +239,37 @@ TEST(OddRecordings, CameraInAForeignCodecIsAbsentAndTheRestPlays) {
   std::lock_guard<std::mutex> l(events.lock);
   EXPECT_TRUE(events.errors.empty());
 }
+
+// A file of a run that the player refuses (H264) keeps its span on the
+// timeline; playing passes over it and a seek into it says why.
+TEST(OddRecordings, RefusedFileInARunIsPassedOverAndASeekIntoItIsReported) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.seconds = 0.5;
+  std::vector<std::string> paths = WriteSmallSequence(dir.path(), 3, o);
+  auto h264 = o;
+  h264.h264 = true;
+  WriteSmall(paths[1], h264);
+  FrameRecorder frames(0);
+  EventLog events;
+  PlaybackEngine e(&frames, nullptr, &events, TestConfig());
+  ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+  EXPECT_EQ(e.GetTotal(), 150);
+  ASSERT_TRUE(PlayOut(e));
+  EXPECT_EQ(frames.Numbers(), (std::vector<int64_t>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
+  e.Seek(-1, 70);
+  EXPECT_EQ(e.CurrentFileIndex(), 1);
+  e.Seek(-1, 20);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> l(events.lock);
+      if (events.errors.size() >= 2 || std::chrono::steady_clock::now() > until) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::lock_guard<std::mutex> l(events.lock);
+  const std::string refused = GraphResultMessage(kGraphH264);
+  EXPECT_EQ(events.errors, (std::vector<std::pair<int, std::string>>{{1, refused}, {1, refused}}));
+  EXPECT_EQ(events.files, (std::vector<int>{2, 1, 0}));
+}

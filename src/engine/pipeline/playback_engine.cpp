@@ -94,6 +94,12 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
       ApplyRoutingLocked();
       ArrangeLocked(arrangedQuad_, -1, nullptr);
       if (events_) Post([this, g] { events_->OnFileChanged(g); });
+      cur = slots_->current().graph;
+      if (cur && cur->HasError() && events_) {
+        // The file the seek landed in can't be played; the user hears why.
+        const std::string message = cur->ErrorText();
+        Post([this, g, message] { events_->OnPlaybackError(g, message); });
+      }
     }
     cur = slots_->current().graph;
     if (!cur || !cur->Pipeline()) return;
