@@ -227,3 +227,38 @@ TEST(PlaybackEngine, PropertiesFollowTheFileShownAndTotalsStayFixed) {
     EXPECT_EQ(e.GetTotal(), 200);
   }
 }
+
+// The view's line switches and the text switch reach every file shown,
+// whether a seek or the end of a file brought it.
+TEST(PlaybackEngine, OverlaySwitchesFollowEveryFileShown) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.video = {false, true, true, true};
+  o.seconds = 0.5;
+  PlaybackEngine e(nullptr, nullptr, nullptr, TestConfig());
+  ASSERT_EQ(e.OpenSequence(WriteSmallSequence(dir.path(), 4, o)), kGraphOk);
+  e.Pause();
+  e.SetOverlayText(true);
+  e.SetView(4);
+  e.ArrangeVideo(true, -1);
+  // Quad: the GPS lines on the first channel with video, the time on channel 3.
+  const std::array<bool, 4> gps{false, true, false, false}, time{false, false, true, false},
+      text{false, true, true, true};
+  auto expectQuad = [&](const char* when) {
+    const PlaybackEngine::OverlaySwitches s = e.ShownOverlaySwitches();
+    EXPECT_EQ(s.gpsLines, gps) << when;
+    EXPECT_EQ(s.timeLines, time) << when;
+    EXPECT_EQ(s.text, text) << when;
+  };
+  expectQuad("at open");
+  e.Seek(-1, 160);  // file 3, prepared ahead in the cache
+  EXPECT_EQ(e.CurrentFileIndex(), 3);
+  expectQuad("after a seek");
+  e.Seek(-1, 20);
+  e.Play();
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (e.CurrentFileIndex() == 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(e.CurrentFileIndex(), 1);
+  expectQuad("after the end of a file");
+}

@@ -122,6 +122,19 @@ void PlaybackEngine::ArrangeLocked(bool quad, int which, VideoArrangement* shown
   });
 }
 
+PlaybackEngine::OverlaySwitches PlaybackEngine::ShownOverlaySwitches() {
+  OverlaySwitches out;
+  GraphPtr cur = Current();
+  for (int c = 0; c < 4 && cur; ++c) {
+    if (const COverlayFilter* f = cur->Overlay(c)) {
+      out.text[c] = f->OverlayOn();
+      out.gpsLines[c] = f->GpsLinesOn();
+      out.timeLines[c] = f->TimeLinesOn();
+    }
+  }
+  return out;
+}
+
 void PlaybackEngine::VideoSize(int& width, int& height, bool& known) {
   std::lock_guard<std::mutex> l(lock_);
   width = videoWidth_;

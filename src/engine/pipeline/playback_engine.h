@@ -98,6 +98,12 @@ class PlaybackEngine {
   // the panes show: per pane the channel and the source rows. The switches
   // are applied again after every change of file.
   VideoArrangement ArrangeVideo(bool quad, int which);
+  // What the overlays of the file being shown draw, per channel (false
+  // where the channel has no overlay).
+  struct OverlaySwitches {
+    std::array<bool, 4> text{}, gpsLines{}, timeLines{};
+  };
+  OverlaySwitches ShownOverlaySwitches();
   // Size the window lays out for (first channel with video); 320x240 until
   // a graph with video has been arranged.
   void VideoSize(int& width, int& height, bool& known);
