@@ -10,10 +10,15 @@
 // family from the header bytes, the H264 marker, and which demuxer pad is the
 // video, audio or metadata of which channel.
 
-// DvrKind: 0 four-channel DVR; 1 two-channel, 320-wide frames with text-line
-// metadata; 2 two-channel, 320×480 (two pictures stacked); 3 two-channel,
-// 640×240.
-inline constexpr int kFourChannelDvr = 0;
+// The recorders' layouts (DvrKind); the numbers are the ones stored, shown
+// and given to the filters.
+enum class DvrLayout : int {
+  kFourChannel = 0,
+  kTwoChannelTextLines = 1,  // 320-wide frames with text-line metadata
+  kTwoChannelStacked = 2,    // 320x480, two pictures stacked in one frame
+  kTwoChannelWide = 3,       // 640x240
+};
+inline constexpr int kFourChannelDvr = int(DvrLayout::kFourChannel);
 
 // How many header bytes DetectDvrKindFromHeader looks at.
 inline constexpr std::size_t kDvrKindHeaderBytes = 70;

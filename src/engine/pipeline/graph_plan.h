@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "avi/avi_format.h"
+#include "engine/recording_layout.h"
 
 // What a recording file's pipeline will hold, decided from the file's stream
 // list alone: which branch each demuxer pad feeds, for which channel, and
 // with which decoders. Plain C++, so every layout can be tried without a
 // pipeline.
-
-// The recorders' layouts (DvrKind); the numbers are the ones stored and given
-// to the filters.
-enum class DvrLayout : int {
-  kFourChannel = 0,
-  kTwoChannelTextLines = 1,  // 320-wide frames with text-line metadata
-  kTwoChannelStacked = 2,    // 320x480, two pictures stacked in one frame
-  kTwoChannelWide = 3,       // 640x240
-};
 
 // One stream of the file as its headers describe it.
 struct PlannedStream {
