@@ -50,11 +50,11 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
   g.SetConsumer(nullptr);
   g.SetListener(nullptr);
   g.SetState(GST_STATE_PAUSED);
-  if (slot != kPreviousSlot && (g.AtEnd() || g.Ready())) {
+  if (slot != kPreviousSlot && g.Moved()) {
     // The next file waits paused on its first frame, so that switching to it
-    // is only a matter of running it. A graph fresh from its build is there
-    // already.
-    g.SeekTo(0);
+    // is only a matter of running it; a graph fresh from its build is there
+    // already. The seek is sent once the lock is let go.
+    toRewind_.push_back(slots_->next().graph);
   }
 }
 
@@ -211,7 +211,7 @@ void PlaybackEngine::HandleBusNews(const BusNews& news) {
     }
     if (playing_ || news.event == RecordingGraph::Event::kError) AdvanceLocked();
   }
-  DropLater({});
+  FinishUnlocked({});
 }
 
 void PlaybackEngine::PrepareLoop() {
@@ -243,7 +243,7 @@ void PlaybackEngine::PrepareLoop() {
         }
         std::vector<GraphPtr> unused;
         if (g) unused.push_back(std::move(g));
-        DropLater(std::move(unused));
+        FinishUnlocked(std::move(unused));
       }
     }
     l.lock();

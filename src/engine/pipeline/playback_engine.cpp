@@ -52,6 +52,7 @@ void PlaybackEngine::Play() {
     }
   }
   if (cur) cur->SetState(GST_STATE_PLAYING);
+  FinishUnlocked({});
 }
 
 void PlaybackEngine::Pause() {
@@ -110,7 +111,7 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
     if (length > 0 && offset >= length) offset = length - 1;
     if (!show) cur->SetConsumer(nullptr);
   }
-  DropLater({});
+  FinishUnlocked({});
   if (cur->WaitReady() == kGraphOk) {
     cur->SeekTo(CentisToNanos(offset));
     cur->SetState(playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
@@ -187,13 +188,17 @@ void PlaybackEngine::EventLoop() {
   }
 }
 
-void PlaybackEngine::DropLater(std::vector<GraphPtr> graphs) {
-  std::vector<GraphPtr> dead = std::move(graphs);
+void PlaybackEngine::FinishUnlocked(std::vector<GraphPtr> graphs) {
+  std::vector<GraphPtr> dead = std::move(graphs), rewind;
   {
     std::lock_guard<std::mutex> l(lock_);
     if (slots_) {
       for (GraphPtr& g : slots_->TakeEvicted()) dead.push_back(std::move(g));
     }
+    rewind.swap(toRewind_);
+  }
+  for (const GraphPtr& g : rewind) {
+    if (g) g->SeekTo(0);
   }
   dead.clear();  // pipelines stop here, with no lock held
 }

@@ -147,8 +147,9 @@ class PlaybackEngine {
   void HandleBusNews(const BusNews& news);
   void EventLoop();
   void PrepareLoop();
-  // Destroys `graphs` and those that fell out of the cache, without the lock.
-  void DropLater(std::vector<GraphPtr> graphs);
+  // Without the lock: rewinds the graphs placed as next after they had
+  // played, and destroys `graphs` and those that fell out of the cache.
+  void FinishUnlocked(std::vector<GraphPtr> graphs);
 
   FrameConsumer* consumer_;
   CMetadataInterface* listener_;
@@ -165,6 +166,7 @@ class PlaybackEngine {
   bool arrangedQuad_ = false;
   int videoWidth_ = 320, videoHeight_ = 240;
   bool videoSizeKnown_ = false;
+  std::vector<GraphPtr> toRewind_;  // next graphs to seek back to 0 once the lock is let go
 
   std::atomic<int64_t> total_{0};
   std::atomic<bool> playing_{false};

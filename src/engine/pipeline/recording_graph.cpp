@@ -443,6 +443,7 @@ void RecordingGraph::Inspect() {
 // --- transport -----------------------------------------------------------------
 
 void RecordingGraph::SetState(GstState state) {
+  if (state == GST_STATE_PLAYING) moved_ = true;
   if (pipeline_) gst_element_set_state(pipeline_.get(), state);
 }
 
@@ -450,6 +451,7 @@ bool RecordingGraph::SeekTo(int64_t ns) {
   if (!pipeline_) return false;
   if (ns < 0) ns = 0;
   ended_ = false;
+  moved_ = true;
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   // Sent once, to the demuxer's first source pad: sent to the pipeline,
   // every sink passes the seek upstream and the demuxer seeks, and flushes

@@ -76,6 +76,8 @@ class RecordingGraph {
   const std::string& Path() const { return path_; }
   bool Ready() const { return ready_.load(); }
   bool AtEnd() const { return ended_.load(); }
+  // Whether the graph has run or been sought since its preroll at 0.
+  bool Moved() const { return moved_.load(); }
   bool HasError() const { return errored_.load(); }
   void ClearEnd() { ended_ = false; }
   // The first error's text, naming the element it came from.
@@ -164,6 +166,7 @@ class RecordingGraph {
   std::atomic<int64_t> startOffset_{0};
   std::atomic<bool> ready_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> moved_{false};
   std::atomic<bool> errored_{false};
   std::atomic<int> warnings_{0};
 
