@@ -148,19 +148,17 @@ double PlaybackEngine::GetPosition() {
 
 // --- the engine's threads --------------------------------------------------------
 
+// Both notify under the lock: a streaming thread's last touch of the engine
+// is then ordered before the engine's end, which takes the same lock.
 void PlaybackEngine::Post(std::function<void()> call) {
-  {
-    std::lock_guard<std::mutex> l(eventLock_);
-    calls_.push_back(std::move(call));
-  }
+  std::lock_guard<std::mutex> l(eventLock_);
+  calls_.push_back(std::move(call));
   eventWake_.notify_all();
 }
 
 void PlaybackEngine::PostBusNews(BusNews news) {
-  {
-    std::lock_guard<std::mutex> l(eventLock_);
-    news_.push_back(news);
-  }
+  std::lock_guard<std::mutex> l(eventLock_);
+  news_.push_back(news);
   eventWake_.notify_all();
 }
 

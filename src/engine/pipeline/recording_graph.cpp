@@ -81,12 +81,15 @@ RecordingGraph::~RecordingGraph() {
   gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
   gsth::Bus bus(gst_element_get_bus(pipeline_.get()));
   gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  // The streaming threads have stopped: their last callbacks are over.
+  TakeOver(&streamingDone_);
 }
 
 // --- streaming-thread callbacks ---------------------------------------------
 
 GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer data) {
   auto* g = static_cast<RecordingGraph*>(data);
+  const StreamingPass pass(*g);
   switch (GST_MESSAGE_TYPE(msg)) {
     case GST_MESSAGE_EOS:
       if (!g->ended_.exchange(true)) g->Notify(Event::kEndOfStream);
@@ -127,31 +130,41 @@ void RecordingGraph::Notify(Event e) {
 
 void RecordingGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
   auto* g = static_cast<RecordingGraph*>(data);
+  const StreamingPass pass(*g);
   gsth::GString padName(gst_pad_get_name(pad));
-  for (const Branch& b : g->branches_) {
-    if (b.padName != padName.get()) continue;
-    gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
-    if (!sink || gst_pad_is_linked(sink.get())) continue;
-    // A stream whose data the branch's decoder can't take (a codec the
-    // header did not tell) loses its branch instead of failing the file.
-    gsth::Caps caps(gst_pad_query_caps(pad, nullptr));
-    gsth::Pad decoderIn(b.decoder ? gst_element_get_static_pad(b.decoder, "sink") : nullptr);
-    gsth::Caps accepted(decoderIn ? gst_pad_query_caps(decoderIn.get(), nullptr) : nullptr);
-    if (caps && accepted && !gst_caps_can_intersect(caps.get(), accepted.get())) {
-      g->RemoveBranch(b.bin);
-      continue;
+  std::vector<GstElement*> refused;
+  {
+    std::lock_guard<std::mutex> l(g->lock_);
+    for (const Branch& b : g->branches_) {
+      if (b.padName != padName.get()) continue;
+      gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
+      if (!sink || gst_pad_is_linked(sink.get())) continue;
+      // A stream whose data the branch's decoder can't take (a codec the
+      // header did not tell) loses its branch instead of failing the file.
+      gsth::Caps caps(gst_pad_query_caps(pad, nullptr));
+      gsth::Pad decoderIn(b.decoder ? gst_element_get_static_pad(b.decoder, "sink") : nullptr);
+      gsth::Caps accepted(decoderIn ? gst_pad_query_caps(decoderIn.get(), nullptr) : nullptr);
+      if ((caps && accepted && !gst_caps_can_intersect(caps.get(), accepted.get())) ||
+          gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
+        refused.push_back(b.bin);
     }
-    if (gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK) g->RemoveBranch(b.bin);
   }
+  for (GstElement* bin : refused) g->RemoveBranch(bin);
 }
 
 void RecordingGraph::OnNoMorePads(GstElement*, gpointer data) {
   // A branch whose pad never came would hold up every preroll.
   auto* g = static_cast<RecordingGraph*>(data);
-  for (const Branch& b : g->branches_) {
-    gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
-    if (sink && !gst_pad_is_linked(sink.get())) g->RemoveBranch(b.bin);
+  const StreamingPass pass(*g);
+  std::vector<GstElement*> unfed;
+  {
+    std::lock_guard<std::mutex> l(g->lock_);
+    for (const Branch& b : g->branches_) {
+      gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
+      if (sink && !gst_pad_is_linked(sink.get())) unfed.push_back(b.bin);
+    }
   }
+  for (GstElement* bin : unfed) g->RemoveBranch(bin);
 }
 
 void RecordingGraph::RemoveBranch(GstElement* bin) {
@@ -189,6 +202,7 @@ void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
 
 GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
   auto& st = *static_cast<SinkState*>(data);
+  const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_preroll(sink));
   if (!sample) return GST_FLOW_OK;
   // A paused graph shows its frame at once (after a seek or a step). The
@@ -206,6 +220,7 @@ GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
 
 GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
   auto& st = *static_cast<SinkState*>(data);
+  const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_sample(sink));
   if (!sample) return GST_FLOW_OK;
   const int64_t shown = st.prerollPts.exchange(-1);
@@ -356,6 +371,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
 }
 
 void RecordingGraph::Preroll() {
+  HandOver(this);
   if (pipeline_ && gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
     {
       std::lock_guard<std::mutex> l(lock_);
@@ -444,6 +460,7 @@ void RecordingGraph::Inspect() {
 
 void RecordingGraph::SetState(GstState state) {
   if (state == GST_STATE_PLAYING) moved_ = true;
+  HandOver(this);
   if (pipeline_) gst_element_set_state(pipeline_.get(), state);
 }
 
@@ -452,6 +469,7 @@ bool RecordingGraph::SeekTo(int64_t ns) {
   if (ns < 0) ns = 0;
   ended_ = false;
   moved_ = true;
+  HandOver(this);
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   // Sent once, to the demuxer's first source pad: sent to the pipeline,
   // every sink passes the seek upstream and the demuxer seeks, and flushes

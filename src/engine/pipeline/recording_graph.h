@@ -17,6 +17,7 @@
 #include "engine/pipeline/frame_consumer.h"
 #include "engine/pipeline/graph_plan.h"
 #include "engine/pipeline/gst_handles.h"
+#include "engine/pipeline/thread_order.h"
 #include "engine/recording_properties.h"
 #include "metadata/recording_context.h"
 
@@ -121,6 +122,13 @@ class RecordingGraph {
     int channel = 0;
     std::atomic<int64_t> prerollPts{-1};  // pts of a preroll frame already handed on, -1 none
   };
+  // A streaming-thread callback's use of the graph, ordered after the
+  // owner's hand-over and before the graph's end (thread_order.h).
+  struct StreamingPass {
+    explicit StreamingPass(const RecordingGraph& g) : graph(g) { TakeOver(&graph); }
+    ~StreamingPass() { HandOver(&graph.streamingDone_); }
+    const RecordingGraph& graph;
+  };
   struct Results {
     std::array<bool, 4> videoPresent{};
     std::array<bool, 4> audioPresent{};
@@ -170,6 +178,7 @@ class RecordingGraph {
   std::atomic<bool> errored_{false};
   std::atomic<int> warnings_{0};
 
+  char streamingDone_ = 0;   // only its address is used, to order the callbacks' end
   mutable std::mutex lock_;  // guards the fields below
   std::once_flag inspected_;
   Results results_;
