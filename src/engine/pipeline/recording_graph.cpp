@@ -431,15 +431,15 @@ void RecordingGraph::Inspect() {
     }
   }
   for (int c = 0; c < 4; ++c) {
-    if (!plannedAudio_[c] || !r.videoPresent[c]) continue;
-    r.audioPresent[c] = true;
     COverlayFilter* t = AudioTransform(c);
-    if (!t) continue;
+    if (!plannedAudio_[c] || !r.videoPresent[c] || !t) continue;
     gsth::Pad pad(gst_element_get_static_pad(audioTransform_[c], "sink"));
     gsth::Caps caps(pad ? gst_pad_get_current_caps(pad.get()) : nullptr);
     GstAudioInfo info;
-    if (caps && gst_audio_info_from_caps(&info, caps.get()))
-      t->SetStereoOn(GST_AUDIO_INFO_CHANNELS(&info) == 2);
+    // Sound is present where samples reached the transform.
+    if (!caps || !gst_audio_info_from_caps(&info, caps.get())) continue;
+    r.audioPresent[c] = true;
+    t->SetStereoOn(GST_AUDIO_INFO_CHANNELS(&info) == 2);
   }
   gint64 dur = -1;
   if (gst_element_query_duration(pipeline_.get(), GST_FORMAT_TIME, &dur) && dur > 0)
