@@ -228,6 +228,16 @@ TEST(OddRecordings, CameraInAForeignCodecIsAbsentAndTheRestPlays) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
   }
+  {
+    // Its branch, and its sound with it, are out of the pipeline.
+    RecordingGraph g;
+    RecordingProperties props;
+    ASSERT_EQ(BuildRecordingGraph(g, path, props, nullptr, TestConfig()), kGraphOk);
+    for (const char* name : {"Video 3", "Audio 3", "Video 4", "Audio 4"}) {
+      gsth::Element e(gst_bin_get_by_name(GST_BIN(g.Pipeline()), name));
+      EXPECT_EQ(bool(e), name[6] == '4') << name;
+    }
+  }
   FrameRecorder frames(3);
   EventLog events;
   PlaybackEngine e(&frames, nullptr, &events, TestConfig());

@@ -132,7 +132,7 @@ void RecordingGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
   auto* g = static_cast<RecordingGraph*>(data);
   const StreamingPass pass(*g);
   gsth::GString padName(gst_pad_get_name(pad));
-  std::vector<GstElement*> refused;
+  std::vector<Branch> refused;
   {
     std::lock_guard<std::mutex> l(g->lock_);
     for (const Branch& b : g->branches_) {
@@ -146,38 +146,46 @@ void RecordingGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
       gsth::Caps accepted(decoderIn ? gst_pad_query_caps(decoderIn.get(), nullptr) : nullptr);
       if ((caps && accepted && !gst_caps_can_intersect(caps.get(), accepted.get())) ||
           gst_pad_link(pad, sink.get()) != GST_PAD_LINK_OK)
-        refused.push_back(b.bin);
+        refused.push_back(b);
     }
   }
-  for (GstElement* bin : refused) g->RemoveBranch(bin);
+  for (const Branch& b : refused) g->RemoveBranch(b);
 }
 
 void RecordingGraph::OnNoMorePads(GstElement*, gpointer data) {
   // A branch whose pad never came would hold up every preroll.
   auto* g = static_cast<RecordingGraph*>(data);
   const StreamingPass pass(*g);
-  std::vector<GstElement*> unfed;
+  std::vector<Branch> unfed;
   {
     std::lock_guard<std::mutex> l(g->lock_);
     for (const Branch& b : g->branches_) {
       gsth::Pad sink(gst_element_get_static_pad(b.bin, "sink"));
-      if (sink && !gst_pad_is_linked(sink.get())) unfed.push_back(b.bin);
+      if (sink && !gst_pad_is_linked(sink.get())) unfed.push_back(b);
     }
   }
-  for (GstElement* bin : unfed) g->RemoveBranch(bin);
+  for (const Branch& b : unfed) g->RemoveBranch(b);
 }
 
-void RecordingGraph::RemoveBranch(GstElement* bin) {
-  {
-    std::lock_guard<std::mutex> l(lock_);
-    for (const gsth::Element& e : removed_) {
-      if (e.get() == bin) return;
+void RecordingGraph::RemoveBranch(const Branch& branch) {
+  std::vector<GstElement*> bins{branch.bin};
+  if (branch.kind == BranchKind::kVideo) {
+    for (const Branch& b : branches_) {
+      if (b.kind == BranchKind::kAudio && b.channel == branch.channel) bins.push_back(b.bin);
     }
-    removed_.push_back(gsth::Ref(bin));
   }
-  gst_element_set_locked_state(bin, TRUE);
-  gst_element_set_state(bin, GST_STATE_NULL);
-  gst_bin_remove(GST_BIN(pipeline_.get()), bin);
+  for (GstElement* bin : bins) {
+    {
+      std::lock_guard<std::mutex> l(lock_);
+      bool gone = false;
+      for (const gsth::Element& e : removed_) gone = gone || e.get() == bin;
+      if (gone) continue;
+      removed_.push_back(gsth::Ref(bin));
+    }
+    gst_element_set_locked_state(bin, TRUE);
+    gst_element_set_state(bin, GST_STATE_NULL);
+    gst_bin_remove(GST_BIN(pipeline_.get()), bin);
+  }
 }
 
 void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
@@ -256,7 +264,7 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
   GstElement* decoder = nullptr;
   if (plan.kind == BranchKind::kVideo) decoder = find(ChannelElementName("MJPEG Decompressor", c));
   if (plan.kind == BranchKind::kAudio) decoder = find(ChannelElementName("ACM", c));
-  branches_.push_back({plan.padName, bin, decoder});
+  branches_.push_back({plan.padName, bin, decoder, plan.kind, c});
   switch (plan.kind) {
     case BranchKind::kVideo: {
       extractor_[c] = find(ChannelElementName("Metadata", c));

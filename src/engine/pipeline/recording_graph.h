@@ -141,7 +141,6 @@ class RecordingGraph {
   static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* msg, gpointer data);
   static void OnPadAdded(GstElement*, GstPad* pad, gpointer data);
   static void OnNoMorePads(GstElement*, gpointer data);
-  void RemoveBranch(GstElement* bin);
   static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
   void Deliver(SinkState& st, GstSample* sample);
@@ -163,8 +162,14 @@ class RecordingGraph {
     std::string padName;            // the demuxer pad that feeds it
     GstElement* bin = nullptr;      // borrowed from the pipeline
     GstElement* decoder = nullptr;  // the element that must take the pad's caps, or null
+    BranchKind kind = BranchKind::kVideo;
+    int channel = 0;
   };
   std::vector<Branch> branches_;  // fixed before the preroll starts
+  // Takes a branch out of the pipeline; a channel without pictures loses its
+  // sound too. Not under lock_.
+  void RemoveBranch(const Branch& branch);
+
   std::array<SinkState, 4> sinkState_;
   std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
   std::array<double, 4> fps_{};
