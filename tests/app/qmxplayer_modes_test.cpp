@@ -1,8 +1,12 @@
 // Runs the qmxplayer executable on generated recordings, as users run it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -10,6 +14,7 @@
 #include "expected_metadata.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
+#include "metadata/windows1252.h"
 #include "recording_writer.h"
 #include "run_command.h"
 #include "temp_dir.h"
@@ -21,9 +26,12 @@ struct PlayerRun {
   std::string out, err;
 };
 
+// `args` may end in a redirection of stdout. A run that blocks is ended by
+// `timeout` (status 124) instead of hanging the suite.
 PlayerRun RunPlayer(const std::string& args, const TempDir& dir) {
   const std::string errPath = (dir / "stderr.txt").string();
-  const std::string command = std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
+  const std::string command =
+      "timeout 60 " + std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
   PlayerRun run;
   run.out = RunCommand(command, &run.status);
   std::ifstream err(errPath);
@@ -88,6 +96,22 @@ std::map<std::string, std::string> DecodedTexts(const MetadataSample& sample) {
 std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// A failed run says exactly one line on stderr, "qmxplayer: SUBJECT: ...",
+// naming its subject once and giving `reason`.
+void ExpectOneLineNaming(const PlayerRun& run, const std::string& subject, const std::string& reason,
+                         const std::string& what) {
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << what << ": " << run.err;
+  EXPECT_EQ(run.err.rfind("qmxplayer: " + subject + ": ", 0), 0u) << what << ": " << run.err;
+  EXPECT_EQ(Occurrences(run.err, subject), 1u) << what << ": " << run.err;
+  EXPECT_NE(run.err.find(reason), std::string::npos) << what << ": " << run.err;
 }
 
 class QmxplayerModes : public ::testing::Test {
@@ -219,36 +243,173 @@ TEST_F(QmxplayerModes, ExportOfTextLineRecordings) {
     for (std::size_t r = 1; r < rows.size(); ++r) {
       const auto lines = recgen::ExpectedTextLines(o, 1, int64_t(r - 1));
       EXPECT_EQ(rows[r][0], "1");
-      EXPECT_EQ(rows[r][2], lines[0]);
-      EXPECT_EQ(rows[r][4], lines[2]);
+      EXPECT_EQ(rows[r][2], Utf8FromWindows1252(lines[0]));
+      EXPECT_EQ(rows[r][4], Utf8FromWindows1252(lines[2]));
     }
   }
 }
 
 TEST_F(QmxplayerModes, DamagedFilesNeverCrash) {
   const std::string good = ReadAll(Write("good.avi", Short()));
-  std::vector<std::pair<std::string, std::string>> files = {
-      {"garbage.avi", std::string(20000, '\x5A')},
-      {"empty.avi", ""},
-      {"header.avi", good.substr(0, 12)},
-      {"hdrl.avi", good.substr(0, 200)},
-      {"half.avi", good.substr(0, good.size() / 2)},
-      {"noindex.avi", good.substr(0, good.size() - 100)}};
-  for (const auto& [name, bytes] : files) {
+  // A recording cut after its headers still reads (its index is walked);
+  // one cut inside them is refused with status 2.
+  struct Damaged {
+    std::string name, bytes;
+    int status;
+  };
+  const std::vector<Damaged> files = {{"garbage.avi", std::string(20000, '\x5A'), 2},
+                                      {"empty.avi", "", 2},
+                                      {"header.avi", good.substr(0, 12), 2},
+                                      {"hdrl.avi", good.substr(0, 200), 2},
+                                      {"half.avi", good.substr(0, good.size() / 2), 0},
+                                      {"noindex.avi", good.substr(0, good.size() - 100), 0}};
+  for (const auto& [name, bytes, status] : files) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
     for (const char* mode : {"--info ", "--export-metadata "}) {
       const PlayerRun run = RunPlayer(mode + (dir_ / name).string(), dir_);
-      EXPECT_TRUE(run.status == 0 || run.status == 2) << name << " " << mode << run.status;
-      if (run.status == 2) {
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << name << run.err;
-      }
+      EXPECT_EQ(run.status, status) << name << " " << mode << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), status == 0 ? 0 : 1) << name << run.err;
+      EXPECT_EQ(ReadAll(dir_ / name), bytes) << name;
     }
   }
-  const PlayerRun garbage = RunPlayer("--info " + (dir_ / "garbage.avi").string(), dir_);
-  EXPECT_EQ(garbage.status, 2);
   const PlayerRun missing = RunPlayer("--export-metadata " + (dir_ / "missing.avi").string(), dir_);
   EXPECT_EQ(missing.status, 2);
   EXPECT_TRUE(missing.out.empty());
+}
+
+// Every mode, given a path that is no usable recording, says why in one
+// line, exits with status 2, writes nothing, and leaves the path as it was.
+TEST_F(QmxplayerModes, UnusableInputsGetTheirRealReasonAndStatusTwo) {
+  const std::string good = ReadAll(Write("good.avi", Short()));
+  struct Input {
+    std::string name;
+    std::function<void(const std::filesystem::path&)> make;
+    std::string reason;
+  };
+  auto bytes = [](std::string content) {
+    return [content](const std::filesystem::path& p) { std::ofstream(p, std::ios::binary) << content; };
+  };
+  const std::vector<Input> inputs = {
+      {"missing.avi", [](const std::filesystem::path&) {}, "No such file or directory"},
+      {"folder.avi", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); },
+       "is a folder, not a file"},
+      {"fifo.avi", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       "is a FIFO, not a regular file"},
+      {"empty.avi", bytes(""), "the file is empty (0 bytes)"},
+      {"short.avi", bytes(good.substr(0, 5)), "too short for an AVI file (5 bytes)"},
+      {"garbage.avi", bytes(std::string(20000, '\x5A')), "not an AVI file (no RIFF header)"},
+      {"wave.avi", bytes(std::string("RIFF\x04\0\0\0WAVEfmt ", 16) + std::string(100, '\0')),
+       "a RIFF file of type 'WAVE', not an AVI"},
+      {"riff-only.avi", bytes(good.substr(0, 12)), "no header list (LIST hdrl)"},
+      {"cut-in-headers.avi", bytes(good.substr(0, 200)), "header list runs past the end of the file"},
+  };
+  const std::string shot = (dir_ / "shot.jpg").string();
+  const std::vector<std::pair<std::string, std::string>> modes = {
+      {"--info ", ""}, {"--export-metadata ", ""}, {"--snapshot ", " --at 0 --channel 1 --out " + shot}};
+  for (const Input& input : inputs) {
+    const auto path = dir_ / input.name;
+    input.make(path);
+    const std::string before = std::filesystem::is_regular_file(path) ? ReadAll(path) : "";
+    for (const auto& [mode, rest] : modes) {
+      const std::string what = mode + input.name;
+      const PlayerRun run = RunPlayer(mode + path.string() + rest, dir_);
+      EXPECT_EQ(run.status, 2) << what;
+      EXPECT_TRUE(run.out.empty()) << what;
+      ExpectOneLineNaming(run, path.string(), input.reason, what);
+      if (std::filesystem::is_regular_file(path)) {
+        EXPECT_EQ(ReadAll(path), before) << what;
+      }
+      EXPECT_FALSE(std::filesystem::exists(shot)) << what;
+    }
+  }
+}
+
+// An output that can't be written ends the mode with status 3 and the
+// system's reason, never with status 0 and the rows lost.
+TEST_F(QmxplayerModes, UnwritableOutputsExitWithStatusThree) {
+  recgen::RecordingOptions o = Short();
+  o.video = {true, false, false, false};
+  const std::string path = Write("out.avi", o);
+  const std::string before = ReadAll(path);
+  const std::string missingFolder = (dir_ / "no-such-folder" / "shot.jpg").string();
+  struct Case {
+    std::string args, subject, reason;
+  };
+  const Case cases[] = {
+      {"--info " + path + " >/dev/full", "standard output", "No space left on device"},
+      {"--export-metadata " + path + " >/dev/full", "standard output", "No space left on device"},
+      {"--help >/dev/full", "standard output", "No space left on device"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out " + missingFolder, missingFolder,
+       "cannot save camera 1's frame: No such file or directory"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out " + dir_.path().string(), dir_.path().string(),
+       "cannot save camera 1's frame: is a folder, not a file"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out /dev/full", "/dev/full",
+       "cannot save camera 1's frame: "},
+  };
+  for (const Case& c : cases) {
+    const PlayerRun run = RunPlayer(c.args, dir_);
+    EXPECT_EQ(run.status, 3) << c.args;
+    ExpectOneLineNaming(run, c.subject, c.reason, c.args);
+    EXPECT_EQ(ReadAll(path), before) << c.args;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no-such-folder"));
+}
+
+// A camera the recording lacks names the camera and the recording; a good
+// snapshot leaves stderr empty (no library lines).
+TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
+  recgen::RecordingOptions o = Short();
+  o.video = {true, false, false, false};
+  const std::string path = Write("cam.avi", o);
+  const std::string shot = (dir_ / "cam.jpg").string();
+  const PlayerRun missing = RunPlayer("--snapshot " + path + " --at 0 --channel 2 --out " + shot, dir_);
+  EXPECT_EQ(missing.status, 2);
+  ExpectOneLineNaming(missing, path, "camera 2 has no video", "channel 2");
+  EXPECT_FALSE(std::filesystem::exists(shot));
+
+  const PlayerRun good = RunPlayer("--snapshot " + path + " --at 10 --channel 1 --out " + shot, dir_);
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(good.err, "");
+  EXPECT_TRUE(std::filesystem::is_regular_file(shot));
+}
+
+// The DVR's Windows-1252 texts come out as UTF-8: the degree sign of the
+// text lines in the export, a configuration value in --info.
+TEST_F(QmxplayerModes, ExportsAreUtf8) {
+  recgen::RecordingOptions o = Short();
+  o.kind = 1;
+  o.header380 = true;
+  o.textLines = recgen::TextLines::kA;
+  o.title = "Caf\xE9 van";
+  const std::string path = Write("latin.avi", o);
+  const PlayerRun run = RunPlayer("--export-metadata " + path, dir_);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = ParseCsv(run.out);
+  ASSERT_GT(rows.size(), 1u);
+  const auto lines = recgen::ExpectedTextLines(o, 1, 0);
+  ASSERT_NE(lines[1].find('\xB0'), std::string::npos);  // the recording holds the single byte
+  EXPECT_EQ(rows[1][3], Utf8FromWindows1252(lines[1]));
+  EXPECT_NE(rows[1][3].find("\xC2\xB0"), std::string::npos);
+  auto info = Info(path);
+  EXPECT_EQ(info["DVR Title"], "Caf\xC3\xA9 van");
+}
+
+// Header values at the ends of their ranges: a top-down height of INT_MIN
+// and a rate over a scale of 1 are shown, clamped, instead of overflowing.
+TEST_F(QmxplayerModes, ExtremeHeaderValuesAreClamped) {
+  std::string bytes = ReadAll(Write("extreme.avi", Short()));
+  const auto strh = bytes.find("strh");
+  const auto strf = bytes.find("strf", strh);
+  ASSERT_NE(strf, std::string::npos);
+  auto put32 = [&bytes](std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (8 * i));
+  };
+  put32(strh + 8 + 20, 1);            // scale
+  put32(strh + 8 + 24, 0xFFFFFFFFu);  // rate
+  put32(strf + 8 + 8, 0x80000000u);   // biHeight = INT_MIN
+  std::ofstream(dir_ / "extreme.avi", std::ios::binary) << bytes;
+  auto info = Info((dir_ / "extreme.avi").string());
+  EXPECT_EQ(info["Channel 1 Video Resolution"], "720x2147483647, 4294967295.00 fps");
 }
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -159,25 +162,55 @@ TEST_F(AviReaderTest, OpenFailsWithAReasonForFilesThatAreNotAvi) {
   const struct {
     const char* name;
     std::vector<uint8_t> bytes;
+    std::string reason;
   } cases[] = {
-      {"empty", {}},
-      {"short", {'R', 'I', 'F', 'F'}},
-      {"WAVE", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
-      {"text", std::vector<uint8_t>(100, 'x')},
-      {"RIFF AVI with nothing in it", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}},
+      {"empty", {}, "the file is empty (0 bytes)"},
+      {"short", {'R', 'I', 'F', 'F'}, "too short for an AVI file (4 bytes)"},
+      {"WAVE",
+       {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'},
+       "a RIFF file of type 'WAVE', not an AVI"},
+      {"unprintable type", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 1, 2, 3, 4}, "a RIFF file, but not an AVI"},
+      {"text", std::vector<uint8_t>(100, 'x'), "not an AVI file (no RIFF header)"},
+      {"RIFF AVI with nothing in it",
+       {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '},
+       "no header list (LIST hdrl)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     AviReader reader;
     EXPECT_FALSE(reader.Open(Write(c.bytes)));
-    EXPECT_FALSE(reader.Error().empty());
+    EXPECT_EQ(reader.Error(), c.reason);
     EXPECT_FALSE(reader.IsOpen());
     EXPECT_EQ(reader.StreamCount(), 0u);
   }
-  AviReader reader;
-  EXPECT_FALSE(reader.Open((dir_ / "missing.avi").string()));
-  EXPECT_NE(reader.Error().find("missing.avi"), std::string::npos);
-  EXPECT_FALSE(reader.Open(dir_.path().string()));  // a folder
+}
+
+// Paths that are no regular file fail at once with the reason, which never
+// repeats the path (callers name it). A FIFO without a writer must not block.
+TEST_F(AviReaderTest, OpenFailsAtOnceForPathsThatAreNoFile) {
+  const auto fifo = dir_ / "fifo.avi";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto locked = dir_ / "locked.avi";
+  WriteFile(locked, BuildTestAvi(ThreeStreamSpec(TestIndex::kIdx1Relative)).bytes);
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  const bool rootReadsAnything = ::access(locked.c_str(), R_OK) == 0;
+  const struct {
+    std::string path, reason;
+  } cases[] = {
+      {(dir_ / "missing.avi").string(), "No such file or directory"},
+      {dir_.path().string(), "is a folder, not a file"},
+      {fifo.string(), "is a FIFO, not a regular file"},
+      {"/dev/null", "is a device, not a regular file"},
+      {(dir_ / "missing" / "x.avi").string(), "No such file or directory"},
+      {locked.string(), rootReadsAnything ? "" : "Permission denied"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    AviReader reader;
+    EXPECT_EQ(reader.Open(c.path), c.reason.empty());
+    EXPECT_EQ(reader.Error(), c.reason);
+    EXPECT_EQ(reader.Error().find(c.path), std::string::npos);
+  }
 }
 
 // Cutting the file must never crash nor return bytes from beyond the cut;

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "metadata/metadata_decoder.h"
 #include "metadata/metadata_sample.h"
+#include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
 
 namespace {
@@ -129,10 +132,12 @@ TEST_F(MetadataDecoderTest, LeapDayAndHugeSpeed) {
   EXPECT_EQ(r.Text("Speed"), "2668768947");  // not wrapped negative
 }
 
-TEST_F(MetadataDecoderTest, AccelerationSnapping) {
+TEST_F(MetadataDecoderTest, AccelerationsAreShownInGAfterTheSnapRules) {
+  // Raw tenths of g: 7..13 snap to 1 g, -3..3 to rest; the rest is r / 10.
   const std::vector<std::pair<int, std::string>> table = {
-      {10, "+0.6"}, {7, "+0.6"},  {13, "+0.6"}, {14, "+0.9"},  {6, "+0.4"},   {3, "+0.0"},
-      {-3, "+0.0"}, {-4, "-0.2"}, {-7, "-0.4"}, {-25, "-1.6"}, {127, "+7.9"}, {-128, "-8.0"}};
+      {10, "+1.0"}, {7, "+1.0"},   {13, "+1.0"},  {14, "+1.4"},   {6, "+0.6"},
+      {3, "+0.0"},  {-3, "+0.0"},  {0, "+0.0"},   {4, "+0.4"},    {-4, "-0.4"},
+      {-7, "-0.7"}, {-10, "-1.0"}, {-25, "-2.5"}, {127, "+12.7"}, {-128, "-12.8"}};
   for (const auto& [raw, text] : table) {
     MetadataSample s;
     s.accelX = int8_t(raw);
@@ -227,15 +232,16 @@ TEST_F(MetadataDecoderTest, SamplesOfOtherLengthsAreIgnored) {
 
 TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFrame) {
   for (std::size_t first : {std::size_t(0), std::size_t(8)}) {
-    SetDvrTypeText("N/A");
+    auto context = std::make_shared<RecordingContext>();
     Recorder r;
-    MetadataDecoder d("x", 0);
+    MetadataDecoder d("x", 0, context);
     for (int i = 0; i < 5; ++i) d.SetListener(i, &r.slots[i]);
     const auto frame = TextLineFrame(first, "03/01/2011 14:05:09", "N 49\xB0 16' 27\"", "W 122\xB0 39' 18\"");
     d.ParseMetadataSample(frame.data(), frame.size());
     EXPECT_TRUE(r.calls.empty());
     EXPECT_EQ(d.TextLineFlag(), 1);
-    EXPECT_EQ(DvrTypeText(), kTwoChannelDvrText);
+    EXPECT_EQ(context->Type(), RecordingContext::DvrType::kTwoChannel);
+    EXPECT_STREQ(context->TypeText(), "2 Channel DVR");
 
     d.ParseMetadataSample(frame.data(), frame.size());
     ASSERT_EQ(r.calls.size(), 6u) << first;
@@ -250,19 +256,75 @@ TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFr
   }
 }
 
+// Frames without the "META" record: only a tail that holds text lines
+// switches the recording to them; everything else leaves the binary layout
+// and reports an unknown DVR type.
+TEST_F(MetadataDecoderTest, OnlyATailHoldingTextLinesSwitchesTheLayout) {
+  auto withTail = [](std::size_t first, const std::vector<std::pair<std::size_t, uint8_t>>& bytes,
+                     uint8_t fill) {
+    std::vector<uint8_t> frame(6000, 0x41);
+    uint8_t* tail = frame.data() + frame.size() - 128;
+    std::fill(tail, tail + 128, fill);
+    for (const auto& [at, value] : bytes) tail[first + at] = value;
+    return frame;
+  };
+  const auto lines = TextLineFrame(0, "03/01/2011 14:05:09", "", "");
+  const auto lineB = TextLineFrame(8, "", "", "W 122\xB0 39' 18\"");
+  const auto control = TextLineFrame(0, "03/01/2011\t14:05:09", "x", "y");
+  const auto zeros = withTail(0, {}, 0x00);
+  const auto emptySlots = withTail(0, {{30, 0}, {61, 0}, {92, 0}, {0, 0}, {31, 0}, {62, 0}}, 0x20);
+  const auto noNul = withTail(0, {}, 0x20);
+  struct Row {
+    const char* what;
+    const std::vector<uint8_t>& frame;
+    int flag;
+    RecordingContext::DvrType type;
+  };
+  const Row rows[] = {
+      {"placement A, one line", lines, 1, RecordingContext::DvrType::kTwoChannel},
+      {"placement B, last line only", lineB, 1, RecordingContext::DvrType::kTwoChannel},
+      {"all-zero tail (blank frame)", zeros, 0, RecordingContext::DvrType::kUnknown},
+      {"slots end in NUL but all are empty", emptySlots, 0, RecordingContext::DvrType::kUnknown},
+      {"control byte in a line", control, 0, RecordingContext::DvrType::kUnknown},
+      {"text without the slot NULs", noNul, 0, RecordingContext::DvrType::kUnknown},
+  };
+  for (const Row& row : rows) {
+    auto context = std::make_shared<RecordingContext>();
+    Recorder r;
+    MetadataDecoder d("x", 0, context);
+    d.SetListener(0, &r.slots[0]);
+    d.ParseMetadataSample(row.frame.data(), row.frame.size());
+    EXPECT_EQ(d.TextLineFlag(), row.flag) << row.what;
+    EXPECT_EQ(context->Type(), row.type) << row.what;
+    // A binary record after a blank frame is still decoded as one.
+    MetadataSample s;
+    s.satellites = 9;
+    d.ParseMetadataSample(Frame(s).data(), kFrameMinimumBytes);
+    EXPECT_EQ(r.Text("GPS Sat Count"), row.flag ? "<none>" : "9") << row.what;
+  }
+}
+
 TEST_F(MetadataDecoderTest, UnrecognisedFrameSetsUnknownTypeAndDeliversNothing) {
+  auto context = std::make_shared<RecordingContext>();
   Recorder r;
   MetadataDecoder d("x", 0);
+  d.SetRecordingContext(context);
   d.SetListener(0, &r.slots[0]);
   std::vector<uint8_t> garbage(5000, 0x55);
   d.ParseMetadataSample(garbage.data(), garbage.size());
   EXPECT_TRUE(r.calls.empty());
   EXPECT_EQ(d.TextLineFlag(), 0);
-  EXPECT_EQ(DvrTypeText(), kUnknownDvrTypeText);
+  EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
   // A 56-byte non-record has no tail and never switches the variant.
   std::vector<uint8_t> zeros(56, 0);
   d.ParseMetadataSample(zeros.data(), zeros.size());
   EXPECT_EQ(d.TextLineFlag(), 0);
+  // Without a context the decoder reports nowhere and the last one keeps its type.
+  d.SetRecordingContext(nullptr);
+  const auto lines = TextLineFrame(0, "a", "b", "c");
+  d.ParseMetadataSample(lines.data(), lines.size());
+  EXPECT_EQ(d.TextLineFlag(), 1);
+  EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
 }
 
 TEST_F(MetadataDecoderTest, TextLineSlotsWithoutTerminatorAreCut) {

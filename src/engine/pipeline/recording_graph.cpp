@@ -19,6 +19,7 @@
 #include "gst/element_registry.h"
 #include "gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
+#include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
 
 namespace {
@@ -285,8 +286,9 @@ int BuildRecordingGraph(RecordingGraph& g, const std::string& path, RecordingPro
   }
 
   g.dvrKind = DetectDvrKind(path);
-  SetDvrTypeText(g.dvrKind == kFourChannelDvr ? kFourChannelDvrText : kTwoChannelDvrText);
-  props.dvrType = DvrTypeText();
+  props.dvrType =
+      RecordingContext::TypeText(g.dvrKind == kFourChannelDvr ? RecordingContext::DvrType::kFourChannel
+                                                              : RecordingContext::DvrType::kTwoChannel);
   if (const int r = ReadRecordingProperties(path, props); r != kPropertiesOk) return r;
 
   GstElement* source = Add(pipe, "filesrc", "File Source Filter");
