@@ -12,6 +12,7 @@
 
 #include "app/library_diagnostics.h"
 #include "app/mode_status.h"
+#include "app/recording_summary.h"
 #include "avi/avi_reader.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/numbered_run.h"
@@ -75,10 +76,16 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
 
   // The recording and the output are checked first, so each failure is told
   // by its real reason, once, before anything is played.
+  bool cameraHasStream = false;
   {
     avi::AviReader reader;
     if (!reader.Open(file, avi::AviReader::Load::kHeadersOnly)) {
       return ModeFailure(std::cerr, file, reader.Error(), kExitBadInput);
+    }
+    const RecordingSummary summary = SummariseRecording(file, reader);
+    for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
+      cameraHasStream |=
+          summary.streamChannel[s] == channel - 1 && reader.Stream(s).header.type == avi::kVids;
     }
   }
   const std::string camera = "camera " + std::to_string(channel);
@@ -121,7 +128,9 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
                            "'s frame: " + (jpegError.empty() ? SystemReason(writeError, "") : jpegError),
                        kExitOutputFailed);
   }
-  if (!engine.ChannelPresent()[std::size_t(channel - 1)]) {
+  // A camera whose stream is there but whose frames all fail to decode has
+  // video, just no picture to save.
+  if (!cameraHasStream && !engine.ChannelPresent()[std::size_t(channel - 1)]) {
     return ModeFailure(std::cerr, file, camera + " has no video", kExitBadInput);
   }
   return ModeFailure(std::cerr, file,

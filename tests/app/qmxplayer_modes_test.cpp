@@ -355,22 +355,51 @@ TEST_F(QmxplayerModes, UnwritableOutputsExitWithStatusThree) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "no-such-folder"));
 }
 
-// A camera the recording lacks names the camera and the recording; a good
-// snapshot leaves stderr empty (no library lines).
+// Scrambles the picture data of every frame of camera 1 ("00dc" chunks),
+// keeping the chunk sizes and the file's structure.
+std::string WithCameraOneUndecodable(std::string bytes) {
+  for (auto at = bytes.find("00dc"); at != std::string::npos; at = bytes.find("00dc", at + 1)) {
+    const uint32_t size = uint8_t(bytes[at + 4]) | uint8_t(bytes[at + 5]) << 8 |
+                          uint8_t(bytes[at + 6]) << 16 | uint32_t(uint8_t(bytes[at + 7])) << 24;
+    if (size < 1000 || at + 8 + size > bytes.size()) continue;
+    for (std::size_t k = at + 8 + 300; k < at + 8 + size - 200; ++k) bytes[k] = char(k * 7);
+  }
+  return bytes;
+}
+
+// The snapshot mode names the camera in every failure, and the libraries'
+// own lines (GStreamer's, libjpeg's) never reach stderr.
 TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
   recgen::RecordingOptions o = Short();
-  o.video = {true, false, false, false};
+  o.video = {true, false, true, false};
   const std::string path = Write("cam.avi", o);
+  const std::string damaged = (dir_ / "damaged.avi").string();
+  std::ofstream(damaged, std::ios::binary) << WithCameraOneUndecodable(ReadAll(path));
   const std::string shot = (dir_ / "cam.jpg").string();
-  const PlayerRun missing = RunPlayer("--snapshot " + path + " --at 0 --channel 2 --out " + shot, dir_);
-  EXPECT_EQ(missing.status, 2);
-  ExpectOneLineNaming(missing, path, "camera 2 has no video", "channel 2");
-  EXPECT_FALSE(std::filesystem::exists(shot));
-
-  const PlayerRun good = RunPlayer("--snapshot " + path + " --at 10 --channel 1 --out " + shot, dir_);
-  EXPECT_EQ(good.status, 0) << good.err;
-  EXPECT_EQ(good.err, "");
-  EXPECT_TRUE(std::filesystem::is_regular_file(shot));
+  struct Case {
+    std::string file;
+    int channel, status;
+    std::string reason;  // "" for success
+  } cases[] = {
+      {path, 2, 2, "camera 2 has no video"},
+      {damaged, 1, 2, "camera 1 has no decoded frame at 10 hundredths"},
+      {damaged, 3, 0, ""},
+      {path, 1, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const std::string what = c.file + " channel " + std::to_string(c.channel);
+    const PlayerRun run = RunPlayer(
+        "--snapshot " + c.file + " --at 10 --channel " + std::to_string(c.channel) + " --out " + shot, dir_);
+    EXPECT_EQ(run.status, c.status) << what << run.err;
+    if (c.reason.empty()) {
+      EXPECT_EQ(run.err, "") << what;
+      EXPECT_TRUE(std::filesystem::is_regular_file(shot)) << what;
+    } else {
+      ExpectOneLineNaming(run, c.file, c.reason, what);
+      EXPECT_FALSE(std::filesystem::exists(shot)) << what;
+    }
+    std::filesystem::remove(shot);
+  }
 }
 
 // The DVR's Windows-1252 texts come out as UTF-8: the degree sign of the
