@@ -4,14 +4,9 @@
 
 #include <vector>
 
-#include "avi/avi_reader.h"
-#include "temp_dir.h"
-#include "test_avi_builder.h"
-
 namespace {
 
 using namespace avi;
-using namespace avitest;
 
 // What follows the last indexed chunk of each movi list is walked; lists
 // whose every chunk is indexed, and entries outside every list, add nothing.
@@ -43,47 +38,6 @@ TEST(UnindexedTails, OnePerListThatHasBytesAfterItsLastIndexedChunk) {
        {{100, 200}}},
   };
   for (const Row& row : rows) EXPECT_EQ(UnindexedTails(row.movis, row.chunks), row.tails) << row.what;
-}
-
-// A recording whose idx1 covers its first part, followed by many empty AVIX
-// parts and one holding frames no index names: every part is a movi list of
-// its own, and the frames at the end are still found, in file order.
-TEST(UnindexedTails, ManyEmptyAvixPartsKeepEveryFrame) {
-  TestAviSpec spec;
-  spec.index = TestIndex::kIdx1Relative;
-  spec.streams = {TestStream{MakeStreamHeader(kVids, 30, 1, 40), VideoFormat(64, 48), ""}};
-  spec.chunks = DistinctChunks(0, 40, 20);
-  std::vector<uint8_t> bytes = BuildTestAvi(spec).bytes;
-  auto put32 = [&bytes](uint32_t v) {
-    bytes.resize(bytes.size() + 4);
-    WriteLE32(&bytes[bytes.size() - 4], v);
-  };
-  constexpr int kEmptyParts = 20000;
-  for (int i = 0; i < kEmptyParts; ++i) {
-    put32(kRIFF), put32(16), put32(kAVIX), put32(kLIST), put32(4), put32(kMovi);
-  }
-  const std::vector<TestChunk> last = DistinctChunks(0, 2, 30);
-  uint32_t moviBytes = 4;
-  for (const TestChunk& c : last) moviBytes += 8 + uint32_t(c.payload.size() + (c.payload.size() & 1));
-  put32(kRIFF), put32(4 + 8 + moviBytes), put32(kAVIX);
-  put32(kLIST), put32(moviBytes), put32(kMovi);
-  for (const TestChunk& c : last) {
-    put32(StreamChunkId(0, "dc")), put32(uint32_t(c.payload.size()));
-    bytes.insert(bytes.end(), c.payload.begin(), c.payload.end());
-    if (bytes.size() & 1) bytes.push_back(0);
-  }
-  TempDir dir;
-  WriteFile(dir / "parts.avi", bytes);
-
-  AviReader reader;
-  ASSERT_TRUE(reader.Open((dir / "parts.avi").string())) << reader.Error();
-  EXPECT_EQ(reader.Index(), IndexSource::kIdx1);
-  ASSERT_EQ(reader.ChunkCount(0), 42u);
-  std::vector<uint8_t> data;
-  for (std::size_t k = 0; k < 42; ++k) {
-    ASSERT_TRUE(reader.ReadChunk(0, k, data)) << k;
-    EXPECT_EQ(data, k < 40 ? spec.chunks[k].payload : last[k - 40].payload) << k;
-  }
 }
 
 }  // namespace

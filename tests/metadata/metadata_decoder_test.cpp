@@ -260,47 +260,35 @@ TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFr
 // switches the recording to them; everything else leaves the binary layout
 // and reports an unknown DVR type.
 TEST_F(MetadataDecoderTest, OnlyATailHoldingTextLinesSwitchesTheLayout) {
-  auto withTail = [](std::size_t first, const std::vector<std::pair<std::size_t, uint8_t>>& bytes,
-                     uint8_t fill) {
-    std::vector<uint8_t> frame(6000, 0x41);
-    uint8_t* tail = frame.data() + frame.size() - 128;
-    std::fill(tail, tail + 128, fill);
-    for (const auto& [at, value] : bytes) tail[first + at] = value;
-    return frame;
-  };
-  const auto lines = TextLineFrame(0, "03/01/2011 14:05:09", "", "");
-  const auto lineB = TextLineFrame(8, "", "", "W 122\xB0 39' 18\"");
-  const auto control = TextLineFrame(0, "03/01/2011\t14:05:09", "x", "y");
-  const auto zeros = withTail(0, {}, 0x00);
-  const auto emptySlots = withTail(0, {{30, 0}, {61, 0}, {92, 0}, {0, 0}, {31, 0}, {62, 0}}, 0x20);
-  const auto noNul = withTail(0, {}, 0x20);
-  struct Row {
+  std::vector<uint8_t> zeros(6000, 0x41);
+  std::fill(zeros.end() - 128, zeros.end(), 0);
+  const struct {
     const char* what;
-    const std::vector<uint8_t>& frame;
-    int flag;
-    RecordingContext::DvrType type;
+    std::vector<uint8_t> frame;
+    bool textLines;
+  } rows[] = {
+      {"placement A, one line", TextLineFrame(0, "03/01/2011 14:05:09", "", ""), true},
+      {"placement B, last line only", TextLineFrame(8, "", "", "W 122\xB0 39' 18\""), true},
+      {"all-zero tail (blank frame)", zeros, false},
+      {"slots end in NUL but all are empty", TextLineFrame(0, "", "", ""), false},
+      {"control byte in a line", TextLineFrame(0, "03/01/2011\t14:05:09", "x", "y"), false},
+      {"text without the slot NULs", std::vector<uint8_t>(6000, 0x20), false},
   };
-  const Row rows[] = {
-      {"placement A, one line", lines, 1, RecordingContext::DvrType::kTwoChannel},
-      {"placement B, last line only", lineB, 1, RecordingContext::DvrType::kTwoChannel},
-      {"all-zero tail (blank frame)", zeros, 0, RecordingContext::DvrType::kUnknown},
-      {"slots end in NUL but all are empty", emptySlots, 0, RecordingContext::DvrType::kUnknown},
-      {"control byte in a line", control, 0, RecordingContext::DvrType::kUnknown},
-      {"text without the slot NULs", noNul, 0, RecordingContext::DvrType::kUnknown},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     auto context = std::make_shared<RecordingContext>();
     Recorder r;
     MetadataDecoder d("x", 0, context);
     d.SetListener(0, &r.slots[0]);
     d.ParseMetadataSample(row.frame.data(), row.frame.size());
-    EXPECT_EQ(d.TextLineFlag(), row.flag) << row.what;
-    EXPECT_EQ(context->Type(), row.type) << row.what;
+    EXPECT_EQ(d.TextLineFlag(), row.textLines ? 1 : 0) << row.what;
+    EXPECT_EQ(context->Type(),
+              row.textLines ? RecordingContext::DvrType::kTwoChannel : RecordingContext::DvrType::kUnknown)
+        << row.what;
     // A binary record after a blank frame is still decoded as one.
     MetadataSample s;
     s.satellites = 9;
     d.ParseMetadataSample(Frame(s).data(), kFrameMinimumBytes);
-    EXPECT_EQ(r.Text("GPS Sat Count"), row.flag ? "<none>" : "9") << row.what;
+    EXPECT_EQ(r.Text("GPS Sat Count"), row.textLines ? "<none>" : "9") << row.what;
   }
 }
 
