@@ -5,17 +5,14 @@
 // Keeps the libraries' own lines off stderr in the headless modes, where the
 // user reads one line from the player and nothing else: GStreamer's debug
 // log (unless GST_DEBUG asks for it), GLib's warnings and criticals, Qt's
-// messages and libjpeg's fatal-error reports. What they said is kept, so the
-// mode can name the reason of a failure in its own line.
+// messages and libjpeg's fatal-error reports. libjpeg's message is kept, so
+// a failed snapshot can give it as the reason in its own line.
 //
 // Threads: Install() on the main thread before any pipeline exists; the
-// handlers run on any thread and only append under their own lock.
+// handlers run on any thread.
 class LibraryDiagnostics {
  public:
   static void Install();
-  // The last error the libraries reported (a libjpeg message first, then
-  // GStreamer's or GLib's), "" when there was none; then forgets them.
-  static std::string TakeLastError();
-  // The last libjpeg message only, "" when there was none.
+  // The last libjpeg message, "" when there was none since the last call.
   static std::string TakeJpegError();
 };

@@ -10,9 +10,9 @@ int ModeFailure(std::ostream& err, const std::string& subject, const std::string
 }
 
 int FinishOutput(std::ostream& out, std::ostream& err) {
-  // A write that failed earlier has already set the stream's state; errno
-  // still holds its reason unless a later call changed it.
-  errno = out ? 0 : errno;
+  // A write that failed earlier has already set the stream's state, and
+  // errno still holds its reason; otherwise the flush tells.
+  if (out) errno = 0;
   out.flush();
   if (out) return kExitDone;
   const int error = errno;

@@ -113,7 +113,6 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   }
   engine.Pause();
   engine.Seek(at > engine.GetTotal() ? 1000 : -1, at);  // past the end: the last frame
-  LibraryDiagnostics::TakeLastError();                  // what was said while opening is no reason for this
   errno = 0;
   if (engine.TakeSnapshot(int(channel - 1), out)) return kExitDone;
 
