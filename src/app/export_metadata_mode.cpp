@@ -4,9 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/mode_status.h"
 #include "app/recording_summary.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
+#include "metadata/windows1252.h"
 
 namespace {
 
@@ -46,7 +48,10 @@ bool UsesTextLines(const avi::AviReader& reader, const RecordingSummary& summary
 
 }  // namespace
 
-std::string CsvField(const std::string& text) {
+std::string CsvField(const std::string& raw) {
+  // The DVR's texts are Windows-1252 (0xB0 in every coordinate line); CSV
+  // readers expect UTF-8.
+  const std::string text = Utf8FromWindows1252(raw);
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {
@@ -58,10 +63,7 @@ std::string CsvField(const std::string& text) {
 
 int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err) {
   avi::AviReader reader;
-  if (!reader.Open(path)) {
-    err << "qmxplayer: " << path << ": " << reader.Error() << "\n";
-    return 2;
-  }
+  if (!reader.Open(path)) return ModeFailure(err, path, reader.Error(), kExitBadInput);
   const RecordingSummary summary = SummariseRecording(path, reader);
   // Opening a recording starts from the default names, then the file's own.
   SetTriggerNames(summary.props.triggerNames);
@@ -99,15 +101,17 @@ int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostre
     const long long frame = framesOfChannel[channel]++;
     const std::size_t k = chunksOfStream[s]++;
     if (!reader.ReadChunk(s, k, chunk)) {
-      out.flush();
-      err << "qmxplayer: " << path << ": chunk " << k << " of stream " << s << " cannot be read\n";
-      return 2;
+      if (const int status = FinishOutput(out, err); status != kExitDone) return status;
+      return ModeFailure(err, path,
+                         "chunk " + std::to_string(k) + " of stream " + std::to_string(s) + " cannot be read",
+                         kExitBadInput);
     }
     collector.Clear();
     decoders[s]->ParseMetadataSample(chunk.data(), chunk.size());
     out << (channel < 0 ? std::string("meta") : std::to_string(channel + 1)) << ',' << frame;
     for (const std::string& label : labels) out << ',' << CsvField(collector.Text(label));
     out << "\r\n";
+    if (!out) break;  // the rest would be lost as well
   }
-  return 0;
+  return FinishOutput(out, err);
 }

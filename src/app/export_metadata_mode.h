@@ -15,10 +15,13 @@
 // that revealed its layout, for one). Trigger names are the defaults replaced
 // by the file's own names. The file is only read.
 //
-// Returns 0; 2 with a one-line message on `err` when the file can't be opened
-// or is not an AVI, or when a chunk can't be read (the rows before it stay
-// written).
+// Every text is written in UTF-8 (the DVR's own are Windows-1252).
+//
+// Returns the exit status (mode_status.h): kExitDone; kExitBadInput with one
+// line on `err` naming the reason when FILE can't be opened, is no regular
+// file or is not an AVI, or when a chunk can't be read (the rows before it
+// stay written); kExitOutputFailed as soon as `out` can't be written.
 int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err);
 
-// One CSV field, quoted when it has to be.
-std::string CsvField(const std::string& text);
+// One CSV field from a Windows-1252 text: in UTF-8, quoted when it has to be.
+std::string CsvField(const std::string& raw);

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/export_metadata_mode.h"
 #include "app/info_mode.h"
+#include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
 
@@ -21,9 +22,14 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
       << "                                         starts) as a JPEG\n"
-      << "The modes only read FILE. A file that is not an AVI, or whose headers are cut\n"
-      << "short, exits with status 2 and a message; --export-metadata writes the rows of\n"
-      << "every frame its index reaches and exits with status 2 at a chunk it cannot read.\n";
+      << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
+      << "its reason and ends with an exit status:\n"
+      << "  0  done\n"
+      << "  2  bad command line, or FILE is no usable recording (missing, a folder or\n"
+      << "     FIFO, too short, not an AVI, damaged); --export-metadata keeps the rows\n"
+      << "     written before a chunk it cannot read\n"
+      << "  3  the output could not be written (standard output or OUT.jpg: a full\n"
+      << "     disk, no permission, ...)\n";
 }
 
 }  // namespace
@@ -37,17 +43,16 @@ int main(int argc, char** argv) {
 
   if (line.mode == "--info" || line.mode == "--export-metadata") {
     if (line.modeArgs.size() != 1) {
-      PrintUsage(std::cerr, brand);
-      return 2;
+      std::cerr << "usage: qmxplayer " << line.mode << " FILE\n";
+      return kExitBadInput;
     }
     return line.mode == "--info" ? RunInfoMode(line.modeArgs[0], std::cout, std::cerr)
                                  : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
   }
   if (!line.mode.empty() && line.mode != "--help") {
-    PrintUsage(std::cerr, brand);
-    return 2;
+    return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }
   // The main window comes later; until then the player only explains itself.
   PrintUsage(std::cout, brand);
-  return 0;
+  return FinishOutput(std::cout, std::cerr);
 }

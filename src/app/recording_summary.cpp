@@ -1,8 +1,12 @@
 #include "app/recording_summary.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "engine/recording_layout.h"
+#include "metadata/recording_context.h"
 
 std::string StreamName(const avi::AviReader& reader, std::size_t index) {
   return StreamPinName(int(index), reader.Stream(index).name);
@@ -15,8 +19,10 @@ namespace {
 void VideoSize(const avi::AviReader& reader, const avi::AviStream& stream, int& width, int& height) {
   if (stream.strf.size() >= 12) {
     width = int32_t(avi::ReadLE32(stream.strf.data() + 4));
-    height = int32_t(avi::ReadLE32(stream.strf.data() + 8));
-    if (height < 0) height = -height;  // top-down bitmaps store a negative height
+    // Top-down bitmaps store a negative height; the most negative one has no
+    // positive int, so the size is taken in 64 bits and clamped.
+    const int64_t stored = int32_t(avi::ReadLE32(stream.strf.data() + 8));
+    height = int(std::min<int64_t>(stored < 0 ? -stored : stored, std::numeric_limits<int32_t>::max()));
     return;
   }
   const avi::StreamHeader& h = stream.header;
@@ -25,8 +31,9 @@ void VideoSize(const avi::AviReader& reader, const avi::AviStream& stream, int& 
     height = h.frameBottom - h.frameTop;
     return;
   }
-  width = int(reader.Header().width);
-  height = int(reader.Header().height);
+  constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max();
+  width = int(std::min(reader.Header().width, kLargest));
+  height = int(std::min(reader.Header().height, kLargest));
 }
 
 }  // namespace
@@ -35,7 +42,9 @@ RecordingSummary SummariseRecording(const std::string& path, const avi::AviReade
   RecordingSummary summary;
   ReadRecordingProperties(path, summary.props, HeaderCorrection::kReportOnly);
   summary.dvrKind = DetectDvrKind(path);
-  summary.props.dvrType = summary.dvrKind == kFourChannelDvr ? kFourChannelDvrText : kTwoChannelDvrText;
+  summary.props.dvrType =
+      RecordingContext::TypeText(summary.dvrKind == kFourChannelDvr ? RecordingContext::DvrType::kFourChannel
+                                                                    : RecordingContext::DvrType::kTwoChannel);
   // A two-channel layout with a third stream plays as a four-channel one;
   // the type text stays.
   if (summary.dvrKind != kFourChannelDvr && reader.StreamCount() >= 3) summary.dvrKind = kFourChannelDvr;

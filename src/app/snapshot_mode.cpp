@@ -1,10 +1,19 @@
 #include "app/snapshot_mode.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "app/library_diagnostics.h"
+#include "app/mode_status.h"
+#include "app/recording_summary.h"
+#include "avi/avi_reader.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/numbered_run.h"
 #include "engine/pipeline/playback_engine.h"
@@ -15,7 +24,22 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: qmxplayer --snapshot FILE --at CENTIS --channel 1..4 --out OUT.jpg [--overlay]\n";
-  return 2;
+  return kExitBadInput;
+}
+
+// Whether a snapshot can be written at `path`, found before the recording is
+// played: "" when it can, else the system's reason. Nothing is truncated, and
+// a file the probe had to create is removed again. O_NONBLOCK: a FIFO
+// without a reader fails at once instead of blocking.
+std::string OutputProblem(const std::string& path) {
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
+  if (existed && S_ISDIR(st.st_mode)) return "is a folder, not a file";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return SystemReason(errno, "cannot be created");
+  ::close(fd);
+  if (!existed) ::unlink(path.c_str());
+  return "";
 }
 
 bool ParseNumber(const std::string& text, long long& out) {
@@ -49,8 +73,30 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   }
   if (file.empty() || out.empty() || at < 0 || channel < 0) return Usage();
 
+  // The recording and the output are checked first, so each failure is told
+  // by its real reason, once, before anything is played.
+  bool cameraHasStream = false;
+  {
+    avi::AviReader reader;
+    if (!reader.Open(file, avi::AviReader::Load::kHeadersOnly)) {
+      return ModeFailure(std::cerr, file, reader.Error(), kExitBadInput);
+    }
+    const RecordingSummary summary = SummariseRecording(file, reader);
+    for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
+      cameraHasStream |=
+          summary.streamChannel[s] == channel - 1 && reader.Stream(s).header.type == avi::kVids;
+    }
+  }
+  const std::string camera = "camera " + std::to_string(channel);
+  if (const std::string problem = OutputProblem(out); !problem.empty()) {
+    return ModeFailure(std::cerr, out, "cannot save " + camera + "'s frame: " + problem, kExitOutputFailed);
+  }
+  struct stat outStat {};
+  const bool outExisted = ::stat(out.c_str(), &outStat) == 0;
+
   // No display is needed: the glyph fonts are drawn off screen.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  LibraryDiagnostics::Install();
   QGuiApplication app(argc, argv);
   if (overlay) CreateProcessGlyphFonts();
 
@@ -65,14 +111,31 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   engine.SetOverlayText(overlay);
   const int result = engine.OpenSequence(paths);
   if (result != kGraphOk) {
-    std::cerr << GraphResultMessage(result, engine.H264Mode() == 1, paths.empty()) << "\n";
-    return 2;
+    return ModeFailure(std::cerr, file, GraphResultMessage(result, engine.H264Mode() == 1, paths.empty()),
+                       kExitBadInput);
   }
   engine.Pause();
   engine.Seek(at > engine.GetTotal() ? 1000 : -1, at);  // past the end: the last frame
-  if (!engine.TakeSnapshot(int(channel - 1), out)) {
-    std::cerr << "Error while attempting to save a snapshot.\n";
-    return 2;
+  errno = 0;
+  if (engine.TakeSnapshot(int(channel - 1), out)) return kExitDone;
+
+  // Without a frame the snapshot fails before touching the file; a failed
+  // write leaves libjpeg's message or the system's errno.
+  const int writeError = errno;
+  const std::string jpegError = LibraryDiagnostics::TakeJpegError();
+  if (!outExisted) ::unlink(out.c_str());  // no half-written picture stays behind
+  if (!jpegError.empty() || writeError != 0) {
+    return ModeFailure(std::cerr, out,
+                       "cannot save " + camera +
+                           "'s frame: " + (jpegError.empty() ? SystemReason(writeError, "") : jpegError),
+                       kExitOutputFailed);
   }
-  return 0;
+  // A camera whose stream is there but whose frames all fail to decode has
+  // video, just no picture to save.
+  if (!cameraHasStream && !engine.ChannelPresent()[std::size_t(channel - 1)]) {
+    return ModeFailure(std::cerr, file, camera + " has no video", kExitBadInput);
+  }
+  return ModeFailure(std::cerr, file,
+                     camera + " has no decoded frame at " + std::to_string(at) + " hundredths",
+                     kExitBadInput);
 }

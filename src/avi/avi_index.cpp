@@ -140,6 +140,30 @@ bool ReadIdx1(const ReadOnlyFile& file, uint64_t offset, uint64_t size, const Mo
   return any;
 }
 
+std::vector<MoviList> UnindexedTails(const std::vector<MoviList>& movis, const StreamChunks& chunks) {
+  // covered[i]: the end of the last indexed chunk inside movi list i, or the
+  // start of its chunks when none is.
+  std::vector<uint64_t> covered(movis.size());
+  for (std::size_t i = 0; i < movis.size(); ++i) covered[i] = movis[i].typeOffset + 4;
+  for (const auto& stream : chunks) {
+    for (const ChunkEntry& e : stream) {
+      // The list an entry lies in is the last one that starts before it.
+      const auto after =
+          std::upper_bound(movis.begin(), movis.end(), e.offset,
+                           [](uint64_t offset, const MoviList& m) { return offset <= m.typeOffset; });
+      if (after == movis.begin()) continue;
+      const std::size_t i = std::size_t(after - movis.begin()) - 1;
+      if (e.offset >= movis[i].end) continue;
+      covered[i] = std::max(covered[i], e.offset + e.size + (e.size & 1));
+    }
+  }
+  std::vector<MoviList> tails;
+  for (std::size_t i = 0; i < movis.size(); ++i) {
+    if (covered[i] + 8 <= movis[i].end) tails.push_back(MoviList{covered[i] - 4, movis[i].end});
+  }
+  return tails;
+}
+
 void ScanMovi(const ReadOnlyFile& file, const std::vector<MoviList>& movis, StreamChunks& out) {
   for (const MoviList& movi : movis) {
     const uint64_t end = std::min(movi.end, file.Size());

@@ -29,6 +29,7 @@ using StreamChunks = std::vector<std::vector<ChunkEntry>>;  // [stream][k]
 struct MoviList {
   uint64_t typeOffset = 0;
   uint64_t end = 0;
+  bool operator==(const MoviList&) const = default;
 };
 
 // Which index the chunk lists came from.
@@ -47,6 +48,15 @@ bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx
 // is unusable (no entry can be placed), so the caller scans instead.
 bool ReadIdx1(const ReadOnlyFile& file, uint64_t offset, uint64_t size, const MoviList& movi,
               StreamChunks& out);
+
+// The parts of each movi list after its last indexed chunk, as lists to
+// walk with ScanMovi: idx1 covers the first RIFF only, a recorder that lost
+// power leaves chunks after its last index entry, and one that stopped short
+// leaves its last AVIX part out of the OpenDML index. `movis` are in file
+// order and do not overlap, as AviReader finds them. Costs O(M + E log M)
+// for M lists and E entries: a file of 200,000 empty AVIX parts must not
+// cost M × E.
+std::vector<MoviList> UnindexedTails(const std::vector<MoviList>& movis, const StreamChunks& chunks);
 
 // Walks the chunks of the given movi lists (descending into 'rec ' lists) and
 // appends every "NNxx" chunk of a known stream to `out`. A chunk that runs

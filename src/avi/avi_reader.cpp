@@ -63,8 +63,18 @@ bool AviReader::Open(const std::string& path, Load load) {
 bool AviReader::ReadTopLevel(uint64_t& hdrlOffset, uint64_t& hdrlSize, uint64_t& idx1Offset,
                              uint64_t& idx1Size) {
   uint8_t riff[12];
-  if (!file_.ReadAt(0, riff, sizeof riff)) return Fail("file too short for a RIFF header");
-  if (ReadLE32(riff) != kRIFF || ReadLE32(riff + 8) != kAVI) return Fail("not a RIFF AVI file");
+  if (file_.Size() == 0) return Fail("the file is empty (0 bytes)");
+  if (file_.Size() < sizeof riff) {
+    return Fail("too short for an AVI file (" + std::to_string(file_.Size()) + " bytes)");
+  }
+  if (!file_.ReadAt(0, riff, sizeof riff)) return Fail("cannot be read");
+  if (ReadLE32(riff) != kRIFF) return Fail("not an AVI file (no RIFF header)");
+  if (ReadLE32(riff + 8) != kAVI) {
+    std::string type = FourCCText(ReadLE32(riff + 8));
+    const bool printable =
+        std::all_of(type.begin(), type.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    return Fail(printable ? "a RIFF file of type '" + type + "', not an AVI" : "a RIFF file, but not an AVI");
+  }
   // A recorder that lost power leaves a RIFF size of 0 or one from an earlier
   // flush; the file's own end is the better bound then.
   uint64_t riffEnd = 8 + uint64_t(ReadLE32(riff + 4));
@@ -226,18 +236,7 @@ void AviReader::LoadIndex(uint64_t idx1Offset, uint64_t idx1Size) {
     // chunks after its last index entry, and one that stopped short leaves
     // its last AVIX part out of the OpenDML index: whatever follows the last
     // indexed chunk of each movi list is walked as well.
-    std::vector<MoviList> tails;
-    for (const MoviList& movi : movis_) {
-      uint64_t covered = movi.typeOffset + 4;
-      for (const auto& c : chunks) {
-        for (const ChunkEntry& e : c) {
-          if (e.offset > movi.typeOffset && e.offset < movi.end) {
-            covered = std::max(covered, e.offset + e.size + (e.size & 1));
-          }
-        }
-      }
-      if (covered + 8 <= movi.end) tails.push_back(MoviList{covered - 4, movi.end});
-    }
+    const std::vector<MoviList> tails = UnindexedTails(movis_, chunks);
     if (!tails.empty()) {
       const std::size_t before = total();
       ScanMovi(file_, tails, chunks);

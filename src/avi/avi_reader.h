@@ -54,7 +54,8 @@ class AviReader {
   AviReader& operator=(const AviReader&) = delete;
 
   // Opens `path` and reads its headers (and index unless kHeadersOnly). On
-  // failure returns false, Error() says why and the reader holds no streams.
+  // failure returns false, Error() says why in one line that does not repeat
+  // the path, and the reader holds no streams.
   bool Open(const std::string& path, Load load = Load::kIndex);
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }

@@ -35,18 +35,39 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   return *this;
 }
 
+namespace {
+
+// Why a path that exists is no file to read a recording from; "" for a
+// regular file.
+std::string NotAFileReason(mode_t mode) {
+  if (S_ISREG(mode)) return "";
+  if (S_ISDIR(mode)) return "is a folder, not a file";
+  if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "is a socket, not a regular file";
+  return "is not a regular file";
+}
+
+}  // namespace
+
 bool ReadOnlyFile::Open(const std::string& path, std::string* error) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
+  auto fail = [error](std::string why) {
+    if (error) *error = std::move(why);
     return false;
-  }
+  };
+  // Opening a FIFO for reading blocks until a writer comes, so the kind of
+  // file is checked before open(); O_NONBLOCK covers one swapped in between,
+  // and fstat() then tells what was really opened.
   struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
+  if (const std::string why = NotAFileReason(st.st_mode); !why.empty()) return fail(why);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(std::strerror(errno));
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (error) *error = path + " is not a regular file";
+    const std::string why = NotAFileReason(st.st_mode);
     ::close(fd);
-    return false;
+    return fail(why.empty() ? "cannot be examined" : why);
   }
   fd_ = fd;
   size_ = uint64_t(st.st_size);

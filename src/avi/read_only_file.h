@@ -25,8 +25,10 @@ class ReadOnlyFile {
   ReadOnlyFile(ReadOnlyFile&& other) noexcept;
   ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
 
-  // Opens `path`; false (with errno-derived text in `error`) when it can't be
-  // opened or is not a regular file.
+  // Opens `path`; false when it can't be opened or is not a regular file,
+  // with the reason in `error` ("No such file or directory", "is a folder,
+  // not a file", "is a FIFO, not a regular file", ...), which never repeats
+  // the path: the caller names it once. Never blocks, whatever the path is.
   bool Open(const std::string& path, std::string* error);
   bool IsOpen() const { return fd_ >= 0; }
   void Close();

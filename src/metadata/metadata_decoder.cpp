@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "metadata/metadata_sample.h"
+#include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
 
 namespace {
@@ -18,8 +19,22 @@ constexpr std::size_t kPlacementBFirstSlot = 8;
 
 constexpr double kKmToMiles = 0.621371192;
 
-bool SlotsEndInNul(const uint8_t* tail, std::size_t firstSlot) {
-  return tail[firstSlot + 30] == 0 && tail[firstSlot + 61] == 0 && tail[firstSlot + 92] == 0;
+// Whether the three slots from `firstSlot` on hold text lines: each ends in
+// its NUL, what comes before the first NUL of a slot is text (no control
+// bytes), and at least one line is not empty. A blank or damaged frame whose
+// tail is all zero ends every slot in a NUL too, but holds no line, and must
+// not switch a four-channel recording to text lines.
+bool TailHoldsTextLines(const uint8_t* tail, std::size_t firstSlot) {
+  bool anyText = false;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const uint8_t* slot = tail + firstSlot + i * kSlotBytes;
+    if (slot[kSlotBytes - 1] != 0) return false;
+    for (std::size_t n = 0; slot[n] != 0; ++n) {
+      if (slot[n] < 0x20 || slot[n] == 0x7F) return false;
+      anyText = true;
+    }
+  }
+  return anyText;
 }
 
 // Calendar fields of seconds since 1970-01-01, with no time-zone conversion.
@@ -52,16 +67,38 @@ void FormatAcceleration(int8_t raw, char* out, std::size_t size) {
   int r = raw;
   // Readings near 1 g are shown as exactly 1 g and readings near rest as 0;
   // the 1 g snap applies to positive readings only, as the DVR reports them.
+  // The raw byte is in tenths of g, and g is what the user reads: 1 g shows
+  // as +1.0 (the speed's km-to-mile factor has no place here).
   if (r >= 7 && r <= 13) r = 10;
   if (r >= -3 && r <= 3) r = 0;
-  std::snprintf(out, size, "%+2.1f", r / 10.0 * kKmToMiles);
+  std::snprintf(out, size, "%+2.1f", r / 10.0);
 }
 
 }  // namespace
 
-MetadataDecoder::MetadataDecoder(std::string sourceName, int dvrKind)
-    : sourceName_(std::move(sourceName)), textLineFlag_(dvrKind) {
+MetadataDecoder::MetadataDecoder(std::string sourceName, int dvrKind,
+                                 std::shared_ptr<RecordingContext> context)
+    : sourceName_(std::move(sourceName)), textLineFlag_(dvrKind), context_(std::move(context)) {
   for (auto& slot : listeners_) slot.store(nullptr);
+}
+
+MetadataDecoder::~MetadataDecoder() = default;
+
+void MetadataDecoder::SetRecordingContext(std::shared_ptr<RecordingContext> context) {
+  std::lock_guard lock(contextMutex_);
+  context_ = std::move(context);
+}
+
+void MetadataDecoder::PublishDvrType(bool textLines) {
+  std::shared_ptr<RecordingContext> context;
+  {
+    std::lock_guard lock(contextMutex_);
+    context = context_;
+  }
+  if (context) {
+    context->SetType(textLines ? RecordingContext::DvrType::kTwoChannel
+                               : RecordingContext::DvrType::kUnknown);
+  }
 }
 
 void MetadataDecoder::SetListener(int slot, CMetadataInterface* listener) {
@@ -104,11 +141,11 @@ void MetadataDecoder::ParseMetadataSample(const uint8_t* data, std::size_t lengt
     // text-line layout.
     if (length >= kTailBytes) {
       const uint8_t* tail = data + length - kTailBytes;
-      if (SlotsEndInNul(tail, kPlacementAFirstSlot) || SlotsEndInNul(tail, kPlacementBFirstSlot)) {
+      if (TailHoldsTextLines(tail, kPlacementAFirstSlot) || TailHoldsTextLines(tail, kPlacementBFirstSlot)) {
         textLineFlag_.store(1);
       }
     }
-    SetDvrTypeText(textLineFlag_.load() != 0 ? kTwoChannelDvrText : kUnknownDvrTypeText);
+    PublishDvrType(textLineFlag_.load() != 0);
     return;
   }
   DeliverRecord(record);

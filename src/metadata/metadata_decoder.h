@@ -4,9 +4,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "metadata/metadata_listener.h"
+
+class RecordingContext;
 
 // Decodes metadata samples into labelled texts and hands each text to up to
 // five listeners. One decoder belongs to one metadata extractor (a channel's
@@ -21,8 +25,16 @@ class MetadataDecoder {
   static constexpr int kListenerSlots = 5;
 
   // `dvrKind` nonzero starts the decoder in the text-line variant of the
-  // two-channel DVR.
-  MetadataDecoder(std::string sourceName, int dvrKind);
+  // two-channel DVR. `context` is the recording's (or live session's) shared
+  // state the decoder reports the DVR type to; without one it reports nowhere.
+  MetadataDecoder(std::string sourceName, int dvrKind, std::shared_ptr<RecordingContext> context = nullptr);
+  ~MetadataDecoder();
+  MetadataDecoder(const MetadataDecoder&) = delete;
+  MetadataDecoder& operator=(const MetadataDecoder&) = delete;
+
+  // For owners that make the decoder before they know the recording. Any
+  // thread; takes effect from the next sample.
+  void SetRecordingContext(std::shared_ptr<RecordingContext> context);
 
   // slot 0..4; nullptr empties the slot. Out-of-range slots are ignored.
   void SetListener(int slot, CMetadataInterface* listener);
@@ -37,9 +49,11 @@ class MetadataDecoder {
   // "Latitude", "Longitude", "Speed", "X Acceleration", "Y Acceleration",
   // "Z Acceleration", "Triggers" in that order, each to slots 0..4 before
   // the next text. Text-line frames deliver "Line1".."Line3" to slot 0, then
-  // the same three to slot 1. A frame without the "META" magic whose tail has
-  // the text-line layout switches the decoder to text lines (and sets
-  // DvrTypeText to "2 Channel DVR") without delivering anything itself.
+  // the same three to slot 1. A frame without the "META" magic whose tail
+  // holds text lines (each slot ends in its NUL, at least one line is not
+  // empty, no control bytes) switches the decoder to text lines without
+  // delivering anything itself. Such a frame sets the context's DVR type to
+  // two-channel; any other frame without the magic sets it to unknown.
   void ParseMetadataSample(const uint8_t* data, std::size_t length);
 
   // Nonzero once the text-line layout is known (starts at the DVR kind).
@@ -50,8 +64,12 @@ class MetadataDecoder {
   void Deliver(int firstSlot, int lastSlot, const char* label, const char* text);
   void DeliverTextLines(const uint8_t* frame, std::size_t length);
   void DeliverRecord(const uint8_t* record);
+  void PublishDvrType(bool textLines);
 
   std::string sourceName_;
   std::atomic<int> textLineFlag_;
+  // Held only to copy the pointer: the context is written outside it.
+  std::mutex contextMutex_;
+  std::shared_ptr<RecordingContext> context_;
   std::array<std::atomic<CMetadataInterface*>, kListenerSlots> listeners_{};
 };

@@ -8,7 +8,6 @@ struct SharedTexts {
   std::mutex mutex;
   std::shared_ptr<const TriggerNameList> names =
       std::make_shared<const TriggerNameList>(DefaultTriggerNames());
-  std::string dvrType = "N/A";
 };
 
 SharedTexts& Shared() {
@@ -65,14 +64,4 @@ std::string JoinTriggerNames(const TriggerNameList& names) {
     text += names[i];
   }
   return text;
-}
-
-std::string DvrTypeText() {
-  std::lock_guard lock(Shared().mutex);
-  return Shared().dvrType;
-}
-
-void SetDvrTypeText(const std::string& text) {
-  std::lock_guard lock(Shared().mutex);
-  Shared().dvrType = text;
 }

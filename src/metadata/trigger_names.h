@@ -4,15 +4,12 @@
 #include <memory>
 #include <string>
 
-// Process-wide texts shared by the metadata decoders, the properties reader
-// and the user interface:
-//  - the eleven trigger names (index = trigger bit) that the "Triggers" text
-//    is made of;
-//  - the DVR type text shown by the properties dialog.
+// The eleven trigger names (index = trigger bit) that the "Triggers" text is
+// made of, shared by the metadata decoders, the properties reader and the
+// user interface. (The DVR type is per recording: RecordingContext.)
 //
 // Threads: the user-interface thread writes them while a recording or a live
-// stream is being opened; streaming threads read them for every frame, and a
-// decoder writes the DVR type text when it recognises a recording's layout.
+// stream is being opened; streaming threads read them for every frame.
 // Readers take an immutable snapshot (copy-on-write), so a decoder never waits
 // for more than the swap of one pointer and never sees a half-written set.
 
@@ -36,11 +33,3 @@ void ResetTriggerNamesToLive();
 
 // The eleven names joined by commas without blanks (the "Trigger Labels" text).
 std::string JoinTriggerNames(const TriggerNameList& names);
-
-// "4 Channel DVR", "2 Channel DVR", "Unknown DVR Type", or "N/A" before
-// anything has set it.
-inline constexpr const char* kFourChannelDvrText = "4 Channel DVR";
-inline constexpr const char* kTwoChannelDvrText = "2 Channel DVR";
-inline constexpr const char* kUnknownDvrTypeText = "Unknown DVR Type";
-std::string DvrTypeText();
-void SetDvrTypeText(const std::string& text);

@@ -16,12 +16,17 @@ void EmitMessage(j_common_ptr cinfo, int level) {
     ErrorExit(cinfo);
 }
 
+// libjpeg's own output_message writes to stderr; every message it has for us
+// reaches the caller through ErrorExit instead.
+void SwallowMessage(j_common_ptr) {}
+
 }  // namespace
 
 jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager, bool damagedDataIsFatal) {
   jpeg_std_error(&manager.pub);
   manager.pub.error_exit = ErrorExit;
   manager.pub.emit_message = EmitMessage;
+  manager.pub.output_message = SwallowMessage;
   manager.message[0] = '\0';
   manager.damagedDataIsFatal = damagedDataIsFatal;
   return &manager.pub;

@@ -1,8 +1,12 @@
 // Runs the qmxplayer executable on generated recordings, as users run it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -10,6 +14,7 @@
 #include "expected_metadata.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
+#include "metadata/windows1252.h"
 #include "recording_writer.h"
 #include "run_command.h"
 #include "temp_dir.h"
@@ -21,9 +26,12 @@ struct PlayerRun {
   std::string out, err;
 };
 
+// `args` may end in a redirection of stdout. A run that blocks is ended by
+// `timeout` (status 124) instead of hanging the suite.
 PlayerRun RunPlayer(const std::string& args, const TempDir& dir) {
   const std::string errPath = (dir / "stderr.txt").string();
-  const std::string command = std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
+  const std::string command =
+      "timeout 60 " + std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + errPath;
   PlayerRun run;
   run.out = RunCommand(command, &run.status);
   std::ifstream err(errPath);
@@ -90,6 +98,22 @@ std::string ReadAll(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// A failed run says exactly one line on stderr, "qmxplayer: SUBJECT: ...",
+// naming its subject once and giving `reason`.
+void ExpectOneLineNaming(const PlayerRun& run, const std::string& subject, const std::string& reason,
+                         const std::string& what) {
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << what << ": " << run.err;
+  EXPECT_EQ(run.err.rfind("qmxplayer: " + subject + ": ", 0), 0u) << what << ": " << run.err;
+  EXPECT_EQ(Occurrences(run.err, subject), 1u) << what << ": " << run.err;
+  EXPECT_NE(run.err.find(reason), std::string::npos) << what << ": " << run.err;
+}
+
 class QmxplayerModes : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, recgen::RecordingOptions options) {
@@ -120,6 +144,7 @@ TEST_F(QmxplayerModes, InfoOfAFourChannelRecording) {
   recgen::RecordingOptions o = Short();
   o.video = {true, false, true, true};
   o.audio = {true, false, false, true};
+  o.title = "Caf\xE9 DVR";  // Windows-1252 in the file, UTF-8 in the output
   auto info = Info(Write("four.avi", o));
   EXPECT_EQ(info["DVR Version"], "4CH DVR v2.13");
   EXPECT_EQ(info["DVR Type"], "4 Channel DVR");
@@ -132,7 +157,7 @@ TEST_F(QmxplayerModes, InfoOfAFourChannelRecording) {
   EXPECT_EQ(info["Channel 3 Video Resolution"], "720x480, 10.00 fps");
   EXPECT_EQ(info["Channel 1 Audio"], "Audio Enabled");
   EXPECT_EQ(info["Channel 4 Bitrate"], "1920 kbit/s");
-  EXPECT_EQ(info["DVR Title"], "Test DVR");
+  EXPECT_EQ(info["DVR Title"], "Caf\xC3\xA9 DVR");
   EXPECT_EQ(info["DVR Kind"], "0");
   EXPECT_EQ(info["H264"], "no");
   EXPECT_EQ(info.count("Header Correction"), 0u);
@@ -219,36 +244,184 @@ TEST_F(QmxplayerModes, ExportOfTextLineRecordings) {
     for (std::size_t r = 1; r < rows.size(); ++r) {
       const auto lines = recgen::ExpectedTextLines(o, 1, int64_t(r - 1));
       EXPECT_EQ(rows[r][0], "1");
-      EXPECT_EQ(rows[r][2], lines[0]);
-      EXPECT_EQ(rows[r][4], lines[2]);
+      // The DVR's Windows-1252 degree sign (0xB0) comes out in UTF-8.
+      EXPECT_EQ(rows[r][2], Utf8FromWindows1252(lines[0]));
+      EXPECT_EQ(rows[r][4], Utf8FromWindows1252(lines[2]));
+      EXPECT_NE(rows[r][4].find("\xC2\xB0"), std::string::npos) << rows[r][4];
     }
   }
 }
 
 TEST_F(QmxplayerModes, DamagedFilesNeverCrash) {
   const std::string good = ReadAll(Write("good.avi", Short()));
-  std::vector<std::pair<std::string, std::string>> files = {
-      {"garbage.avi", std::string(20000, '\x5A')},
-      {"empty.avi", ""},
-      {"header.avi", good.substr(0, 12)},
-      {"hdrl.avi", good.substr(0, 200)},
-      {"half.avi", good.substr(0, good.size() / 2)},
-      {"noindex.avi", good.substr(0, good.size() - 100)}};
-  for (const auto& [name, bytes] : files) {
+  // A recording cut after its headers still reads (its index is walked);
+  // one cut inside them is refused with status 2.
+  struct Damaged {
+    std::string name, bytes;
+    int status;
+  };
+  const std::vector<Damaged> files = {{"garbage.avi", std::string(20000, '\x5A'), 2},
+                                      {"empty.avi", "", 2},
+                                      {"header.avi", good.substr(0, 12), 2},
+                                      {"hdrl.avi", good.substr(0, 200), 2},
+                                      {"half.avi", good.substr(0, good.size() / 2), 0},
+                                      {"noindex.avi", good.substr(0, good.size() - 100), 0}};
+  for (const auto& [name, bytes, status] : files) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
     for (const char* mode : {"--info ", "--export-metadata "}) {
       const PlayerRun run = RunPlayer(mode + (dir_ / name).string(), dir_);
-      EXPECT_TRUE(run.status == 0 || run.status == 2) << name << " " << mode << run.status;
-      if (run.status == 2) {
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << name << run.err;
-      }
+      EXPECT_EQ(run.status, status) << name << " " << mode << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), status == 0 ? 0 : 1) << name << run.err;
+      EXPECT_EQ(ReadAll(dir_ / name), bytes) << name;
     }
   }
-  const PlayerRun garbage = RunPlayer("--info " + (dir_ / "garbage.avi").string(), dir_);
-  EXPECT_EQ(garbage.status, 2);
   const PlayerRun missing = RunPlayer("--export-metadata " + (dir_ / "missing.avi").string(), dir_);
   EXPECT_EQ(missing.status, 2);
   EXPECT_TRUE(missing.out.empty());
+}
+
+// Every mode, given a path that is no usable recording, says why in one
+// line, exits with status 2, writes nothing, and leaves the path as it was.
+TEST_F(QmxplayerModes, UnusableInputsGetTheirRealReasonAndStatusTwo) {
+  const std::string good = ReadAll(Write("good.avi", Short()));
+  struct Input {
+    std::string name;
+    std::function<void(const std::filesystem::path&)> make;
+    std::string reason;
+  };
+  auto bytes = [](std::string content) {
+    return [content](const std::filesystem::path& p) { std::ofstream(p, std::ios::binary) << content; };
+  };
+  const std::vector<Input> inputs = {
+      {"missing.avi", [](const std::filesystem::path&) {}, "No such file or directory"},
+      {"folder.avi", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); },
+       "is a folder, not a file"},
+      {"fifo.avi", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       "is a FIFO, not a regular file"},
+      {"empty.avi", bytes(""), "the file is empty (0 bytes)"},
+      {"short.avi", bytes(good.substr(0, 5)), "too short for an AVI file (5 bytes)"},
+      {"garbage.avi", bytes(std::string(20000, '\x5A')), "not an AVI file (no RIFF header)"},
+      {"wave.avi", bytes(std::string("RIFF\x04\0\0\0WAVEfmt ", 16) + std::string(100, '\0')),
+       "a RIFF file of type 'WAVE', not an AVI"},
+      {"riff-only.avi", bytes(good.substr(0, 12)), "no header list (LIST hdrl)"},
+      {"cut-in-headers.avi", bytes(good.substr(0, 200)), "header list runs past the end of the file"},
+      {"/dev/null", [](const std::filesystem::path&) {}, "is a device, not a regular file"},
+  };
+  const std::string shot = (dir_ / "shot.jpg").string();
+  const std::vector<std::pair<std::string, std::string>> modes = {
+      {"--info ", ""}, {"--export-metadata ", ""}, {"--snapshot ", " --at 0 --channel 1 --out " + shot}};
+  for (const Input& input : inputs) {
+    const auto path = dir_ / input.name;
+    input.make(path);
+    const std::string before = std::filesystem::is_regular_file(path) ? ReadAll(path) : "";
+    for (const auto& [mode, rest] : modes) {
+      const std::string what = mode + input.name;
+      const PlayerRun run = RunPlayer(mode + path.string() + rest, dir_);
+      EXPECT_EQ(run.status, 2) << what;
+      EXPECT_TRUE(run.out.empty()) << what;
+      ExpectOneLineNaming(run, path.string(), input.reason, what);
+      if (std::filesystem::is_regular_file(path)) {
+        EXPECT_EQ(ReadAll(path), before) << what;
+      }
+      EXPECT_FALSE(std::filesystem::exists(shot)) << what;
+    }
+  }
+}
+
+// An output that can't be written ends the mode with status 3 and the
+// system's reason, never with status 0 and the rows lost.
+TEST_F(QmxplayerModes, UnwritableOutputsExitWithStatusThree) {
+  recgen::RecordingOptions o = Short();
+  o.video = {true, false, false, false};
+  const std::string path = Write("out.avi", o);
+  const std::string before = ReadAll(path);
+  const std::string missingFolder = (dir_ / "no-such-folder" / "shot.jpg").string();
+  struct Case {
+    std::string args, subject, reason;
+  };
+  const Case cases[] = {
+      {"--info " + path + " >/dev/full", "standard output", "No space left on device"},
+      {"--export-metadata " + path + " >/dev/full", "standard output", "No space left on device"},
+      {"--help >/dev/full", "standard output", "No space left on device"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out " + missingFolder, missingFolder,
+       "cannot save camera 1's frame: No such file or directory"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out " + dir_.path().string(), dir_.path().string(),
+       "cannot save camera 1's frame: is a folder, not a file"},
+      {"--snapshot " + path + " --at 0 --channel 1 --out /dev/full", "/dev/full",
+       "cannot save camera 1's frame: "},
+  };
+  for (const Case& c : cases) {
+    const PlayerRun run = RunPlayer(c.args, dir_);
+    EXPECT_EQ(run.status, 3) << c.args;
+    ExpectOneLineNaming(run, c.subject, c.reason, c.args);
+    EXPECT_EQ(ReadAll(path), before) << c.args;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no-such-folder"));
+}
+
+// Scrambles the picture data of every frame of camera 1 ("00dc" chunks),
+// keeping the chunk sizes and the file's structure.
+std::string WithCameraOneUndecodable(std::string bytes) {
+  for (auto at = bytes.find("00dc"); at != std::string::npos; at = bytes.find("00dc", at + 1)) {
+    const uint32_t size = uint8_t(bytes[at + 4]) | uint8_t(bytes[at + 5]) << 8 |
+                          uint8_t(bytes[at + 6]) << 16 | uint32_t(uint8_t(bytes[at + 7])) << 24;
+    if (size < 1000 || at + 8 + size > bytes.size()) continue;
+    for (std::size_t k = at + 8 + 300; k < at + 8 + size - 200; ++k) bytes[k] = char(k * 7);
+  }
+  return bytes;
+}
+
+// The snapshot mode names the camera in every failure, and the libraries'
+// own lines (GStreamer's, libjpeg's) never reach stderr.
+TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
+  recgen::RecordingOptions o = Short();
+  o.video = {true, false, true, false};
+  const std::string path = Write("cam.avi", o);
+  const std::string damaged = (dir_ / "damaged.avi").string();
+  std::ofstream(damaged, std::ios::binary) << WithCameraOneUndecodable(ReadAll(path));
+  const std::string shot = (dir_ / "cam.jpg").string();
+  struct Case {
+    std::string file;
+    int channel, status;
+    std::string reason;  // "" for success
+  } cases[] = {
+      {path, 2, 2, "camera 2 has no video"},
+      {damaged, 1, 2, "camera 1 has no decoded frame at 10 hundredths"},
+      {damaged, 3, 0, ""},
+      {path, 1, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const std::string what = c.file + " channel " + std::to_string(c.channel);
+    const PlayerRun run = RunPlayer(
+        "--snapshot " + c.file + " --at 10 --channel " + std::to_string(c.channel) + " --out " + shot, dir_);
+    EXPECT_EQ(run.status, c.status) << what << run.err;
+    if (c.reason.empty()) {
+      EXPECT_EQ(run.err, "") << what;
+      EXPECT_TRUE(std::filesystem::is_regular_file(shot)) << what;
+    } else {
+      ExpectOneLineNaming(run, c.file, c.reason, what);
+      EXPECT_FALSE(std::filesystem::exists(shot)) << what;
+    }
+    std::filesystem::remove(shot);
+  }
+}
+
+// Header values at the ends of their ranges: a top-down height of INT_MIN
+// and a rate over a scale of 1 are shown, clamped, instead of overflowing.
+TEST_F(QmxplayerModes, ExtremeHeaderValuesAreClamped) {
+  std::string bytes = ReadAll(Write("extreme.avi", Short()));
+  const auto strh = bytes.find("strh");
+  const auto strf = bytes.find("strf", strh);
+  ASSERT_NE(strf, std::string::npos);
+  auto put32 = [&bytes](std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = char(v >> (8 * i));
+  };
+  put32(strh + 8 + 20, 1);            // scale
+  put32(strh + 8 + 24, 0xFFFFFFFFu);  // rate
+  put32(strf + 8 + 8, 0x80000000u);   // biHeight = INT_MIN
+  std::ofstream(dir_ / "extreme.avi", std::ios::binary) << bytes;
+  auto info = Info((dir_ / "extreme.avi").string());
+  EXPECT_EQ(info["Channel 1 Video Resolution"], "720x2147483647, 4294967295.00 fps");
 }
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {

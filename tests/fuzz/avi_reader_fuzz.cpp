@@ -1,6 +1,7 @@
 // Fuzz target: the AVI reader over a file made of the input. Opens it both
 // ways, walks every stream and reads every indexed chunk through each of the
-// reader's read paths, checking the promises avi_reader.h makes about them.
+// reader's read paths, checking the promises avi_reader.h makes about them,
+// and summarises the recording as `--info` does from the headers.
 
 #include <algorithm>
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/recording_summary.h"
 #include "avi/avi_chunk_cursor.h"
 #include "avi/avi_length.h"
 #include "avi/avi_reader.h"
@@ -71,6 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   avi::AviReader reader;
   if (reader.Open(file.path(), avi::AviReader::Load::kHeadersOnly)) {
     for (std::size_t s = 0; s < reader.StreamCount(); ++s) Check(reader.ChunkCount(s) == 0);
+    // Header values of any size reach the summary's arithmetic.
+    const RecordingSummary summary = SummariseRecording(file.path(), reader);
+    Check(summary.streamChannel.size() == reader.StreamCount());
+    for (const int channel : summary.streamChannel) Check(channel >= -1 && channel <= 3);
+    for (const std::string& format : summary.props.formatText) Check(!format.empty() && format.size() < 64);
   } else {
     Check(!reader.Error().empty() && reader.StreamCount() == 0);
   }

@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "metadata/metadata_decoder.h"
 #include "metadata/metadata_sample.h"
+#include "metadata/recording_context.h"
 
 namespace {
 
@@ -97,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   TouchingListener listeners[MetadataDecoder::kListenerSlots];
   for (int dvrKind : {0, 1}) {
-    MetadataDecoder decoder("Fuzz", dvrKind);
+    auto context = std::make_shared<RecordingContext>();
+    MetadataDecoder decoder("Fuzz", dvrKind, context);
     for (int slot = 0; slot < MetadataDecoder::kListenerSlots; ++slot)
       decoder.SetListener(slot, &listeners[slot]);
     // Exact length: the parser must never read past it, which only holds
@@ -111,6 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Parse(decoder, listeners, record.data(), record.size());
     Parse(decoder, listeners, frame.data(), frame.size());
     if (dvrKind != 0) Check(decoder.TextLineFlag() != 0);
+    // Only a frame that switched the layout reports a two-channel DVR.
+    const RecordingContext::DvrType type = context->Type();
+    if (type == RecordingContext::DvrType::kTwoChannel) Check(dvrKind == 0 && decoder.TextLineFlag() != 0);
+    Check(type != RecordingContext::DvrType::kFourChannel);
   }
   return 0;
 }

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "metadata/metadata_decoder.h"
 #include "metadata/metadata_sample.h"
+#include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
 
 namespace {
@@ -129,10 +132,12 @@ TEST_F(MetadataDecoderTest, LeapDayAndHugeSpeed) {
   EXPECT_EQ(r.Text("Speed"), "2668768947");  // not wrapped negative
 }
 
-TEST_F(MetadataDecoderTest, AccelerationSnapping) {
+TEST_F(MetadataDecoderTest, AccelerationsAreShownInGAfterTheSnapRules) {
+  // Raw tenths of g: 7..13 snap to 1 g, -3..3 to rest; the rest is r / 10.
   const std::vector<std::pair<int, std::string>> table = {
-      {10, "+0.6"}, {7, "+0.6"},  {13, "+0.6"}, {14, "+0.9"},  {6, "+0.4"},   {3, "+0.0"},
-      {-3, "+0.0"}, {-4, "-0.2"}, {-7, "-0.4"}, {-25, "-1.6"}, {127, "+7.9"}, {-128, "-8.0"}};
+      {10, "+1.0"}, {7, "+1.0"},   {13, "+1.0"},  {14, "+1.4"},   {6, "+0.6"},
+      {3, "+0.0"},  {-3, "+0.0"},  {0, "+0.0"},   {4, "+0.4"},    {-4, "-0.4"},
+      {-7, "-0.7"}, {-10, "-1.0"}, {-25, "-2.5"}, {127, "+12.7"}, {-128, "-12.8"}};
   for (const auto& [raw, text] : table) {
     MetadataSample s;
     s.accelX = int8_t(raw);
@@ -227,15 +232,16 @@ TEST_F(MetadataDecoderTest, SamplesOfOtherLengthsAreIgnored) {
 
 TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFrame) {
   for (std::size_t first : {std::size_t(0), std::size_t(8)}) {
-    SetDvrTypeText("N/A");
+    auto context = std::make_shared<RecordingContext>();
     Recorder r;
-    MetadataDecoder d("x", 0);
+    MetadataDecoder d("x", 0, context);
     for (int i = 0; i < 5; ++i) d.SetListener(i, &r.slots[i]);
     const auto frame = TextLineFrame(first, "03/01/2011 14:05:09", "N 49\xB0 16' 27\"", "W 122\xB0 39' 18\"");
     d.ParseMetadataSample(frame.data(), frame.size());
     EXPECT_TRUE(r.calls.empty());
     EXPECT_EQ(d.TextLineFlag(), 1);
-    EXPECT_EQ(DvrTypeText(), kTwoChannelDvrText);
+    EXPECT_EQ(context->Type(), RecordingContext::DvrType::kTwoChannel);
+    EXPECT_STREQ(context->TypeText(), "2 Channel DVR");
 
     d.ParseMetadataSample(frame.data(), frame.size());
     ASSERT_EQ(r.calls.size(), 6u) << first;
@@ -250,19 +256,63 @@ TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFr
   }
 }
 
+// Frames without the "META" record: only a tail that holds text lines
+// switches the recording to them; everything else leaves the binary layout
+// and reports an unknown DVR type.
+TEST_F(MetadataDecoderTest, OnlyATailHoldingTextLinesSwitchesTheLayout) {
+  std::vector<uint8_t> zeros(6000, 0x41);
+  std::fill(zeros.end() - 128, zeros.end(), 0);
+  const struct {
+    const char* what;
+    std::vector<uint8_t> frame;
+    bool textLines;
+  } rows[] = {
+      {"placement A, one line", TextLineFrame(0, "03/01/2011 14:05:09", "", ""), true},
+      {"placement B, last line only", TextLineFrame(8, "", "", "W 122\xB0 39' 18\""), true},
+      {"all-zero tail (blank frame)", zeros, false},
+      {"slots end in NUL but all are empty", TextLineFrame(0, "", "", ""), false},
+      {"control byte in a line", TextLineFrame(0, "03/01/2011\t14:05:09", "x", "y"), false},
+      {"text without the slot NULs", std::vector<uint8_t>(6000, 0x20), false},
+  };
+  for (const auto& row : rows) {
+    auto context = std::make_shared<RecordingContext>();
+    Recorder r;
+    MetadataDecoder d("x", 0, context);
+    d.SetListener(0, &r.slots[0]);
+    d.ParseMetadataSample(row.frame.data(), row.frame.size());
+    EXPECT_EQ(d.TextLineFlag(), row.textLines ? 1 : 0) << row.what;
+    EXPECT_EQ(context->Type(),
+              row.textLines ? RecordingContext::DvrType::kTwoChannel : RecordingContext::DvrType::kUnknown)
+        << row.what;
+    // A binary record after a blank frame is still decoded as one.
+    MetadataSample s;
+    s.satellites = 9;
+    d.ParseMetadataSample(Frame(s).data(), kFrameMinimumBytes);
+    EXPECT_EQ(r.Text("GPS Sat Count"), row.textLines ? "<none>" : "9") << row.what;
+  }
+}
+
 TEST_F(MetadataDecoderTest, UnrecognisedFrameSetsUnknownTypeAndDeliversNothing) {
+  auto context = std::make_shared<RecordingContext>();
   Recorder r;
   MetadataDecoder d("x", 0);
+  d.SetRecordingContext(context);
   d.SetListener(0, &r.slots[0]);
   std::vector<uint8_t> garbage(5000, 0x55);
   d.ParseMetadataSample(garbage.data(), garbage.size());
   EXPECT_TRUE(r.calls.empty());
   EXPECT_EQ(d.TextLineFlag(), 0);
-  EXPECT_EQ(DvrTypeText(), kUnknownDvrTypeText);
+  EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
   // A 56-byte non-record has no tail and never switches the variant.
   std::vector<uint8_t> zeros(56, 0);
   d.ParseMetadataSample(zeros.data(), zeros.size());
   EXPECT_EQ(d.TextLineFlag(), 0);
+  // Without a context the decoder reports nowhere and the last one keeps its type.
+  d.SetRecordingContext(nullptr);
+  const auto lines = TextLineFrame(0, "a", "b", "c");
+  d.ParseMetadataSample(lines.data(), lines.size());
+  EXPECT_EQ(d.TextLineFlag(), 1);
+  EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
 }
 
 TEST_F(MetadataDecoderTest, TextLineSlotsWithoutTerminatorAreCut) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ OverlayTexts SampleTexts() {
   t[kTextLatitude] = "49.274278";
   t[kTextLongitude] = "-122.655000";
   t[kTextSpeed] = "62";
-  t[kTextXAcceleration] = "+0.6";
-  t[kTextYAcceleration] = "-0.2";
+  t[kTextXAcceleration] = "+1.0";
+  t[kTextYAcceleration] = "-0.4";
   t[kTextZAcceleration] = "+0.0";
   t[kTextLine1] = "03/01/11 ABCDEF  1234 14:05:09";
   t[kTextLine2] =
@@ -40,7 +41,7 @@ int Printable(const std::string& s) {
 
 const std::string kTime = "Local Time-3-1-2011  14:05:09.007";
 const std::string kPosition = "Sattelites-7, Lat 49.274278, Lon -122.655000";
-const std::string kMotion = "Speed-62, Acceleration +0.6x,-0.2y,+0.0z";
+const std::string kMotion = "Speed-62, Acceleration +1.0x,-0.4y,+0.0z";
 const std::string kLine1 = "03/01/11 ABCDEF  1234 14:05:09";
 const std::string kLine2 =
     "Lat  49\xB0"
@@ -172,10 +173,29 @@ TEST(TextLines, LinesWiderThanTheFrameAreClipped) {
   OverlayTexts t = SampleTexts();
   t[kTextTriggers] = std::string(5000, 'X');
   t[kTextLatitude] = std::string(100000, '9');
-  for (auto [w, h] : {std::pair{720, 480}, std::pair{30, 480}, std::pair{320, 20}, std::pair{3, 1}}) {
-    Picture p(w, h, 128);
-    DrawMetadataLines(p.data(), w, h, t, {true, true, true}, 0, small.get(), large.get());
-    SUCCEED();  // ASan builds check no write escapes the frame
+  struct Case {
+    int width, height;
+    bool reachesRightEdge;  // a long line is drawn up to the last column
+  } cases[] = {{720, 480, true}, {30, 480, true}, {320, 20, true}, {3, 1, false}};
+  // Guard bytes on both sides of the frame catch a write that escapes it.
+  constexpr std::size_t kGuard = 64 * 1024;
+  constexpr uint8_t kGuardByte = 0xA5;
+  for (const Case& c : cases) {
+    const std::size_t frameBytes = std::size_t(c.width) * c.height * 4;
+    std::vector<uint8_t> buffer(kGuard + frameBytes + kGuard, kGuardByte);
+    std::fill_n(buffer.begin() + kGuard, frameBytes, 128);
+    DrawMetadataLines(buffer.data() + kGuard, c.width, c.height, t, {true, true, true}, 0, small.get(),
+                      large.get());
+    EXPECT_EQ(std::count(buffer.begin(), buffer.begin() + kGuard, kGuardByte), std::ptrdiff_t(kGuard))
+        << c.width << "x" << c.height;
+    EXPECT_EQ(std::count(buffer.end() - kGuard, buffer.end(), kGuardByte), std::ptrdiff_t(kGuard))
+        << c.width << "x" << c.height;
+    Picture drawn(c.width, c.height, 128);
+    std::copy_n(buffer.begin() + kGuard, frameBytes, drawn.bytes.begin());
+    const Box changed = ChangedBox(Picture(c.width, c.height, 128), drawn);
+    if (c.reachesRightEdge) {
+      EXPECT_EQ(changed.right, c.width - 1) << c.width << "x" << c.height;
+    }
   }
 }
 

@@ -17,6 +17,7 @@
 #include "gst/element_registry.h"
 #include "gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
+#include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
 
 namespace {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// How the command-line modes end: an exit status from this short list and,
+// on failure, exactly one line on stderr that names its subject (the
+// recording, the output file or the standard output) once and the real
+// reason. `--help` and the README list the same statuses.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitBadInput = 2;      // bad command line, or FILE is no usable recording
+inline constexpr int kExitOutputFailed = 3;  // the output could not be written
+
+// Writes "qmxplayer: SUBJECT: REASON" and returns `status`.
+int ModeFailure(std::ostream& err, const std::string& subject, const std::string& reason, int status);
+
+// Flushes `out`, the mode's standard output, and reports a failed write
+// (a full disk, a closed pipe, /dev/full): kExitDone when every byte went
+// out, else kExitOutputFailed with the system's reason on `err`.
+int FinishOutput(std::ostream& out, std::ostream& err);
+
+// The system's text for errno value `error`, or `fallback` when there is none.
+std::string SystemReason(int error, const std::string& fallback);
