@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <mutex>
 
 GlyphFont::GlyphFont(std::vector<Glyph> glyphs) : glyphs_(std::move(glyphs)) {
   glyphs_.resize(kGlyphCount);
@@ -48,7 +49,6 @@ int GlyphFont::DrawStringAbove(int x, int y, std::string_view text, uint8_t* buf
 int GlyphFont::Draw(Placement placement, int x, int y, std::string_view text, uint8_t* buffer, int width,
                     int height, uint32_t colour) const {
   if (buffer == nullptr) return 0;
-  std::lock_guard<std::mutex> hold(lock_);
   const uint8_t colourBytes[4] = {uint8_t(colour & 0xFF), uint8_t((colour >> 8) & 0xFF),
                                   uint8_t((colour >> 16) & 0xFF), uint8_t((colour >> 24) & 0xFF)};
   // Wide arithmetic: positions come from callers and texts may be of any length.

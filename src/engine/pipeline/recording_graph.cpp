@@ -46,8 +46,11 @@ GstElement* Add(GstElement* pipeline, const char* factory, const std::string& na
 // its name in the graph ("Metadata 1").
 GstElement* AddOverlay(GstElement* pipeline, int role, int dvrKind, const std::string& objectName,
                        const std::string& graphName) {
-  GstElement* e = gst_element_factory_make_full("qmxoverlay", "name", objectName.c_str(), "role", role,
-                                                "dvr-kind", dvrKind, nullptr);
+  static constexpr const char* kFactories[] = {"qmxmetaextract", "qmxoverlay", "qmxaudiotransform",
+                                               "qmxmultimeta"};
+  if (role < 0 || role > 3) return nullptr;
+  GstElement* e = gst_element_factory_make_full(kFactories[role], "name", objectName.c_str(), "dvr-kind",
+                                                dvrKind, nullptr);
   if (!e) return nullptr;
   gst_element_set_name(e, graphName.c_str());
   gst_bin_add(GST_BIN(pipeline), e);
