@@ -62,7 +62,7 @@ class COverlayFilter : public CTimedMetadataInterface {
   // recognises the frame by `len` alone (4 bytes per pixel, see
   // VideoFrameSize); frames of any other size pass untouched. `timeNs` is the
   // sample's running time (extractor roles pass it on with their texts; the
-  // video role draws the texts due before it) or kNoTime.
+  // video role draws the texts timed at or before it) or kNoTime.
   void Transform(uint8_t* data, std::size_t len, int64_t timeNs = kNoTime);
 
   // Role 1 when the caller knows the frame's real size (a GStreamer frame
