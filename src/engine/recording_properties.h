@@ -19,7 +19,7 @@
 struct RecordingProperties {
   std::string dvrTitle = "N/A";
   std::string dvrVersion = "N/A";
-  std::string dvrType = "N/A";   // DvrTypeText at the time the pipeline was built
+  std::string dvrType = "N/A";   // RecordingContext::TypeText of the file
   std::string sizeText = "N/A";  // "%lld mb" of byteTotal / 1,000,000
   std::string gpsText = "N/A";   // "GPS Enabled" / "GPS Disabled"
   std::string triggerList = "N/A";

@@ -4,17 +4,29 @@
 
 #include <mutex>
 
+#include "gst/audio_transform_element.h"
 #include "gst/jpeg_decoder_element.h"
+#include "gst/metadata_extractor_element.h"
+#include "gst/multi_metadata_element.h"
 #include "gst/overlay_element.h"
 
 bool RegisterQmxElements() {
   static std::once_flag once;
   static bool registered = false;
   std::call_once(once, [] {
-    const bool overlay = gst_element_register(nullptr, "qmxoverlay", GST_RANK_NONE, QmxOverlayElementType());
-    const bool decoder =
-        gst_element_register(nullptr, "qmxjpegdec", GST_RANK_NONE, QmxJpegDecoderElementType());
-    registered = overlay && decoder;
+    const struct {
+      const char* name;
+      GType type;
+    } elements[] = {
+        {"qmxmetaextract", QmxMetadataExtractorElementType()},
+        {"qmxoverlay", QmxOverlayElementType()},
+        {"qmxaudiotransform", QmxAudioTransformElementType()},
+        {"qmxmultimeta", QmxMultiMetadataElementType()},
+        {"qmxjpegdec", QmxJpegDecoderElementType()},
+    };
+    registered = true;
+    for (const auto& e : elements)
+      registered = gst_element_register(nullptr, e.name, GST_RANK_NONE, e.type) && registered;
   });
   return registered;
 }

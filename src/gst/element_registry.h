@@ -1,7 +1,10 @@
 #pragma once
 
 // Registers the project's own elements with GStreamer in this process (no
-// plugin files): "qmxoverlay" (overlay_element.h) and "qmxjpegdec"
-// (jpeg_decoder_element.h), both with rank none. Idempotent and thread-safe;
-// gst_init must have run. False when any registration failed.
+// plugin files), all with rank none so only pipelines that name them use
+// them: the filter elements "qmxmetaextract", "qmxoverlay",
+// "qmxaudiotransform", "qmxmultimeta" (filter_element.h and one header
+// each) and the decoder "qmxjpegdec" (jpeg_decoder_element.h). Idempotent
+// and thread-safe; gst_init must have run. False when any registration
+// failed.
 bool RegisterQmxElements();

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 // A font rasterised once into coverage tables, so that drawing text into a
-// frame needs no window-system call on a streaming thread.
+// frame needs no window-system call on a streaming thread. Immutable once
+// made: any number of threads may draw with one font at the same time.
 //
 // Pixels are 4 bytes (blue, green, red, fourth byte); a colour 0x00RRGGBB is
 // applied low byte to byte 0, so every byte of the pixel is blended:
@@ -38,8 +38,7 @@ class GlyphFont {
   // y .. y + glyph height − 1. topDown false: `buffer` holds its bottom row
   // first, y counts screen rows from the top, and the text occupies the
   // screen rows y − glyph height .. y − 1 (y is the row just below it).
-  // Pixels outside the buffer are clipped. Holds the font's lock for the
-  // whole string. Any thread.
+  // Pixels outside the buffer are clipped. Any thread.
   int DrawString(int x, int y, std::string_view text, bool topDown, uint8_t* buffer, int width, int height,
                  uint32_t colour) const;
 
@@ -73,7 +72,6 @@ class GlyphFont {
   std::vector<Glyph> glyphs_;
   std::vector<Levels> levels_;
   int cellHeight_ = 0;
-  mutable std::mutex lock_;
 };
 
 // The process-wide fonts. They are created once (by the main window's first

@@ -1,11 +1,11 @@
 #include "metadata/overlay_filter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "metadata/deinterlace.h"
 #include "metadata/glyph_font.h"
-#include "metadata/process_lock.h"
 #include "metadata/stereo_mix.h"
 #include "snapshot/snapshot_image.h"
 
@@ -13,8 +13,10 @@ COverlayFilter::COverlayFilter(std::string name, int role, int dvrKind)
     : name_(std::move(name)),
       role_(role),
       dvrKind_(dvrKind),
+      context_(std::make_shared<RecordingContext>()),
       decoder_(name_, dvrKind),
       texts_(InitialOverlayTexts()) {
+  for (SlotForwarder& f : forwarders_) f.Bind(this);
   if (role_ == 1) {
     // A failed allocation only costs the snapshots of this channel.
     frameCopy_.reset(new (std::nothrow) uint8_t[kFrameCopyBytes]);
@@ -63,18 +65,25 @@ bool COverlayFilter::VideoFrameSize(std::size_t len, int dvrKind, int& width, in
   return true;
 }
 
-void COverlayFilter::Transform(uint8_t* data, std::size_t len) {
+void COverlayFilter::SetContext(std::shared_ptr<RecordingContext> context) {
+  if (context) context_ = std::move(context);
+}
+
+void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
   if (data == nullptr) return;
   switch (role_) {
     case 0:
     case 3:
+      // The forwarders read the time while the decoder delivers, on this thread.
+      sampleTime_.store(timeNs, std::memory_order_relaxed);
       decoder_.ParseMetadataSample(data, len);
+      sampleTime_.store(kNoTime, std::memory_order_relaxed);
       break;
     case 1: {
       int width = 0, height = 0;
       bool deinterlace = false;
       if (VideoFrameSize(len, DvrKind(), width, height, deinterlace))
-        TransformFrame(data, len, width, height, deinterlace);
+        TransformFrame(data, len, width, height, deinterlace, timeNs == kNoTime ? kNoTime : timeNs + 1);
       break;
     }
     case 2:
@@ -85,31 +94,38 @@ void COverlayFilter::Transform(uint8_t* data, std::size_t len) {
   }
 }
 
-void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height) {
+void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
+                                    int64_t dueBeforeNs) {
   if (data == nullptr || role_ != 1) return;
   int w = 0, h = 0;
   bool deinterlace = false;
   if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
-    TransformFrame(data, len, w, h, deinterlace);
+    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs);
 }
 
-void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace) {
+void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace,
+                                    int64_t dueBeforeNs) {
   if (deinterlace) FastDeinterlaceFrame(data, width, height, fastDeinterlace_);
 
   const GlyphFont* small = SmallGlyphFont();
   const GlyphFont* large = LargeGlyphFont();
   const TextLineSwitches switches{overlayOn_, timeLinesOn_, gpsLinesOn_};
-  if (small != nullptr && large != nullptr && switches.overlayOn) {
-    {
-      // Copy out under the lock (assignment reuses the strings' storage), so
-      // the extractors may replace texts while this frame is drawn.
-      std::lock_guard<std::mutex> hold(textsLock_);
-      drawnTexts_ = texts_;
+  {
+    // Texts come due even while nothing is drawn, so switching the overlay
+    // on shows the frame's own texts. Copy out under the lock (assignment
+    // reuses the strings' storage): extractors may deliver while we draw.
+    std::lock_guard<std::mutex> hold(textsLock_);
+    while (!pending_.empty() && (dueBeforeNs == kNoTime || pending_.front().timeNs < dueBeforeNs)) {
+      ApplyPending(pending_.front());
+      pending_.pop_front();
     }
-    DrawMetadataLines(data, width, height, drawnTexts_, switches, DvrKind(), small, large);
+    drawnUntil_ = dueBeforeNs;
+    if (switches.overlayOn) drawnTexts_ = texts_;
   }
+  if (small != nullptr && large != nullptr && switches.overlayOn)
+    DrawMetadataLines(data, width, height, drawnTexts_, switches, DvrKind(), small, large);
 
-  std::lock_guard<std::mutex> hold(ProcessLock());
+  std::lock_guard<std::mutex> hold(context_->FrameLock());
   if (frameCopy_ && len <= kFrameCopyBytes) {
     std::memcpy(frameCopy_.get(), data, len);
     // Set with the bytes under the same lock, so a snapshot never pairs one
@@ -119,17 +135,70 @@ void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, i
   }
 }
 
-void COverlayFilter::OnMetadata(const char* /*sourceName*/, const char* label, const char* text) {
+void COverlayFilter::OnMetadata(const char* sourceName, const char* label, const char* text) {
+  OnTimedMetadata(sourceName, label, text, kNoTime);
+}
+
+void COverlayFilter::OnTimedMetadata(const char* /*sourceName*/, const char* label, const char* text,
+                                     int64_t timeNs) {
   const int index = OverlayTextIndexOf(label);
   if (index < 0) return;
-  {
-    std::lock_guard<std::mutex> hold(textsLock_);
-    texts_[index] = text != nullptr ? text : "";
+  const std::string value = text != nullptr ? text : "";
+  std::lock_guard<std::mutex> hold(textsLock_);
+  // A text for a frame already drawn is late: it holds from now on.
+  if (timeNs == kNoTime || (drawnUntil_ != kNoTime && timeNs < drawnUntil_)) {
+    StoreText(index, value);
+    return;
   }
+  // One set per sample time: a record's ten texts share it. Samples arrive
+  // in time order per extractor, so the search rarely leaves the back.
+  auto at = std::find_if(pending_.rbegin(), pending_.rend(), [&](const PendingTexts& p) {
+              return p.timeNs <= timeNs;
+            }).base();
+  if (at != pending_.begin() && std::prev(at)->timeNs == timeNs) {
+    std::prev(at)->texts[index] = value;
+    return;
+  }
+  at = pending_.insert(at, PendingTexts{timeNs, {}});
+  at->texts[index] = value;
+  if (pending_.size() > kMaxPendingTextSets) {
+    ApplyPending(pending_.front());
+    pending_.pop_front();
+  }
+}
+
+void COverlayFilter::StoreText(int index, const std::string& text) {
+  texts_[index] = text;
   if (index >= kTextLine1) {
     int expected = 0;
     dvrKind_.compare_exchange_strong(expected, 1);
   }
+}
+
+void COverlayFilter::ApplyPending(const PendingTexts& set) {
+  for (int i = 0; i < kOverlayTextCount; ++i)
+    if (set.texts[i]) StoreText(i, *set.texts[i]);
+}
+
+void COverlayFilter::ClearPendingTexts() {
+  std::lock_guard<std::mutex> hold(textsLock_);
+  pending_.clear();
+  drawnUntil_ = kNoTime;
+}
+
+std::size_t COverlayFilter::PendingTextSets() const {
+  std::lock_guard<std::mutex> hold(textsLock_);
+  return pending_.size();
+}
+
+void COverlayFilter::SlotForwarder::OnMetadata(const char* sourceName, const char* label, const char* text) {
+  CMetadataInterface* to = target.load();
+  if (to == nullptr) return;
+  const int64_t time = owner_->sampleTime_.load(std::memory_order_relaxed);
+  if (auto* timed = dynamic_cast<CTimedMetadataInterface*>(to); timed != nullptr && time != kNoTime)
+    timed->OnTimedMetadata(sourceName, label, text, time);
+  else
+    to->OnMetadata(sourceName, label, text);
 }
 
 void COverlayFilter::SetGains(int gainA, int gainB) {
@@ -137,25 +206,32 @@ void COverlayFilter::SetGains(int gainA, int gainB) {
   gainB_ = gainB;
 }
 
+void COverlayFilter::SetSlot(int slot, CMetadataInterface* listener) {
+  forwarders_[slot].target.store(listener);
+  // An empty slot stays empty in the decoder, which skips it.
+  decoder_.SetListener(slot, listener != nullptr ? &forwarders_[slot] : nullptr);
+}
+
 void COverlayFilter::SetListener0(CMetadataInterface* listener) {
-  decoder_.SetListener(0, listener);
+  SetSlot(0, listener);
 }
 
 void COverlayFilter::SetListener1(CMetadataInterface* listener) {
-  decoder_.SetListener(1, listener);
-  for (int slot = 2; slot < kListenerSlots; ++slot) decoder_.SetListener(slot, nullptr);
+  SetSlot(1, listener);
+  for (int slot = 2; slot < kListenerSlots; ++slot) SetSlot(slot, nullptr);
 }
 
 void COverlayFilter::SetListeners1to4(CMetadataInterface* l1, CMetadataInterface* l2, CMetadataInterface* l3,
                                       CMetadataInterface* l4) {
-  decoder_.SetListener(1, l1);
-  decoder_.SetListener(2, l2);
-  decoder_.SetListener(3, l3);
-  decoder_.SetListener(4, l4);
+  SetSlot(1, l1);
+  SetSlot(2, l2);
+  SetSlot(3, l3);
+  SetSlot(4, l4);
 }
 
 CMetadataInterface* COverlayFilter::Listener(int slot) const {
-  return decoder_.Listener(slot);
+  if (slot < 0 || slot >= kListenerSlots) return nullptr;
+  return forwarders_[std::size_t(slot)].target.load();
 }
 
 int COverlayFilter::DvrKind() const {
@@ -169,14 +245,14 @@ OverlayTexts COverlayFilter::Texts() const {
 }
 
 void COverlayFilter::CopySize(int& width, int& height) const {
-  std::lock_guard<std::mutex> hold(ProcessLock());
+  std::lock_guard<std::mutex> hold(context_->FrameLock());
   width = copyWidth_;
   height = copyHeight_;
 }
 
 void COverlayFilter::ReleaseFrameCopy() {
   std::unique_ptr<uint8_t[]> freed;
-  std::lock_guard<std::mutex> hold(ProcessLock());
+  std::lock_guard<std::mutex> hold(context_->FrameLock());
   freed = std::move(frameCopy_);
   copyWidth_ = 0;
   copyHeight_ = 0;
@@ -188,7 +264,7 @@ bool COverlayFilter::SaveSnapshot(const std::string& path) const {
   {
     // Build the image under the lock, write the file outside it: the
     // streaming thread waits only for one conversion, never for the disk.
-    std::lock_guard<std::mutex> hold(ProcessLock());
+    std::lock_guard<std::mutex> hold(context_->FrameLock());
     if (!frameCopy_ || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
     image = BuildSnapshotImage(frameCopy_.get(), copyWidth_, copyHeight_, DvrKind() == 3);
     width = copyWidth_;

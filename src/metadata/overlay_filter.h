@@ -4,13 +4,16 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "metadata/metadata_decoder.h"
-#include "metadata/metadata_listener.h"
+#include "metadata/recording_context.h"
 #include "metadata/text_lines.h"
+#include "metadata/timed_metadata_listener.h"
 
 // The logic of the system's own in-place filter, in one of four roles fixed
 // at creation:
@@ -21,16 +24,27 @@
 //   3 multi-metadata extractor  — 56-byte samples of a metadata stream.
 // It is also a listener: overlays store the texts their extractors decode.
 //
+// Time: an extractor is told the running time of each sample it parses and
+// hands it on with every text to listeners that take it
+// (CTimedMetadataInterface). An overlay holds such texts back in a small
+// time-ordered queue and draws them from the first frame whose time span
+// reaches them, so frame N shows the metadata of sample N however far ahead
+// the extractor runs. Texts without a time, and texts for a frame already
+// drawn, apply at once.
+//
 // Threads: Transform runs on the filter's streaming thread; OnMetadata on
 // the extractors' streaming threads (or the live receive thread); setters,
 // ReleaseFrameCopy and SaveSnapshot on the window thread. All of them may
 // overlap: texts are swapped under a per-filter mutex and copied out before
 // drawing, switches are atomic, and the frame copy is guarded by the
-// process-wide lock (metadata/process_lock.h).
-class COverlayFilter : public CMetadataInterface {
+// recording's frame lock (RecordingContext::FrameLock).
+class COverlayFilter : public CTimedMetadataInterface {
  public:
   static constexpr int kListenerSlots = 5;
   static constexpr std::size_t kFrameCopyBytes = 2000000;
+  // Text sets an overlay holds for frames still to come: a metadata stream
+  // a second ahead at 60 fps fits; beyond that the oldest set applies early.
+  static constexpr std::size_t kMaxPendingTextSets = 64;
 
   // `name` is passed as source name to listeners; role 0..3 (others act as
   // role 1 would on no frame: everything passes untouched); dvrKind 0..3.
@@ -39,15 +53,30 @@ class COverlayFilter : public CMetadataInterface {
   COverlayFilter(const COverlayFilter&) = delete;
   COverlayFilter& operator=(const COverlayFilter&) = delete;
 
+  // The frame lock's owner; call before streaming starts (the filter is
+  // made with a context of its own). Null is ignored.
+  void SetContext(std::shared_ptr<RecordingContext> context);
+  const std::shared_ptr<RecordingContext>& Context() const { return context_; }
+
   // Processes one sample in place; `len` is its data length in bytes. Role 1
   // recognises the frame by `len` alone (4 bytes per pixel, see
-  // VideoFrameSize); frames of any other size pass untouched.
-  void Transform(uint8_t* data, std::size_t len);
+  // VideoFrameSize); frames of any other size pass untouched. `timeNs` is the
+  // sample's running time (extractor roles pass it on with their texts; the
+  // video role draws the texts timed at or before it) or kNoTime.
+  void Transform(uint8_t* data, std::size_t len, int64_t timeNs = kNoTime);
 
   // Role 1 when the caller knows the frame's real size (a GStreamer frame
   // with width × 4 bytes per row): processes it only when that size is the
   // one `len` stands for, so a 480 × 640 frame is never taken for 640 × 480.
-  void TransformVideo(uint8_t* data, std::size_t len, int width, int height);
+  // Texts timed before `dueBeforeNs` (the running time where the frame's
+  // span ends) are drawn on it and later frames; kNoTime draws every text
+  // received.
+  void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs = kNoTime);
+
+  // Drops the texts held for frames to come (after a flushing seek their
+  // times belong to a timeline that no longer runs).
+  void ClearPendingTexts();
+  std::size_t PendingTextSets() const;
 
   // The frame size a role-1 sample of `len` bytes stands for with this DVR
   // kind; false for sizes the overlay leaves alone. `deinterlace` tells
@@ -55,6 +84,7 @@ class COverlayFilter : public CMetadataInterface {
   static bool VideoFrameSize(std::size_t len, int dvrKind, int& width, int& height, bool& deinterlace);
 
   void OnMetadata(const char* sourceName, const char* label, const char* text) override;
+  void OnTimedMetadata(const char* sourceName, const char* label, const char* text, int64_t timeNs) override;
 
   void SetOverlayOn(bool on) { overlayOn_ = on; }
   void SetGpsLinesOn(bool on) { gpsLinesOn_ = on; }
@@ -71,7 +101,7 @@ class COverlayFilter : public CMetadataInterface {
   void SetListeners1to4(CMetadataInterface* l1, CMetadataInterface* l2, CMetadataInterface* l3,
                         CMetadataInterface* l4);
 
-  // Frees the frame copy (under the process-wide lock); later frames are no
+  // Frees the frame copy (under the frame lock); later frames are no
   // longer copied and SaveSnapshot returns false.
   void ReleaseFrameCopy();
 
@@ -94,13 +124,35 @@ class COverlayFilter : public CMetadataInterface {
   int GainA() const { return gainA_; }
   int GainB() const { return gainB_; }
   CMetadataInterface* Listener(int slot) const;
-  // A copy of the stored texts, indexed by OverlayTextIndex.
+  // A copy of the texts applied so far (not those held for later frames),
+  // indexed by OverlayTextIndex.
   OverlayTexts Texts() const;
   // Size of the frame held in the copy; 0 × 0 before the first frame.
   void CopySize(int& width, int& height) const;
 
  private:
-  void TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace);
+  // Stands in a decoder slot for the real listener, so each text goes on
+  // with the time of the sample being parsed. Called on the parsing thread.
+  class SlotForwarder : public CMetadataInterface {
+   public:
+    void Bind(const COverlayFilter* owner) { owner_ = owner; }
+    void OnMetadata(const char* sourceName, const char* label, const char* text) override;
+    std::atomic<CMetadataInterface*> target{nullptr};
+
+   private:
+    const COverlayFilter* owner_ = nullptr;
+  };
+  struct PendingTexts {
+    int64_t timeNs = 0;
+    std::array<std::optional<std::string>, kOverlayTextCount> texts;
+  };
+
+  void SetSlot(int slot, CMetadataInterface* listener);
+  void TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace,
+                      int64_t dueBeforeNs);
+  // Caller holds textsLock_.
+  void StoreText(int index, const std::string& text);
+  void ApplyPending(const PendingTexts& set);
 
   const std::string name_;
   const int role_;
@@ -113,14 +165,22 @@ class COverlayFilter : public CMetadataInterface {
   std::atomic<int> gainA_{100};
   std::atomic<int> gainB_{100};
 
-  // Extractor roles decode through this; it holds the listener slots.
+  std::shared_ptr<RecordingContext> context_;
+
+  // Extractor roles decode through this; its slots hold the forwarders of
+  // the occupied listener slots.
   MetadataDecoder decoder_;
+  std::array<SlotForwarder, kListenerSlots> forwarders_;
+  // Running time of the sample being parsed (the parsing thread's own).
+  std::atomic<int64_t> sampleTime_{kNoTime};
 
   mutable std::mutex textsLock_;
-  OverlayTexts texts_;       // guarded by textsLock_
-  OverlayTexts drawnTexts_;  // streaming thread only: what is being drawn
+  OverlayTexts texts_;                // guarded by textsLock_
+  std::deque<PendingTexts> pending_;  // guarded by textsLock_; in time order
+  int64_t drawnUntil_ = kNoTime;      // guarded by textsLock_; end of the last frame's span
+  OverlayTexts drawnTexts_;           // streaming thread only: what is being drawn
 
-  // Guarded by ProcessLock().
+  // Guarded by context_->FrameLock().
   std::unique_ptr<uint8_t[]> frameCopy_;
   int copyWidth_ = 0;
   int copyHeight_ = 0;

@@ -60,6 +60,31 @@ TEST(GlyphFont, BlendsEveryByteByCoverage) {
   EXPECT_EQ(px[3], 49);   // the colour's fourth byte is 0
 }
 
+TEST(GlyphFont, BlendIsExactForEveryCoverageOldValueAndColour) {
+  // One glyph 256 pixels wide holds every coverage level; 256 rows give
+  // every old value; the colours put 0, 255 and odd values in the bytes.
+  std::vector<GlyphFont::Glyph> glyphs(GlyphFont::kGlyphCount);
+  auto& g = glyphs['x' - 32];
+  g.width = 256;
+  g.height = 256;
+  for (int row = 0; row < 256; ++row)
+    for (int level = 0; level < 256; ++level) g.coverage.push_back(level / 255.0);
+  GlyphFont font(std::move(glyphs));
+  for (uint32_t colour : {0xFF00FFu, 0x01FE7Fu, 0x80000000u}) {
+    Picture p(256, 256, 0);
+    for (int row = 0; row < 256; ++row) std::fill_n(p.bytes.begin() + row * 256 * 4, 256 * 4, uint8_t(row));
+    font.DrawString(0, 0, "x", true, p.data(), 256, 256, colour);
+    int wrong = 0;
+    for (int row = 0; row < 256; ++row)
+      for (int level = 0; level < 256; ++level)
+        for (int b = 0; b < 4; ++b) {
+          const int c = (colour >> (8 * b)) & 0xFF;
+          wrong += p.Pixel(level, row)[b] != (row * (255 - level) + c * level) / 255;
+        }
+    EXPECT_EQ(wrong, 0) << std::hex << colour;
+  }
+}
+
 TEST(GlyphFont, AdvanceSkipsUnprintableCharactersAndNeedsABuffer) {
   auto font = MakeBoxFont(4, 5);
   Picture p(50, 10, 0);

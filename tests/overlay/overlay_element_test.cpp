@@ -5,8 +5,9 @@
 #include <thread>
 
 #include "box_font.h"
-#include "gst_test_support.h"
+#include "gst/element_registry.h"
 #include "gst/overlay_element.h"
+#include "gst_test_support.h"
 #include "metadata/metadata_sample.h"
 #include "metadata/overlay_filter.h"
 
@@ -17,12 +18,12 @@ struct Recorder : CMetadataInterface {
   void OnMetadata(const char*, const char* label, const char*) override { labels.emplace_back(label); }
 };
 
-// appsrc (caps) ! qmxoverlay role=R dvr-kind=K name=ov ! appsink name=sink, pushing `buffers`.
-PipelineOutput PushThrough(int role, int dvrKind, const std::string& caps, std::vector<GstBuffer*> buffers,
-                           void (*prepare)(COverlayFilter*) = nullptr) {
-  const std::string description = "appsrc name=src format=time caps=\"" + caps +
-                                  "\" ! qmxoverlay name=ov role=" + std::to_string(role) +
-                                  " dvr-kind=" + std::to_string(dvrKind) + " ! appsink name=sink sync=false";
+// appsrc (caps) ! FACTORY dvr-kind=K name=ov ! appsink name=sink, pushing `buffers`.
+PipelineOutput PushThrough(const std::string& factory, int dvrKind, const std::string& caps,
+                           std::vector<GstBuffer*> buffers, void (*prepare)(COverlayFilter*) = nullptr) {
+  const std::string description = "appsrc name=src format=time caps=\"" + caps + "\" ! " + factory +
+                                  " name=ov dvr-kind=" + std::to_string(dvrKind) +
+                                  " ! appsink name=sink sync=false";
   GError* error = nullptr;
   ElementPtr pipeline(gst_parse_launch(description.c_str(), &error));
   EXPECT_EQ(error, nullptr) << (error ? error->message : "");
@@ -58,15 +59,24 @@ TEST(OverlayElement, RegistersOnceFromAnyThreadAndExposesTheFilter) {
   t1.join();
   t2.join();
   EXPECT_TRUE(a && b);
-  ElementPtr e(gst_element_factory_make_full("qmxoverlay", "name", "Meta Data Extractor 2", "role", 3,
-                                             "dvr-kind", 2, nullptr));
-  ASSERT_TRUE(e);
-  gst_object_ref_sink(e.get());
-  COverlayFilter* f = OverlayElementFilter(e.get());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->Role(), 3);
-  EXPECT_EQ(f->Name(), "Meta Data Extractor 2");
-  EXPECT_EQ(f->DvrKind(), 2);
+  const struct {
+    const char* factory;
+    int role;
+  } elements[] = {{"qmxmetaextract", 0}, {"qmxoverlay", 1}, {"qmxaudiotransform", 2}, {"qmxmultimeta", 3}};
+  for (const auto& e : elements) {
+    ElementPtr element(
+        gst_element_factory_make_full(e.factory, "name", "Meta Data Extractor 2", "dvr-kind", 2, nullptr));
+    ASSERT_TRUE(element) << e.factory;
+    gst_object_ref_sink(element.get());
+    COverlayFilter* f = OverlayElementFilter(element.get());
+    ASSERT_NE(f, nullptr) << e.factory;
+    EXPECT_EQ(f->Role(), e.role) << e.factory;
+    EXPECT_EQ(f->Name(), "Meta Data Extractor 2");
+    EXPECT_EQ(f->DvrKind(), 2) << e.factory;
+    int kind = -1;
+    g_object_get(element.get(), "dvr-kind", &kind, nullptr);
+    EXPECT_EQ(kind, 2) << e.factory;
+  }
   ElementPtr other(gst_element_factory_make("identity", nullptr));
   gst_object_ref_sink(other.get());
   EXPECT_EQ(OverlayElementFilter(other.get()), nullptr);
@@ -82,7 +92,7 @@ TEST(OverlayElement, VideoRoleDeinterlacesKnownFramesAndPassesOthers) {
     const std::string caps = "video/x-raw,format=BGRx,width=" + std::to_string(c.width) +
                              ",height=" + std::to_string(c.height) + ",framerate=10/1";
     const std::vector<uint8_t> frame = StripedFrame(c.width, c.height);
-    PipelineOutput out = PushThrough(1, 0, caps, {BufferOf(frame), BufferOf(frame)});
+    PipelineOutput out = PushThrough("qmxoverlay", 0, caps, {BufferOf(frame), BufferOf(frame)});
     ASSERT_EQ(out.buffers.size(), 2u) << c.width << "x" << c.height;
     EXPECT_FALSE(out.error);
     EXPECT_NE(out.caps.find("width=(int)" + std::to_string(c.width)), std::string::npos) << out.caps;
@@ -104,7 +114,8 @@ TEST(OverlayElement, PaddedRowsAreProcessedWithoutTouchingThePadding) {
   gint strides[GST_VIDEO_MAX_PLANES] = {stride};
   gst_buffer_add_video_meta_full(b, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_BGRx, width, height, 1,
                                  offsets, strides);
-  PipelineOutput out = PushThrough(1, 0, "video/x-raw,format=BGRx,width=640,height=480,framerate=10/1", {b});
+  PipelineOutput out =
+      PushThrough("qmxoverlay", 0, "video/x-raw,format=BGRx,width=640,height=480,framerate=10/1", {b});
   ASSERT_EQ(out.buffers.size(), 1u);
   const std::vector<uint8_t>& o = out.buffers[0];
   EXPECT_EQ(o[std::size_t(2) * stride], 200);               // row 2 rebuilt
@@ -114,8 +125,8 @@ TEST(OverlayElement, PaddedRowsAreProcessedWithoutTouchingThePadding) {
 
 TEST(OverlayElement, VideoRoleRefusesOtherFormats) {
   std::vector<uint8_t> i420(4 * 4 * 3 / 2, 0);
-  PipelineOutput out =
-      PushThrough(1, 0, "video/x-raw,format=I420,width=4,height=4,framerate=10/1", {BufferOf(i420)});
+  PipelineOutput out = PushThrough("qmxoverlay", 0, "video/x-raw,format=I420,width=4,height=4,framerate=10/1",
+                                   {BufferOf(i420)});
   EXPECT_TRUE(out.buffers.empty());
   EXPECT_TRUE(out.error);
 }
@@ -123,12 +134,14 @@ TEST(OverlayElement, VideoRoleRefusesOtherFormats) {
 TEST(OverlayElement, AudioRoleMixesStereoOnly) {
   const std::vector<uint8_t> pair = {0xE8, 0x03, 0xD0, 0x07};  // 1000, 2000
   auto stereoOn = [](COverlayFilter* f) { f->SetStereoOn(true); };
-  PipelineOutput stereo = PushThrough(
-      2, 0, "audio/x-raw,format=S16LE,layout=interleaved,rate=8000,channels=2", {BufferOf(pair)}, stereoOn);
+  PipelineOutput stereo =
+      PushThrough("qmxaudiotransform", 0, "audio/x-raw,format=S16LE,layout=interleaved,rate=8000,channels=2",
+                  {BufferOf(pair)}, stereoOn);
   ASSERT_EQ(stereo.buffers.size(), 1u);
   EXPECT_EQ(stereo.buffers[0], (std::vector<uint8_t>{0x33, 0x17, 0x33, 0x17}));  // 5939 in both
-  PipelineOutput mono = PushThrough(2, 0, "audio/x-raw,format=S16LE,layout=interleaved,rate=8000,channels=1",
-                                    {BufferOf(pair)}, stereoOn);
+  PipelineOutput mono =
+      PushThrough("qmxaudiotransform", 0, "audio/x-raw,format=S16LE,layout=interleaved,rate=8000,channels=1",
+                  {BufferOf(pair)}, stereoOn);
   ASSERT_EQ(mono.buffers.size(), 1u);
   EXPECT_EQ(mono.buffers[0], pair);
 }
@@ -140,8 +153,8 @@ TEST(OverlayElement, ExtractorRolePassesAnyCapsAndDeliversLabels) {
   std::vector<uint8_t> frame(6000, 0x11);
   PackMetadataSample(s, frame.data() + kFrameMetadataOffset);
   PipelineOutput out =
-      PushThrough(0, 0, "image/jpeg,width=720,height=480,framerate=10/1", {BufferOf(frame), BufferOf(frame)},
-                  [](COverlayFilter* f) { f->SetListener0(&gRecorder); });
+      PushThrough("qmxmetaextract", 0, "image/jpeg,width=720,height=480,framerate=10/1",
+                  {BufferOf(frame), BufferOf(frame)}, [](COverlayFilter* f) { f->SetListener0(&gRecorder); });
   ASSERT_EQ(out.buffers.size(), 2u);
   EXPECT_EQ(out.buffers[0], frame);
   EXPECT_NE(out.caps.find("image/jpeg"), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -11,8 +12,8 @@
 #include "metadata/metadata_sample.h"
 #include "metadata/overlay_filter.h"
 #include "picture.h"
-#include "snapshot/jpeg_file.h"
 #include "psnr.h"
+#include "snapshot/jpeg_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -248,6 +249,116 @@ TEST(OverlayFilter, TextsReplacedWhileFramesAreDrawn) {
   }
   stop = true;
   extractor.join();
+}
+
+// One step of an extractor running ahead of its overlay: a sample parsed at
+// a running time, a frame drawn with its span's end, or a flushing seek.
+struct TimedStep {
+  enum Kind { kSample, kUntimedText, kFrame, kFlush } kind;
+  int64_t time;
+  int satellites;        // of a sample or an untimed text
+  const char* expected;  // "GPS Sat Count" the overlay holds after the step
+  std::size_t pending;   // text sets it holds back after the step
+};
+
+TEST(OverlayFilter, TimedTextsWaitForTheFrameOfTheirTime) {
+  const int64_t kNo = COverlayFilter::kNoTime;
+  const std::vector<TimedStep> steps = {
+      {TimedStep::kSample, 0, 1, "0", 1},  // a stream a few samples ahead of the picture
+      {TimedStep::kSample, 100, 2, "0", 2},
+      {TimedStep::kSample, 200, 3, "0", 3},
+      {TimedStep::kSample, 300, 4, "0", 4},
+      {TimedStep::kFrame, 100, 0, "1", 3},  // frame [0, 100) shows sample 0 only
+      {TimedStep::kFrame, 200, 0, "2", 2},
+      {TimedStep::kSample, 150, 9, "9", 2},  // late for a frame already drawn: holds at once
+      {TimedStep::kUntimedText, kNo, 7, "7", 2},
+      {TimedStep::kFrame, 300, 0, "3", 1},
+      {TimedStep::kFlush, kNo, 0, "3", 0},  // a seek drops what was held for later frames
+      {TimedStep::kSample, 40, 5, "3", 1},  // the new timeline starts again at 0
+      {TimedStep::kFrame, 40, 0, "3", 1},   // [.., 40) ends before the sample's time
+      {TimedStep::kFrame, 41, 0, "5", 0},
+      {TimedStep::kSample, 500, 6, "5", 1},
+      {TimedStep::kFrame, kNo, 0, "6", 0},  // a frame without time takes everything held
+  };
+  COverlayFilter extractor("Meta Data Extractor", 3, 0), overlay("Video Overlay 1", 1, 0);
+  extractor.SetListeners1to4(&overlay, nullptr, nullptr, nullptr);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const TimedStep& s = steps[i];
+    MetadataSample m;
+    m.satellites = s.satellites;
+    uint8_t record[kMetadataSampleBytes];
+    PackMetadataSample(m, record);
+    Picture frame(360, 240, 128);
+    switch (s.kind) {
+      case TimedStep::kSample:
+        extractor.Transform(record, sizeof record, s.time);
+        break;
+      case TimedStep::kUntimedText:
+        overlay.OnMetadata("x", "GPS Sat Count", std::to_string(s.satellites).c_str());
+        break;
+      case TimedStep::kFrame:
+        overlay.TransformVideo(frame.data(), frame.bytes.size(), 360, 240, s.time);
+        break;
+      case TimedStep::kFlush:
+        overlay.ClearPendingTexts();
+        break;
+    }
+    EXPECT_EQ(overlay.Texts()[kTextGpsSatCount], s.expected) << "step " << i;
+    EXPECT_EQ(overlay.PendingTextSets(), s.pending) << "step " << i;
+  }
+}
+
+TEST(OverlayFilter, OwnFrameTextsApplyToThatFrameAndHeldTextsAreBounded) {
+  // A channel's extractor parses frame k just before the overlay draws it.
+  COverlayFilter extractor("Meta Data Extractor 1", 0, 0), overlay("Video Overlay 1", 1, 0);
+  Recorder banner;
+  extractor.SetListener0(&banner);  // a listener without time hears every text at once
+  extractor.SetListener1(&overlay);
+  const int64_t frameNs = 33'333'333;
+  for (int k = 0; k < 3; ++k) {
+    MetadataSample m;
+    m.satellites = 10 + k;
+    std::vector<uint8_t> compressed(5000, 0);
+    PackMetadataSample(m, compressed.data() + kFrameMetadataOffset);
+    extractor.Transform(compressed.data(), compressed.size(), k * frameNs);
+    EXPECT_EQ(banner.calls[std::size_t(k) * 10 + 2].second, std::to_string(10 + k));
+    Picture frame(360, 240, 128);
+    overlay.TransformVideo(frame.data(), frame.bytes.size(), 360, 240, (k + 1) * frameNs);
+    EXPECT_EQ(overlay.Texts()[kTextGpsSatCount], std::to_string(10 + k)) << "frame " << k;
+  }
+
+  // A stream far ahead of a stalled picture: the oldest held sets apply early.
+  const int total = int(COverlayFilter::kMaxPendingTextSets) + 36;
+  for (int i = 0; i < total; ++i)
+    overlay.OnTimedMetadata("x", "Speed", std::to_string(i).c_str(), 10 * frameNs + i);
+  EXPECT_EQ(overlay.PendingTextSets(), COverlayFilter::kMaxPendingTextSets);
+  EXPECT_EQ(overlay.Texts()[kTextSpeed],
+            std::to_string(total - int(COverlayFilter::kMaxPendingTextSets) - 1));
+}
+
+TEST(OverlayFilter, OverlaysOfOneRecordingShareItsFrameLock) {
+  auto context = std::make_shared<RecordingContext>();
+  COverlayFilter a("Video Overlay 1", 1, 0), b("Video Overlay 2", 1, 0), other("Video Overlay 1", 1, 0);
+  EXPECT_NE(a.Context(), nullptr);  // each filter works alone too
+  EXPECT_NE(a.Context(), other.Context());
+  a.SetContext(context);
+  b.SetContext(context);
+  b.SetContext(nullptr);  // ignored
+  EXPECT_EQ(&a.Context()->FrameLock(), &context->FrameLock());
+  EXPECT_EQ(&b.Context()->FrameLock(), &context->FrameLock());
+  // Both stream and take snapshots at once under the one lock.
+  TempDir dir;
+  std::atomic<bool> stop{false};
+  std::thread second([&] {
+    while (!stop) RunFrame(b, 360, 240);
+  });
+  for (int i = 0; i < 30; ++i) {
+    RunFrame(a, 360, 240);
+    EXPECT_TRUE(a.SaveSnapshot((dir / "a.jpg").string()));
+  }
+  stop = true;
+  second.join();
+  EXPECT_TRUE(b.SaveSnapshot((dir / "b.jpg").string()));
 }
 
 }  // namespace

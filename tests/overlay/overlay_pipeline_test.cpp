@@ -5,8 +5,8 @@
 #include <string>
 
 #include "box_font.h"
-#include "gst_test_support.h"
 #include "gst/overlay_element.h"
+#include "gst_test_support.h"
 #include "metadata/overlay_filter.h"
 #include "temp_dir.h"
 
@@ -26,8 +26,8 @@ struct LabelRecorder : CMetadataInterface {
 PipelineOutput PlayRecording(const std::string& path, bool overlayOn, LabelRecorder* recorder) {
   const std::string description =
       "filesrc location=\"" + path +
-      "\" ! avidemux ! qmxoverlay name=ex role=0 ! jpegdec ! videoconvert ! "
-      "video/x-raw,format=BGRx ! qmxoverlay name=ov role=1 ! appsink name=sink sync=false";
+      "\" ! avidemux ! qmxmetaextract name=ex ! jpegdec ! videoconvert ! "
+      "video/x-raw,format=BGRx ! qmxoverlay name=ov ! appsink name=sink sync=false";
   GError* error = nullptr;
   ElementPtr pipeline(gst_parse_launch(description.c_str(), &error));
   EXPECT_EQ(error, nullptr) << (error ? error->message : "");

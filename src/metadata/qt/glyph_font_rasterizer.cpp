@@ -1,5 +1,7 @@
 #include "metadata/qt/glyph_font_rasterizer.h"
 
+#include <mutex>
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -45,6 +47,10 @@ std::unique_ptr<GlyphFont> RasterizeGlyphFont(bool large) {
 }
 
 void CreateProcessGlyphFonts() {
-  if (SmallGlyphFont() != nullptr) return;
-  InstallGlyphFonts(RasterizeGlyphFont(false), RasterizeGlyphFont(true));
+  // Rasterising twice would only waste the second pair, but it is Qt work
+  // that belongs to one thread at a time.
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (SmallGlyphFont() == nullptr) InstallGlyphFonts(RasterizeGlyphFont(false), RasterizeGlyphFont(true));
+  });
 }
