@@ -14,7 +14,7 @@ COverlayFilter::COverlayFilter(std::string name, int role, int dvrKind)
       role_(role),
       dvrKind_(dvrKind),
       context_(std::make_shared<RecordingContext>()),
-      decoder_(name_, dvrKind),
+      decoder_(name_, dvrKind, context_),
       texts_(InitialOverlayTexts()) {
   for (SlotForwarder& f : forwarders_) f.Bind(this);
   if (role_ == 1) {
@@ -66,7 +66,9 @@ bool COverlayFilter::VideoFrameSize(std::size_t len, int dvrKind, int& width, in
 }
 
 void COverlayFilter::SetContext(std::shared_ptr<RecordingContext> context) {
-  if (context) context_ = std::move(context);
+  if (!context) return;
+  decoder_.SetRecordingContext(context);
+  context_ = std::move(context);
 }
 
 void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {

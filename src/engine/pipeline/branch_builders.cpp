@@ -86,8 +86,11 @@ std::string ChannelElementName(const char* base, int channel) {
 
 GstElement* MakeQmxFilter(int role, int dvrKind, const std::string& objectName,
                           const std::string& graphName) {
-  GstElement* e = gst_element_factory_make_full("qmxoverlay", "name", objectName.c_str(), "role", role,
-                                                "dvr-kind", dvrKind, nullptr);
+  static constexpr const char* kFactories[] = {"qmxmetaextract", "qmxoverlay", "qmxaudiotransform",
+                                               "qmxmultimeta"};
+  if (role < 0 || role > 3) return nullptr;
+  GstElement* e = gst_element_factory_make_full(kFactories[role], "name", objectName.c_str(), "dvr-kind",
+                                                dvrKind, nullptr);
   // The object name is taken at creation; the graph name replaces it as the
   // element's name afterwards, the filter keeps the first as its source name.
   if (e) gst_element_set_name(e, graphName.c_str());

@@ -12,11 +12,11 @@
 // or two elements cannot be linked; nothing is left behind in the pipeline
 // then, so the other branches still preroll.
 //
-//   video:    queue ! qmxoverlay role 0 "Metadata N" ! <decoder> "MJPEG Decompressor N"
-//             [! videoconvert ! BGRx] ! qmxoverlay role 1 "Overlay N" ! appsink "Video N"
+//   video:    queue ! qmxmetaextract "Metadata N" ! <decoder> "MJPEG Decompressor N"
+//             [! videoconvert ! BGRx] ! qmxoverlay "Overlay N" ! appsink "Video N"
 //   audio:    queue ! <decoder> "ACM N" ! audioconvert ! S16LE
-//             ! qmxoverlay role 2 "Audio Transform N" ! volume "Volume N" ! <sink> "Audio N"
-//   metadata: queue ! qmxoverlay role 3 "Multi Meta Filter" ! fakesink "NULL Renderer"
+//             ! qmxaudiotransform "Audio Transform N" ! volume "Volume N" ! <sink> "Audio N"
+//   metadata: queue ! qmxmultimeta "Multi Meta Filter" ! fakesink "NULL Renderer"
 
 // The one place our filter elements are made. `objectName` is the source
 // name listeners see, `graphName` the element's name in the pipeline.

@@ -259,6 +259,8 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
   auto find = [&](const std::string& name) {
     // Borrowed: the bin keeps its elements as long as the graph lives.
     gsth::Element e(gst_bin_get_by_name(GST_BIN(bin), name.c_str()));
+    // Every filter of the recording shares its frame lock and DVR type.
+    if (COverlayFilter* f = e ? OverlayElementFilter(e.get()) : nullptr) f->SetContext(context_);
     return e.get();
   };
   const int c = plan.channel;
@@ -332,11 +334,11 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   const GraphPlan plan = PlanRecordingGraph(streams, layout_, FactoryInstalled);
   layout_ = plan.layout;
   videoStreamCount_ = plan.videoStreamCount;
-  context_.SetType(layout_ == DvrLayout::kFourChannel ? RecordingContext::DvrType::kFourChannel
+  context_->SetType(layout_ == DvrLayout::kFourChannel ? RecordingContext::DvrType::kFourChannel
                                                       : RecordingContext::DvrType::kTwoChannel);
   {
     std::lock_guard<std::mutex> l(lock_);
-    props_.dvrType = context_.TypeText();
+    props_.dvrType = context_->TypeText();
     props_.h264Mode = plan.result == kGraphH264 ? 1 : 0;
     for (const BranchPlan& b : plan.branches) {
       // Until the preroll tells, every planned channel counts as present.
@@ -536,7 +538,7 @@ int64_t RecordingGraph::Duration() const {
 RecordingProperties RecordingGraph::Properties() const {
   std::lock_guard<std::mutex> l(lock_);
   RecordingProperties p = props_;
-  p.dvrType = context_.TypeText();
+  p.dvrType = context_->TypeText();
   return p;
 }
 

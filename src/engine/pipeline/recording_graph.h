@@ -98,7 +98,7 @@ class RecordingGraph {
   // This file's texts: its configuration block, format, audio and bit rate,
   // and the DVR type.
   RecordingProperties Properties() const;
-  const RecordingContext& Context() const { return context_; }
+  const RecordingContext& Context() const { return *context_; }
 
   // Where the file starts on the sequence timeline, hundredths.
   int64_t StartOffset() const { return startOffset_.load(); }
@@ -152,7 +152,8 @@ class RecordingGraph {
   std::string path_;
   DvrLayout layout_ = DvrLayout::kFourChannel;
   int videoStreamCount_ = 0;
-  RecordingContext context_;
+  // Shared with the graph's filters, which may outlive a teardown by a moment.
+  std::shared_ptr<RecordingContext> context_ = std::make_shared<RecordingContext>();
   gsth::Element pipeline_;
   GstElement* demuxer_ = nullptr;  // borrowed from the pipeline
   std::array<GstElement*, 4> extractor_{}, overlay_{}, audioTransform_{}, volume_{};
