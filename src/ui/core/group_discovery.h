@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,9 +30,13 @@ struct DiscoveredFiles {
 // ordinary file before it; one with no file before it stays an entry.
 DiscoveredFiles DiscoverGroups(const std::vector<std::string>& paths);
 
-// The same over the files of `folder` whose names end in ".avi" (any letter
-// case); an unreadable folder gives nothing.
-DiscoveredFiles DiscoverGroupsInFolder(const std::filesystem::path& folder);
+// The files of `folder` whose names end in ".avi" (any letter case), in the
+// file system's order, as `folder` + "/" + name (just the name for an empty
+// folder text, which lists the current folder). An unreadable folder gives
+// nothing.
+std::vector<std::string> ListAviFiles(const std::string& folder);
+// DiscoverGroups over ListAviFiles(folder).
+DiscoveredFiles DiscoverGroupsInFolder(const std::string& folder);
 
 // The group `path` belongs to (as base or continuation file), or nullptr.
 const FileGroup* FindGroupOf(const DiscoveredFiles& found, const std::string& path);
