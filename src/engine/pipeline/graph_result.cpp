@@ -3,17 +3,17 @@
 std::string GraphResultMessage(int code, bool h264Mode, bool emptyList) {
   switch (code) {
     case kGraphNoPipeline:
-      return "Unable to create a directshow filter graph. The application can't proceed.";
+      return "Unable to create a media pipeline. The application can't proceed.";
     case kGraphNoSplitter:
-      return "Unable to load the QMXAVISplitter.dll file. Make sure this file is in the same location as the "
-             "application and that it is registered properly.";
+      return "Unable to load the AVI demuxer of the media pipeline. Make sure the GStreamer good plugins are "
+             "installed properly.";
     case kGraphFileUnusable:
       if (emptyList) return "The file selected is empty.";
       return "Unable to load the video file itself. Make sure that another application doesn't have an "
              "exclusive lock on the file and that the folder is accessible.";
     case kGraphNotConnected:
-      return "Unable to connect two pins on the Directshow filter graph. Something may be wrong with your "
-             "filter setup.";
+      return "Unable to connect two elements of the media pipeline. Something may be wrong with your "
+             "GStreamer setup.";
     case kGraphNoDecoder:
       if (h264Mode) return "Unable to locate the H264 decompression codec. Please reinstall the product.";
       return "Unable to locate the MJPG decompression codec. Please reinstall the product.";
