@@ -58,6 +58,8 @@ std::vector<std::string> ListAviFiles(const std::string& folder) {
       folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
   for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
+    std::error_code kindError;
+    if (!it->is_regular_file(kindError)) continue;
     if (name.size() > 4 && LowerTail(name, 4) == ".avi")
       paths.push_back(folder.empty() ? name : folder + "/" + name);
   }

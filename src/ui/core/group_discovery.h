@@ -30,7 +30,7 @@ struct DiscoveredFiles {
 // ordinary file before it; one with no file before it stays an entry.
 DiscoveredFiles DiscoverGroups(const std::vector<std::string>& paths);
 
-// The files of `folder` whose names end in ".avi" (any letter case), in the
+// The regular files of `folder` whose names end in ".avi" (any letter case), in the
 // file system's order, as `folder` + "/" + name (just the name for an empty
 // folder text, which lists the current folder). An unreadable folder gives
 // nothing.
