@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/settings.h"
+#include "temp_dir.h"
+#include "ui/core/audio_routing_store.h"
+
+namespace {
+
+// The settings of this program live in a private folder, set before the
+// first settings object exists.
+class ConfigHome : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dir_ = std::make_unique<TempDir>();
+    ::setenv("XDG_CONFIG_HOME", dir_->path().c_str(), 1);
+  }
+  void TearDown() override { dir_.reset(); }
+
+ private:
+  std::unique_ptr<TempDir> dir_;
+};
+[[maybe_unused]] ::testing::Environment* const kConfigHome =
+    ::testing::AddGlobalTestEnvironment(new ConfigHome);
+
+void ClearRouting() {
+  for (int v = 0; v < 5; ++v) {
+    for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(v, c), "");
+  }
+  for (int c = 0; c < 4; ++c) WriteSetting(VolumeSettingName(c), "");
+}
+
+TEST(AudioRoutingStore, NamesDefaultsAndTolerantReading) {
+  EXPECT_EQ(RouteSettingName(1, 2), "Vid2Aud3");
+  EXPECT_EQ(RouteSettingName(4, 1), "QuadAud2");
+  EXPECT_EQ(VolumeSettingName(3), "Volume4");
+
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> stored;
+    void (*expect)(AudioRouting&);  // turns the defaults into the expected routing
+  };
+  const std::vector<Case> cases = {
+      {"empty store: the diagonal, the whole quad column, full volume", {}, [](AudioRouting&) {}},
+      {"yes and no in any case; other texts keep the default",
+       {{"Vid1Aud2", "YES"}, {"Vid1Aud1", "No"}, {"Vid2Aud2", "1"}, {"QuadAud3", "no"}, {"Vid4Aud1", " yes"}},
+       [](AudioRouting& r) {
+         r.hear[0][1] = true;
+         r.hear[0][0] = false;
+         r.hear[4][2] = false;
+       }},
+      {"volumes: leading number, no number is 0, no range check",
+       {{"Volume1", "abc"}, {"Volume2", "150"}, {"Volume3", "42x"}, {"Volume4", "-5"}},
+       [](AudioRouting& r) {
+         r.volume = {0, 150, 42, -5};
+       }},
+      {"a hostile volume saturates",
+       {{"Volume1", "99999999999999999999"}},
+       [](AudioRouting& r) { r.volume[0] = 2147483647; }},
+  };
+  for (const Case& c : cases) {
+    ClearRouting();
+    for (const auto& [name, value] : c.stored) WriteSetting(name, value);
+    AudioRouting expected = DefaultAudioRouting();
+    c.expect(expected);
+    EXPECT_EQ(LoadAudioRouting(), expected) << c.what;
+  }
+  const AudioRouting d = DefaultAudioRouting();
+  for (int v = 0; v < 5; ++v) {
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(d.hear[v][c], v == 4 || v == c);
+  }
+}
+
+TEST(AudioRoutingStore, SavedTextsReadBack) {
+  ClearRouting();
+  AudioRouting r = DefaultAudioRouting();
+  r.hear[2][0] = true;
+  r.hear[4][3] = false;
+  r.volume = {0, 25, 100, 7};
+  SaveAudioRouting(r);
+  EXPECT_EQ(ReadSetting("Vid3Aud1"), "yes");
+  EXPECT_EQ(ReadSetting("Vid3Aud3"), "yes");
+  EXPECT_EQ(ReadSetting("Vid3Aud2"), "no");
+  EXPECT_EQ(ReadSetting("QuadAud4"), "no");
+  EXPECT_EQ(ReadSetting("Volume2"), "25");
+  EXPECT_EQ(LoadAudioRouting(), r);
+}
+
+}  // namespace
