@@ -28,3 +28,14 @@ AudioRouting LoadAudioRouting();
 // Writes the 16 single-view routes (view 1 first), the volumes, then the
 // quad routes.
 void SaveAudioRouting(const AudioRouting& routing);
+
+// Gives a player the routing: the four volumes, then every view's routes.
+// `Player` is anything with SetAudioVolume(channel, percent) and
+// SetAudioRoute(view, channel, on): the playback engine or a live session.
+template <class Player>
+void ApplyAudioRouting(const AudioRouting& routing, Player& player) {
+  for (int c = 0; c < 4; ++c) player.SetAudioVolume(c, routing.volume[c]);
+  for (int v = 0; v < 5; ++v) {
+    for (int c = 0; c < 4; ++c) player.SetAudioRoute(v, c, routing.hear[v][c]);
+  }
+}

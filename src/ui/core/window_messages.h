@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Texts the main window shows in its message boxes and small windows
 // (caption: kMessageCaption of app/titles.h).
 
@@ -16,3 +18,7 @@ inline constexpr const char* kLiveNotAvailableMessage = "Live viewing from a DVR
 inline constexpr const char* kSnapshotFilter = "JPEG image files (*.jpg);;All Files (*)";
 inline constexpr const char* kSnapshotDefaultSuffix = "jpg";
 inline constexpr const char* kOpenDefaultName = "*-001.avi";
+
+// The properties dialog's "Video Type:": "MJPG Video Source" for coding 0,
+// "H264 Video Source" for 1, "" otherwise.
+std::string VideoTypeText(int h264Mode);

@@ -87,4 +87,26 @@ TEST(AudioRoutingStore, SavedTextsReadBack) {
   EXPECT_EQ(LoadAudioRouting(), r);
 }
 
+// Records what a player is told, in order.
+struct RecordingPlayer {
+  std::vector<std::string> calls;
+  void SetAudioVolume(int channel, int percent) {
+    calls.push_back("volume " + std::to_string(channel) + " " + std::to_string(percent));
+  }
+  void SetAudioRoute(int view, int channel, bool on) {
+    if (on) calls.push_back("route " + std::to_string(view) + " " + std::to_string(channel));
+  }
+};
+
+TEST(AudioRoutingStore, AppliedToAPlayerVolumesFirst) {
+  AudioRouting r = DefaultAudioRouting();
+  r.volume = {10, 20, 30, 40};
+  r.hear[4] = {false, true, false, false};
+  RecordingPlayer player;
+  ApplyAudioRouting(r, player);
+  EXPECT_EQ(player.calls,
+            (std::vector<std::string>{"volume 0 10", "volume 1 20", "volume 2 30", "volume 3 40", "route 0 0",
+                                      "route 1 1", "route 2 2", "route 3 3", "route 4 1"}));
+}
+
 }  // namespace
