@@ -1,28 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "app/settings.h"
-#include "temp_dir.h"
+#include "config_home.h"
 #include "ui/core/audio_routing_store.h"
 
 namespace {
 
-// The settings of this program live in a private folder, set before the
-// first settings object exists.
-class ConfigHome : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<TempDir>();
-    ::setenv("XDG_CONFIG_HOME", dir_->path().c_str(), 1);
-  }
-  void TearDown() override { dir_.reset(); }
-
- private:
-  std::unique_ptr<TempDir> dir_;
-};
 [[maybe_unused]] ::testing::Environment* const kConfigHome =
-    ::testing::AddGlobalTestEnvironment(new ConfigHome);
+    ::testing::AddGlobalTestEnvironment(new PrivateConfigHome);
 
 void ClearRouting() {
   for (int v = 0; v < 5; ++v) {

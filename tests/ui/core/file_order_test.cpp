@@ -16,6 +16,8 @@ TEST(FileOrderKey, DateAndTimeFromTheName) {
       {"Bus12_MAR05, 2009_14-30-59+.avi", march5},  // month in any case; T may be longer than 8
       {"x_mar05xx2009_14.30.59.avi", march5},       // D[5..7), T[2], T[5] are never read
       {"Bus12_Jan01, 1980_00-00-00.avi", 86400u},
+      {"Cam_Mar01--2011_14.05.09#.avi",
+       31u * 32140800u + 2u * 2678400u + 86400u + 14u * 3600u + 5u * 60u + 9u},
       {"Bus12_Dec31, 2010_23-59-59.avi",
        30u * 32140800u + 11u * 2678400u + 31u * 86400u + 23u * 3600u + 59u * 60u + 59u},
       {"Bus12_Xyz05, 2009_14-30-59.avi", march5 - 2u * 2678400u},  // unknown month counts as January
