@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -20,14 +21,14 @@ char At(const std::string& text, size_t pos) {
   return pos < text.size() ? text[pos] : '\0';
 }
 
-// The leading decimal number of a text (blanks, sign, digits, one point),
-// 0 without one. Independent of the process locale, which a Qt application
-// sets from the environment.
-double LeadingDecimal(const std::string& text) {
+// The leading decimal number of a text (blanks, a sign when `withSign`,
+// digits, one point), 0 without one. Independent of the process locale,
+// which a Qt application sets from the environment.
+double LeadingDecimal(const std::string& text, bool withSign = true) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (withSign && i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   double value = 0, scale = 0;
   for (; i < text.size(); ++i) {
     const char c = text[i];
@@ -48,10 +49,17 @@ double LeadingDecimal(const std::string& text) {
 }
 
 // "%.4f" of d + (m + s / 60) / 60, with "-" in front for south or west.
+// The fields are unsigned: a stray "-" in a damaged line reads as the end
+// of the number, so the text never gets two signs.
 std::string Degrees(const std::string& d, const std::string& m, const std::string& s, bool negative) {
-  const double value = LeadingDecimal(d) + (LeadingDecimal(m) + LeadingDecimal(s) / 60.0) / 60.0;
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+  const double value =
+      LeadingDecimal(d, false) + (LeadingDecimal(m, false) + LeadingDecimal(s, false) / 60.0) / 60.0;
+  // A damaged line can hold a run of hundreds of digits: such a number
+  // reads as 0 rather than as "inf" or a text longer than the buffer.
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::isfinite(value) ? value : 0.0,
+                                    std::chars_format::fixed, 4);
+  if (result.ec != std::errc()) return negative ? "-0.0000" : "0.0000";
   return (negative ? "-" : "") + std::string(buffer, result.ptr);
 }
 

@@ -26,6 +26,8 @@ TEST(BannerBoard, PositionDecodingOfTextLines) {
       {"the hemisphere letter must be the part's first", false, "N45N 1223015W x", {}},
       {"no blank at all", false, "453036N", {}},
       {"short parts stay inside the text", false, "N E x", {"0.0000", "0.0000"}},
+      {"a stray sign ends a field", false, "-453036N -1223015W x", {"0.5100", "-0.5042"}},
+      {"a run of 400 digits reads as 0", true, "P " + std::string(400, '9') + "N", {"0.0000", none}},
       {"Lon, west", true, "Lon:122d30m15sW", {none, "-122.5042"}},
       {"Lon cut short", true, "Lon: 1", {none, "1.0000"}},
       {"two digit runs", true, "Pos 453036S 1223015W", {"-45.5100", "-122.5042"}},
