@@ -20,7 +20,7 @@ enum class OpenMode {
 
 // The open dialog's filter, in the order of OpenMode.
 inline constexpr const char* kOpenFilters[4] = {"Sequences of AVI Files (*.avi)", "Single AVI File (*.avi)",
-                                                "Sequence from this AVI File (*.avi)", "All Files (*)"};
+                                                "Sequence from this AVI File (*.avi)", "All Files (*.*)"};
 
 inline constexpr uint64_t kEmptyFileBytes = 4000;
 
