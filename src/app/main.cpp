@@ -9,6 +9,7 @@
 #include "app/info_mode.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
+#include "ui/run_player_window.h"
 
 namespace {
 
@@ -23,7 +24,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         starts) as a JPEG\n"
       << "The modes only read FILE. A file that is not an AVI, or whose headers are cut\n"
       << "short, exits with status 2 and a message; --export-metadata writes the rows of\n"
-      << "every frame its index reaches and exits with status 2 at a chunk it cannot read.\n";
+      << "every frame its index reaches and exits with status 2 at a chunk it cannot read.\n"
+      << "Without a mode the player window opens:\n"
+      << PlayerWindowUsage();
 }
 
 }  // namespace
@@ -32,6 +35,7 @@ int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
+  if (line.mode.empty() || line.mode == "--screenshot-after") return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 
@@ -47,7 +51,6 @@ int main(int argc, char** argv) {
     PrintUsage(std::cerr, brand);
     return 2;
   }
-  // The main window comes later; until then the player only explains itself.
   PrintUsage(std::cout, brand);
   return 0;
 }
