@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
-  if (line.mode.empty() || line.mode == "--screenshot-after") return RunPlayerWindow(argc, argv, line);
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
+    return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 
