@@ -74,6 +74,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool BannerOn() const { return bannerOn_; }
   bool OverlayOn() const { return overlayOn_; }
   int ScanSpeed() const { return scanSpeed_; }
+  // Frames handed to the panes since the window was made.
+  long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
 
  signals:
@@ -176,7 +178,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::optional<std::pair<int, int>> pendingResize_;
   int clientWidth_ = 0, clientHeight_ = 0;
   int extraHeight_ = 0;
-  std::vector<int> reportedErrors_;  // file indexes whose failure was shown
+  std::vector<int> reportedErrors_;
+  long long framesShown_ = 0;  // file indexes whose failure was shown
 
   // Read by OnMetadata's source filter on streaming threads.
   std::atomic<bool> hasPlayback_{false};

@@ -104,7 +104,10 @@ void CQMXPlayerDlg::ShowFrames() {
   for (int c = 0; c < 4; ++c) fresh[c] = relay_.Take(c);
   for (int k = 0; k < 4; ++k) {
     const int c = paneChannel_[k];
-    if (c >= 0 && c < 4 && !fresh[c].isNull() && panes_[k]->isVisible()) panes_[k]->SetFrame(fresh[c]);
+    if (c >= 0 && c < 4 && !fresh[c].isNull() && panes_[k]->isVisible()) {
+      panes_[k]->SetFrame(fresh[c]);
+      ++framesShown_;
+    }
   }
 }
 
