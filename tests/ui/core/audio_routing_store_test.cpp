@@ -57,21 +57,6 @@ TEST(AudioRoutingStore, NamesDefaultsAndTolerantReading) {
   }
 }
 
-TEST(AudioRoutingStore, SavedTextsReadBack) {
-  ClearRouting();
-  AudioRouting r = DefaultAudioRouting();
-  r.hear[2][0] = true;
-  r.hear[4][3] = false;
-  r.volume = {0, 25, 100, 7};
-  SaveAudioRouting(r);
-  EXPECT_EQ(ReadSetting("Vid3Aud1"), "yes");
-  EXPECT_EQ(ReadSetting("Vid3Aud3"), "yes");
-  EXPECT_EQ(ReadSetting("Vid3Aud2"), "no");
-  EXPECT_EQ(ReadSetting("QuadAud4"), "no");
-  EXPECT_EQ(ReadSetting("Volume2"), "25");
-  EXPECT_EQ(LoadAudioRouting(), r);
-}
-
 // Records what a player is told, in order.
 struct RecordingPlayer {
   std::vector<std::string> calls;
