@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 
 #include "app/titles.h"
@@ -89,6 +90,12 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, QWidget* parent)
   ApplySize(clientWidth_, clientHeight_);
   UpdateMenuState();
 
+  // Space plays and pauses, on top of the menu's own shortcuts.
+  auto* playPause = new QShortcut(QKeySequence(Qt::Key_Space), this);
+  connect(playPause, &QShortcut::activated, this, [this] {
+    if (playback_) RunCommand(IsChecked(kPlayButton) ? kCmdPause : kCmdPlay);
+  });
+
   connect(&relay_, &FrameRelay::FramesArrived, this, &CQMXPlayerDlg::ShowFrames);
   connect(&timer_, &QTimer::timeout, this, &CQMXPlayerDlg::OnTick);
   timer_.start(kTimerPeriodMs);
@@ -99,7 +106,7 @@ CQMXPlayerDlg::~CQMXPlayerDlg() {
   if (openThread_.joinable()) openThread_.join();
   opening_.reset();
   playback_.reset();
-  for (std::thread& t : retired_) t.join();
+  for (Retiree& r : retired_) r.thread.join();
 }
 
 void CQMXPlayerDlg::BuildMenu() {

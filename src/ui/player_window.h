@@ -23,6 +23,7 @@
 class PlaybackEngine;
 class PleaseWaitDialog;
 class QAction;
+class QMimeData;
 class QPushButton;
 class QSlider;
 class VideoPane;
@@ -49,6 +50,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Opens `path` as the command line or a dropped file does (mode 1), or
   // with the open dialog when `path` is empty.
   void OpenRecording(const std::string& path, OpenMode mode = OpenMode::kSequences);
+  // Opens the first of the files dropped on the window; false when the drop
+  // holds no local file.
+  bool OpenDropped(const QMimeData& data);
   // One tick of the 150 ms timer.
   void OnTick();
   // A position slider notification (what a drag or a page click gives).
@@ -153,7 +157,12 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::unique_ptr<PlaybackEngine> playback_;
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
-  std::vector<std::thread> retired_;  // engines being closed
+  // Engines being closed, each with its thread and a flag set when it is done.
+  struct Retiree {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Retiree> retired_;
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).

@@ -152,8 +152,19 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
 
 void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
   if (!engine) return;
+  // Threads of engines closed earlier that are done are joined now (at once).
+  std::erase_if(retired_, [](Retiree& r) {
+    if (!*r.done) return false;
+    r.thread.join();
+    return true;
+  });
   // Shutting pipelines down waits for their threads: not on this thread.
-  retired_.emplace_back([e = std::move(engine)]() mutable { e.reset(); });
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  retired_.push_back({std::thread([e = std::move(engine), done]() mutable {
+                        e.reset();
+                        *done = true;
+                      }),
+                      done});
 }
 
 void CQMXPlayerDlg::OnTick() {
@@ -265,13 +276,17 @@ void CQMXPlayerDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CQMXPlayerDlg::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-  event->acceptProposedAction();
+  if (OpenDropped(*event->mimeData())) event->acceptProposedAction();
+}
+
+bool CQMXPlayerDlg::OpenDropped(const QMimeData& data) {
+  const QList<QUrl> urls = data.urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
   const std::string path = urls.front().toLocalFile().toStdString();
   // Opened after the drop is over, so the source application is not held.
   QMetaObject::invokeMethod(
       this, [this, path] { OpenRecording(path); }, Qt::QueuedConnection);
+  return true;
 }
 
 void CQMXPlayerDlg::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -17,8 +18,8 @@
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"
 #include "run_command.h"
-#include "scoped_env.h"
 #include "temp_dir.h"
+#include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
@@ -54,7 +55,12 @@ class MessageLog {
 
 class PlayerWindowTest : public testing::Test {
  protected:
-  void SetUp() override { window_ = std::make_unique<CQMXPlayerDlg>("QMX"); }
+  void SetUp() override {
+    // The settings file is the process's: every test starts from the defaults.
+    SaveAudioRouting(DefaultAudioRouting());
+    WriteSetting("FastDeinterlace", "");
+    window_ = std::make_unique<CQMXPlayerDlg>("QMX");
+  }
   void TearDown() override { window_.reset(); }
 
   // Opens `path` and waits for the window to show the result.
@@ -76,8 +82,6 @@ class PlayerWindowTest : public testing::Test {
   void Run(int ms) { QTest::qWait(ms); }
 
   TempDir dir_;
-  TempDir config_;
-  ScopedEnv configHome_{"XDG_CONFIG_HOME", config_.path().string()};  // settings start empty
   MessageLog messages_;
   std::unique_ptr<CQMXPlayerDlg> window_;
 };
@@ -342,12 +346,52 @@ TEST_F(PlayerWindowTest, DamagedSequencesPlayWhatCanBePlayed) {
   EXPECT_EQ(window_->StatusLine(), "No Video Loaded");
 }
 
+TEST_F(PlayerWindowTest, DroppedFileOpensAndSmallWindowsHideTheBar) {
+  const fs::path first = Sequence(2, 1);
+  window_->show();
+  const QSize initial = window_->size();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir_ / "Trip-002.avi").string()))});
+  QSignalSpy finished(window_.get(), &CQMXPlayerDlg::OpenFinished);
+  EXPECT_TRUE(window_->OpenDropped(data));
+  ASSERT_TRUE(finished.wait(30000));
+  EXPECT_EQ(finished.front().front().toInt(), kGraphOk);
+  // A dropped file opens as the command line does: the whole sequence.
+  EXPECT_EQ(window_->windowTitle().toStdString(), "QMX Player - Trip-001.avi ... Trip-002.avi");
+
+  // Below the initial size the bar goes and the video gets 60 more pixels.
+  window_->resize(initial.width() - 100, initial.height() - 80);
+  QTRY_VERIFY_WITH_TIMEOUT(!window_->Button(kPlayButton)->isVisible(), 5000);
+  EXPECT_FALSE(window_->Slider()->isVisible());
+  EXPECT_EQ(window_->StatusLine(), "Trip-001.avi ... Trip-002.avi");
+  // Video Size 1:1 of a small video never makes the window smaller than at first.
+  window_->RunCommand(kCmdVideoSize1To1);
+  QTRY_VERIFY_WITH_TIMEOUT(window_->Button(kPlayButton)->isVisible(), 5000);
+  EXPECT_GE(window_->width(), initial.width() - 1);
+  EXPECT_TRUE(window_->StatusLine().rfind("Playing - ", 0) == 0);
+}
+
 TEST(PlayerCommandLine, HelpListsEveryMode) {
   int status = -1;
   const std::string out = RunCommand(std::string(QMX_APP_DIR) + "/qmxplayer --help", &status);
   EXPECT_EQ(status, 0);
   for (const char* mode : {"--info", "--export-metadata", "--snapshot", "[RECORDING.avi]"})
     EXPECT_NE(out.find(mode), std::string::npos) << mode;
+}
+
+TEST(PlayerCommandLine, InstallPutsTheDesktopEntryAndIconInPlace) {
+  TempDir prefix;
+  int status = -1;
+  RunCommand("cmake --install " + ShellQuote(QMX_BUILD_ROOT) + " --prefix " +
+                 ShellQuote(prefix.path().string()) + " >/dev/null",
+             &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(fs::exists(prefix / "bin/qmxplayer"));
+  EXPECT_TRUE(fs::exists(prefix / "share/icons/hicolor/scalable/apps/qmxplayer.svg"));
+  std::ifstream desktop(prefix / "share/applications/qmxplayer.desktop");
+  const std::string entry((std::istreambuf_iterator<char>(desktop)), std::istreambuf_iterator<char>());
+  for (const char* line : {"Exec=qmxplayer %f", "Icon=qmxplayer", "MimeType=video/x-msvideo;"})
+    EXPECT_NE(entry.find(line), std::string::npos) << line;
 }
 
 }  // namespace
