@@ -174,6 +174,9 @@ void CQMXPlayerDlg::BuildControls() {
             break;
         }
       });
+      // Holding the thumb without moving it already keeps the timer off it.
+      connect(slider_, &QSlider::sliderPressed, this,
+              [this] { OnSliderScroll(SliderEvent::kThumbTrack, slider_->sliderPosition()); });
       connect(slider_, &QSlider::sliderReleased, this,
               [this] { OnSliderScroll(SliderEvent::kEndScroll, slider_->sliderPosition()); });
       continue;

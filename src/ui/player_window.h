@@ -62,6 +62,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void OnMetadata(const char* sourceName, const char* label, const char* text) override;
   // EngineEvents, on the engine's threads.
   void OnPlaybackError(int fileIndex, const std::string& message) override;
+  void OnFileChanged(int fileIndex) override;
   void OnEndOfRecording() override;
 
   // What tests and the demo look at.

@@ -266,6 +266,7 @@ void CQMXPlayerDlg::ConfigureAudio() {
   if (!playback_) return;
   CAudioControlDlg dialog(this);
   if (dialog.exec() == QDialog::Accepted) ApplyAudioSettings();
+  UpdateMenuState();
 }
 
 void CQMXPlayerDlg::ApplyAudioSettings() {

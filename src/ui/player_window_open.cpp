@@ -262,6 +262,17 @@ void CQMXPlayerDlg::OnPlaybackError(int fileIndex, const std::string& message) {
       Qt::QueuedConnection);
 }
 
+void CQMXPlayerDlg::OnFileChanged(int) {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        // The files of a sequence may hold different cameras; the timer
+        // follows the file being shown.
+        if (playback_) channelPresent_ = playback_->ChannelPresent();
+      },
+      Qt::QueuedConnection);
+}
+
 void CQMXPlayerDlg::OnEndOfRecording() {
   QMetaObject::invokeMethod(
       this,

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/settings.h"
@@ -369,6 +373,54 @@ TEST_F(PlayerWindowTest, DroppedFileOpensAndSmallWindowsHideTheBar) {
   QTRY_VERIFY_WITH_TIMEOUT(window_->Button(kPlayButton)->isVisible(), 5000);
   EXPECT_GE(window_->width(), initial.width() - 1);
   EXPECT_TRUE(window_->StatusLine().rfind("Playing - ", 0) == 0);
+}
+
+// Closes the modal dialog a command opens, with OK, once it shows.
+void AcceptNextDialog() {
+  QTimer::singleShot(0, [] {
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 5000);
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->accept();
+  });
+}
+
+TEST_F(PlayerWindowTest, AudioDialogAppliesTheStoredRoutingAndTheBannerFollowsTheView) {
+  ASSERT_EQ(Open(Sequence(1, 3)), kGraphOk);
+  window_->RunCommand(kCmdPause);
+  // A route stored elsewhere reaches the engine when Configure Audio ends with OK.
+  WriteSetting("Vid1Aud2", "yes");
+  EXPECT_FALSE(window_->Action(kCmdStream[1])->isChecked());
+  AcceptNextDialog();
+  window_->RunCommand(kCmdConfigureAudio);
+  EXPECT_TRUE(window_->Engine()->GetAudioRoute(0, 1));
+  EXPECT_TRUE(window_->Action(kCmdStream[1])->isChecked());
+  AcceptNextDialog();
+  window_->RunCommand(kCmdProperties);  // shows and closes; nothing changes
+  EXPECT_EQ(window_->StatusLine(), "Paused - Trip-001.avi - 320x240");
+
+  // Only the shown channel's extractor feeds the banner; other sources always.
+  window_->RunCommand(kCmdVideo[2]);
+  const struct {
+    const char* source;
+    const char* text;
+    std::string line0;
+  } calls[] = {{"Meta Data Extractor 1", "one", ""},
+               {"Meta Data Extractor 3", "three", "three"},
+               {"Meta Data Extractor 4", "four", "three"},
+               {"Live Source", "live", "live"}};
+  Run(300);  // frames of the re-seek have passed
+  for (const auto& c : calls) {
+    std::thread streaming([&] { window_->OnMetadata(c.source, "Line1", c.text); });
+    streaming.join();
+    if (!c.line0.empty())
+      EXPECT_EQ(window_->BannerLines()[0], c.line0) << c.source;
+    else
+      EXPECT_NE(window_->BannerLines()[0], "one");
+  }
+  std::thread streaming([&] { window_->OnMetadata("Meta Data Extractor 3", "Line4", "T\x8f\x11x"); });
+  streaming.join();
+  EXPECT_EQ(window_->BannerLines()[3], "T\xb0 x");
 }
 
 TEST(PlayerCommandLine, HelpListsEveryMode) {
