@@ -135,7 +135,6 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void ShowAbout();
   void UpdateMenuState();
   int CurrentView() const;
-  std::array<bool, 4> ChannelsPresent() const;
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);

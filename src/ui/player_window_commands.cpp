@@ -340,10 +340,6 @@ void CQMXPlayerDlg::ShowAbout() {
   ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
 }
 
-std::array<bool, 4> CQMXPlayerDlg::ChannelsPresent() const {
-  return channelPresent_;
-}
-
 void CQMXPlayerDlg::UpdateMenuState() {
   PlayerMenuInput in;
   in.fastDeinterlaceSetting = ReadSetting("FastDeinterlace");
