@@ -271,10 +271,7 @@ void CQMXPlayerDlg::ConfigureAudio() {
 
 void CQMXPlayerDlg::ApplyAudioSettings() {
   if (!playback_) return;
-  const AudioRouting r = LoadAudioRouting();
-  for (int c = 0; c < 4; ++c) playback_->SetAudioVolume(c, r.volume[c]);
-  for (int v = 0; v < 5; ++v)
-    for (int c = 0; c < 4; ++c) playback_->SetAudioRoute(v, c, r.hear[v][c]);
+  ApplyAudioRouting(LoadAudioRouting(), *playback_);
 }
 
 void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {

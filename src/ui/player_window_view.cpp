@@ -8,6 +8,7 @@
 
 #include "engine/pipeline/playback_engine.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
+#include "ui/core/dvr_text.h"
 #include "ui/core/window_controls.h"
 #include "ui/player_window.h"
 #include "ui/video_pane.h"
@@ -22,10 +23,9 @@ bool LeftButtonDown() {
   return QGuiApplication::mouseButtons() & Qt::LeftButton;
 }
 
-// The banner and status texts are single-byte DVR texts (Windows-1252);
-// Latin-1 covers the degree sign and everything the DVR writes.
+// The banner and status texts are single-byte DVR texts (Windows-1252).
 QString FromDvrText(const std::string& s) {
-  return QString::fromLatin1(s.data(), qsizetype(s.size()));
+  return QString::fromStdString(DvrTextToUtf8(s));
 }
 
 }  // namespace
