@@ -10,6 +10,7 @@
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
+#include "ui/run_player_window.h"
 
 namespace {
 
@@ -29,7 +30,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     FIFO, too short, not an AVI, damaged); --export-metadata keeps the rows\n"
       << "     written before a chunk it cannot read\n"
       << "  3  the output could not be written (standard output or OUT.jpg: a full\n"
-      << "     disk, no permission, ...)\n";
+      << "     disk, no permission, ...)\n"
+      << "Without a mode the player window opens:\n"
+      << PlayerWindowUsage();
 }
 
 }  // namespace
@@ -38,6 +41,8 @@ int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
+    return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 
@@ -52,7 +57,6 @@ int main(int argc, char** argv) {
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }
-  // The main window comes later; until then the player only explains itself.
   PrintUsage(std::cout, brand);
   return FinishOutput(std::cout, std::cerr);
 }

@@ -6,27 +6,13 @@
 #include <memory>
 
 #include "app/settings.h"
+#include "config_home.h"
 #include "temp_dir.h"
 
 namespace {
 
-// The settings file of this test program lives in a private folder: the
-// variable is set before the first settings object exists.
-class ConfigHome : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::make_unique<TempDir>();
-    ::setenv("XDG_CONFIG_HOME", dir_->path().c_str(), 1);
-  }
-  void TearDown() override { dir_.reset(); }
-  static std::filesystem::path Path() { return dir_->path(); }
-
- private:
-  static inline std::unique_ptr<TempDir> dir_;
-};
-
 [[maybe_unused]] ::testing::Environment* const kConfigHome =
-    ::testing::AddGlobalTestEnvironment(new ConfigHome);
+    ::testing::AddGlobalTestEnvironment(new PrivateConfigHome);
 
 TEST(Settings, AbsentValuesReadAsEmptyAndWritesReadBack) {
   EXPECT_EQ(ReadSetting("NeverWritten"), "");
@@ -42,7 +28,7 @@ TEST(Settings, AbsentValuesReadAsEmptyAndWritesReadBack) {
   }
   WriteSetting("FastDeinterlace", "On");
   EXPECT_EQ(ReadSetting("FastDeinterlace"), "On");
-  EXPECT_TRUE(SettingsFilePath().starts_with(ConfigHome::Path().string()));
+  EXPECT_TRUE(SettingsFilePath().starts_with(PrivateConfigHome::Path().string()));
 }
 
 TEST(Settings, ValuesOf1024CharactersOrMoreReadAsAbsent) {

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// The metadata the window shows in its banner: the last value of each
+// label and the four banner lines built from them, fed by OnMetadata on
+// streaming threads and read by the paint on the window thread.
+//
+// Threads: every member may be called from any thread; one internal lock
+// guards the values and is held for one whole Receive or Lines call. Nothing
+// calls out while holding it: a position for the map comes back as the
+// result of Receive.
+//
+// Texts are single-byte DVR texts (Windows-1252): in the banner lines byte
+// 0x8F becomes the degree sign 0xB0, and bytes 0x11 and 0x1A blanks.
+
+// Which metadata sources the banner listens to (OnMetadata's filter).
+struct BannerSourceFilter {
+  bool hasPlayback = false;  // without a recording every source is heard
+  bool hasRecordingInfo = false;
+  int dvrKind = 0;          // 2: both cameras' metadata come from extractor 1
+  int metadataChannel = 1;  // 1..4, the channel whose metadata feeds the banner
+};
+// Whether a call from `source` ("Meta Data Extractor 3") reaches the banner.
+bool AcceptBannerSource(const std::string& source, const BannerSourceFilter& filter);
+
+// A position for the map window, decimal degrees (south and west negative).
+struct MapPosition {
+  double latitude = 0, longitude = 0;
+  bool operator==(const MapPosition&) const = default;
+};
+
+class BannerBoard {
+ public:
+  // Applies one labelled text ("Latitude", "Line2", ...); `dvrTitle` is the
+  // recording's DVR title for banner line 0. Returns the position to hand
+  // to the map when the label updates it.
+  std::optional<MapPosition> Receive(const std::string& label, const std::string& text,
+                                     const std::string& dvrTitle);
+  // A copy of banner lines 0..3.
+  std::array<std::string, 4> Lines() const;
+  // Empties the four lines; the kept values (satellites, position, speed,
+  // accelerations) survive into the next recording.
+  void ClearLines();
+
+  // The kept values, for tests and the map.
+  std::string Latitude() const;
+  std::string Longitude() const;
+
+ private:
+  mutable std::mutex lock_;
+  std::array<std::string, 4> lines_;
+  std::string satellites_, latitude_, longitude_, speed_;
+  std::array<std::string, 3> acceleration_;  // x, y, z
+};
+
+// Position decoding of the two-channel DVR's text lines; each gives the
+// latitude and/or longitude texts ("%.4f", "-%.4f" south or west) it found.
+// Out-of-range characters read as absent, never past the text.
+struct DecodedPosition {
+  std::optional<std::string> latitude, longitude;
+  bool operator==(const DecodedPosition&) const = default;
+};
+DecodedPosition DecodeLine2Position(const std::string& line);
+DecodedPosition DecodeLine3Position(const std::string& line);
+
+// The Video > Metadata display modes.
+enum class MetadataDisplay { kHide, kOverlay, kBanner, kBoth };
+struct DisplayFlags {
+  bool overlayOn = false;  // drawn onto the frames by the overlays
+  bool bannerOn = true;    // drawn in the banner strips by the window
+  bool operator==(const DisplayFlags&) const = default;
+};
+DisplayFlags FlagsForDisplay(MetadataDisplay mode);

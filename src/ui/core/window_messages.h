@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Texts the main window shows in its message boxes and small windows
+// (caption: kMessageCaption of app/titles.h).
+
+inline constexpr const char* kEmptyFileMessage = "File selected is empty.";
+inline constexpr const char* kSnapshotErrorMessage = "Error while attempting to save a snapshot.";
+inline constexpr const char* kPleaseWaitText =
+    "Please wait while the video loads... (may take a minute or two for very long videos)";
+inline constexpr const char* kLiveNotAvailableMessage = "Live viewing from a DVR is not available yet.";
+
+// The message of an open that failed with engine result `code` is
+// GraphResultMessage (engine/pipeline/graph_result.h).
+
+// The save dialog of Take Snapshot, and the open dialog's default name.
+inline constexpr const char* kSnapshotFilter = "JPEG image files (*.jpg);;All Files (*.*)";
+inline constexpr const char* kSnapshotDefaultSuffix = "jpg";
+inline constexpr const char* kOpenDefaultName = "*-001.avi";
+
+// The properties dialog's "Video Type:": "MJPG Video Source" for coding 0,
+// "H264 Video Source" for 1, "" otherwise.
+std::string VideoTypeText(int h264Mode);

@@ -1,0 +1,36 @@
+#include "ui/frame_relay.h"
+
+#include <cstring>
+
+FrameRelay::FrameRelay(QObject* parent) : QObject(parent) {}
+
+void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
+  if (frame.channel < 0 || frame.channel >= 4 || !frame.bgrx || frame.width <= 0 || frame.height <= 0 ||
+      frame.strideBytes < frame.width * 4)
+    return;
+  // BGRx rows are little-endian 0xffRRGGBB words: Qt's RGB32 as it is.
+  QImage image(frame.width, frame.height, QImage::Format_RGB32);
+  if (image.isNull()) return;
+  for (int y = 0; y < frame.height; ++y)
+    std::memcpy(image.scanLine(y), frame.bgrx + size_t(y) * frame.strideBytes, size_t(frame.width) * 4);
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    newest_[frame.channel].swap(image);
+  }
+  ++received_;
+  // The old image is freed here, outside the lock.
+  if (!posted_.exchange(true)) QMetaObject::invokeMethod(this, &FrameRelay::Deliver, Qt::QueuedConnection);
+}
+
+void FrameRelay::Deliver() {
+  posted_ = false;
+  emit FramesArrived();
+}
+
+QImage FrameRelay::Take(int channel) {
+  if (channel < 0 || channel >= 4) return {};
+  QImage out;
+  std::lock_guard<std::mutex> l(lock_);
+  out.swap(newest_[channel]);
+  return out;
+}

@@ -1,0 +1,200 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/pipeline/engine_events.h"
+#include "metadata/metadata_listener.h"
+#include "ui/core/banner_board.h"
+#include "ui/core/open_plan.h"
+#include "ui/core/status_text.h"
+#include "ui/core/video_layout.h"
+#include "ui/frame_relay.h"
+
+class PlaybackEngine;
+class PleaseWaitDialog;
+class QAction;
+class QMimeData;
+class QPushButton;
+class QSlider;
+class VideoPane;
+
+// The player's main window: menu, control bar, position slider, four video
+// panes, banner strips and status strip, driving one PlaybackEngine.
+//
+// Threads: the window lives on the GUI thread. Opening runs the engine's
+// OpenSequence on a worker thread and takes the result back by a queued
+// call; engines are closed on worker threads too, so the window never waits
+// for a pipeline to build or to shut down. OnMetadata and the EngineEvents
+// arrive on the engine's threads and reach the window by queued calls or
+// through the banner board's own lock.
+class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public EngineEvents {
+  Q_OBJECT
+ public:
+  explicit CQMXPlayerDlg(std::string brand, QWidget* parent = nullptr);
+  ~CQMXPlayerDlg() override;
+
+  // Runs a command of the menu or the bar by its menu id (ui/core/commands.h)
+  // or its button id (ui/core/window_controls.h), as a click would: a bar
+  // button's check state flips first.
+  void RunCommand(int id);
+  // Opens `path` as the command line or a dropped file does (mode 1), or
+  // with the open dialog when `path` is empty.
+  void OpenRecording(const std::string& path, OpenMode mode = OpenMode::kSequences);
+  // Opens the first of the files dropped on the window; false when the drop
+  // holds no local file.
+  bool OpenDropped(const QMimeData& data);
+  // One tick of the 150 ms timer.
+  void OnTick();
+  // A position slider notification (what a drag or a page click gives).
+  void OnSliderScroll(SliderEvent event, int thumb);
+
+  // CMetadataInterface, on streaming threads.
+  void OnMetadata(const char* sourceName, const char* label, const char* text) override;
+  // EngineEvents, on the engine's threads.
+  void OnPlaybackError(int fileIndex, const std::string& message) override;
+  void OnFileChanged(int fileIndex) override;
+  void OnEndOfRecording() override;
+
+  // What tests and the demo look at.
+  bool IsOpening() const { return openThread_.joinable(); }
+  PlaybackEngine* Engine() const { return playback_.get(); }
+  QPushButton* Button(int id) const;
+  QAction* Action(int id) const;
+  QSlider* Slider() const { return slider_; }
+  VideoPane* Pane(int index) const { return panes_[index]; }
+  std::string StatusLine() const;
+  std::string TimeText() const;
+  std::array<std::string, 4> BannerLines() const { return banner_.Lines(); }
+  const VideoAreaLayout& VideoLayout() const { return video_; }
+  bool BannerOn() const { return bannerOn_; }
+  bool OverlayOn() const { return overlayOn_; }
+  int ScanSpeed() const { return scanSpeed_; }
+  // Frames handed to the panes since the window was made.
+  long long FramesShown() const { return framesShown_; }
+  const std::string& DisplayName() const { return displayName_; }
+
+ signals:
+  // An open finished (successfully or not) and the window shows its result.
+  void OpenFinished(int resultCode);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  struct OpenOutcome;
+
+  // Construction (player_window.cpp).
+  void BuildMenu();
+  void BuildControls();
+  void InitialControlStates();
+  void SetButtonEnabled(int id, bool on);
+  void SetButtonChecked(int id, bool on);
+  void SetButtonVisible(int id, bool on);
+  bool IsChecked(int id) const;
+
+  // Layout and painting (player_window_view.cpp).
+  void OnCanvasResize(int width, int height);
+  void ApplySize(int width, int height);
+  void LayoutVideoArea();
+  void PaintCanvas(QPainter& p);
+  void InvalidateStrips();
+  void ShowFrames();
+  void ArrangePanes();
+
+  // Commands (player_window_commands.cpp).
+  void Play();
+  void Pause();
+  void Stop();
+  void Skip(int direction);
+  void ScanStep();
+  void CloseRecording();
+  void SelectView(int view);  // 0..3 one channel, 4 quad
+  void StreamCommand(int channel);
+  void ConfigureAudio();
+  void ApplyAudioSettings();
+  void SetDisplayMode(MetadataDisplay mode);
+  void ToggleDeinterlace();
+  void TakeSnapshot();
+  void ToggleHideInterface();
+  void VideoSizeOneToOne();
+  void ShowProperties();
+  void ShowAbout();
+  void UpdateMenuState();
+  int CurrentView() const;
+
+  // Opening (player_window_open.cpp).
+  void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
+  void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
+  void SetTitle(const std::string& title);
+
+  const std::string brand_;
+  CapturedLayout captured_;
+  VideoAreaLayout video_;
+
+  QWidget* canvas_ = nullptr;  // the client area: panes, bar, strips
+  std::array<VideoPane*, 4> panes_{};
+  QSlider* slider_ = nullptr;
+  std::unordered_map<int, QPushButton*> buttons_;
+  std::unordered_map<int, QAction*> actions_;
+  QTimer timer_;
+  FrameRelay relay_;
+  PleaseWaitDialog* pleaseWait_ = nullptr;
+
+  std::unique_ptr<PlaybackEngine> playback_;
+  std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
+  std::thread openThread_;
+  // Engines being closed, each with its thread and a flag set when it is done.
+  struct Retiree {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Retiree> retired_;
+
+  // Recording facts taken once an open succeeds (the engine's own calls
+  // take its lock, which a paint must not wait for).
+  std::array<bool, 4> channelPresent_{};
+  int dvrKind_ = 0;
+  std::array<std::pair<int, int>, 4> channelSize_{};
+  std::array<int, 4> paneChannel_{0, 1, 2, 3};  // which channel each pane shows
+
+  std::string currentPath_;
+  std::string displayName_;
+  std::string statusText_;
+  int scanSpeed_ = 0;
+  bool scanActive_ = false;
+  bool scanMuted_ = false;
+  int scanTicks_ = 0;
+  bool overlayOn_ = false;
+  bool bannerOn_ = true;
+  bool interfaceHidden_ = false;
+  bool dialogReady_ = false;
+  bool repaintVideoArea_ = false;
+  SliderDrag drag_;
+  std::optional<std::pair<int, int>> pendingResize_;
+  int clientWidth_ = 0, clientHeight_ = 0;
+  int extraHeight_ = 0;
+  std::vector<int> reportedErrors_;
+  long long framesShown_ = 0;  // file indexes whose failure was shown
+
+  // Read by OnMetadata's source filter on streaming threads.
+  std::atomic<bool> hasPlayback_{false};
+  std::atomic<int> metadataChannel_{1};
+  std::atomic<int> filterDvrKind_{0};
+  std::mutex titleLock_;  // guards bannerTitle_
+  std::string bannerTitle_;
+  BannerBoard banner_;
+};

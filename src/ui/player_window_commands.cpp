@@ -1,0 +1,364 @@
+// The main window's commands: transport, skip and fast scan, close, views,
+// audio routing, display modes, snapshot and the small toggles.
+#include <QAction>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QSlider>
+
+#include "app/settings.h"
+#include "app/titles.h"
+#include "engine/pipeline/playback_engine.h"
+#include "ui/audio_control_dialog.h"
+#include "ui/core/audio_routing_store.h"
+#include "ui/core/commands.h"
+#include "ui/core/menu_state.h"
+#include "ui/core/window_controls.h"
+#include "ui/core/window_messages.h"
+#include "ui/file_properties_dialog.h"
+#include "ui/message_box.h"
+#include "ui/player_window.h"
+#include "ui/video_pane.h"
+
+namespace {
+
+bool IsViewButton(int id, int& view) {
+  for (int k = 0; k < 4; ++k)
+    if (id == kViewButtons[k]) {
+      view = k;
+      return true;
+    }
+  if (id == kQuadButton) {
+    view = 4;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void CQMXPlayerDlg::RunCommand(int id) {
+  int view = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (id == kCmdVideo[k]) return SelectView(k);
+    if (id == kCmdStream[k]) return StreamCommand(k);
+  }
+  if (IsViewButton(id, view)) {
+    // A click flipped the button; the view command sets every check itself.
+    return SelectView(view);
+  }
+  switch (id) {
+    case kCmdOpenFile:
+    case kOpenButton:
+      OpenRecording({});
+      SetButtonChecked(kOpenButton, false);
+      return;
+    case kCmdOpenStream:
+    case kOpenStreamButton:
+      scanSpeed_ = 0;
+      ShowPlayerMessage(this, kLiveNotAvailableMessage);
+      SetButtonChecked(kOpenStreamButton, false);
+      return;
+    case kCmdClose:
+      return CloseRecording();
+    case kCmdExit:
+      close();
+      return;
+    case kCmdPlay:
+    case kPlayButton:
+      return Play();
+    case kCmdPause:
+    case kPauseButton:
+      return Pause();
+    case kCmdStop:
+    case kStopButton:
+      return Stop();
+    case kCmdFrameBackward:
+      return Skip(-1);
+    case kCmdFrameForward:
+      return Skip(1);
+    case kSkipBackButton:
+    case kSkipBackActiveButton:
+      Skip(-1);
+      SetButtonChecked(kSkipBackButton, false);
+      SetButtonChecked(kSkipBackActiveButton, false);
+      return UpdateMenuState();
+    case kSkipForwardButton:
+    case kSkipForwardActiveButton:
+      Skip(1);
+      SetButtonChecked(kSkipForwardButton, false);
+      SetButtonChecked(kSkipForwardActiveButton, false);
+      return UpdateMenuState();
+    case kCmdAllVideos:
+      return SelectView(4);
+    case kCmdMetadataHide:
+      return SetDisplayMode(MetadataDisplay::kHide);
+    case kCmdMetadataOverlay:
+      return SetDisplayMode(MetadataDisplay::kOverlay);
+    case kCmdMetadataBanner:
+      return SetDisplayMode(MetadataDisplay::kBanner);
+    case kCmdMetadataBoth:
+      return SetDisplayMode(MetadataDisplay::kBoth);
+    case kCmdVideoSize1To1:
+      return VideoSizeOneToOne();
+    case kCmdHighSpeedDeinterlace:
+      return ToggleDeinterlace();
+    case kCmdTakeSnapshot:
+    case kSnapshotButton:
+      return TakeSnapshot();
+    case kCmdHideInterface:
+      return ToggleHideInterface();
+    case kCmdProperties:
+      return ShowProperties();
+    case kCmdConfigureAudio:
+      return ConfigureAudio();
+    case kCmdAbout:
+    case kCmdSystemAbout:
+      return ShowAbout();
+    // The clip extraction and map windows come with their own areas; until
+    // then their commands only keep the buttons in step.
+    case kCmdExtractClip:
+    case kClipButton:
+      SetButtonChecked(kClipButton, false);
+      return;
+    case kCmdMapLocation:
+    case kMapButton:
+      SetButtonChecked(kMapButton, false);
+      return;
+    default:
+      return;
+  }
+}
+
+void CQMXPlayerDlg::Play() {
+  if (playback_) {
+    playback_->Play();
+    const int v = CheckedViewIndex({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
+                                    IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
+                                   IsChecked(kQuadButton));
+    if (v >= 0) playback_->SetView(v);
+  }
+  SetButtonChecked(kPlayButton, true);
+  SetButtonChecked(kPauseButton, false);
+  SetButtonChecked(kStopButton, false);
+  scanSpeed_ = 0;
+  statusText_ = kStatusPlaying;
+  SetButtonEnabled(kSnapshotButton, false);
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::Pause() {
+  if (playback_) {
+    playback_->Pause();
+    SetButtonEnabled(kSnapshotButton, !IsChecked(kQuadButton));
+  }
+  SetButtonChecked(kPauseButton, true);
+  SetButtonChecked(kPlayButton, false);
+  SetButtonChecked(kStopButton, false);
+  scanSpeed_ = 0;
+  statusText_ = kStatusPaused;
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::Stop() {
+  if (statusText_ == kStatusStopped) {
+    SetButtonChecked(kStopButton, true);
+    return;
+  }
+  if (playback_) playback_->Stop();
+  SetButtonEnabled(kSnapshotButton, playback_ != nullptr);
+  SetButtonChecked(kStopButton, true);
+  SetButtonChecked(kPlayButton, false);
+  SetButtonChecked(kPauseButton, false);
+  scanSpeed_ = 0;
+  statusText_ = kStatusStopped;
+  canvas_->update();
+  for (int id : {kSkipBackButton, kSkipForwardButton, kSkipBackActiveButton, kSkipForwardActiveButton})
+    SetButtonEnabled(id, true);
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::Skip(int direction) {
+  if (!playback_) return;
+  // Silence while stepping or scanning; the timer restores the stored volumes.
+  for (int c = 0; c < 4; ++c) playback_->SetAudioVolume(c, 0);
+  scanMuted_ = true;
+  if (IsChecked(kPauseButton)) playback_->StepFrame(direction, true);
+  if (playback_->IsPlaying()) scanSpeed_ = SkipScanSpeed(scanSpeed_, direction, true);
+}
+
+void CQMXPlayerDlg::ScanStep() {
+  scanSpeed_ = NormalizedScanSpeed(scanSpeed_);
+  const int step = ScanStepCentis(scanSpeed_);
+  if (!playback_ || step == 0) return;
+  playback_->Pause();
+  const int64_t p = playback_->GetPositionCentis();
+  playback_->Seek(-1, std::max<int64_t>(0, p + step));
+  playback_->Play();
+}
+
+void CQMXPlayerDlg::CloseRecording() {
+  if (playback_) RetireEngine(std::move(playback_));
+  hasPlayback_ = false;
+  banner_.ClearLines();
+  statusText_ = kStatusNoVideo;
+  for (int k = 1; k < 4; ++k) panes_[k]->hide();
+  panes_[0]->show();
+  for (VideoPane* p : panes_) p->ClearFrame();
+  for (int k = 0; k < 4; ++k) SetButtonChecked(kViewButtons[k], k == 0);
+  SetButtonChecked(kQuadButton, false);
+  for (int id :
+       {kPlayButton, kClipButton, kMapButton, kPauseButton, kStopButton, kViewButtons[0], kViewButtons[1],
+        kViewButtons[2], kViewButtons[3], kQuadButton, kSkipBackButton, kSkipForwardButton, kSnapshotButton})
+    SetButtonEnabled(id, false);
+  canvas_->update();
+  UpdateMenuState();
+  SetTitle(MainWindowTitle(brand_));
+}
+
+void CQMXPlayerDlg::SelectView(int view) {
+  repaintVideoArea_ = true;
+  const bool quad = view == 4;
+  const bool stacked = playback_ && dvrKind_ == 2;
+  metadataChannel_ = quad ? 1 : view + 1;
+  for (int k = 0; k < 4; ++k) SetButtonChecked(kViewButtons[k], k == view);
+  SetButtonChecked(kQuadButton, quad);
+  for (int k = 0; k < 4; ++k) {
+    bool shown;
+    if (quad)
+      shown = k == 0 || !stacked;
+    else if (stacked && view == 1)
+      shown = k == 0;  // both cameras of a stacked recording come through the first pane
+    else
+      shown = k == view;
+    panes_[k]->setVisible(shown);
+  }
+  LayoutVideoArea();
+  if (playback_) {
+    playback_->SetView(view);
+    ArrangePanes();
+    // A paused picture is drawn again in the pane that now shows it.
+    if (IsChecked(kPauseButton)) {
+      if (!quad) SetButtonEnabled(kSnapshotButton, true);
+      playback_->Seek(playback_->GetPosition(), -1);
+    }
+  }
+  if (quad) SetButtonEnabled(kSnapshotButton, false);
+  canvas_->update();
+  UpdateMenuState();
+}
+
+int CQMXPlayerDlg::CurrentView() const {
+  return StreamCommandView({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
+                            IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
+                           IsChecked(kQuadButton));
+}
+
+void CQMXPlayerDlg::StreamCommand(int channel) {
+  if (!playback_) return;
+  const int v = CurrentView();
+  const bool on = !playback_->GetAudioRoute(v, channel);
+  playback_->SetAudioRoute(v, channel, on);
+  WriteSetting(RouteSettingName(v, channel), on ? "yes" : "no");
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::ConfigureAudio() {
+  if (!playback_) return;
+  CAudioControlDlg dialog(this);
+  if (dialog.exec() == QDialog::Accepted) ApplyAudioSettings();
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::ApplyAudioSettings() {
+  if (!playback_) return;
+  ApplyAudioRouting(LoadAudioRouting(), *playback_);
+}
+
+void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {
+  const DisplayFlags f = FlagsForDisplay(mode);
+  overlayOn_ = f.overlayOn;
+  bannerOn_ = f.bannerOn;
+  if (playback_) playback_->SetOverlayText(overlayOn_);
+  canvas_->update();
+}
+
+void CQMXPlayerDlg::ToggleDeinterlace() {
+  const std::string value = ToggledFastDeinterlace(ReadSetting("FastDeinterlace"));
+  if (playback_) playback_->SetDeinterlace(value == "On");
+  WriteSetting("FastDeinterlace", value);
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::TakeSnapshot() {
+  SetButtonChecked(kSnapshotButton, false);
+  int channel = -1;
+  for (int k = 0; k < 4 && channel < 0; ++k)
+    if (IsChecked(kViewButtons[k])) channel = k;
+  if (channel < 0) return;
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QString::fromUtf8(kSnapshotFilter));
+  dialog.setDefaultSuffix(QString::fromUtf8(kSnapshotDefaultSuffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const std::string path = dialog.selectedFiles().front().toStdString();
+  if (playback_ && playback_->TakeSnapshot(channel, path)) return;
+  ShowPlayerMessage(this, kSnapshotErrorMessage);
+}
+
+void CQMXPlayerDlg::ToggleHideInterface() {
+  interfaceHidden_ = !interfaceHidden_;
+  ApplySize(clientWidth_, clientHeight_);
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::VideoSizeOneToOne() {
+  if (!playback_) return;
+  int w = 0, h = 0;
+  bool known = false;
+  playback_->VideoSize(w, h, known);
+  const WindowSize s = OneToOneWindowSize(captured_, w, h);
+  resize(s.width, s.height);
+}
+
+void CQMXPlayerDlg::ShowProperties() {
+  CFileProperties dialog(playback_ ? playback_->Properties() : RecordingProperties{}, this);
+  dialog.exec();
+}
+
+void CQMXPlayerDlg::ShowAbout() {
+  std::string text =
+      MainWindowTitle(brand_) + "\nA player for multi-camera in-vehicle DVR recordings.\n\nShortcuts:\n";
+  text += "  Space\tPlay / Pause\n";
+  for (const CommandInfo& c : MenuCommands()) {
+    if (!c.shortcut || !*c.shortcut) continue;
+    QString caption = QString::fromUtf8(c.caption).remove('&');
+    text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
+  }
+  ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
+}
+
+void CQMXPlayerDlg::UpdateMenuState() {
+  PlayerMenuInput in;
+  in.fastDeinterlaceSetting = ReadSetting("FastDeinterlace");
+  in.hasPlayback = playback_ != nullptr;
+  in.hasRecordingInfo = playback_ != nullptr;
+  in.interfaceHidden = interfaceHidden_;
+  in.pauseChecked = IsChecked(kPauseButton);
+  in.quadChecked = IsChecked(kQuadButton);
+  for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
+  in.dvrKind = dvrKind_;
+  in.channelPresent = channelPresent_;
+  if (playback_) {
+    const int v = CurrentView();
+    for (int c = 0; c < 4; ++c) in.streamHeard[c] = playback_->GetAudioRoute(v, c);
+  }
+  for (const auto& [id, state] : ::UpdateMenuState(in)) {
+    QAction* a = Action(id);
+    if (!a) continue;
+    a->setEnabled(state.enabled);
+    if (state.checked) {
+      a->setCheckable(true);
+      a->setChecked(*state.checked);
+    }
+  }
+}

@@ -1,0 +1,240 @@
+// Opening recordings (the dialog, dropped files, the command line) off the
+// window thread, and what arrives from the engine's threads.
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+
+#include "app/settings.h"
+#include "app/titles.h"
+#include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/playback_engine.h"
+#include "ui/core/menu_state.h"
+#include "ui/core/window_controls.h"
+#include "ui/core/window_messages.h"
+#include "ui/message_box.h"
+#include "ui/player_window.h"
+#include "ui/please_wait_dialog.h"
+
+// What the open thread hands back to the window.
+struct CQMXPlayerDlg::OpenOutcome {
+  OpenPlan plan;
+  int result = kGraphOk;
+  bool h264 = false;
+  std::array<bool, 4> channelPresent{};
+  std::array<std::pair<int, int>, 4> channelSize{};
+  int dvrKind = 0;
+  std::string dvrTitle;
+};
+
+void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
+  scanSpeed_ = 0;
+  if (openThread_.joinable()) return;  // one open at a time
+  std::string path = givenPath;
+  if (path.empty()) {
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const char* f : kOpenFilters) filters << QString::fromUtf8(f);
+    dialog.setNameFilters(filters);
+    dialog.selectFile(QString::fromUtf8(kOpenDefaultName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+      SetButtonChecked(kOpenButton, false);
+      UpdateMenuState();
+      return;
+    }
+    path = dialog.selectedFiles().front().toStdString();
+    mode = OpenMode(filters.indexOf(dialog.selectedNameFilter()) + 1);
+    if (int(mode) < 1) mode = OpenMode::kSequences;
+  }
+
+  if (!pleaseWait_) pleaseWait_ = new PleaseWaitDialog(this);
+  pleaseWait_->show();
+  currentPath_ = path;
+  drag_.held = true;
+  if (playback_) {
+    playback_->Stop();
+    CloseRecording();
+  }
+
+  // The engine reports to this window; it is built here and opened there.
+  opening_ = std::make_unique<PlaybackEngine>(&relay_, this, this);
+  PlaybackEngine* engine = opening_.get();
+  const std::string brand = brand_;
+  openThread_ = std::thread([this, engine, path, mode, brand] {
+    auto outcome = std::make_shared<OpenOutcome>();
+    DiskFileProbe probe;
+    outcome->plan = PlanOpen(path, mode, brand, probe);
+    if (!outcome->plan.emptySingleFile) {
+      outcome->result = engine->OpenSequence(outcome->plan.files);
+      outcome->h264 = engine->H264Mode() == 1;
+      if (outcome->result == kGraphOk) {
+        outcome->channelPresent = engine->ChannelPresent();
+        outcome->dvrKind = engine->DvrKind();
+        outcome->dvrTitle = engine->Properties().dvrTitle;
+        const std::vector<SequenceFile> files = engine->Files();
+        if (!files.empty())
+          for (int c = 0; c < 4; ++c) outcome->channelSize[c] = {files[0].width[c], files[0].height[c]};
+      }
+    }
+    QMetaObject::invokeMethod(
+        this, [this, outcome] { FinishOpen(outcome); }, Qt::QueuedConnection);
+  });
+}
+
+void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
+  openThread_.join();
+  const OpenPlan& plan = outcome->plan;
+  reportedErrors_.clear();
+  if (plan.emptySingleFile) {
+    RetireEngine(std::move(opening_));
+    pleaseWait_->hide();
+    ShowPlayerMessage(this, kEmptyFileMessage);
+    drag_.held = false;
+    emit OpenFinished(kGraphFileUnusable);
+    return;
+  }
+  if (!plan.title.empty()) SetTitle(plan.title);
+  displayName_ = plan.displayName;
+  metadataChannel_ = 1;
+
+  if (outcome->result != kGraphOk) {
+    RetireEngine(std::move(opening_));
+    pleaseWait_->hide();
+    banner_.ClearLines();
+    ShowPlayerMessage(this, GraphResultMessage(outcome->result, outcome->h264, plan.files.empty()));
+  } else {
+    playback_ = std::move(opening_);
+    channelPresent_ = outcome->channelPresent;
+    channelSize_ = outcome->channelSize;
+    dvrKind_ = outcome->dvrKind;
+    filterDvrKind_ = dvrKind_;
+    {
+      std::lock_guard<std::mutex> l(titleLock_);
+      bannerTitle_ = outcome->dvrTitle;
+    }
+    hasPlayback_ = true;
+
+    for (int id : {kClipButton, kMapButton, kPlayButton, kPauseButton, kStopButton})
+      SetButtonEnabled(id, true);
+    int present = 0;
+    for (bool p : channelPresent_) present += p;
+    for (int k = 0; k < 4; ++k) SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channelPresent_[k]);
+    SetButtonEnabled(kQuadButton, dvrKind_ == 2 || present >= 2);
+    for (int id : {kSkipBackButton, kSkipForwardButton, kSkipBackActiveButton, kSkipForwardActiveButton})
+      SetButtonEnabled(id, true);
+    SetButtonChecked(kPlayButton, true);
+    SetButtonChecked(kPauseButton, false);
+    SetButtonChecked(kStopButton, false);
+    slider_->setValue(0);
+    statusText_ = kStatusPlaying;
+    for (int k = 0; k < 4; ++k)
+      if (channelPresent_[k]) {
+        SelectView(k);
+        break;
+      }
+    playback_->SetOverlayText(overlayOn_);
+    playback_->SetDeinterlace(FastDeinterlaceOn(ReadSetting("FastDeinterlace")));
+    repaintVideoArea_ = true;
+    pleaseWait_->hide();
+  }
+  drag_.held = false;
+  canvas_->update();
+  ApplyAudioSettings();
+  SetButtonChecked(kOpenButton, false);
+  UpdateMenuState();
+  emit OpenFinished(outcome->result);
+}
+
+void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
+  if (!engine) return;
+  // Threads of engines closed earlier that are done are joined now (at once).
+  std::erase_if(retired_, [](Retiree& r) {
+    if (!*r.done) return false;
+    r.thread.join();
+    return true;
+  });
+  // Shutting pipelines down waits for their threads: not on this thread.
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  retired_.push_back({std::thread([e = std::move(engine), done]() mutable {
+                        e.reset();
+                        *done = true;
+                      }),
+                      done});
+}
+
+void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const char* text) {
+  if (!sourceName || !label || !text) return;
+  BannerSourceFilter filter;
+  filter.hasPlayback = hasPlayback_;
+  filter.hasRecordingInfo = hasPlayback_;
+  filter.dvrKind = filterDvrKind_;
+  filter.metadataChannel = metadataChannel_;
+  if (!AcceptBannerSource(sourceName, filter)) return;
+  std::string title;
+  {
+    std::lock_guard<std::mutex> l(titleLock_);
+    title = bannerTitle_;
+  }
+  // The map window comes with its own area; the position is kept meanwhile.
+  (void)banner_.Receive(label, text, title);
+}
+
+void CQMXPlayerDlg::OnPlaybackError(int fileIndex, const std::string& message) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, fileIndex, message] {
+        // Each failing file of a sequence is reported once per open.
+        if (std::find(reportedErrors_.begin(), reportedErrors_.end(), fileIndex) != reportedErrors_.end())
+          return;
+        reportedErrors_.push_back(fileIndex);
+        ShowPlayerMessage(this, message);
+      },
+      Qt::QueuedConnection);
+}
+
+void CQMXPlayerDlg::OnFileChanged(int) {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        // The files of a sequence may hold different cameras; the timer
+        // follows the file being shown.
+        if (playback_) channelPresent_ = playback_->ChannelPresent();
+      },
+      Qt::QueuedConnection);
+}
+
+void CQMXPlayerDlg::OnEndOfRecording() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (playback_ && IsChecked(kPlayButton)) Stop();
+      },
+      Qt::QueuedConnection);
+}
+
+void CQMXPlayerDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CQMXPlayerDlg::dropEvent(QDropEvent* event) {
+  if (OpenDropped(*event->mimeData())) event->acceptProposedAction();
+}
+
+bool CQMXPlayerDlg::OpenDropped(const QMimeData& data) {
+  const QList<QUrl> urls = data.urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
+  const std::string path = urls.front().toLocalFile().toStdString();
+  // Opened after the drop is over, so the source application is not held.
+  QMetaObject::invokeMethod(
+      this, [this, path] { OpenRecording(path); }, Qt::QueuedConnection);
+  return true;
+}
+
+void CQMXPlayerDlg::closeEvent(QCloseEvent* event) {
+  timer_.stop();
+  if (pleaseWait_) pleaseWait_->hide();
+  QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,80 @@
+#include "ui/run_player_window.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "app/brand.h"
+#include "engine/pipeline/recording_graph.h"
+#include "ui/core/commands.h"
+#include "ui/player_window.h"
+
+namespace {
+
+// Saves the window's picture `seconds` after the recording opened, then closes.
+void ScreenshotAfter(CQMXPlayerDlg& window, double seconds, const QString& out) {
+  auto shoot = [&window, seconds, out] {
+    QTimer::singleShot(int(seconds * 1000), &window, [&window, out] {
+      if (window.grab().save(out))
+        std::cout << "qmxplayer: \"" << window.windowTitle().toStdString() << "\" saved as "
+                  << out.toStdString() << "\n";
+      else
+        std::cerr << "qmxplayer: cannot write " << out.toStdString() << "\n";
+      window.close();
+    });
+  };
+  if (window.IsOpening())
+    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, shoot, Qt::SingleShotConnection);
+  else
+    shoot();
+}
+
+}  // namespace
+
+const char* PlayerWindowUsage() {
+  return "       qmxplayer [RECORDING.avi] [--quad]   open the player window (on the recording, its\n"
+         "                                        numbered sequence or its group; --quad shows\n"
+         "                                        all four cameras)\n"
+         "       qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n"
+         "                                        play, save a picture of the window after\n"
+         "                                        SECONDS, and close\n";
+}
+
+int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
+  (void)line.mode;  // the window's own switches may stand anywhere on the line
+  double shotSeconds = -1;
+  QString shotPath;
+  bool quad = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--quad") {
+      quad = true;
+    } else if (a == "--screenshot-after") {
+      if (i + 2 >= argc || std::atof(argv[i + 1]) <= 0) {
+        std::cerr << "usage: qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n";
+        return 2;
+      }
+      shotSeconds = std::atof(argv[i + 1]);
+      shotPath = QString::fromLocal8Bit(argv[i + 2]);
+      i += 2;
+    }
+  }
+  SetExportFilterGraph(line.exportFilterGraph);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("qmxplayer"));
+  QApplication::setDesktopFileName(QStringLiteral("qmxplayer"));
+  CQMXPlayerDlg window(LoadBrandText(QCoreApplication::applicationDirPath().toStdString()));
+  window.show();
+  // The path is kept exactly as given: file names are case-sensitive here.
+  if (line.recordingPath) window.OpenRecording(*line.recordingPath);
+  if (quad) {
+    auto toQuad = [&window] {
+      if (window.Engine()) window.RunCommand(kCmdAllVideos);
+    };
+    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toQuad, Qt::SingleShotConnection);
+  }
+  if (shotSeconds > 0) ScreenshotAfter(window, shotSeconds, shotPath);
+  return app.exec();
+}

@@ -1,0 +1,65 @@
+// Frames from streaming threads reach the window thread as the newest
+// picture per channel, copied once, with one queued call per batch.
+#include "ui/frame_relay.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A BGRx picture of odd size with padded rows, every byte telling its place.
+struct TestPicture {
+  int width = 5, height = 9, stride = 5 * 4 + 12;
+  std::vector<uint8_t> bytes;
+  explicit TestPicture(uint8_t seed) : bytes(size_t(stride) * height) {
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(seed + i * 7);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) bytes[size_t(y) * stride + x * 4 + 3] = 0xff;
+  }
+  VideoFrame Frame(int channel) const { return {channel, bytes.data(), width, height, stride, 0}; }
+};
+
+TEST(FrameRelay, KeepsTheNewestFramePerChannelAndPostsOnce) {
+  FrameRelay relay;
+  QSignalSpy arrived(&relay, &FrameRelay::FramesArrived);
+  const TestPicture older(1), newer(50), other(100);
+  // Delivered from another thread, as a pipeline does.
+  std::thread streaming([&] {
+    relay.OnVideoFrame(older.Frame(2));
+    relay.OnVideoFrame(newer.Frame(2));
+    relay.OnVideoFrame(other.Frame(0));
+  });
+  streaming.join();
+  EXPECT_EQ(arrived.count(), 0);  // nothing runs on the window thread yet
+  QCoreApplication::processEvents();
+  EXPECT_EQ(arrived.count(), 1);
+  EXPECT_EQ(relay.FramesReceived(), 3);
+
+  const QImage two = relay.Take(2);
+  ASSERT_EQ(two.size(), QSize(newer.width, newer.height));
+  for (int y = 0; y < newer.height; ++y)
+    EXPECT_EQ(
+        0, std::memcmp(two.constScanLine(y), newer.bytes.data() + size_t(y) * newer.stride, newer.width * 4))
+        << "row " << y;
+  EXPECT_EQ(QColor(relay.Take(0).pixel(0, 0)).blue(), other.bytes[0]);
+  EXPECT_TRUE(relay.Take(2).isNull());  // taken once
+  EXPECT_TRUE(relay.Take(1).isNull());
+
+  // Frames that cannot be pictures are dropped.
+  const TestPicture bad(7);
+  VideoFrame narrow = bad.Frame(1);
+  narrow.strideBytes = bad.width * 4 - 1;
+  VideoFrame empty = bad.Frame(1);
+  empty.bgrx = nullptr;
+  for (const VideoFrame& f : {bad.Frame(4), bad.Frame(-1), narrow, empty}) relay.OnVideoFrame(f);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(relay.FramesReceived(), 3);
+  EXPECT_TRUE(relay.Take(1).isNull());
+  EXPECT_TRUE(relay.Take(7).isNull());
+}
+
+}  // namespace
