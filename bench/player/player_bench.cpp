@@ -41,7 +41,7 @@ double EngineAlone(const std::string& file, long long& frames) {
   CountingConsumer consumer;
   const double before = CpuSeconds();
   {
-    PlaybackEngine e(&consumer);
+    PlaybackEngine e(&consumer, nullptr, nullptr, EngineConfig{"fakesink sync=true"});
     e.SetView(4);
     if (e.OpenSequence({file}) != 0) return -1;
     e.ArrangeVideo(true, -1);
@@ -58,7 +58,7 @@ double EngineAlone(const std::string& file, long long& frames) {
 double WholePlayer(const std::string& file, long long& frames) {
   const double before = CpuSeconds();
   {
-    CQMXPlayerDlg window("QMX");
+    CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
     window.show();
     QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window,
                      [&window] { window.RunCommand(kCmdAllVideos); });
@@ -85,7 +85,6 @@ int main(int argc, char** argv) {
     if (argc > 1) command += std::string(" ") + argv[1];
     return std::system(command.c_str()) == 0 ? 0 : 1;
   }
-  setenv("QMX_AUDIO_SINK", "fakesink sync=true", 1);
   QApplication app(argc, argv);
   const auto dir = std::filesystem::temp_directory_path() / ("qmx_player_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);

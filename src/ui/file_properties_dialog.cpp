@@ -7,13 +7,13 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "ui/core/dvr_text.h"
+#include "metadata/windows1252.h"
 #include "ui/core/window_messages.h"
 
 namespace {
 
 void AddField(QFormLayout* form, const char* label, const char* name, const std::string& dvrText) {
-  auto* edit = new QLineEdit(QString::fromStdString(DvrTextToUtf8(dvrText)));
+  auto* edit = new QLineEdit(QString::fromStdString(Utf8FromWindows1252(dvrText)));
   edit->setObjectName(QString::fromUtf8(name));
   edit->setReadOnly(true);
   edit->setCursorPosition(0);

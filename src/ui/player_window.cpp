@@ -63,8 +63,11 @@ const char* IconOf(int id) {
 
 }  // namespace
 
-CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, QWidget* parent)
-    : QMainWindow(parent), brand_(std::move(brand)), statusText_(kStatusNoVideo) {
+CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidget* parent)
+    : QMainWindow(parent),
+      brand_(std::move(brand)),
+      engineConfig_(std::move(engineConfig)),
+      statusText_(kStatusNoVideo) {
   Q_INIT_RESOURCE(icons);
   setWindowIcon(QIcon(QStringLiteral(":/icons/qmxplayer.svg")));
   setAcceptDrops(true);

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
 #include "metadata/metadata_listener.h"
 #include "ui/core/banner_board.h"
@@ -40,7 +41,9 @@ class VideoPane;
 class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public EngineEvents {
   Q_OBJECT
  public:
-  explicit CQMXPlayerDlg(std::string brand, QWidget* parent = nullptr);
+  // `engineConfig` sets up every engine the window makes (the
+  // "exportfiltergraph" switch, the audio output).
+  explicit CQMXPlayerDlg(std::string brand, EngineConfig engineConfig = {}, QWidget* parent = nullptr);
   ~CQMXPlayerDlg() override;
 
   // Runs a command of the menu or the bar by its menu id (ui/core/commands.h)
@@ -142,6 +145,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void SetTitle(const std::string& title);
 
   const std::string brand_;
+  const EngineConfig engineConfig_;
   CapturedLayout captured_;
   VideoAreaLayout video_;
 

@@ -60,7 +60,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
   }
 
   // The engine reports to this window; it is built here and opened there.
-  opening_ = std::make_unique<PlaybackEngine>(&relay_, this, this);
+  opening_ = std::make_unique<PlaybackEngine>(&relay_, this, this, engineConfig_);
   PlaybackEngine* engine = opening_.get();
   const std::string brand = brand_;
   openThread_ = std::thread([this, engine, path, mode, brand] {

@@ -8,7 +8,7 @@
 
 #include "engine/pipeline/playback_engine.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
-#include "ui/core/dvr_text.h"
+#include "metadata/windows1252.h"
 #include "ui/core/window_controls.h"
 #include "ui/player_window.h"
 #include "ui/video_pane.h"
@@ -25,7 +25,7 @@ bool LeftButtonDown() {
 
 // The banner and status texts are single-byte DVR texts (Windows-1252).
 QString FromDvrText(const std::string& s) {
-  return QString::fromStdString(DvrTextToUtf8(s));
+  return QString::fromStdString(Utf8FromWindows1252(s));
 }
 
 }  // namespace

@@ -61,11 +61,15 @@ int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
       i += 2;
     }
   }
-  SetExportFilterGraph(line.exportFilterGraph);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("qmxplayer"));
   QApplication::setDesktopFileName(QStringLiteral("qmxplayer"));
-  CQMXPlayerDlg window(LoadBrandText(QCoreApplication::applicationDirPath().toStdString()));
+  EngineConfig engineConfig;
+  engineConfig.exportGraph = line.exportFilterGraph;
+  // An audio output other than the device (a gst-launch fragment), for
+  // machines without one and for recording what the player plays.
+  if (const char* sink = std::getenv("QMX_AUDIO_SINK")) engineConfig.audioSink = sink;
+  CQMXPlayerDlg window(LoadBrandText(QCoreApplication::applicationDirPath().toStdString()), engineConfig);
   window.show();
   // The path is kept exactly as given: file names are case-sensitive here.
   if (line.recordingPath) window.OpenRecording(*line.recordingPath);

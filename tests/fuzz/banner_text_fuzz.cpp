@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ui/core/banner_board.h"
-#include "ui/core/dvr_text.h"
+#include "metadata/windows1252.h"
 #include "ui/core/file_order.h"
 
 namespace {
@@ -43,7 +43,7 @@ void Exercise(const std::string& text) {
     for (char c : line) Check(c != '\x11' && c != '\x1A' && c != '\x8F');
   }
   (void)FileOrderKey(text);
-  const std::string utf8 = DvrTextToUtf8(text);
+  const std::string utf8 = Utf8FromWindows1252(text);
   Check(utf8.size() >= text.size() && utf8.size() <= 3 * text.size());
 }
 

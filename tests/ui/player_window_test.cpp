@@ -63,7 +63,7 @@ class PlayerWindowTest : public testing::Test {
     // The settings file is the process's: every test starts from the defaults.
     SaveAudioRouting(DefaultAudioRouting());
     WriteSetting("FastDeinterlace", "");
-    window_ = std::make_unique<CQMXPlayerDlg>("QMX");
+    window_ = std::make_unique<CQMXPlayerDlg>("QMX", EngineConfig{"fakesink sync=true"});
   }
   void TearDown() override { window_.reset(); }
 

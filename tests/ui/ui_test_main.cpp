@@ -9,7 +9,6 @@
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("QMX_AUDIO_SINK", "fakesink sync=true", 0);
   TempDir config;
   setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   QApplication app(argc, argv);
