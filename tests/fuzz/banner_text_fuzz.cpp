@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ui/core/banner_board.h"
 #include "metadata/windows1252.h"
+#include "ui/core/banner_board.h"
 #include "ui/core/file_order.h"
 
 namespace {

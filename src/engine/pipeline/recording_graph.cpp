@@ -335,7 +335,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   layout_ = plan.layout;
   videoStreamCount_ = plan.videoStreamCount;
   context_->SetType(layout_ == DvrLayout::kFourChannel ? RecordingContext::DvrType::kFourChannel
-                                                      : RecordingContext::DvrType::kTwoChannel);
+                                                       : RecordingContext::DvrType::kTwoChannel);
   {
     std::lock_guard<std::mutex> l(lock_);
     props_.dvrType = context_->TypeText();
