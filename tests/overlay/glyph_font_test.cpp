@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "box_font.h"
@@ -127,15 +128,20 @@ TEST(GlyphFont, ClipsToTheFrameWithoutTouchingMemoryAroundIt) {
   }
 }
 
+// The process keeps the first fonts installed for good, so the check runs in
+// a child process and leaves this one's fonts to the other tests.
 TEST(GlyphFont, ProcessFontsAreInstalledOnce) {
-  EXPECT_EQ(SmallGlyphFont(), nullptr);
-  EXPECT_EQ(LargeGlyphFont(), nullptr);
-  auto small = MakeBoxFont(1, 1);
-  const GlyphFont* expected = small.get();
-  EXPECT_TRUE(InstallGlyphFonts(std::move(small), MakeBoxFont(2, 2)));
-  EXPECT_FALSE(InstallGlyphFonts(MakeBoxFont(3, 3), MakeBoxFont(4, 4)));
-  EXPECT_EQ(SmallGlyphFont(), expected);
-  EXPECT_EQ(LargeGlyphFont()->CellHeight(), 2);
+  EXPECT_EXIT(
+      {
+        const bool emptyBefore = SmallGlyphFont() == nullptr && LargeGlyphFont() == nullptr;
+        auto small = MakeBoxFont(1, 1);
+        const GlyphFont* expected = small.get();
+        const bool first = InstallGlyphFonts(std::move(small), MakeBoxFont(2, 2));
+        const bool second = InstallGlyphFonts(MakeBoxFont(3, 3), MakeBoxFont(4, 4));
+        const bool kept = SmallGlyphFont() == expected && LargeGlyphFont()->CellHeight() == 2;
+        std::exit(emptyBefore && first && !second && kept ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
