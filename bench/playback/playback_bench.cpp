@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/pipeline/graph_control.h"
+#include "bare_pipeline.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"
 
