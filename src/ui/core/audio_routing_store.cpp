@@ -30,9 +30,7 @@ int LeadingNumber(const std::string& text) {
 
 AudioRouting DefaultAudioRouting() {
   AudioRouting r;
-  for (int v = 0; v < 5; ++v) {
-    for (int c = 0; c < 4; ++c) r.hear[v][c] = v == 4 || v == c;
-  }
+  r.hear = DefaultRoutes();
   r.volume.fill(100);
   return r;
 }

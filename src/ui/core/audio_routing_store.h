@@ -3,14 +3,16 @@
 #include <array>
 #include <string>
 
+#include "engine/pipeline/audio_routing.h"
+
 // The stored audio routing: which of the four audio channels is heard in
 // each of the five views (0..3 one channel, 4 quad), and the four channel
 // volumes in percent. Kept as 24 settings values: "Vid1Aud1".."Vid4Aud4",
 // "QuadAud1".."QuadAud4" ("yes"/"no") and "Volume1".."Volume4" ("%d").
 
 struct AudioRouting {
-  std::array<std::array<bool, 4>, 5> hear{};  // [view][channel]
-  std::array<int, 4> volume{};                // percent, stored without range check
+  RoutingMatrix hear{};         // [view][channel]
+  std::array<int, 4> volume{};  // percent, stored without range check
   bool operator==(const AudioRouting&) const = default;
 };
 
