@@ -164,10 +164,3 @@ TEST(OverlayElement, ExtractorRolePassesAnyCapsAndDeliversLabels) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  gst_init(&argc, &argv);
-  RegisterQmxElements();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -130,10 +130,3 @@ TEST(OverlayTiming, StreamMetadataIsDrawnOnTheFrameOfItsTime) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  gst_init(&argc, &argv);
-  RegisterQmxElements();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
