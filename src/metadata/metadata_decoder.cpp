@@ -56,11 +56,8 @@ void FormatDateTime(uint32_t seconds, int32_t milliseconds, char* out, std::size
                 secondOfDay / 60 % 60, secondOfDay % 60, int(milliseconds));
 }
 
-// DD.MMmmmm packed as value / 1,000,000 → decimal degrees.
 void FormatCoordinate(int32_t packed, char* out, std::size_t size) {
-  const double v = packed / 1000000.0;
-  const double degrees = std::trunc(v);
-  std::snprintf(out, size, "%.6f", degrees + (v - degrees) * 100.0 / 60.0);
+  std::snprintf(out, size, "%.6f", PackedCoordinateToDegrees(packed));
 }
 
 void FormatAcceleration(int8_t raw, char* out, std::size_t size) {

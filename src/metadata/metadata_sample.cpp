@@ -1,5 +1,6 @@
 #include "metadata/metadata_sample.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -54,4 +55,10 @@ void PackMetadataSample(const MetadataSample& s, uint8_t* out) {
 
 bool HasMetadataMagic(const uint8_t* bytes) {
   return std::memcmp(bytes, "META", 4) == 0;
+}
+
+double PackedCoordinateToDegrees(int32_t packed) {
+  const double v = packed / 1000000.0;
+  const double degrees = std::trunc(v);
+  return degrees + (v - degrees) * 100.0 / 60.0;
 }

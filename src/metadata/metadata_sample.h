@@ -53,3 +53,7 @@ void PackMetadataSample(const MetadataSample& sample, uint8_t* out);
 
 // True when the record at `bytes` starts with the "META" magic.
 bool HasMetadataMagic(const uint8_t* bytes);
+
+// Decimal degrees from the recorder's DD.MMmmmm × 1,000,000 packing
+// (negative = south / west).
+double PackedCoordinateToDegrees(int32_t packed);
