@@ -21,27 +21,53 @@ struct ScannedRecord {
 
 struct FileScan {
   std::string path;
-  int64_t startCentis = 0;   // the file's start on the timeline of its run
-  int64_t lengthCentis = 0;  // the file's length
-  bool textLines = false;    // the frames carry text lines, not records: no values to scan
+  int64_t startCentis = 0;             // the file's start on the timeline of its run
+  int64_t lengthCentis = 0;            // the file's length
+  bool textLines = false;              // the frames carry text lines, not records: no values to scan
+  bool fromMetadataStream = false;     // the records came from the file's metadata stream
   std::vector<ScannedRecord> records;  // in time order; frames without a record are left out
   std::string error;                   // empty when the file was read to its end
 };
 
+// A record's time on the run's timeline, hundredths.
+inline int64_t TimelineCentis(const FileScan& file, const ScannedRecord& record) {
+  return file.startCentis + record.centis;
+}
+
 struct RecordingScan {
-  std::vector<FileScan> files;           // the numbered run the first file starts, in order
+  std::vector<FileScan> files;            // the numbered run the first file starts, in order
   std::vector<std::string> triggerNames;  // eleven, from the first file's settings
 };
+
+// The error of a file whose scan was cancelled part-way.
+inline constexpr const char* kScanCancelledError = "scan cancelled";
 
 // Called between files and every few thousand records: fraction 0..1 of the work.
 using ScanProgress = std::function<void(double fraction)>;
 
 // Scans one file. `cameraChannel` 0..3 picks whose frames carry the records
-// when the file has no metadata stream.
+// when the file has no metadata stream (the first camera present when that
+// one is missing). Record times come from the stream's own rate and scale.
+// startCentis is 0 and lengthCentis the length its headers give (as the
+// engine measures files of a sequence). A file that is not an AVI, is cut
+// short or can't be read gives what was read and a one-line `error` that
+// does not repeat the path.
 FileScan ScanRecordingFile(const std::string& path, int cameraChannel = 0);
+// The same, stopping (with kScanCancelledError) when `cancel` turns true;
+// `progress` gets the fraction of this file's records read.
+FileScan ScanRecordingFile(const std::string& path, int cameraChannel, const std::atomic<bool>* cancel,
+                           const ScanProgress& progress);
 
-// Scans the numbered run `path` starts (just `path` when it is not numbered).
-// Stops early, with what was read, when `cancel` turns true.
+// Scans the numbered run `path` starts (just `path` when it is not numbered),
+// each file starting where the one before ends by its header length.
+// Stops early, with what was read, when `cancel` turns true. Trigger names
+// are the defaults where the first file names none. Never writes to a file.
 RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel = nullptr,
                             const ScanProgress& progress = {});
 
+// The same with each file's scan made by `scanFile` (a cache in front of
+// ScanRecordingFile, for one); its result's startCentis is set here.
+using FileScanner = std::function<FileScan(const std::string& path, const std::atomic<bool>* cancel,
+                                           const ScanProgress& progress)>;
+RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel,
+                            const ScanProgress& progress, const FileScanner& scanFile);

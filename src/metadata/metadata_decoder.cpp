@@ -17,8 +17,6 @@ constexpr std::size_t kSlotBytes = 31;
 constexpr std::size_t kPlacementAFirstSlot = 0;
 constexpr std::size_t kPlacementBFirstSlot = 8;
 
-constexpr double kKmToMiles = 0.621371192;
-
 // Whether the three slots from `firstSlot` on hold text lines: each ends in
 // its NUL, what comes before the first NUL of a slot is text (no control
 // bytes), and at least one line is not empty. A blank or damaged frame whose
@@ -72,6 +70,12 @@ void FormatAcceleration(int8_t raw, char* out, std::size_t size) {
 }
 
 }  // namespace
+
+bool FrameHoldsTextLines(const uint8_t* frame, std::size_t length) {
+  if (frame == nullptr || length < kTailBytes) return false;
+  const uint8_t* tail = frame + length - kTailBytes;
+  return TailHoldsTextLines(tail, kPlacementAFirstSlot) || TailHoldsTextLines(tail, kPlacementBFirstSlot);
+}
 
 MetadataDecoder::MetadataDecoder(std::string sourceName, int dvrKind,
                                  std::shared_ptr<RecordingContext> context)
@@ -136,12 +140,7 @@ void MetadataDecoder::ParseMetadataSample(const uint8_t* data, std::size_t lengt
   if (!HasMetadataMagic(record)) {
     // A 56-byte sample has no 128-byte tail, so it can never reveal the
     // text-line layout.
-    if (length >= kTailBytes) {
-      const uint8_t* tail = data + length - kTailBytes;
-      if (TailHoldsTextLines(tail, kPlacementAFirstSlot) || TailHoldsTextLines(tail, kPlacementBFirstSlot)) {
-        textLineFlag_.store(1);
-      }
-    }
+    if (FrameHoldsTextLines(data, length)) textLineFlag_.store(1);
     PublishDvrType(textLineFlag_.load() != 0);
     return;
   }
@@ -188,7 +187,7 @@ void MetadataDecoder::DeliverRecord(const uint8_t* record) {
   Deliver(0, last, "Longitude", text);
   // 64-bit so speeds above 2^31 mph (garbage records) print as what they are
   // instead of wrapping negative.
-  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(s.speed * kKmToMiles));
+  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(SpeedMilesPerHour(s.speed)));
   Deliver(0, last, "Speed", text);
   FormatAcceleration(s.accelX, text, sizeof text);
   Deliver(0, last, "X Acceleration", text);

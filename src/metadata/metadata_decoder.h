@@ -12,6 +12,12 @@
 
 class RecordingContext;
 
+// Whether the last 128 bytes of a frame of `length` bytes hold the
+// two-channel DVR's three text lines (placement A or B): each slot ends in
+// its NUL, no control bytes, at least one line not empty. False for frames
+// shorter than the tail.
+bool FrameHoldsTextLines(const uint8_t* frame, std::size_t length);
+
 // Decodes metadata samples into labelled texts and hands each text to up to
 // five listeners. One decoder belongs to one metadata extractor (a channel's
 // extractor or the multi-metadata extractor of a metadata stream, or a live
