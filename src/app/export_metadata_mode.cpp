@@ -51,7 +51,10 @@ bool UsesTextLines(const avi::AviReader& reader, const RecordingSummary& summary
 std::string CsvField(const std::string& raw) {
   // The DVR's texts are Windows-1252 (0xB0 in every coordinate line); CSV
   // readers expect UTF-8.
-  const std::string text = Utf8FromWindows1252(raw);
+  return CsvQuoted(Utf8FromWindows1252(raw));
+}
+
+std::string CsvQuoted(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (const char c : text) {

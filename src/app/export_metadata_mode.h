@@ -25,3 +25,5 @@ int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostre
 
 // One CSV field from a Windows-1252 text: in UTF-8, quoted when it has to be.
 std::string CsvField(const std::string& raw);
+// One CSV field from a text that is UTF-8 already (file names), quoted when it has to be.
+std::string CsvQuoted(const std::string& utf8);

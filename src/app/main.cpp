@@ -5,6 +5,7 @@
 
 #include "app/brand.h"
 #include "app/command_line.h"
+#include "app/events_mode.h"
 #include "app/export_metadata_mode.h"
 #include "app/info_mode.h"
 #include "app/mode_status.h"
@@ -19,6 +20,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "usage: qmxplayer [RECORDING.avi] [exportfiltergraph]\n"
       << "       qmxplayer --info FILE             print the recording's properties\n"
       << "       qmxplayer --export-metadata FILE  print every frame's metadata as CSV\n"
+      << "       qmxplayer --events FILE [--threshold TENTHS]\n"
+      << "                                         print the trip's events (triggers turning on,\n"
+      << "                                         harsh motion) as CSV\n"
       << "       qmxplayer --snapshot FILE --at CENTIS --channel N --out OUT.jpg [--overlay]\n"
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
@@ -54,6 +58,7 @@ int main(int argc, char** argv) {
     return line.mode == "--info" ? RunInfoMode(line.modeArgs[0], std::cout, std::cerr)
                                  : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
   }
+  if (line.mode == "--events") return RunEventsMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

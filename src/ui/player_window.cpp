@@ -84,6 +84,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   BuildMenu();
   captured_ = CaptureLayout();
   BuildControls();
+  BuildTimeline();
   InitialControlStates();
   // The client area starts at the template's size; the menu bar sits above it.
   canvas_->setMinimumSize(1, 1);

@@ -27,6 +27,7 @@ class QAction;
 class QMimeData;
 class QPushButton;
 class QSlider;
+class TimelineStrip;
 class VideoPane;
 
 // The player's main window: menu, control bar, position slider, four video
@@ -74,6 +75,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QPushButton* Button(int id) const;
   QAction* Action(int id) const;
   QSlider* Slider() const { return slider_; }
+  TimelineStrip* Timeline() const { return timeline_; }
   VideoPane* Pane(int index) const { return panes_[index]; }
   std::string StatusLine() const;
   std::string TimeText() const;
@@ -139,6 +141,16 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateMenuState();
   int CurrentView() const;
 
+  // The incident timeline (player_window_timeline.cpp).
+  void BuildTimeline();
+  bool RunTimelineCommand(int id);
+  void SeekToCentis(int64_t centis);
+  int TimelineHeight() const;
+  void LayoutTimeline();
+  void StartTimelineScan();
+  void TickTimeline();
+  void UpdateTimelineMenu();
+
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
   void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
@@ -152,6 +164,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QWidget* canvas_ = nullptr;  // the client area: panes, bar, strips
   std::array<VideoPane*, 4> panes_{};
   QSlider* slider_ = nullptr;
+  TimelineStrip* timeline_ = nullptr;
   std::unordered_map<int, QPushButton*> buttons_;
   std::unordered_map<int, QAction*> actions_;
   QTimer timer_;

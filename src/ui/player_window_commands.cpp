@@ -12,6 +12,7 @@
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/menu_state.h"
+#include "ui/core/timeline_commands.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
 #include "ui/file_properties_dialog.h"
@@ -37,6 +38,7 @@ bool IsViewButton(int id, int& view) {
 }  // namespace
 
 void CQMXPlayerDlg::RunCommand(int id) {
+  if (RunTimelineCommand(id)) return;
   int view = 0;
   for (int k = 0; k < 4; ++k) {
     if (id == kCmdVideo[k]) return SelectView(k);
@@ -329,7 +331,9 @@ void CQMXPlayerDlg::ShowAbout() {
   std::string text =
       MainWindowTitle(brand_) + "\nA player for multi-camera in-vehicle DVR recordings.\n\nShortcuts:\n";
   text += "  Space\tPlay / Pause\n";
-  for (const CommandInfo& c : MenuCommands()) {
+  std::vector<CommandInfo> commands = MenuCommands();
+  commands.insert(commands.end(), TimelineCommands().begin(), TimelineCommands().end());
+  for (const CommandInfo& c : commands) {
     if (!c.shortcut || !*c.shortcut) continue;
     QString caption = QString::fromUtf8(c.caption).remove('&');
     text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
@@ -361,4 +365,5 @@ void CQMXPlayerDlg::UpdateMenuState() {
       a->setChecked(*state.checked);
     }
   }
+  UpdateTimelineMenu();
 }

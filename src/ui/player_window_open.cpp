@@ -139,6 +139,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     playback_->SetDeinterlace(FastDeinterlaceOn(ReadSetting("FastDeinterlace")));
     repaintVideoArea_ = true;
     pleaseWait_->hide();
+    StartTimelineScan();
   }
   drag_.held = false;
   canvas_->update();

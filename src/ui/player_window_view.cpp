@@ -75,6 +75,7 @@ void CQMXPlayerDlg::ApplySize(int width, int height) {
     QWidget* w = c.id == kPositionSlider ? static_cast<QWidget*>(slider_) : Button(c.id);
     if (w) w->setGeometry(ToQRect(c.rect));
   }
+  LayoutTimeline();
   ArrangePanes();
   canvas_->update();
 }
@@ -88,6 +89,7 @@ void CQMXPlayerDlg::LayoutVideoArea() {
   in.stackedLayout = playback_ && dvrKind_ == 2;
   in.previousLetterbox = video_.letterbox;
   in.previousPillarbox = video_.pillarbox;
+  in.timelineHeight = TimelineHeight();
   video_ = ::LayoutVideoArea(captured_, in);
   for (int k = 0; k < 4; ++k) panes_[k]->setGeometry(ToQRect(video_.panes[k]));
 }

@@ -64,6 +64,18 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
   m.accelX = int8_t(std::lround(5.0 * std::sin(2 * kPi * t / 7.0)));
   m.accelY = int8_t(std::lround(3.0 * std::cos(2 * kPi * t / 5.0)));
   m.accelZ = int8_t(10 + (g % 7 == 0 ? 2 : 0));
+  if (o.scripted) {
+    m.triggerBits = 0;
+    m.accelX = 0;
+    m.accelY = 0;
+    m.accelZ = 10;
+    for (const Incident& inc : o.incidents) {
+      if (inc.kind == 't' && t >= inc.start && t < inc.end) m.triggerBits |= 1u << inc.value;
+      const bool inFrame = t >= inc.start && t < inc.start + 1.0 / o.fps;
+      if (inc.kind == 'x' && inFrame) m.accelX = int8_t(inc.value);
+      if (inc.kind == 'y' && inFrame) m.accelY = int8_t(inc.value);
+    }
+  }
   return m;
 }
 

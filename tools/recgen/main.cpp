@@ -21,7 +21,8 @@ constexpr const char* kUsage =
     "         --seconds S --fps F --meta frames|stream|both|none --text-lines A|B|none\n"
     "         --config FILE|default|none --config-at start|end --title TEXT --trigger-names a,b,...\n"
     "         --version TEXT|none --h264 --one-stream-header --dvr-meta-header --no-strn --start-utc SECONDS "
-    "--quality Q\n";
+    "--quality Q\n"
+    "         --incidents calm|t:BIT@START-END,x:TENTHS@SECONDS,y:TENTHS@SECONDS,...\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "recgen: %s\n", message.c_str());

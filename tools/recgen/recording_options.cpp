@@ -67,6 +67,38 @@ bool ParseChannels(const std::string& text, std::array<bool, 4>& flags) {
 
 }  // namespace
 
+std::string ParseIncidents(const std::string& text, std::vector<Incident>& out) {
+  out.clear();
+  if (text == "calm") return "";
+  for (const std::string& item : Split(text, ',')) {
+    const auto colon = item.find(':');
+    const auto at = item.find('@');
+    const std::string bad = "--incidents item \"" + item + "\" wants t:BIT@START-END or x|y:TENTHS@SECONDS";
+    if (colon != 1 || at == std::string::npos || at < colon) return bad;
+    Incident inc;
+    inc.kind = item[0];
+    double value = 0, start = 0, end = 0;
+    const std::string when = item.substr(at + 1);
+    if (inc.kind == 't') {
+      const auto dash = when.find('-');
+      if (!ParseNumber(item.substr(2, at - 2), 0, 10, value) || dash == std::string::npos ||
+          !ParseNumber(when.substr(0, dash), 0, 1e7, start) ||
+          !ParseNumber(when.substr(dash + 1), 0, 1e7, end) || end <= start)
+        return bad;
+    } else if (inc.kind == 'x' || inc.kind == 'y') {
+      if (!ParseNumber(item.substr(2, at - 2), -128, 127, value) || !ParseNumber(when, 0, 1e7, start))
+        return bad;
+    } else {
+      return bad;
+    }
+    inc.value = int(value);
+    inc.start = start;
+    inc.end = end;
+    out.push_back(inc);
+  }
+  return "";
+}
+
 std::string ParseRecordingOptions(const std::vector<std::string>& args, std::size_t begin,
                                   RecordingOptions& o, std::vector<std::string>& rest) {
   bool audioGiven = false;
@@ -164,6 +196,10 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
     } else if (a == "--start-utc") {
       if (!ParseNumber(v, 0, 4294967295.0, d)) return "--start-utc wants seconds since 1970";
       o.startUtc = uint32_t(d);
+    } else if (a == "--incidents") {
+      o.scripted = true;
+      const std::string error = ParseIncidents(v, o.incidents);
+      if (!error.empty()) return error;
     } else if (a == "--quality") {
       if (!ParseNumber(v, 1, 100, d)) return "--quality must be between 1 and 100";
       o.quality = int(d);

@@ -15,6 +15,16 @@ enum class MetaPlacement { kFrames, kStream, kBoth, kNone };
 enum class TextLines { kNone, kA, kB };
 enum class ConfigSource { kNone, kDefault, kFile };
 
+// One scripted happening of a calm trip (times in seconds of the run, from
+// global frame 0): trigger bit `value` on for start <= t < end, or the X or
+// Y reading `value` (tenths of g) in the one frame whose time is in
+// [start, start + 1 / fps).
+struct Incident {
+  char kind = 't';  // 't' trigger, 'x' or 'y' acceleration
+  int value = 0;
+  double start = 0, end = 0;
+};
+
 struct RecordingOptions {
   int width = 720;  // picture size of each camera (four-channel); set by the kind otherwise
   int height = 480;
@@ -41,6 +51,9 @@ struct RecordingOptions {
   uint32_t startUtc = 1298988309;  // 2011-03-01 14:05:09 UTC, time of global frame 0
   int quality = 75;
   int64_t firstFrame = 0;  // global number of this file's first frame (sequences continue it)
+  // A calm trip: no triggers and X = Y = 0 (Z at 1 g) apart from `incidents`.
+  bool scripted = false;
+  std::vector<Incident> incidents;
 };
 
 inline constexpr int kLocalOffsetSeconds = -8 * 3600;  // the DVR's local time is UTC−8
@@ -52,6 +65,10 @@ int64_t FrameCount(const RecordingOptions& options);
 std::vector<std::string> EffectiveTriggerNames(const RecordingOptions& options);
 // Frame size of the one video stream of a two-channel kind, or the camera size.
 void FrameSize(const RecordingOptions& options, int& width, int& height);
+
+// Reads "t:BIT@START-END", "x:TENTHS@SECONDS" and "y:TENTHS@SECONDS" items,
+// comma-separated ("calm" for none); "" means success.
+std::string ParseIncidents(const std::string& text, std::vector<Incident>& out);
 
 // Reads the options of `write`, `sequence` and `group` from args[begin..].
 // Unknown options and bad values give a one-line message; "" means success.

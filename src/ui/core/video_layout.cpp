@@ -39,7 +39,8 @@ CapturedLayout CaptureLayout() {
 VideoAreaLayout LayoutVideoArea(const CapturedLayout& layout, const VideoAreaInput& in) {
   const int W = in.clientWidth, H = in.clientHeight, HX = in.extraHeight;
   int x0 = layout.marginLeft, x1 = W - layout.marginRight;
-  int y0 = layout.marginTop, y1 = H - layout.marginBottom + HX;
+  const int marginBottom = layout.marginBottom + in.timelineHeight;
+  int y0 = layout.marginTop, y1 = H - marginBottom + HX;
   int w = x1 - x0, h = y1 - y0;
 
   VideoAreaLayout out;
@@ -76,7 +77,7 @@ VideoAreaLayout LayoutVideoArea(const CapturedLayout& layout, const VideoAreaInp
   }
 
   const int left = layout.marginLeft, right = W - layout.marginRight;
-  const int videoBottom = H - layout.marginBottom;
+  const int videoBottom = H - marginBottom;
   out.topBanner = {left, layout.marginTop - 30, right, layout.marginTop + 3};
   out.bottomBanner = {left, videoBottom, right, videoBottom + 30};
 

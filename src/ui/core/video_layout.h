@@ -55,6 +55,9 @@ struct VideoAreaInput {
   // The bar sizes of the previous layout: an area that already has the
   // wanted ratio keeps them.
   int previousLetterbox = 0, previousPillarbox = 0;
+  // Rows the incident timeline takes under the video (0 when it is hidden):
+  // the video, its banner and bars move up by them.
+  int timelineHeight = 0;
 };
 
 struct VideoAreaLayout {

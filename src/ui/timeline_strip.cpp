@@ -1,0 +1,308 @@
+#include "ui/timeline_strip.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QToolTip>
+#include <cmath>
+
+#include "engine/scan_cache.h"
+#include "metadata/windows1252.h"
+
+namespace {
+
+// Rows of the strip, top to bottom, in pixels.
+constexpr int kSpeedRows = 17;
+constexpr int kAccelRows = 24;
+constexpr int kLaneRows = 7;
+constexpr int kGap = 1;
+constexpr double kAccelRangeG = 2.0;  // the graph shows -2 g .. +2 g
+constexpr double kMinSpeedScaleMph = 30;
+
+const QColor kBackground(16, 16, 20);
+const QColor kGrid(60, 60, 70);
+const QColor kSpeedColour(240, 200, 60);
+const QColor kAxisColours[3] = {QColor(235, 90, 80), QColor(90, 200, 110), QColor(100, 150, 255)};
+const QColor kLaneColour(230, 120, 40);
+const QColor kEventColour(255, 255, 255);
+const QColor kCursorColour(255, 255, 255);
+
+QString TimeText(int64_t centis) {
+  const int64_t s = centis / 100;
+  return QString::asprintf("%lld:%02lld.%02lld", static_cast<long long>(s / 60),
+                           static_cast<long long>(s % 60), static_cast<long long>(centis % 100));
+}
+
+QString FromDvrText(const std::string& s) {
+  return QString::fromStdString(Utf8FromWindows1252(s));
+}
+
+// Draws one series as its per-column envelope joined column to column.
+void DrawSeries(QPainter& p, const TimeAxis& axis, const std::vector<TimedValue>& values, double lo,
+                double hi, int top, int bottom, const QColor& colour) {
+  p.setPen(colour);
+  const std::vector<Column> columns = ColumnEnvelope(axis, values);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const Column& c = columns[i];
+    const int yLo = YOfValue(c.lo, lo, hi, top, bottom);
+    const int yHi = YOfValue(c.hi, lo, hi, top, bottom);
+    p.drawLine(c.x, yLo, c.x, yHi);
+    if (i > 0 && columns[i - 1].x == c.x - 1) {
+      const Column& b = columns[i - 1];
+      p.drawLine(b.x, YOfValue((b.lo + b.hi) / 2, lo, hi, top, bottom), c.x, (yLo + yHi) / 2);
+    }
+  }
+}
+
+}  // namespace
+
+TimelineStrip::TimelineStrip(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("timelineStrip"));
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumHeight(kSpeedRows + kAccelRows + kTriggerCount * kLaneRows + 2 * kGap);
+}
+
+TimelineStrip::~TimelineStrip() {
+  CancelJobs();
+  ReapJobs(true);
+}
+
+void TimelineStrip::CancelJobs() {
+  for (Job& j : jobs_) j.cancel->store(true);
+}
+
+void TimelineStrip::ReapJobs(bool wait) {
+  for (auto it = jobs_.begin(); it != jobs_.end();) {
+    if (wait || it->done->load()) {
+      it->thread.join();
+      it = jobs_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void TimelineStrip::StartScan(const std::string& path, std::vector<int64_t> fileStarts, int64_t total) {
+  Clear();
+  fileStarts_ = std::move(fileStarts);
+  total_ = total;
+  axis_.total = total;
+  scanning_ = true;
+  const int generation = ++generation_;
+  progressPercent_->store(0);
+
+  Job job;
+  job.cancel = std::make_shared<std::atomic<bool>>(false);
+  job.done = std::make_shared<std::atomic<bool>>(false);
+  // The thread touches only what it owns or shares by pointer; it reaches
+  // the strip through queued calls, which Qt drops once the strip is gone
+  // (and the strip joins the thread before it goes).
+  job.thread =
+      std::thread([this, path, generation, cancel = job.cancel, done = job.done, percent = progressPercent_] {
+        auto scan = std::make_shared<RecordingScan>(ScanRecordingCached(path, cancel.get(), [&](double f) {
+          const int now = int(f * 100);
+          if (percent->exchange(now) != now)
+            QMetaObject::invokeMethod(
+                this, [this] { update(); }, Qt::QueuedConnection);
+        }));
+        if (!cancel->load())
+          QMetaObject::invokeMethod(
+              this, [this, generation, scan] { Deliver(generation, scan); }, Qt::QueuedConnection);
+        done->store(true);
+      });
+  jobs_.push_back(std::move(job));
+  update();
+}
+
+void TimelineStrip::Clear() {
+  CancelJobs();
+  ReapJobs(false);
+  ++generation_;
+  scanning_ = false;
+  scanned_ = false;
+  scan_ = {};
+  events_.clear();
+  series_ = {};
+  lanes_ = {};
+  position_ = 0;
+  update();
+}
+
+void TimelineStrip::Deliver(int generation, std::shared_ptr<RecordingScan> scan) {
+  ReapJobs(false);
+  if (generation != generation_) return;
+  scan_ = std::move(*scan);
+  // The engine's file starts are the timeline the slider shows.
+  for (std::size_t i = 0; i < scan_.files.size() && i < fileStarts_.size(); ++i)
+    scan_.files[i].startCentis = fileStarts_[i];
+  scanning_ = false;
+  scanned_ = true;
+  Rebuild();
+  emit ScanFinished();
+}
+
+void TimelineStrip::Rebuild() {
+  events_ = DetectTripEvents(scan_, harshTenths_);
+  series_ = SeriesOf(scan_);
+  lanes_ = TriggerSpans(scan_);
+  update();
+}
+
+void TimelineStrip::SetHarshThreshold(int tenths) {
+  if (tenths == harshTenths_) return;
+  harshTenths_ = tenths;
+  if (scanned_) Rebuild();
+}
+
+void TimelineStrip::AlignWith(const QSlider* slider) {
+  QStyleOptionSlider opt;
+  opt.initFrom(slider);
+  opt.subControls = QStyle::SC_All;
+  opt.orientation = slider->orientation();
+  opt.minimum = slider->minimum();
+  opt.maximum = slider->maximum();
+  opt.sliderPosition = slider->minimum();
+  opt.sliderValue = slider->minimum();
+  opt.tickPosition = slider->tickPosition();
+  opt.tickInterval = slider->tickInterval();
+  opt.singleStep = slider->singleStep();
+  opt.pageStep = slider->pageStep();
+  const QRect groove =
+      slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, slider);
+  const QRect handle =
+      slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
+  // Both widgets sit in the same parent: slider coordinates shift by the offset between them.
+  const int offset = slider->x() - x();
+  axis_ = AxisOfSlider(groove.x() + offset, groove.width(), handle.width(), total_);
+  update();
+}
+
+void TimelineStrip::SetPosition(int64_t centis) {
+  if (centis == position_) return;
+  const int before = XOfTime(position_);
+  position_ = centis;
+  const int after = XOfTime(position_);
+  if (before != after) {
+    update(before - 1, 0, 3, height());
+    update(after - 1, 0, 3, height());
+  }
+}
+
+QString TimelineStrip::Message() const {
+  if (scanning_) return tr("Scanning the trip's metadata… %1%").arg(progressPercent_->load());
+  if (!scanned_) return {};
+  if (!scan_.files.empty() && scan_.files.front().textLines)
+    return tr("Text-line recording: it holds no speed, acceleration or trigger values");
+  if (series_.speedMph.empty()) {
+    const std::string error = scan_.files.empty() ? std::string() : scan_.files.front().error;
+    return error.empty() ? tr("No metadata in this recording")
+                         : tr("No metadata could be read: %1").arg(QString::fromStdString(error));
+  }
+  return {};
+}
+
+QString TimelineStrip::HoverText(int x) const {
+  if (!scanned_ || series_.speedMph.empty()) return {};
+  const int64_t t = CentisAtX(axis_, x);
+  const RecordRef ref = RecordAt(scan_, t);
+  if (ref.file < 0) return TimeText(t);
+  const MetadataSample& s = scan_.files[std::size_t(ref.file)].records[std::size_t(ref.record)].sample;
+  QString triggers;
+  for (int bit = 0; bit < kTriggerCount; ++bit) {
+    if (!(s.triggerBits & (1u << bit))) continue;
+    if (!triggers.isEmpty()) triggers += QStringLiteral(", ");
+    triggers += bit < int(scan_.triggerNames.size()) ? FromDvrText(scan_.triggerNames[std::size_t(bit)])
+                                                     : QString::number(bit);
+  }
+  return QStringLiteral("%1   %2 mph   X %3 g   Y %4 g   Z %5 g%6")
+      .arg(TimeText(t))
+      .arg(SpeedMilesPerHour(s.speed))
+      .arg(QString::asprintf("%+.1f", s.accelX / 10.0))
+      .arg(QString::asprintf("%+.1f", s.accelY / 10.0))
+      .arg(QString::asprintf("%+.1f", s.accelZ / 10.0))
+      .arg(triggers.isEmpty() ? QString() : QStringLiteral("   ") + triggers);
+}
+
+void TimelineStrip::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), kBackground);
+  QFont small = font();
+  small.setPixelSize(kLaneRows + 1);
+  p.setFont(small);
+
+  const QString message = Message();
+  if (!message.isEmpty() || !scanned_) {
+    p.setPen(Qt::lightGray);
+    p.drawText(rect(), Qt::AlignCenter, message);
+    return;
+  }
+
+  const int speedTop = 0, speedBottom = kSpeedRows - 1;
+  const int accelTop = kSpeedRows + kGap, accelBottom = accelTop + kAccelRows - 1;
+  const int lanesTop = accelBottom + 1 + kGap;
+
+  // Speed: from 0 to the trip's top speed (at least a town's speeds).
+  double top = kMinSpeedScaleMph;
+  for (const TimedValue& v : series_.speedMph) top = std::max(top, v.value);
+  DrawSeries(p, axis_, series_.speedMph, 0, top, speedTop + 1, speedBottom, kSpeedColour);
+  p.setPen(kGrid);
+  p.drawLine(0, speedBottom + 1, width(), speedBottom + 1);
+
+  // Accelerations around a zero line.
+  p.drawLine(axis_.left, YOfValue(0, -kAccelRangeG, kAccelRangeG, accelTop, accelBottom), axis_.right,
+             YOfValue(0, -kAccelRangeG, kAccelRangeG, accelTop, accelBottom));
+  for (int a = 2; a >= 0; --a)
+    DrawSeries(p, axis_, series_.accelG[std::size_t(a)], -kAccelRangeG, kAccelRangeG, accelTop, accelBottom,
+               kAxisColours[a]);
+  p.setPen(kGrid);
+  p.drawLine(0, accelBottom + 1, width(), accelBottom + 1);
+
+  // Trigger lanes: each active span a bar, the name over it.
+  for (int bit = 0; bit < kTriggerCount; ++bit) {
+    const int y = lanesTop + bit * kLaneRows;
+    if (bit % 2) p.fillRect(0, y, width(), kLaneRows, QColor(24, 24, 30));
+    for (const LaneSpan& span : lanes_[std::size_t(bit)]) {
+      const PixelSpan px = SpanPixels(axis_, span);
+      p.fillRect(px.x0, y + 1, px.x1 - px.x0, kLaneRows - 1, kLaneColour);
+    }
+    p.setPen(QColor(200, 200, 210));
+    const QString name =
+        bit < int(scan_.triggerNames.size()) ? FromDvrText(scan_.triggerNames[std::size_t(bit)]) : QString();
+    p.drawText(QRect(2, y - 1, width() - 4, kLaneRows + 2), Qt::AlignLeft | Qt::AlignVCenter, name);
+  }
+
+  // Events: a tick over the speed graph.
+  p.setPen(kEventColour);
+  for (const TripEvent& e : events_) {
+    const int x = XOfTime(e.centis);
+    p.drawLine(x, 0, x, 3);
+  }
+
+  p.setPen(kCursorColour);
+  const int cursor = XOfTime(position_);
+  p.drawLine(cursor, 0, cursor, height());
+}
+
+void TimelineStrip::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !scanned_ || total_ <= 0) return QWidget::mousePressEvent(event);
+  emit SeekRequested(CentisAtX(axis_, int(event->position().x())));
+}
+
+void TimelineStrip::mouseMoveEvent(QMouseEvent* event) {
+  hoverX_ = int(event->position().x());
+  const QString text = HoverText(hoverX_);
+  if (text.isEmpty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(event->globalPosition().toPoint(), text, this);
+  QWidget::mouseMoveEvent(event);
+}
+
+void TimelineStrip::leaveEvent(QEvent* event) {
+  hoverX_ = -1;
+  QToolTip::hideText();
+  QWidget::leaveEvent(event);
+}
