@@ -10,14 +10,16 @@
 
 #include "engine/scan_cache.h"
 #include "metadata/windows1252.h"
+#include "ui/core/timeline_commands.h"
 
 namespace {
 
 // Rows of the strip, top to bottom, in pixels.
-constexpr int kSpeedRows = 17;
-constexpr int kAccelRows = 24;
-constexpr int kLaneRows = 7;
+constexpr int kSpeedRows = 16;
+constexpr int kAccelRows = 22;
+constexpr int kLaneRows = 8;
 constexpr int kGap = 1;
+static_assert(kSpeedRows + kAccelRows + kTriggerCount * kLaneRows + 2 * kGap == kTimelineStripHeight);
 constexpr double kAccelRangeG = 2.0;  // the graph shows -2 g .. +2 g
 constexpr double kMinSpeedScaleMph = 30;
 
@@ -62,7 +64,7 @@ TimelineStrip::TimelineStrip(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("timelineStrip"));
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumHeight(kSpeedRows + kAccelRows + kTriggerCount * kLaneRows + 2 * kGap);
+  setMinimumHeight(kTimelineStripHeight);
 }
 
 TimelineStrip::~TimelineStrip() {
@@ -230,7 +232,7 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
   QFont small = font();
-  small.setPixelSize(kLaneRows + 1);
+  small.setPixelSize(kLaneRows);
   p.setFont(small);
 
   const QString message = Message();
@@ -271,7 +273,7 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     p.setPen(QColor(200, 200, 210));
     const QString name =
         bit < int(scan_.triggerNames.size()) ? FromDvrText(scan_.triggerNames[std::size_t(bit)]) : QString();
-    p.drawText(QRect(2, y - 1, width() - 4, kLaneRows + 2), Qt::AlignLeft | Qt::AlignVCenter, name);
+    p.drawText(QRect(2, y, width() - 4, kLaneRows), Qt::AlignLeft | Qt::AlignVCenter, name);
   }
 
   // Events: a tick over the speed graph.

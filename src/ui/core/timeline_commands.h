@@ -20,7 +20,7 @@ const std::vector<CommandInfo>& TimelineCommands();
 // "Off" hides the strip; anything else (absent too) shows it.
 inline constexpr const char* kShowTimelineSetting = "ShowTimeline";
 
-inline constexpr int kTimelineStripHeight = 120;
+inline constexpr int kTimelineStripHeight = 128;
 
 struct TimelinePlacement {
   PixelRect slider;
