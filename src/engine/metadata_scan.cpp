@@ -150,11 +150,17 @@ RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* ca
 
 RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel,
                             const ScanProgress& progress, const FileScanner& scanFile) {
+  std::vector<std::string> run = NumberedRunFrom(path);
+  if (run.empty()) run.push_back(path);  // scanned anyway, so the error names the file
+  return ScanRecordingFiles(run, cancel, progress, scanFile);
+}
+
+RecordingScan ScanRecordingFiles(const std::vector<std::string>& run, const std::atomic<bool>* cancel,
+                                 const ScanProgress& progress, const FileScanner& scanFile) {
   RecordingScan result;
   const TriggerNameList defaults = DefaultTriggerNames();
   result.triggerNames.assign(defaults.begin(), defaults.end());
-  std::vector<std::string> run = NumberedRunFrom(path);
-  if (run.empty()) run.push_back(path);  // scanned anyway, so the error names the file
+  if (run.empty()) return result;
 
   RecordingProperties props;
   if (ReadRecordingProperties(run.front(), props, HeaderCorrection::kReportOnly) == kPropertiesOk) {

@@ -71,3 +71,8 @@ using FileScanner = std::function<FileScan(const std::string& path, const std::a
                                            const ScanProgress& progress)>;
 RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel,
                             const ScanProgress& progress, const FileScanner& scanFile);
+
+// The files of a sequence the caller already knows (the engine's list: a
+// numbered run, or a date-stamped file with its continuations), in order.
+RecordingScan ScanRecordingFiles(const std::vector<std::string>& paths, const std::atomic<bool>* cancel,
+                                 const ScanProgress& progress, const FileScanner& scanFile);

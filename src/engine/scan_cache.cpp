@@ -232,3 +232,8 @@ RecordingScan ScanRecordingCached(const std::string& path, const std::atomic<boo
                                   const ScanProgress& progress) {
   return ScanRecording(path, cancel, progress, CachedScanRecordingFile);
 }
+
+RecordingScan ScanRecordingFilesCached(const std::vector<std::string>& paths, const std::atomic<bool>* cancel,
+                                       const ScanProgress& progress) {
+  return ScanRecordingFiles(paths, cancel, progress, CachedScanRecordingFile);
+}

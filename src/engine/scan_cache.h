@@ -35,3 +35,5 @@ FileScan CachedScanRecordingFile(const std::string& path, const std::atomic<bool
 // ScanRecording through the cache.
 RecordingScan ScanRecordingCached(const std::string& path, const std::atomic<bool>* cancel = nullptr,
                                   const ScanProgress& progress = {});
+RecordingScan ScanRecordingFilesCached(const std::vector<std::string>& paths, const std::atomic<bool>* cancel,
+                                       const ScanProgress& progress);

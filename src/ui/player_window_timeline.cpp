@@ -112,10 +112,14 @@ void CQMXPlayerDlg::LayoutTimeline() {
 }
 
 void CQMXPlayerDlg::StartTimelineScan() {
+  // The engine's own list: a date-stamped group's continuation files too.
+  std::vector<std::string> paths;
   std::vector<int64_t> starts;
-  const std::vector<SequenceFile> files = playback_->Files();
-  for (const SequenceFile& f : files) starts.push_back(f.start);
-  if (!files.empty()) timeline_->StartScan(files.front().path, std::move(starts), playback_->GetTotal());
+  for (const SequenceFile& f : playback_->Files()) {
+    paths.push_back(f.path);
+    starts.push_back(f.start);
+  }
+  if (!paths.empty()) timeline_->StartScan(std::move(paths), std::move(starts), playback_->GetTotal());
   ApplySize(clientWidth_, clientHeight_);
 }
 

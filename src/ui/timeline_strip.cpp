@@ -87,7 +87,8 @@ void TimelineStrip::ReapJobs(bool wait) {
   }
 }
 
-void TimelineStrip::StartScan(const std::string& path, std::vector<int64_t> fileStarts, int64_t total) {
+void TimelineStrip::StartScan(std::vector<std::string> paths, std::vector<int64_t> fileStarts,
+                              int64_t total) {
   Clear();
   fileStarts_ = std::move(fileStarts);
   total_ = total;
@@ -102,19 +103,19 @@ void TimelineStrip::StartScan(const std::string& path, std::vector<int64_t> file
   // The thread touches only what it owns or shares by pointer; it reaches
   // the strip through queued calls, which Qt drops once the strip is gone
   // (and the strip joins the thread before it goes).
-  job.thread =
-      std::thread([this, path, generation, cancel = job.cancel, done = job.done, percent = progressPercent_] {
-        auto scan = std::make_shared<RecordingScan>(ScanRecordingCached(path, cancel.get(), [&](double f) {
-          const int now = int(f * 100);
-          if (percent->exchange(now) != now)
-            QMetaObject::invokeMethod(
-                this, [this] { update(); }, Qt::QueuedConnection);
-        }));
-        if (!cancel->load())
-          QMetaObject::invokeMethod(
-              this, [this, generation, scan] { Deliver(generation, scan); }, Qt::QueuedConnection);
-        done->store(true);
-      });
+  job.thread = std::thread([this, paths = std::move(paths), generation, cancel = job.cancel, done = job.done,
+                            percent = progressPercent_] {
+    auto scan = std::make_shared<RecordingScan>(ScanRecordingFilesCached(paths, cancel.get(), [&](double f) {
+      const int now = int(f * 100);
+      if (percent->exchange(now) != now)
+        QMetaObject::invokeMethod(
+            this, [this] { update(); }, Qt::QueuedConnection);
+    }));
+    if (!cancel->load())
+      QMetaObject::invokeMethod(
+          this, [this, generation, scan] { Deliver(generation, scan); }, Qt::QueuedConnection);
+    done->store(true);
+  });
   jobs_.push_back(std::move(job));
   update();
 }

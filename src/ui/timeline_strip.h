@@ -30,10 +30,11 @@ class TimelineStrip : public QWidget {
   explicit TimelineStrip(QWidget* parent = nullptr);
   ~TimelineStrip() override;
 
-  // Scans the run `path` starts. `fileStarts` are the engine's own starts of
-  // the files on the timeline (they replace the header-based ones, so the
-  // graphs and the slider agree); `total` the timeline's length.
-  void StartScan(const std::string& path, std::vector<int64_t> fileStarts, int64_t total);
+  // Scans the files of the open sequence, in order. `fileStarts` are the
+  // engine's own starts of the files on the timeline (they replace the
+  // header-based ones, so the graphs and the slider agree); `total` the
+  // timeline's length.
+  void StartScan(std::vector<std::string> paths, std::vector<int64_t> fileStarts, int64_t total);
   // Forgets the recording (and cancels its scan).
   void Clear();
 

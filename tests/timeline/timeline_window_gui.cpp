@@ -153,4 +153,27 @@ TEST_F(TimelineWindowTest, HiddenByItsMenuItemAndByHideInterface) {
   EXPECT_FALSE(window_->Action(kCmdNextEvent)->isEnabled());
 }
 
+TEST_F(TimelineWindowTest, ADateStampedGroupIsScannedWholeOnTheEnginesTimeline) {
+  std::vector<fs::path> written;
+  std::string error;
+  ASSERT_TRUE(recgen::WriteGroup(dir_.path(), "Trip", 2, "+", Trip(), written, error)) << error;
+  ASSERT_EQ(written.size(), 3u);
+  Open(written[0]);
+  const RecordingScan& scan = window_->Timeline()->Scan();
+  const std::vector<SequenceFile> files = window_->Engine()->Files();
+  ASSERT_EQ(scan.files.size(), 3u);
+  ASSERT_EQ(files.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(scan.files[i].path, written[i].string());
+    EXPECT_EQ(scan.files[i].startCentis, files[i].start);
+    EXPECT_EQ(scan.files[i].records.size(), 30u);
+  }
+  // The hard braking in the second file is where the engine's timeline has it.
+  bool braking = false;
+  for (const TripEvent& e : window_->Timeline()->Events())
+    braking = braking ||
+              (e.kind == TripEventKind::kHarshMotion && e.axis == 'Y' && e.centis == files[1].start + 100);
+  EXPECT_TRUE(braking);
+}
+
 }  // namespace
