@@ -15,7 +15,7 @@
 #include "app/recording_summary.h"
 #include "avi/avi_reader.h"
 #include "engine/pipeline/graph_result.h"
-#include "engine/pipeline/numbered_run.h"
+#include "engine/numbered_run.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/recording_graph.h"
 #include "metadata/qt/glyph_font_rasterizer.h"

@@ -4,7 +4,7 @@
 
 #include "avi/avi_length.h"
 #include "avi/avi_reader.h"
-#include "engine/pipeline/numbered_run.h"
+#include "engine/numbered_run.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
 #include "metadata/metadata_decoder.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "engine/pipeline/numbered_run.h"
+#include "engine/numbered_run.h"
 #include "engine_test_support.h"
 #include "frame_mark.h"
 #include "snapshot/jpeg_file.h"

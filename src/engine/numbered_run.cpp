@@ -1,4 +1,4 @@
-#include "engine/pipeline/numbered_run.h"
+#include "engine/numbered_run.h"
 
 #include <cstdio>
 #include <filesystem>
