@@ -11,6 +11,7 @@
 #include "avi/avi_reader.h"
 #include "avi/avi_writer.h"
 #include "clip/wave_file_header.h"
+#include "engine/recording_layout.h"
 
 namespace clip {
 namespace {
@@ -101,6 +102,18 @@ uint64_t AudioBytes(const avi::AviReader& reader, int stream) {
 
 }  // namespace
 
+int CameraStream(const avi::AviReader& reader, uint32_t type, int camera) {
+  bool named = false;
+  for (std::size_t i = 0; i < reader.StreamCount(); ++i) {
+    const avi::AviStream& s = reader.Stream(i);
+    if (s.header.type != type) continue;
+    const int channel = PinChannel(StreamPinName(int(i), s.name));
+    if (channel == camera) return int(i);
+    named = named || channel >= 0;
+  }
+  return named ? -1 : reader.NthStreamOfType(type, camera);
+}
+
 double FramesPerSecond(uint32_t rate) {
   return rate < 100000 ? rate / 1000.0 : rate / 1000000.0;
 }
@@ -145,13 +158,13 @@ CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<boo
       fail(CopyEnd::kSourceError, kOpenSourceFailed, path + ": " + reader.Error());
       break;
     }
-    const int v = reader.NthStreamOfType(avi::kVids, segment.camera);
+    const int v = CameraStream(reader, avi::kVids, segment.camera);
     if (v < 0) {
       fail(CopyEnd::kSourceError, kNoVideoStream,
            path + ": no video stream for camera " + std::to_string(segment.camera + 1));
       break;
     }
-    const int a = reader.NthStreamOfType(avi::kAuds, segment.camera);
+    const int a = CameraStream(reader, avi::kAuds, segment.camera);
     if (a < 0) {
       fail(CopyEnd::kSourceError, kNoAudioStream,
            path + ": no audio stream for camera " + std::to_string(segment.camera + 1));

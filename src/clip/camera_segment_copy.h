@@ -25,6 +25,10 @@
 #include <string>
 #include <vector>
 
+namespace avi {
+class AviReader;
+}
+
 namespace clip {
 
 struct CameraSegment {
@@ -58,6 +62,14 @@ inline constexpr uint32_t kMaxFrameBytes = 1'256'000;
 
 // Frames per second of a video stream's rate field.
 double FramesPerSecond(uint32_t rate);
+
+// The stream of `type` (kVids, kAuds) that carries camera `camera` (0..3) in
+// the file `reader` holds, or -1: the stream the player's pin rules give the
+// camera (its strn name, or "Stream NN" of its place), so a clip takes the
+// pictures and sound the player shows for that camera even when another
+// camera has no sound; the camera-th stream of the type when the names tell
+// no camera at all.
+int CameraStream(const avi::AviReader& reader, uint32_t type, int camera);
 
 // Whether the walk copies a frame at `elapsed`: start <= elapsed < end, where
 // sums of frame durations within a microsecond of a boundary count as on it,

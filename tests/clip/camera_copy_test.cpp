@@ -36,7 +36,7 @@ class CameraCopyTest : public ::testing::TestWithParam<CopyCase> {
     dir_ = new TempDir;
     run_ = cliptest::WriteRun(dir_->path(), "Run", 3, cliptest::SmallOptions(2, kFps));  // 3 x 20 frames
     recgen::RecordingOptions o = cliptest::SmallOptions(2, kFps);
-    o.audio = {true, true, false, false};
+    o.audio = {true, false, true, false};  // cameras 2 and 4 without sound
     std::string error;
     ASSERT_TRUE(recgen::WriteRecording(dir_->path() / "mute34.avi", o, error)) << error;
   }
@@ -53,6 +53,7 @@ TEST_P(CameraCopyTest, CopiesTheFramesOfTheRangeAndTheirShareOfSound) {
   clip::CameraSegment segment{run_, c.camera, c.start, c.length, out / "v.avi", out / "a.wav"};
   if (c.noAudioRecording) segment.files = {(dir_->path() / "mute34.avi").string()};
   if (c.missingSource) segment.files = {(dir_->path() / "absent.avi").string()};
+  const std::vector<std::string>& sources = segment.files;
   const std::vector<std::string> before = {cliptest::FileMd5(run_[0]), cliptest::FileMd5(run_[1])};
   std::atomic<bool> cancel{false};
   double lastProgress = -1;
@@ -69,7 +70,7 @@ TEST_P(CameraCopyTest, CopiesTheFramesOfTheRangeAndTheirShareOfSound) {
 
   // Video: the stored frames of the range, byte for byte, each a key frame,
   // under the source's stream header and format.
-  const auto frames = cliptest::SourceFrames(run_, c.camera);
+  const auto frames = cliptest::SourceFrames(sources, c.camera);
   const cliptest::FrameRange range = cliptest::FramesIn(
       int64_t(c.start * 100 + 0.5), int64_t((c.start + c.length) * 100 + 0.5), kFps, int64_t(frames.size()));
   avi::AviReader clipReader;
@@ -84,8 +85,8 @@ TEST_P(CameraCopyTest, CopiesTheFramesOfTheRangeAndTheirShareOfSound) {
     EXPECT_TRUE(clipReader.Stream(0).chunks[std::size_t(j)].keyframe);
   }
   avi::AviReader source;
-  ASSERT_TRUE(source.Open(run_[0]));
-  const avi::AviStream& sv = source.Stream(std::size_t(source.NthStreamOfType(avi::kVids, c.camera)));
+  ASSERT_TRUE(source.Open(sources[0]));
+  const avi::AviStream& sv = source.Stream(std::size_t(clip::CameraStream(source, avi::kVids, c.camera)));
   std::vector<uint8_t> strh = clipReader.Stream(0).strh;
   EXPECT_EQ(avi::ReadLE32(strh.data() + 32), uint32_t(range.count));
   avi::WriteLE32(strh.data() + 32, sv.header.length);
@@ -97,12 +98,12 @@ TEST_P(CameraCopyTest, CopiesTheFramesOfTheRangeAndTheirShareOfSound) {
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
   clip::WaveHeaderFields header;
   ASSERT_TRUE(clip::ParseWaveHeader(bytes.data(), bytes.size(), header));
-  const avi::AviStream& sa = source.Stream(std::size_t(source.NthStreamOfType(avi::kAuds, c.camera)));
+  const avi::AviStream& sa = source.Stream(std::size_t(clip::CameraStream(source, avi::kAuds, c.camera)));
   EXPECT_EQ(header.format, std::vector<uint8_t>(sa.strf.begin(), sa.strf.begin() + 18));
   EXPECT_EQ(avi::ReadLE32(bytes.data() + 4), bytes.size() - 8);
   EXPECT_EQ(header.dataBytes, bytes.size() - clip::kWaveHeaderBytes);
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + clip::kWaveHeaderBytes, bytes.end()),
-            cliptest::SourceAudio(run_, c.camera, range.first, range.count));
+            cliptest::SourceAudio(sources, c.camera, range.first, range.count));
   EXPECT_EQ(r.audioBytesWritten, header.dataBytes);
 }
 
@@ -113,8 +114,10 @@ INSTANTIATE_TEST_SUITE_P(Walks, CameraCopyTest,
                                            CopyCase{"AcrossTwoFiles", 3, 1.5, 2.0, CopyEnd::kReachedEnd, ""},
                                            CopyCase{"ToTheLastFrame", 2, 4.0, 2.0, CopyEnd::kReachedEnd, ""},
                                            CopyCase{"FilesRunOut", 0, 5.0, 3.0, CopyEnd::kRanOut, ""},
-                                           CopyCase{"CameraWithoutAudio", 2, 0.0, 1.0, CopyEnd::kSourceError,
+                                           CopyCase{"CameraWithoutAudio", 1, 0.0, 1.0, CopyEnd::kSourceError,
                                                     "Unable to open source audio stream. Aborting!", true},
+                                           CopyCase{"SoundOfItsOwnWhenAnotherHasNone", 2, 0.5, 1.0,
+                                                    CopyEnd::kReachedEnd, "", true},
                                            CopyCase{"SourceMissing", 0, 0.0, 1.0, CopyEnd::kSourceError,
                                                     "Unable to open source file for read. It could be that "
                                                     "the file is locked at that location or you "
@@ -164,6 +167,31 @@ TEST(CameraCopyArithmetic, RatesSlicesAndSegments) {
   EXPECT_DOUBLE_EQ(clip::OverallProgress(1, 2, 0, 3, 0.0), 0.5);
   EXPECT_DOUBLE_EQ(clip::OverallProgress(1, 2, 2, 3, 1.0), 1.0);
   EXPECT_DOUBLE_EQ(clip::OverallProgress(0, 1, 1, 4, 0.5), 0.375);
+}
+
+// A camera's streams are the ones the player shows for it, by their names.
+TEST_F(CameraCopyTest, CameraStreamsFollowTheNames) {
+  avi::AviReader partial, full;
+  ASSERT_TRUE(partial.Open((dir_->path() / "mute34.avi").string()));
+  ASSERT_TRUE(full.Open(run_[0]));
+  const struct {
+    const avi::AviReader* reader;
+    avi::FourCC type;
+    int camera;
+    const char* name;  // nullptr: none
+  } rows[] = {{&partial, avi::kAuds, 0, "Stream 01"}, {&partial, avi::kAuds, 1, nullptr},
+              {&partial, avi::kAuds, 2, "Stream 05"}, {&partial, avi::kAuds, 3, nullptr},
+              {&partial, avi::kVids, 3, "Stream 06"}, {&full, avi::kAuds, 2, "Stream 05"},
+              {&full, avi::kVids, 1, "Stream 02"}};
+  for (const auto& row : rows) {
+    const int s = clip::CameraStream(*row.reader, row.type, row.camera);
+    if (!row.name) {
+      EXPECT_EQ(s, -1) << row.camera;
+    } else {
+      ASSERT_GE(s, 0) << row.camera;
+      EXPECT_EQ(row.reader->Stream(std::size_t(s)).name, row.name);
+    }
+  }
 }
 
 TEST(CameraCopyArithmetic, FilesForARange) {
