@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 #include "avi/avi_reader.h"
 #include "avi/avi_writer.h"
@@ -133,114 +132,146 @@ AudioSlice AudioSliceOf(uint64_t skipped, uint64_t written, uint64_t frames, uin
   return s;
 }
 
-CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<bool>& cancel,
-                             const std::function<void(double)>& progress) {
-  CopyResult result;
+SourceFiles::SourceFiles() = default;
+SourceFiles::~SourceFiles() = default;
+
+const avi::AviReader* SourceFiles::Open(const std::string& path, std::string& error) {
+  auto found = readers_.find(path);
+  if (found != readers_.end()) return found->second.get();
+  auto reader = std::make_unique<avi::AviReader>();
+  if (!reader->Open(path)) {
+    error = reader->Error();
+    return nullptr;
+  }
+  return readers_.emplace(path, std::move(reader)).first->second.get();
+}
+
+CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
+                             const std::atomic<bool>& cancel, const std::function<void(double)>& progress) {
+  CameraWalk walk;
   const double end = segment.start + segment.length;
   double elapsed = 0;
   double frameSeconds = 0;
-  std::optional<avi::AviWriter> video;
-  WaveOutput audio;
-  std::vector<uint8_t> frame(kMaxFrameBytes);
-  std::vector<uint8_t> audioBuffer;
   bool stop = false;
   auto fail = [&](CopyEnd how, const char* message, std::string detail) {
-    result.end = how;
-    result.message = message ? message : "";
-    result.detail = std::move(detail);
+    walk.end = how;
+    walk.message = message ? message : "";
+    walk.detail = std::move(detail);
     stop = true;
   };
+  const std::string camera = std::to_string(segment.camera + 1);
 
   for (std::size_t f = 0; f < segment.files.size() && BeforeTime(elapsed, end) && !stop; ++f) {
     const std::string& path = segment.files[f];
-    avi::AviReader reader;
-    if (!reader.Open(path)) {
-      fail(CopyEnd::kSourceError, kOpenSourceFailed, path + ": " + reader.Error());
+    std::string error;
+    const avi::AviReader* reader = sources.Open(path, error);
+    if (!reader) {
+      fail(CopyEnd::kSourceError, kOpenSourceFailed, path + ": " + error);
       break;
     }
-    const int v = CameraStream(reader, avi::kVids, segment.camera);
+    const int v = CameraStream(*reader, avi::kVids, segment.camera);
     if (v < 0) {
-      fail(CopyEnd::kSourceError, kNoVideoStream,
-           path + ": no video stream for camera " + std::to_string(segment.camera + 1));
+      fail(CopyEnd::kSourceError, kNoVideoStream, path + ": no video stream for camera " + camera);
       break;
     }
-    const int a = CameraStream(reader, avi::kAuds, segment.camera);
+    const int a = CameraStream(*reader, avi::kAuds, segment.camera);
     if (a < 0) {
-      fail(CopyEnd::kSourceError, kNoAudioStream,
-           path + ": no audio stream for camera " + std::to_string(segment.camera + 1));
+      fail(CopyEnd::kSourceError, kNoAudioStream, path + ": no audio stream for camera " + camera);
       break;
     }
-    const avi::AviStream& vs = reader.Stream(std::size_t(v));
-    if (!video) {
+    if (!walk.headersKnown) {
+      const avi::AviStream& vs = reader->Stream(std::size_t(v));
       const double fps = FramesPerSecond(vs.header.rate);
       if (!(fps > 0)) {
         fail(CopyEnd::kSourceError, kNoVideoStream, path + ": the video stream has no frame rate");
         break;
       }
       frameSeconds = 1.0 / fps;
-      video.emplace(reader.Header());
-      avi::WriterStream out;
-      out.strh = vs.strh;
-      out.strf = vs.strf;
-      video->AddStream(std::move(out));
-      video->EnableOpenDml();
-      if (!video->Open(segment.videoPath)) {
-        fail(CopyEnd::kWriteError, kCreateVideoFailed, video->error());
-        video.reset();
-        break;
-      }
-      audio.Open(segment.audioPath, reader.Stream(std::size_t(a)).strf);
+      walk.headersKnown = true;
+      walk.main = reader->Header();
+      walk.videoStrh = vs.strh;
+      walk.videoStrf = vs.strf;
+      walk.audioFormat = reader->Stream(std::size_t(a)).strf;
     }
 
-    uint64_t skipped = 0, written = 0;
-    const std::size_t frames = reader.ChunkCount(std::size_t(v));
+    WalkPiece piece{reader, path, v, a, 0, 0, {}};
+    std::size_t skipped = 0;
+    const std::size_t frames = reader->ChunkCount(std::size_t(v));
     for (std::size_t k = 0; k < frames && BeforeTime(elapsed, end); ++k) {
       if (cancel.load(std::memory_order_relaxed)) {
         fail(CopyEnd::kCancelled, nullptr, "");
         break;
       }
-      if (progress) progress(elapsed / end);
+      if (progress && k % 64 == 0) progress(elapsed / end);
       avi::ChunkEntry entry;
-      if (!reader.Chunk(std::size_t(v), k, entry) || entry.size > kMaxFrameBytes)
+      if (!reader->Chunk(std::size_t(v), k, entry) || entry.size > kMaxFrameBytes)
         break;  // the file ends here
       if (BeforeTime(elapsed, segment.start)) {
         ++skipped;
       } else {
-        const int64_t size = reader.ReadChunk(std::size_t(v), k, frame.data(), frame.size());
-        if (size < 0) {
-          // The index promised this frame: the file changed or the disk failed.
-          fail(CopyEnd::kSourceError, kOpenSourceFailed,
-               path + ": frame " + std::to_string(k) + " of camera " + std::to_string(segment.camera + 1) +
-                   " can't be read (truncated or unreadable)");
-          break;
-        }
-        if (!video->WriteChunk(0, frame.data(), std::size_t(size), true)) {
-          fail(CopyEnd::kWriteError, kWriteFrameFailed, video->error());
-          break;
-        }
-        ++written;
-        ++result.framesWritten;
+        if (piece.frames == 0) piece.firstFrame = k;
+        ++piece.frames;
       }
       elapsed += frameSeconds;
     }
-
-    if (written > 0 && audio.IsOpen() && result.end != CopyEnd::kCancelled) {
-      const AudioSlice slice = AudioSliceOf(skipped, written, frames, AudioBytes(reader, a));
-      if (!CopyAudioSlice(reader, a, slice, audio, audioBuffer) && !stop) {
-        fail(CopyEnd::kSourceError, kOpenSourceFailed,
-             path + ": the audio of camera " + std::to_string(segment.camera + 1) + " can't be read");
-      }
+    if (piece.frames > 0 && walk.end != CopyEnd::kCancelled) {
+      piece.audio = AudioSliceOf(skipped, piece.frames, frames, AudioBytes(*reader, a));
+      walk.pieces.push_back(std::move(piece));
     }
   }
+  if (!stop) walk.end = BeforeTime(elapsed, end) ? CopyEnd::kRanOut : CopyEnd::kReachedEnd;
+  return walk;
+}
 
-  if (!stop) result.end = BeforeTime(elapsed, end) ? CopyEnd::kRanOut : CopyEnd::kReachedEnd;
-  if (video && !video->Close() && result.end != CopyEnd::kWriteError && result.end != CopyEnd::kCancelled) {
-    fail(CopyEnd::kWriteError, kWriteFrameFailed, video->error());
+CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<bool>& cancel,
+                             const std::function<void(double)>& progress) {
+  SourceFiles sources;
+  const CameraWalk walk = WalkCameraSegment(segment, sources, cancel, progress);
+  CopyResult result{walk.end, walk.message, walk.detail, 0, 0};
+  if (!walk.headersKnown) return result;
+
+  avi::AviWriter video(walk.main);
+  video.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true});
+  video.EnableOpenDml();
+  if (!video.Open(segment.videoPath)) return {CopyEnd::kWriteError, kCreateVideoFailed, video.error(), 0, 0};
+  WaveOutput audio;
+  audio.Open(segment.audioPath, walk.audioFormat);
+  auto fail = [&](CopyEnd how, const char* message, std::string detail) {
+    if (result.end == CopyEnd::kWriteError || result.end == CopyEnd::kCancelled) return;
+    result.end = how;
+    result.message = message;
+    result.detail = std::move(detail);
+  };
+
+  std::vector<uint8_t> frame(kMaxFrameBytes);
+  std::vector<uint8_t> buffer;
+  bool stop = false;
+  for (const WalkPiece& piece : walk.pieces) {
+    for (std::size_t k = piece.firstFrame; k < piece.firstFrame + piece.frames && !stop; ++k) {
+      const int64_t size =
+          piece.reader->ReadChunk(std::size_t(piece.videoStream), k, frame.data(), frame.size());
+      if (size < 0) {
+        // The index promised this frame: the file changed or the disk failed.
+        fail(CopyEnd::kSourceError, kOpenSourceFailed,
+             piece.path + ": frame " + std::to_string(k) + " can't be read (truncated or unreadable)");
+        stop = true;
+      } else if (!video.WriteChunk(0, frame.data(), std::size_t(size), true)) {
+        fail(CopyEnd::kWriteError, kWriteFrameFailed, video.error());
+        stop = true;
+      } else {
+        ++result.framesWritten;
+      }
+    }
+    if (audio.IsOpen() && !CopyAudioSlice(*piece.reader, piece.audioStream, piece.audio, audio, buffer)) {
+      fail(CopyEnd::kSourceError, kOpenSourceFailed, piece.path + ": the audio can't be read");
+      stop = true;
+    }
+    if (stop) break;
   }
+  if (!video.Close()) fail(CopyEnd::kWriteError, kWriteFrameFailed, video.error());
   std::string reason;
-  if (!audio.Finish(reason) && result.end != CopyEnd::kCancelled && result.end != CopyEnd::kWriteError) {
+  if (!audio.Finish(reason))
     fail(CopyEnd::kWriteError, kWriteFrameFailed, segment.audioPath.string() + ": " + reason);
-  }
   result.audioBytesWritten = audio.bytes();
   return result;
 }

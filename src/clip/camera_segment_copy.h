@@ -22,8 +22,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "avi/avi_format.h"
 
 namespace avi {
 class AviReader;
@@ -82,6 +86,47 @@ struct AudioSlice {
   uint64_t count = 0;
 };
 AudioSlice AudioSliceOf(uint64_t skipped, uint64_t written, uint64_t frames, uint64_t audioBytes);
+
+// The sources of one extraction, each opened (and its index read) once.
+class SourceFiles {
+ public:
+  SourceFiles();
+  ~SourceFiles();
+  // nullptr with the reader's reason in `error` when `path` can't be opened.
+  const avi::AviReader* Open(const std::string& path, std::string& error);
+
+ private:
+  std::map<std::string, std::unique_ptr<avi::AviReader>> readers_;
+};
+
+// What the walk takes out of one source file: frames firstFrame ..
+// firstFrame + frames - 1 of its video stream and a slice of its audio.
+struct WalkPiece {
+  const avi::AviReader* reader = nullptr;
+  std::string path;
+  int videoStream = -1;
+  int audioStream = -1;
+  std::size_t firstFrame = 0;
+  std::size_t frames = 0;
+  AudioSlice audio;
+};
+
+// The walk of one camera over the index alone: which frames and which audio
+// bytes a copy takes, and the first file's headers it is written under.
+struct CameraWalk {
+  CopyEnd end = CopyEnd::kRanOut;
+  std::string message;  // as CopyResult
+  std::string detail;
+  std::vector<WalkPiece> pieces;  // files with at least one frame taken
+  bool headersKnown = false;      // the first file and its streams were found
+  avi::MainHeader main;
+  std::vector<uint8_t> videoStrh, videoStrf, audioFormat;
+};
+
+// Reads no frame or audio bytes. The paths of `segment` are not used.
+CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
+                             const std::atomic<bool>& cancel,
+                             const std::function<void(double)>& progress = {});
 
 // The files at both paths are created (or replaced). A copy that ends early
 // still leaves both files complete and valid for what was copied. A WAV file

@@ -25,6 +25,9 @@ constexpr const char* kCannotOverwrite =
 constexpr const char* kCannotMux = "Unable to mux the videos to the destination file.";
 constexpr const char* kRanOut = "The recording ends before the end of the marked range.";
 constexpr const char* kCancelled = "Extraction Cancelled";
+constexpr const char* kReadFailed =
+    "Unable to open source file for read. It could be that the file is locked at that location or you do not "
+    "have permission to read from this volume.";
 
 ExtractOutcome Failed(ExtractOutcome out, ExtractStatus status, std::string message, std::string detail) {
   out.status = status;
@@ -82,38 +85,25 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
     return Failed(std::move(out), ExtractStatus::NothingToDo, "No file of the recording covers the range.",
                   "");
 
-  PrivateTempFolder temp;
-  if (!temp.ok())
-    return Failed(std::move(out), ExtractStatus::WriteFailed, kCannotMux,
-                  "cannot create a temporary folder: " + temp.error());
-
   std::vector<std::string> paths;
   for (const ClipSourceFile& f : files) paths.push_back(f.path);
   const double offset = startSeconds - double(files.front().startCentis) / 100;
   const std::vector<double> lengths = SegmentLengths(endSeconds - startSeconds);
   const int segments = int(lengths.size());
-  const int steps = cameraCount + 1;
+  SourceFiles sources;
   double done = 0;
 
   for (int segment = 0; segment < segments; ++segment) {
     if (cancel.load()) return Failed(std::move(out), ExtractStatus::Cancelled, kCancelled, "");
-    std::vector<CameraTemporaries> temporaries;
-    int step = 0;
+    // Which frames and sound each camera takes, from the indexes alone.
+    std::vector<CameraWalk> walks;
     for (int camera = 0; camera < 4; ++camera) {
       if (!request.cameras[std::size_t(camera)]) continue;
-      const std::string stem = "vid" + std::to_string(segment + 1) + "-" + std::to_string(camera + 1);
-      CameraSegment copy{paths,
-                         camera,
-                         offset + done,
-                         lengths[std::size_t(segment)],
-                         temp.path() / (stem + ".avi"),
-                         temp.path() / (stem + ".wav")};
-      const CopyResult result = CopyCameraSegment(copy, cancel, [&](double fraction) {
-        if (progress) progress(OverallProgress(segment, segments, step, steps, fraction));
-      });
-      if (!result.ok()) return FromCopy(std::move(out), result);
-      temporaries.push_back({copy.videoPath, copy.audioPath});
-      ++step;
+      const CameraSegment copy{paths, camera, offset + done, lengths[std::size_t(segment)], {}, {}};
+      CameraWalk walk = WalkCameraSegment(copy, sources, cancel);
+      if (walk.end != CopyEnd::kReachedEnd)
+        return FromCopy(std::move(out), CopyResult{walk.end, walk.message, walk.detail, 0, 0});
+      walks.push_back(std::move(walk));
     }
     done += lengths[std::size_t(segment)];
 
@@ -127,15 +117,16 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
     if (partial.empty())
       return Failed(std::move(out), ExtractStatus::WriteFailed, kCannotMux, name.string() + ": " + error);
     RemoveUnlessKept cleanup(partial);
-    const MuxResult mux = MuxSegment(temporaries, partial, cancel, [&](double fraction) {
-      if (progress) progress(OverallProgress(segment, segments, step, steps, fraction));
+    const MuxResult mux = MuxSegment(walks, partial, cancel, [&](double fraction) {
+      // The walks read no frame: writing is the segment's work.
+      if (progress) progress(OverallProgress(segment, segments, 0, 1, fraction));
     });
     if (mux.end == MuxEnd::kCancelled)
       return Failed(std::move(out), ExtractStatus::Cancelled, kCancelled, "");
     if (mux.end != MuxEnd::kDone)
       return Failed(std::move(out),
                     mux.end == MuxEnd::kReadError ? ExtractStatus::ReadFailed : ExtractStatus::WriteFailed,
-                    kCannotMux, mux.detail);
+                    mux.end == MuxEnd::kReadError ? kReadFailed : kCannotMux, mux.detail);
     if (!AppendDvrSettings(partial, request.triggerNames, request.dvrTitle, error))
       return Failed(std::move(out), ExtractStatus::WriteFailed, kCannotMux, name.string() + ": " + error);
     if (std::rename(partial.c_str(), name.c_str()) != 0)
@@ -143,10 +134,6 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
                     name.string() + ": " + std::strerror(errno));
     cleanup.Keep();
     out.outputs.push_back(name.string());
-    for (const CameraTemporaries& t : temporaries) {
-      std::filesystem::remove(t.video, ec);
-      std::filesystem::remove(t.audio, ec);
-    }
   }
   if (progress) progress(1.0);
   out.status = ExtractStatus::Done;

@@ -1,11 +1,12 @@
 #pragma once
 
-// Joins the temporary files of one segment's cameras into one AVI file with
-// the project's own writer: video of the first camera, its audio, video of
-// the next camera, its audio, and so on. Video chunks, stream headers and
-// format blocks are copied byte for byte from the temporary AVI files; each
-// camera's audio follows its frames in slices of whole audio blocks, so the
-// file interleaves as a player reads it.
+// Writes one segment's output straight from the sources the cameras' walks
+// chose, with the project's own writer: video of the first camera, its
+// audio, video of the next camera, its audio, and so on. Frames, stream
+// headers and format blocks are copied byte for byte; each camera's audio
+// follows its frames in slices of whole audio blocks, so the file interleaves
+// as a player reads it. One pass, no temporary copies: it is as fast as the
+// disk, and faster than joining temporary files through a media pipeline.
 //
 // Runs on the extracting thread; `cancel` is looked at before every frame.
 
@@ -15,12 +16,9 @@
 #include <string>
 #include <vector>
 
-namespace clip {
+#include "clip/camera_segment_copy.h"
 
-struct CameraTemporaries {
-  std::filesystem::path video;  // AVI with one video stream
-  std::filesystem::path audio;  // WAV as CopyCameraSegment writes it; a missing file means no audio
-};
+namespace clip {
 
 enum class MuxEnd { kDone, kReadError, kWriteError, kCancelled };
 
@@ -29,9 +27,10 @@ struct MuxResult {
   std::string detail;  // one line: the file and the reason
 };
 
-// Writes `output` (created or replaced). On failure the file may be left
-// incomplete: the caller writes to a temporary name and removes it.
-MuxResult MuxSegment(const std::vector<CameraTemporaries>& cameras, const std::filesystem::path& output,
+// Writes `output` (created or replaced) from walks that reached their end.
+// On failure the file may be left incomplete: the caller writes to a
+// temporary name and removes it.
+MuxResult MuxSegment(const std::vector<CameraWalk>& cameras, const std::filesystem::path& output,
                      const std::atomic<bool>& cancel, const std::function<void(double)>& progress = {});
 
 }  // namespace clip

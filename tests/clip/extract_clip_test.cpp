@@ -222,19 +222,16 @@ TEST_P(ExtractFaults, LeaveNoOutputAndNoTemporaryFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ExtractFaults,
-                         ::testing::Values(FaultCase{"CancelWhileCopyingTheFirstCamera", 0.0,
-                                                     FaultCase::kCancel, clip::ExtractStatus::Cancelled},
-                                           FaultCase{"CancelWhileCopyingTheSecondCamera", 0.34,
-                                                     FaultCase::kCancel, clip::ExtractStatus::Cancelled},
-                                           FaultCase{"CancelWhileJoining", 0.67, FaultCase::kCancel,
-                                                     clip::ExtractStatus::Cancelled},
-                                           FaultCase{"SourceTruncatedWhileRead", 0.05, FaultCase::kTruncate,
-                                                     clip::ExtractStatus::ReadFailed},
-                                           FaultCase{"DestinationIsAFolder", 2.0,
-                                                     FaultCase::kFolderDestination,
-                                                     clip::ExtractStatus::WriteFailed}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ExtractFaults,
+    ::testing::Values(FaultCase{"CancelAtTheStart", 0.0, FaultCase::kCancel, clip::ExtractStatus::Cancelled},
+                      FaultCase{"CancelHalfWay", 0.5, FaultCase::kCancel, clip::ExtractStatus::Cancelled},
+                      FaultCase{"CancelNearTheEnd", 0.75, FaultCase::kCancel, clip::ExtractStatus::Cancelled},
+                      FaultCase{"SourceTruncatedWhileRead", 0.05, FaultCase::kTruncate,
+                                clip::ExtractStatus::ReadFailed},
+                      FaultCase{"DestinationIsAFolder", 2.0, FaultCase::kFolderDestination,
+                                clip::ExtractStatus::WriteFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExtractClipTest, EmptyOrUncoveredRangesDoNothing) {
   std::atomic<bool> cancel{false};
