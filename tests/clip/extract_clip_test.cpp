@@ -139,6 +139,22 @@ TEST_P(ExtractClipCases, WritesTheSourceFramesAndSoundOfTheRange) {
   EXPECT_EQ(props.dvrTitle, " Clip Van");
   EXPECT_EQ(std::vector<std::string>(props.triggerNames.begin(), props.triggerNames.end()), names);
 
+  // GStreamer plays it to its end: every camera decoded, its sound too.
+  if (avitest::HaveProgram("gst-launch-1.0")) {
+    std::string pipeline =
+        "timeout 60 gst-launch-1.0 -q filesrc location=" + ShellQuote(o.outputs[0]) + " ! avidemux name=d";
+    int stream = 0;
+    for (int cam = 0; cam < 4; ++cam) {
+      if (!c.cameras[std::size_t(cam)]) continue;
+      pipeline += " d.video_" + std::to_string(stream) + " ! queue ! jpegdec ! fakesink d.audio_" +
+                  std::to_string(stream) + " ! queue ! mulawdec ! fakesink";
+      ++stream;
+    }
+    int status = -1;
+    RunCommand(pipeline + " >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0) << pipeline;
+  }
+
   // An independent demuxer sees the same frames, count and duration.
   if (!avitest::HaveProgram("ffmpeg") || !avitest::HaveProgram("ffprobe")) GTEST_SKIP() << "no ffmpeg";
   int video = 0;
