@@ -176,6 +176,21 @@ INSTANTIATE_TEST_SUITE_P(
                         "MissingFolderIsReported", 0, 100, false, false, "", {}, "Unable to mux the videos"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The owner may destroy the dialog in the middle of a run: the run stops,
+// nothing half-written stays, no message comes afterwards.
+TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
+  auto d = Make(longRun_);
+  d->show();
+  Mark(*d, 0, 12000, out_ / "c.avi");
+  Button(d->Control(Dlg::kExtract))->click();
+  EXPECT_TRUE(d->IsRunning());
+  QTest::qWait(20);
+  d.reset();
+  QTest::qWait(50);  // a queued outcome would arrive here
+  EXPECT_TRUE(messages_.texts.empty());
+  EXPECT_TRUE(cliptest::Listing(out_.path()).empty());
+}
+
 TEST_F(ClipDialogTest, TheWindowTogglesItAndFeedsItThePosition) {
   CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
   window.RunCommand(kCmdExtractClip);  // nothing open: no dialog
