@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/events_mode.h"
 #include "app/export_metadata_mode.h"
+#include "app/extract_mode.h"
 #include "app/info_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
@@ -27,6 +28,11 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
       << "                                         starts) as a JPEG\n"
+      << "       qmxplayer --extract FILE --from CENTIS --to CENTIS --cameras 1,2,... --out OUT.avi\n"
+      << "                                         copy cameras' frames and sound from CENTIS to\n"
+      << "                                         CENTIS byte for byte into OUT.avi (OUT-001.avi,\n"
+      << "                                         OUT-002.avi, ... per 20 minutes); exit 0 done,\n"
+      << "                                         2 unreadable FILE, 1 OUT not written\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -59,6 +65,7 @@ int main(int argc, char** argv) {
                                  : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
   }
   if (line.mode == "--events") return RunEventsMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

@@ -82,6 +82,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   dialogReady_ = true;
   SetTitle(MainWindowTitle(brand_));
   BuildMenu();
+  AddConversionMenuEntry();
   captured_ = CaptureLayout();
   BuildControls();
   BuildTimeline();

@@ -113,6 +113,8 @@ void CQMXPlayerDlg::RunCommand(int id) {
       return ShowProperties();
     case kCmdConfigureAudio:
       return ConfigureAudio();
+    case kCmdConvert:
+      return ShowConversion();
     case kCmdAbout:
     case kCmdSystemAbout:
       return ShowAbout();
@@ -120,8 +122,7 @@ void CQMXPlayerDlg::RunCommand(int id) {
     // then their commands only keep the buttons in step.
     case kCmdExtractClip:
     case kClipButton:
-      SetButtonChecked(kClipButton, false);
-      return;
+      return ToggleClipDialog();
     case kCmdMapLocation:
     case kMapButton:
       SetButtonChecked(kMapButton, false);

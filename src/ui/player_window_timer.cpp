@@ -28,6 +28,7 @@ void CQMXPlayerDlg::OnTick() {
   }
   InvalidateStrips();
   TickTimeline();
+  TickClipDialog();
   if (pendingResize_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
     const auto [w, h] = *pendingResize_;
     pendingResize_.reset();
