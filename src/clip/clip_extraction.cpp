@@ -13,7 +13,7 @@
 #include "clip/extraction_plan.h"
 #include "clip/private_temp_folder.h"
 #include "clip/segment_mux.h"
-#include "engine/pipeline/numbered_run.h"
+#include "engine/numbered_run.h"
 
 namespace clip {
 namespace {
