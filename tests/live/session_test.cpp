@@ -124,10 +124,8 @@ TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
     bool decodable;
     int graphWidth, graphHeight;
   } cases[] = {
-      {720, 240, true, 720, 480},
-      {640, 240, true, 640, 480},
-      {352, 240, true, 352, 240},
-      {720, 480, false, 320, 240},
+      {720, 240, true, 720, 480}, {640, 240, true, 640, 480},  {352, 240, true, 352, 240},
+      {360, 288, true, 360, 288}, {720, 480, false, 320, 240},
   };
   for (const auto& c : cases) {
     dvrsim::SimulatorOptions options;

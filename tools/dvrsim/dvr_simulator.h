@@ -43,7 +43,7 @@ inline constexpr std::size_t kGarbageBytes = 3000;
 struct SimulatorOptions {
   uint16_t port = 0;      // 0: an ephemeral port (see Port())
   std::string recording;  // an AVI recording to serve; "" generates pictures
-  int width = 352;        // generated picture size
+  int width = 360;  // generated picture size (one the overlay draws on)
   int height = 240;
   double fps = 25.0;        // generated pictures; a recording uses its own rate
   int generatedFrames = 8;  // distinct generated frames per camera, looped
