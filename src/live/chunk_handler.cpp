@@ -26,34 +26,31 @@ int32_t ReadLe32(const uint8_t* p) {
 ChunkHandler::ChunkHandler(std::size_t capacity) : buffer_(std::max<std::size_t>(capacity, 2 * kLookAhead)) {}
 
 std::size_t ChunkHandler::ReceiveRoom() const {
-  return std::min(kMaxReceive, buffer_.size() - fill_);
+  return std::min(kMaxReceive, buffer_.size() - start_ - fill_);
 }
 
 void ChunkHandler::Commit(std::size_t count) {
-  fill_ += std::min(count, buffer_.size() - fill_);
+  fill_ += std::min(count, buffer_.size() - start_ - fill_);
 }
 
 std::size_t ChunkHandler::Append(const uint8_t* data, std::size_t length) {
-  const std::size_t n = std::min(length, buffer_.size() - fill_);
-  if (n) std::memcpy(buffer_.data() + fill_, data, n);
+  const std::size_t n = std::min(length, buffer_.size() - start_ - fill_);
+  if (n) std::memcpy(buffer_.data() + start_ + fill_, data, n);
   fill_ += n;
   return n;
 }
 
-void ChunkHandler::Drop(std::size_t& start, std::size_t count) {
-  start += count;
+void ChunkHandler::Drop(std::size_t count) {
+  start_ += count;
   fill_ -= count;
   dropped_ += count;
 }
 
 void ChunkHandler::Handle(ChunkSink& sink) {
-  // Chunks are consumed by moving `start` and the rest is moved down once at
-  // the end, so a receive full of small chunks costs one move, not one each.
-  std::size_t start = 0;
   uint8_t* const base = buffer_.data();
   while (fill_ > kChunkHeaderBytes) {
     if (fill_ >= 17) {
-      const uint8_t* p = base + start;
+      const uint8_t* p = base + start_;
       std::size_t i = 0;
       const std::size_t last = fill_ - 17;
       while (i <= last && !IsChunkId(p + i)) {
@@ -62,20 +59,20 @@ void ChunkHandler::Handle(ChunkSink& sink) {
         i = zero ? std::size_t(static_cast<const uint8_t*>(zero) - p) : last + 1;
       }
       if (i > last) i = fill_ - 16;
-      if (i) Drop(start, i);
+      if (i) Drop(i);
     }
     if (fill_ < kChunkHeaderBytes) break;
-    const uint8_t* chunk = base + start;
+    const uint8_t* chunk = base + start_;
     const int32_t length = ReadLe32(chunk + 4);
     if (length > kMaxChunkPayload || length < 0) {
       ++framingErrors_;
-      Drop(start, fill_);
+      Drop(fill_);
       break;
     }
     if (fill_ < kLookAhead || fill_ - kLookAhead < std::size_t(length)) break;
     if (!LooksLikeHeader(chunk + kChunkHeaderBytes + length)) {
       ++framingErrors_;
-      Drop(start, fill_);
+      Drop(fill_);
       break;
     }
     const int channel = ChunkChannel(chunk[1]);
@@ -94,8 +91,13 @@ void ChunkHandler::Handle(ChunkSink& sink) {
       case ChunkKind::kOther:
         break;
     }
-    start += kChunkHeaderBytes + std::size_t(length);
+    start_ += kChunkHeaderBytes + std::size_t(length);
     fill_ -= kChunkHeaderBytes + std::size_t(length);
   }
-  if (start && fill_) std::memmove(base, base + start, fill_);
+  if (fill_ == 0) {
+    start_ = 0;
+  } else if (buffer_.size() - start_ - fill_ < kMaxReceive) {
+    std::memmove(base, base + start_, fill_);
+    start_ = 0;
+  }
 }

@@ -48,7 +48,7 @@ class ChunkHandler {
 
   // Where the next receive writes and how much it may write: at most
   // kMaxReceive bytes, and none once the buffer is full.
-  uint8_t* ReceiveSpace() { return buffer_.data() + fill_; }
+  uint8_t* ReceiveSpace() { return buffer_.data() + start_ + fill_; }
   std::size_t ReceiveRoom() const;
   // `count` bytes were written at ReceiveSpace() (at most ReceiveRoom()).
   void Commit(std::size_t count);
@@ -63,12 +63,17 @@ class ChunkHandler {
   uint64_t DroppedBytes() const { return dropped_; }
   uint64_t FramingErrors() const { return framingErrors_; }
   // Empties the buffer (not counted as dropped).
-  void Clear() { fill_ = 0; }
+  void Clear() { start_ = fill_ = 0; }
 
  private:
-  void Drop(std::size_t& start, std::size_t count);
+  void Drop(std::size_t count);
 
   std::vector<uint8_t> buffer_;
+  // The buffered bytes are buffer_[start_, start_ + fill_): consumed chunks
+  // only move start_, and the rest moves to the front only when the room
+  // behind it gets short, so a frame that waits for more receives is not
+  // moved once per receive.
+  std::size_t start_ = 0;
   std::size_t fill_ = 0;
   uint64_t dropped_ = 0;
   uint64_t framingErrors_ = 0;
