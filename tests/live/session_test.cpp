@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 
 #include "live/stream_protocol.h"
 #include "live_test_support.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -127,6 +130,12 @@ TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
       {720, 240, true, 720, 480}, {640, 240, true, 640, 480},  {352, 240, true, 352, 240},
       {360, 288, true, 360, 288}, {720, 480, false, 320, 240},
   };
+  // The first frame is measured in memory: nothing is written to the
+  // temporary folder.
+  TempDir temp;
+  const char* oldTemp = std::getenv("TMPDIR");
+  const std::string savedTemp = oldTemp ? oldTemp : "";
+  setenv("TMPDIR", temp.path().c_str(), 1);
   for (const auto& c : cases) {
     dvrsim::SimulatorOptions options;
     options.width = c.width;
@@ -142,6 +151,11 @@ TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
       EXPECT_TRUE(PollUntil(session, [&] { return session.FramesShown(0) > 0; }));
     }
   }
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+  if (oldTemp)
+    setenv("TMPDIR", savedTemp.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 TEST(LiveSession, MetadataSamplesReachAllFourExtractorsInOrder) {

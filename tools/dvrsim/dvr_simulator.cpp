@@ -191,7 +191,7 @@ bool DvrSimulator::Start(std::string& error) {
     error = std::string("listen: ") + std::strerror(errno);
     return false;
   }
-  listenFd_ = ::dup(fd.Get());
+  listen_ = std::move(fd);
   stop_ = false;
   thread_ = std::thread([this] { Serve(); });
   return true;
@@ -200,20 +200,19 @@ bool DvrSimulator::Start(std::string& error) {
 void DvrSimulator::Stop() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listenFd_ >= 0) ::close(listenFd_);
-  listenFd_ = -1;
+  listen_.Reset();
 }
 
 void DvrSimulator::Serve() {
   while (!stop_) {
-    pollfd p{listenFd_, POLLIN, 0};
+    pollfd p{listen_.Get(), POLLIN, 0};
     if (options_.fault == Fault::kRefuse || ::poll(&p, 1, kPollSliceMs) <= 0) {
       if (options_.fault == Fault::kRefuse)
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
       continue;
     }
     Connection c;
-    c.fd = UniqueFd(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    c.fd = UniqueFd(::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (!c.fd.Valid()) continue;
     c.number = ++connections_;
     c.accepted = Clock::now();
@@ -225,7 +224,7 @@ void DvrSimulator::Serve() {
 // ends it, or the simulator stops. False when the connection went away.
 bool DvrSimulator::ServeConnection(Connection& c) {
   auto newcomer = [this] {
-    pollfd p{listenFd_, POLLIN, 0};
+    pollfd p{listen_.Get(), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;
   };
   // Reads whatever the client sent; each complete 12 bytes are a request.
@@ -271,7 +270,7 @@ bool DvrSimulator::ServeConnection(Connection& c) {
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-      pollfd p[2] = {{c.fd.Get(), POLLOUT | POLLIN, 0}, {listenFd_, POLLIN, 0}};
+      pollfd p[2] = {{c.fd.Get(), POLLOUT | POLLIN, 0}, {listen_.Get(), POLLIN, 0}};
       ::poll(p, 2, kPollSliceMs);
       if ((p[0].revents & POLLIN) && !readRequests()) return false;
       if (p[1].revents & POLLIN) return false;  // a newer client replaces this one

@@ -34,6 +34,8 @@
 #include <thread>
 #include <vector>
 
+#include "live/unique_fd.h"
+
 namespace dvrsim {
 
 enum class Fault { kNone, kRefuse, kDrop, kGarbage, kOversize, kBadHeader, kStall };
@@ -43,7 +45,7 @@ inline constexpr std::size_t kGarbageBytes = 3000;
 struct SimulatorOptions {
   uint16_t port = 0;      // 0: an ephemeral port (see Port())
   std::string recording;  // an AVI recording to serve; "" generates pictures
-  int width = 360;  // generated picture size (one the overlay draws on)
+  int width = 360;        // generated picture size (one the overlay draws on)
   int height = 240;
   double fps = 25.0;        // generated pictures; a recording uses its own rate
   int generatedFrames = 8;  // distinct generated frames per camera, looped
@@ -107,7 +109,7 @@ class DvrSimulator {
   std::vector<std::vector<uint8_t>> text_;
   std::array<std::pair<int, int>, 4> sizes_{};
 
-  int listenFd_ = -1;
+  UniqueFd listen_;
   uint16_t port_ = 0;
   std::thread thread_;
   std::atomic<bool> stop_{false};
