@@ -10,6 +10,7 @@
 
 #include "live/stream_protocol.h"
 #include "live_test_support.h"
+#include "recording_writer.h"
 #include "temp_dir.h"
 
 namespace {
@@ -156,6 +157,43 @@ TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
     setenv("TMPDIR", savedTemp.c_str(), 1);
   else
     unsetenv("TMPDIR");
+}
+
+TEST(LiveSession, ShowsTheCamerasOfARecordingServedByTheUnit) {
+  TempDir dir;
+  recgen::RecordingOptions recording;
+  recording.width = 360;
+  recording.height = 240;
+  recording.seconds = 1;
+  recording.fps = 10;
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(dir / "served.avi", recording, error)) << error;
+  dvrsim::SimulatorOptions options;
+  options.recording = (dir / "served.avi").string();
+  auto sim = StartSimulator(options);
+  EXPECT_EQ(sim->Fps(), 10.0);
+  livetest::MetadataRecorder window;
+  LiveSessionConfig config = ConfigFor(*sim);
+  config.metadataListener = &window;
+  LiveSession session(config);
+  session.SetView(4);
+  for (int c = 0; c < 4; ++c) {
+    ASSERT_TRUE(PollUntil(session, [&] { return session.FramesShown(c) > 0; })) << c;
+    int w = 0, h = 0;
+    ASSERT_TRUE(session.ChannelFormat(c, w, h));
+    EXPECT_EQ(w, 360);
+    EXPECT_EQ(h, 240);
+  }
+  // Each camera's own records (satellites 5 + camera) reach its extractor.
+  for (int c = 0; c < 4; ++c) {
+    const std::string source = "Metadata Extractor " + std::to_string(c + 1);
+    const std::string satellites = std::to_string(6 + c);
+    EXPECT_TRUE(PollUntil(session, [&] {
+      for (const auto& e : window.Events())
+        if (e.source == source && e.label == "GPS Sat Count" && e.text == satellites) return true;
+      return false;
+    })) << source;
+  }
 }
 
 TEST(LiveSession, MetadataSamplesReachAllFourExtractorsInOrder) {
