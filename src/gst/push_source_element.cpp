@@ -20,22 +20,22 @@ struct PushSourceState {
   GstClockTime nextPts = 0;        // streaming thread only
 };
 
-struct QmxPushSource {
+struct CPushSource {
   GstPushSrc parent;
   PushSourceState state;  // constructed in init, destroyed in finalize
 };
 
-struct QmxPushSourceClass {
+struct CPushSourceClass {
   GstPushSrcClass parent_class;
 };
 
-G_DEFINE_TYPE(QmxPushSource, qmx_push_source, GST_TYPE_PUSH_SRC)
+G_DEFINE_TYPE(CPushSource, c_push_source, GST_TYPE_PUSH_SRC)
 
 GstStaticPadTemplate src_template =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("image/jpeg"));
 
 PushSourceState& State(gpointer self) {
-  return reinterpret_cast<QmxPushSource*>(self)->state;
+  return reinterpret_cast<CPushSource*>(self)->state;
 }
 
 std::shared_ptr<PushSampleSupplier> Supplier(gpointer self) {
@@ -128,10 +128,10 @@ GstFlowReturn Create(GstPushSrc* src, GstBuffer** out) {
 
 void Finalize(GObject* object) {
   State(object).~PushSourceState();
-  G_OBJECT_CLASS(qmx_push_source_parent_class)->finalize(object);
+  G_OBJECT_CLASS(c_push_source_parent_class)->finalize(object);
 }
 
-void qmx_push_source_class_init(QmxPushSourceClass* klass) {
+void c_push_source_class_init(CPushSourceClass* klass) {
   G_OBJECT_CLASS(klass)->finalize = Finalize;
   auto* element_class = GST_ELEMENT_CLASS(klass);
   gst_element_class_add_static_pad_template(element_class, &src_template);
@@ -144,7 +144,7 @@ void qmx_push_source_class_init(QmxPushSourceClass* klass) {
   GST_PUSH_SRC_CLASS(klass)->create = Create;
 }
 
-void qmx_push_source_init(QmxPushSource* self) {
+void c_push_source_init(CPushSource* self) {
   new (&self->state) PushSourceState();
   gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
   gst_base_src_set_live(GST_BASE_SRC(self), FALSE);
@@ -153,11 +153,11 @@ void qmx_push_source_init(QmxPushSource* self) {
 }  // namespace
 
 GType QmxPushSourceElementType() {
-  return qmx_push_source_get_type();
+  return c_push_source_get_type();
 }
 
 void QmxPushSourceSetSupplier(GstElement* element, std::shared_ptr<PushSampleSupplier> supplier) {
-  if (!G_TYPE_CHECK_INSTANCE_TYPE(element, qmx_push_source_get_type())) return;
+  if (!G_TYPE_CHECK_INSTANCE_TYPE(element, c_push_source_get_type())) return;
   PushSourceState& s = State(element);
   {
     std::lock_guard<std::mutex> hold(s.lock);

@@ -26,12 +26,11 @@ class PushSampleSupplier {
   virtual void Format(int& width, int& height, double& framesPerSecond) const = 0;
 };
 
-// "qmxpushsrc": a GstPushSrc offering image/jpeg (width, height and frame
-// rate from its supplier) that sends one sample per frame period: once
-// playing, it waits for the pipeline clock to reach a sample's time before
-// taking its frame, so the newest frame goes out at once. Until the supplier has a frame the streaming thread
-// waits in short steps that a flush or a state change ends. A sample that is not a sync point is marked as a
-// delta unit. Registered by RegisterQmxElements().
+// "qmxpushsrc", the CPushSource of a live channel's graph: a GstPushSrc offering image/jpeg (width, height
+// and frame rate from its supplier) that sends one sample per frame period: once playing, it waits for the
+// pipeline clock to reach a sample's time before taking its frame, so the newest frame goes out at once.
+// Until the supplier has a frame the streaming thread waits in short steps that a flush or a state change
+// ends. A sample that is not a sync point is marked as a delta unit. Registered by RegisterQmxElements().
 GType QmxPushSourceElementType();
 
 // Gives `element` (a "qmxpushsrc") its supplier; before the element starts.
