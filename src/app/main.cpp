@@ -9,6 +9,7 @@
 #include "app/export_metadata_mode.h"
 #include "app/extract_mode.h"
 #include "app/info_mode.h"
+#include "app/live_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
@@ -33,6 +34,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         CENTIS byte for byte into OUT.avi (OUT-001.avi,\n"
       << "                                         OUT-002.avi, ... per 20 minutes); exit 0 done,\n"
       << "                                         2 unreadable FILE, 1 OUT not written\n"
+      << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
+      << "                                         save camera N's first live frame from a DVR\n"
+      << "                                         unit (port 1234 unless given) as a JPEG\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -40,7 +44,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     FIFO, too short, not an AVI, damaged); --export-metadata keeps the rows\n"
       << "     written before a chunk it cannot read\n"
       << "  3  the output could not be written (standard output or OUT.jpg: a full\n"
-      << "     disk, no permission, ...)\n"
+      << "     disk, no permission, ...); --live: also \"Can't connect to this device!\"\n"
+      << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
       << "Without a mode the player window opens:\n"
       << PlayerWindowUsage();
 }
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
+  if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);

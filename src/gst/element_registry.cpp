@@ -9,6 +9,7 @@
 #include "gst/metadata_extractor_element.h"
 #include "gst/multi_metadata_element.h"
 #include "gst/overlay_element.h"
+#include "gst/push_source_element.h"
 
 bool RegisterQmxElements() {
   static std::once_flag once;
@@ -23,6 +24,7 @@ bool RegisterQmxElements() {
         {"qmxaudiotransform", QmxAudioTransformElementType()},
         {"qmxmultimeta", QmxMultiMetadataElementType()},
         {"qmxjpegdec", QmxJpegDecoderElementType()},
+        {"qmxpushsrc", QmxPushSourceElementType()},
     };
     registered = true;
     for (const auto& e : elements)

@@ -4,7 +4,8 @@
 // plugin files), all with rank none so only pipelines that name them use
 // them: the filter elements "qmxmetaextract", "qmxoverlay",
 // "qmxaudiotransform", "qmxmultimeta" (filter_element.h and one header
-// each) and the decoder "qmxjpegdec" (jpeg_decoder_element.h). Idempotent
+// each), the decoder "qmxjpegdec" (jpeg_decoder_element.h) and the live
+// source "qmxpushsrc" (push_source_element.h). Idempotent
 // and thread-safe; gst_init must have run. False when any registration
 // failed.
 bool RegisterQmxElements();

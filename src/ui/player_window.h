@@ -14,6 +14,7 @@
 
 #include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
+#include "live/live_session.h"
 #include "metadata/metadata_listener.h"
 #include "ui/core/banner_board.h"
 #include "ui/core/open_plan.h"
@@ -60,6 +61,10 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool OpenDropped(const QMimeData& data);
   // One tick of the 150 ms timer.
   void OnTick();
+  // Opens a live stream to `address` as Open Stream does once its dialog
+  // returned (an empty address only closes what is open).
+  void OpenStream(const std::string& address);
+  LiveSession* Live() const { return liveSession_.get(); }
   // A position slider notification (what a drag or a page click gives).
   void OnSliderScroll(SliderEvent event, int thumb);
 
@@ -160,6 +165,10 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   struct ClipDialogDeleter {
     void operator()(CVideoClipExtractDlg* dialog) const;
   };
+  // Live viewing (player_window_live.cpp).
+  void OpenStreamCommand();
+  void CloseLiveSession();
+  void PollLiveSession();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -225,4 +234,6 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
+  // Last: it feeds relay_ and the banner until it is gone.
+  std::unique_ptr<LiveSession> liveSession_;
 };

@@ -56,10 +56,7 @@ void CQMXPlayerDlg::RunCommand(int id) {
       return;
     case kCmdOpenStream:
     case kOpenStreamButton:
-      scanSpeed_ = 0;
-      ShowPlayerMessage(this, kLiveNotAvailableMessage);
-      SetButtonChecked(kOpenStreamButton, false);
-      return;
+      return OpenStreamCommand();
     case kCmdClose:
       return CloseRecording();
     case kCmdExit:
@@ -200,6 +197,7 @@ void CQMXPlayerDlg::ScanStep() {
 }
 
 void CQMXPlayerDlg::CloseRecording() {
+  CloseLiveSession();
   if (playback_) RetireEngine(std::move(playback_));
   hasPlayback_ = false;
   banner_.ClearLines();
@@ -245,6 +243,10 @@ void CQMXPlayerDlg::SelectView(int view) {
       playback_->Seek(playback_->GetPosition(), -1);
     }
   }
+  if (liveSession_) {
+    liveSession_->SetView(view);
+    liveSession_->ArrangeVideo(quad);
+  }
   if (quad) SetButtonEnabled(kSnapshotButton, false);
   canvas_->update();
   UpdateMenuState();
@@ -257,22 +259,25 @@ int CQMXPlayerDlg::CurrentView() const {
 }
 
 void CQMXPlayerDlg::StreamCommand(int channel) {
-  if (!playback_) return;
+  if (!playback_ && !liveSession_) return;
   const int v = CurrentView();
-  const bool on = !playback_->GetAudioRoute(v, channel);
-  playback_->SetAudioRoute(v, channel, on);
+  const bool on =
+      playback_ ? !playback_->GetAudioRoute(v, channel) : !liveSession_->GetAudioRoute(v, channel);
+  if (playback_) playback_->SetAudioRoute(v, channel, on);
+  if (liveSession_) liveSession_->SetAudioRoute(v, channel, on);
   WriteSetting(RouteSettingName(v, channel), on ? "yes" : "no");
   UpdateMenuState();
 }
 
 void CQMXPlayerDlg::ConfigureAudio() {
-  if (!playback_) return;
+  if (!playback_ && !liveSession_) return;
   CAudioControlDlg dialog(this);
   if (dialog.exec() == QDialog::Accepted) ApplyAudioSettings();
   UpdateMenuState();
 }
 
 void CQMXPlayerDlg::ApplyAudioSettings() {
+  if (liveSession_) ApplyAudioRouting(LoadAudioRouting(), *liveSession_);
   if (!playback_) return;
   ApplyAudioRouting(LoadAudioRouting(), *playback_);
 }
@@ -282,12 +287,14 @@ void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {
   overlayOn_ = f.overlayOn;
   bannerOn_ = f.bannerOn;
   if (playback_) playback_->SetOverlayText(overlayOn_);
+  if (liveSession_) liveSession_->SetOverlayText(overlayOn_);
   canvas_->update();
 }
 
 void CQMXPlayerDlg::ToggleDeinterlace() {
   const std::string value = ToggledFastDeinterlace(ReadSetting("FastDeinterlace"));
   if (playback_) playback_->SetDeinterlace(value == "On");
+  if (liveSession_) liveSession_->SetDeinterlace(value == "On");
   WriteSetting("FastDeinterlace", value);
   UpdateMenuState();
 }
@@ -353,9 +360,11 @@ void CQMXPlayerDlg::UpdateMenuState() {
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
   in.dvrKind = dvrKind_;
   in.channelPresent = channelPresent_;
-  if (playback_) {
+  in.hasLiveSession = liveSession_ != nullptr;
+  if (playback_ || liveSession_) {
     const int v = CurrentView();
-    for (int c = 0; c < 4; ++c) in.streamHeard[c] = playback_->GetAudioRoute(v, c);
+    for (int c = 0; c < 4; ++c)
+      in.streamHeard[c] = playback_ ? playback_->GetAudioRoute(v, c) : liveSession_->GetAudioRoute(v, c);
   }
   for (const auto& [id, state] : ::UpdateMenuState(in)) {
     QAction* a = Action(id);

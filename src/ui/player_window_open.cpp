@@ -58,6 +58,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     playback_->Stop();
     CloseRecording();
   }
+  CloseLiveSession();  // a recording and a live stream are never open together
 
   // The engine reports to this window; it is built here and opened there.
   opening_ = std::make_unique<PlaybackEngine>(&relay_, this, this, engineConfig_);

@@ -9,6 +9,7 @@
 #include "ui/player_window.h"
 
 void CQMXPlayerDlg::OnTick() {
+  PollLiveSession();
   if (!playback_) {
     slider_->setValue(0);
   } else if (!drag_.held) {

@@ -130,6 +130,7 @@ std::string CQMXPlayerDlg::TimeText() const {
 }
 
 std::string CQMXPlayerDlg::StatusLine() const {
+  if (!playback_ && liveSession_) return LiveStatusLine(liveSession_->GetConnectionState());
   if (!playback_) return statusText_;
   // The last checked of "1".."4" names the channel whose size is shown.
   int viewChannel = 0;
@@ -157,7 +158,7 @@ void CQMXPlayerDlg::PaintCanvas(QPainter& p) {
   p.drawText(text, Qt::AlignLeft | Qt::AlignTop, FromDvrText(StatusLine()));
   if (playback_) p.drawText(text, Qt::AlignRight | Qt::AlignTop, QString::fromStdString(TimeText()));
 
-  if (playback_ && bannerOn_) {
+  if ((playback_ || liveSession_) && bannerOn_) {
     QFont bannerFont(QStringLiteral("Arial"));
     bannerFont.setPixelSize(12);
     bannerFont.setWeight(QFont::Bold);

@@ -64,8 +64,8 @@ class BranchBin {
   bool complete_ = true;
 };
 
-// The audio output: the device, or the caller's description with
-// "{channel}" replaced by 1..4.
+}  // namespace
+
 GstElement* MakeAudioSink(const std::string& description, int channel, const std::string& name) {
   if (description.empty()) return gst_element_factory_make("autoaudiosink", name.c_str());
   std::string text = description;
@@ -77,8 +77,6 @@ GstElement* MakeAudioSink(const std::string& description, int channel, const std
   if (bin) gst_element_set_name(bin, name.c_str());
   return bin;
 }
-
-}  // namespace
 
 std::string ChannelElementName(const char* base, int channel) {
   return std::string(base) + " " + std::to_string(channel + 1);

@@ -27,5 +27,10 @@ GstElement* BuildVideoBranch(const BranchPlan& plan, int dvrKind);
 GstElement* BuildAudioBranch(const BranchPlan& plan, int dvrKind, const std::string& audioSink);
 GstElement* BuildMetadataBranch(const BranchPlan& plan, int dvrKind);
 
+// The audio output of channel c (0..3): the device through autoaudiosink for
+// "", otherwise a bin parsed from `description` with "{channel}" replaced by
+// c + 1; null when the description does not parse.
+GstElement* MakeAudioSink(const std::string& description, int channel, const std::string& name);
+
 // The name of channel c's element of kind `base` ("Video" → "Video 1").
 std::string ChannelElementName(const char* base, int channel);

@@ -6,10 +6,10 @@
 // (caption: kMessageCaption of app/titles.h).
 
 inline constexpr const char* kEmptyFileMessage = "File selected is empty.";
+inline constexpr const char* kCantConnectMessage = "Can't connect to this device!";
 inline constexpr const char* kSnapshotErrorMessage = "Error while attempting to save a snapshot.";
 inline constexpr const char* kPleaseWaitText =
     "Please wait while the video loads... (may take a minute or two for very long videos)";
-inline constexpr const char* kLiveNotAvailableMessage = "Live viewing from a DVR is not available yet.";
 
 // The message of an open that failed with engine result `code` is
 // GraphResultMessage (engine/pipeline/graph_result.h).

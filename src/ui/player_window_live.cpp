@@ -1,0 +1,75 @@
+// Live viewing in the main window: Open Stream, the session's timer tick and
+// closing the session.
+#include <QPushButton>
+
+#include "engine/pipeline/playback_engine.h"
+#include "live/live_session.h"
+#include "metadata/trigger_names.h"
+#include "ui/core/window_controls.h"
+#include "ui/core/window_messages.h"
+#include "ui/message_box.h"
+#include "ui/player_window.h"
+#include "ui/stream_selection_dialog.h"
+#include "ui/video_pane.h"
+
+void CQMXPlayerDlg::OpenStreamCommand() {
+  scanSpeed_ = 0;
+  SetButtonChecked(kOpenStreamButton, false);
+  CStreamingSelectionDlg dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  OpenStream(dialog.Address());
+}
+
+void CQMXPlayerDlg::OpenStream(const std::string& address) {
+  scanSpeed_ = 0;
+  ResetTriggerNamesToLive();
+  CloseLiveSession();
+  if (playback_) RetireEngine(std::move(playback_));
+  hasPlayback_ = false;
+  banner_.ClearLines();
+  if (address.empty()) {
+    CloseRecording();
+    return;
+  }
+  LiveSessionConfig config;
+  config.address = address;
+  config.audioSink = engineConfig_.audioSink;
+  config.frames = &relay_;
+  config.metadataListener = this;
+  liveSession_ = std::make_unique<LiveSession>(config);
+  liveSession_->SetOverlayText(overlayOn_);
+  statusText_ = kStatusConnecting;
+  ApplyAudioSettings();
+
+  // A recording's stacked layout or crop must not carry over to the panes.
+  dvrKind_ = 0;
+  paneChannel_ = {0, 1, 2, 3};
+  for (VideoPane* p : panes_) {
+    p->SetCrop({});
+    p->ClearFrame();
+  }
+  LayoutVideoArea();
+  UpdateMenuState();
+  for (int id : {kViewButtons[0], kViewButtons[1], kViewButtons[2], kViewButtons[3], kQuadButton, kMapButton})
+    SetButtonEnabled(id, true);
+  for (int id : {kClipButton, kPlayButton, kPauseButton, kStopButton, kSkipBackButton, kSkipForwardButton,
+                 kSkipBackActiveButton, kSkipForwardActiveButton, kSnapshotButton})
+    SetButtonEnabled(id, false);
+  SelectView(0);
+  repaintVideoArea_ = true;
+  canvas_->update();
+}
+
+void CQMXPlayerDlg::CloseLiveSession() {
+  // Ends the receive thread (promptly: its waits end on the stop request)
+  // and the channel graphs.
+  liveSession_.reset();
+}
+
+void CQMXPlayerDlg::PollLiveSession() {
+  if (!liveSession_) return;
+  if (liveSession_->Poll()) ShowPlayerMessage(this, kCantConnectMessage);
+  if (!liveSession_ || !liveSession_->FailureReported()) return;
+  CloseLiveSession();
+  CloseRecording();
+}
