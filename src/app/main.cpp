@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/export_metadata_mode.h"
 #include "app/info_mode.h"
+#include "app/map_image_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
@@ -23,6 +24,11 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
       << "                                         starts) as a JPEG\n"
+      << "       qmxplayer --map-image FILE --at CENTIS --out MAP.png [--zoom Z]\n"
+      << "                                         save the map around the vehicle at CENTIS\n"
+      << "                                         hundredths, with its whole track, as a PNG\n"
+      << "                                         (zoom 2..20, 15 by default; the map source\n"
+      << "                                         and proxy of the settings)\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -31,6 +37,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     written before a chunk it cannot read\n"
       << "  3  the output could not be written (standard output or OUT.jpg: a full\n"
       << "     disk, no permission, ...)\n"
+      << "     --map-image: also when no map could be had (no position, no answer\n"
+      << "     from the map source)\n"
       << "Without a mode the player window opens:\n"
       << PlayerWindowUsage();
 }
@@ -41,6 +49,7 @@ int main(int argc, char** argv) {
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
+  if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);

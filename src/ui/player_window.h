@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -21,6 +22,7 @@
 #include "ui/core/video_layout.h"
 #include "ui/frame_relay.h"
 
+class CMappingDlg;
 class PlaybackEngine;
 class PleaseWaitDialog;
 class QAction;
@@ -85,6 +87,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Frames handed to the panes since the window was made.
   long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
+  CMappingDlg* MapDialog() const;  // the map window, or null
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -139,6 +142,13 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateMenuState();
   int CurrentView() const;
 
+  // Map window and proxy settings (player_window_map.cpp).
+  void ToggleMap();
+  void ShowProxySettings();
+  void TickMap();
+  void OpenMapWindow();
+  void DropMapWindow();
+
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
   void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
@@ -159,6 +169,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   PleaseWaitDialog* pleaseWait_ = nullptr;
 
   std::unique_ptr<PlaybackEngine> playback_;
+  QPointer<CMappingDlg> mapDialog_;  // a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.

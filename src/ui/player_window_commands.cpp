@@ -122,8 +122,9 @@ void CQMXPlayerDlg::RunCommand(int id) {
       return;
     case kCmdMapLocation:
     case kMapButton:
-      SetButtonChecked(kMapButton, false);
-      return;
+      return ToggleMap();
+    case kCmdProxySettings:
+      return ShowProxySettings();
     default:
       return;
   }
@@ -343,6 +344,7 @@ void CQMXPlayerDlg::UpdateMenuState() {
   in.hasPlayback = playback_ != nullptr;
   in.hasRecordingInfo = playback_ != nullptr;
   in.interfaceHidden = interfaceHidden_;
+  in.mapOpen = !mapDialog_.isNull();
   in.pauseChecked = IsChecked(kPauseButton);
   in.quadChecked = IsChecked(kQuadButton);
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
