@@ -1,6 +1,9 @@
 #include "map/trip_track.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <mutex>
 
 std::vector<GeoPoint> TripTrack::Positions() const {
   std::vector<GeoPoint> out;
@@ -29,6 +32,40 @@ TripTrack TripTrackFromScan(const RecordingScan& scan) {
 
 TripTrack LoadTripTrack(const std::string& path, const std::atomic<bool>* cancel) {
   return TripTrackFromScan(ScanRecording(path, cancel));
+}
+
+namespace {
+
+struct TrackKey {
+  std::string path;
+  long long size = -1, modifiedNs = -1;
+  bool operator==(const TrackKey&) const = default;
+};
+
+TrackKey KeyOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {path};
+  return {path, (long long)st.st_size, (long long)st.st_mtim.tv_sec * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+std::mutex gTrackLock;  // guards the two below; never held while scanning
+TrackKey gTrackKey;
+std::shared_ptr<const TripTrack> gTrack;
+
+}  // namespace
+
+std::shared_ptr<const TripTrack> SharedTripTrack(const std::string& path, const std::atomic<bool>* cancel) {
+  const TrackKey key = KeyOf(path);
+  {
+    std::lock_guard<std::mutex> l(gTrackLock);
+    if (gTrack && gTrackKey == key) return gTrack;
+  }
+  auto track = std::make_shared<const TripTrack>(LoadTripTrack(path, cancel));
+  if (cancel && cancel->load()) return track;
+  std::lock_guard<std::mutex> l(gTrackLock);
+  gTrackKey = key;
+  gTrack = track;
+  return track;
 }
 
 std::optional<GeoPoint> PositionAt(const TripTrack& track, int64_t centis) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,12 @@ TripTrack TripTrackFromScan(const RecordingScan& scan);
 // Scans the recording at `path` (ScanRecording) and returns its track; stops
 // early with what was read when `cancel` turns true.
 TripTrack LoadTripTrack(const std::string& path, const std::atomic<bool>* cancel = nullptr);
+
+// The same, scanned once per recording: the last complete scan is kept for
+// the process (while the first file keeps its size and modification time),
+// so a map window opened again on the same recording draws its track at
+// once. A cancelled scan is not kept. Any thread.
+std::shared_ptr<const TripTrack> SharedTripTrack(const std::string& path, const std::atomic<bool>* cancel);
 
 // The vehicle's position at `centis`: the last point at or before it, the
 // first point before the track starts; none for an empty track.

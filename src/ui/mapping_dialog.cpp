@@ -86,8 +86,8 @@ CMappingDlg::CMappingDlg(const std::string& recordingPath, QWidget* parent) : QD
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
   zoomDisplay_->setText(QString::number(zoom_));
+  // Until a map arrives (and with no position at all) the status says so.
   status_->setText(QString::fromUtf8(kNoMapText));
-  status_->hide();
   connect(zoomIn_, &QPushButton::clicked, this, [this] { ZoomBy(+1); });
   connect(zoomOut_, &QPushButton::clicked, this, [this] { ZoomBy(-1); });
 
@@ -95,10 +95,10 @@ CMappingDlg::CMappingDlg(const std::string& recordingPath, QWidget* parent) : QD
   connect(fetcher_.get(), &MapFetcher::PictureReady, this, &CMappingDlg::OnPicture, Qt::QueuedConnection);
   if (!recordingPath.empty()) {
     trackThread_ = std::thread([this, recordingPath] {
-      TripTrack track = LoadTripTrack(recordingPath, &cancelTrack_);
+      const std::shared_ptr<const TripTrack> track = SharedTripTrack(recordingPath, &cancelTrack_);
       if (cancelTrack_) return;
       // An empty track changes nothing on the map: no reason to draw again.
-      if (!track.points.empty()) fetcher_->SetTrack(track.Positions());
+      if (!track->points.empty()) fetcher_->SetTrack(track->Positions());
       trackLoaded_ = true;
     });
   }
@@ -140,6 +140,7 @@ void CMappingDlg::OnPicture(const QImage& image, int status, int zoom) {
   status_->setText(QString::fromUtf8(::StatusText(s)));
   status_->setVisible(s != MapStatus::kShown);
   map_->update();
+  ++picturesShown_;
   emit PictureShown();
 }
 

@@ -48,6 +48,7 @@ class CMappingDlg : public QDialog {
   const QImage& Picture() const { return picture_; }
   const MapFetcher& Fetcher() const { return *fetcher_; }
   bool TrackLoaded() const { return trackLoaded_; }
+  int PicturesShown() const { return picturesShown_; }  // results of the fetch thread shown
 
  signals:
   // A picture (or a status) from the fetch thread reached the window.
@@ -62,6 +63,7 @@ class CMappingDlg : public QDialog {
   void StopWork();
 
   int zoom_ = kStartZoom;
+  int picturesShown_ = 0;
   QImage picture_;
   QPushButton* zoomIn_ = nullptr;
   QPushButton* zoomOut_ = nullptr;

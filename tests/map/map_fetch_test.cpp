@@ -42,6 +42,7 @@ bool IsColour(const QImage& image, int x, int y, QColor want, int tolerance = 40
 bool WaitForStatus(const CMappingDlg& dialog, const QString& text, int ms = 5000) {
   return QTest::qWaitFor(
       [&] {
+        if (dialog.PicturesShown() == 0) return false;
         if (text.isEmpty()) return !dialog.StatusShown() && !dialog.Picture().isNull();
         return dialog.StatusShown() && dialog.StatusText() == text;
       },
@@ -76,6 +77,8 @@ TEST(MapWindow, ANewPositionFetchesOnceDrawsAndAStandingVehicleAsksNoMore) {
       CMappingDlg dialog(recording);
       dialog.show();
       EXPECT_EQ(dialog.ZoomText(), "15");
+      EXPECT_EQ(dialog.StatusText(), "No Map Tile Available");  // no position yet
+      EXPECT_TRUE(dialog.StatusShown());
       dialog.SetPosition(0, kHere.longitude);  // no fix: ignored
       dialog.SetPosition(kHere.latitude, kHere.longitude);
       ASSERT_TRUE(WaitForStatus(dialog, ""));

@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "map/map_composer.h"
 #include "map/proxy_config.h"
+#include "map/trip_track.h"
 #include "map_test_support.h"
 #include "recording_writer.h"
 #include "scoped_env.h"
@@ -64,6 +65,11 @@ TEST(PlayerWindowMap, FollowsThePlayingRecordingWithItsTrack) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return map->TrackLoaded() && !map->Picture().isNull(); }, 20000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return TrackPixels(map->Picture()) > 30; }, 5000));
   EXPECT_FALSE(map->StatusShown());
+
+  // The track is scanned once per recording: the next window takes the same.
+  const auto track = SharedTripTrack((dir / "trip.avi").string(), nullptr);
+  EXPECT_EQ(SharedTripTrack((dir / "trip.avi").string(), nullptr), track);
+  EXPECT_GE(track->points.size(), 100u);
 
   // The command again closes it.
   window.RunCommand(kCmdMapLocation);
