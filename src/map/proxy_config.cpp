@@ -42,3 +42,7 @@ ProxyConfig ReadProxyConfig(const SettingReader& read) {
                                  read(kProxyAuthenticateSetting), read(kProxyUsernameSetting),
                                  read(kProxyPasswordSetting));
 }
+
+bool BypassesNamedProxy(const std::string& host) {
+  return !host.empty() && host.find('.') == std::string::npos && host.find(':') == std::string::npos;
+}

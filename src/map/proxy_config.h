@@ -48,5 +48,10 @@ ProxyConfig ReadProxyConfig(const SettingReader& read);
 // user name or a password given.
 bool SendsProxyCredentials(const ProxyConfig& config);
 
+// Whether a request to `host` goes direct although a named proxy is set:
+// local names (no dot, as "localhost" or an intranet host) bypass it, as
+// the "<local>" bypass list says. Addresses (IPv4, IPv6) never do.
+bool BypassesNamedProxy(const std::string& host);
+
 // "server:port" of a named proxy, for messages and tests; never the password.
 std::string ProxyDescription(const ProxyConfig& config);

@@ -60,6 +60,20 @@ class SystemProxyFactory : public QNetworkProxyFactory {
   }
 };
 
+// The named proxy, but local names go direct.
+class NamedProxyFactory : public QNetworkProxyFactory {
+ public:
+  explicit NamedProxyFactory(QNetworkProxy proxy) : proxy_(std::move(proxy)) {}
+  QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+    if (BypassesNamedProxy(query.peerHostName().toStdString()))
+      return {QNetworkProxy(QNetworkProxy::NoProxy)};
+    return {proxy_};
+  }
+
+ private:
+  const QNetworkProxy proxy_;
+};
+
 std::string RawHeaders(const QNetworkReply& reply) {
   std::string text;
   for (const QNetworkReply::RawHeaderPair& h : reply.rawHeaderPairs())
@@ -93,7 +107,7 @@ bool CWebGrab::FetchUrl(const std::string& url, QByteArray& body, std::size_t li
           named.setUser(QString::fromStdString(proxy_.user));
           named.setPassword(QString::fromStdString(proxy_.password));
         }
-        session_->setProxy(named);
+        session_->setProxyFactory(new NamedProxyFactory(named));  // the session owns it
         break;
       }
       case ProxyMode::kAuto:

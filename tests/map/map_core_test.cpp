@@ -224,6 +224,16 @@ TEST(ProxyConfig, StoredTextsAsTheMapReadsThem) {
   }
 }
 
+TEST(ProxyConfig, LocalNamesBypassTheNamedProxy) {
+  const struct {
+    const char* host;
+    bool bypass;
+  } rows[] = {{"localhost", true},  {"intranet-maps", true},
+              {"127.0.0.1", false}, {"tile.openstreetmap.org", false},
+              {"::1", false},       {"", false}};
+  for (const auto& row : rows) EXPECT_EQ(BypassesNamedProxy(row.host), row.bypass) << row.host;
+}
+
 TEST(TripTrack, PositionsInTimeOrderWithoutGapsOrRepeats) {
   auto sample = [](int32_t lat, int32_t lon) {
     MetadataSample s;

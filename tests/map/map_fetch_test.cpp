@@ -312,6 +312,27 @@ TEST(MapProxy, ThroughTinyproxyWithAndWithoutAuthentication) {
   }
 }
 
+TEST(MapProxy, LocalNamesGoDirectPastANamedProxy) {
+  // The named proxy does not exist: only a direct request can draw.
+  const int deadProxy = FreeLoopbackPort();
+  const struct {
+    const char* host;
+    bool drawn;
+  } rows[] = {{"localhost", true}, {"127.0.0.1", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.host);
+    FreshCache cache;
+    std::atomic<ServerFault> fault{ServerFault::kNone};
+    HttpTestServer server(MapHandler(fault));
+    StoreMapSource("static", std::string("http://") + row.host + ":" + std::to_string(server.Port()));
+    StoreProxy("yes", "127.0.0.1", std::to_string(deadProxy));
+    CMappingDlg dialog("");
+    dialog.SetPosition(kHere.latitude, kHere.longitude);
+    ASSERT_TRUE(WaitForStatus(dialog, row.drawn ? "" : "No Map Tile Available"));
+    EXPECT_EQ(server.RequestCount(), row.drawn ? 1 : 0);
+  }
+}
+
 TEST(MapProxy, AutoFollowsTheSystemConfiguration) {
   // The server stands in for the proxy the system names; the map host does
   // not exist, so only a request through the proxy can draw.
