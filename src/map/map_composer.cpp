@@ -142,6 +142,13 @@ std::optional<QImage> MapComposer::Tile(const TileKey& key, MapStatus& status) {
       image = QImage::fromData(reinterpret_cast<const uchar*>(stored->data()), int(stored->size()));
   }
   if (image.isNull()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (const auto failed = failed_.find(key);
+        failed != failed_.end() && now - failed->second < kTileRetryPause) {
+      status = MapStatus::kNoMap;
+      return std::nullopt;
+    }
+    failed_[key] = now;  // until the answer proves otherwise
     QByteArray body;
     if (!Fetch(TileUrl(source_.tileTemplate, key), body)) {
       status = MapStatus::kNoMap;
@@ -159,6 +166,7 @@ std::optional<QImage> MapComposer::Tile(const TileKey& key, MapStatus& status) {
       return std::nullopt;
     }
     if (tiles_) tiles_->Write(key, body.toStdString());
+    failed_.erase(key);
   }
   if (memory_.size() >= kMemoryTiles) memory_.clear();
   memory_.emplace(key, image);

@@ -23,6 +23,8 @@
 #include "map/web_grab.h"
 
 class MapTileStore;
+
+inline constexpr std::chrono::milliseconds kTileRetryPause{1000};
 class TileDiskCache;
 
 enum class MapStatus {
@@ -64,7 +66,8 @@ class MapComposer {
   MapPicture ComposeStatic(const GeoPoint& centre, int zoom);
   MapPicture ComposeTiles(const GeoPoint& centre, int zoom);
   // The tile's picture from memory, disk or the server; the status says why
-  // there is none.
+  // there is none. A tile that failed is asked for again after
+  // kTileRetryPause.
   std::optional<QImage> Tile(const TileKey& key, MapStatus& status);
   bool Fetch(const std::string& url, QByteArray& body);
 
@@ -73,6 +76,9 @@ class MapComposer {
   const TileDiskCache* tiles_;
   CWebGrab grab_;
   std::map<TileKey, QImage> memory_;  // decoded tiles of this window
+  // Tiles whose last request failed, with its time: a tile server is asked
+  // again only after a pause (its usage rules forbid hammering it).
+  std::map<TileKey, std::chrono::steady_clock::time_point> failed_;
   int requests_ = 0;
   std::string lastError_;
 };

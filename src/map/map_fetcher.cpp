@@ -54,6 +54,7 @@ void MapFetcher::Stop() {
 void MapFetcher::Run() {
   MapComposer composer(setup_.source, setup_.proxy, &store_, &tiles_, &stop_, setup_.timeout);
   std::optional<Wanted> drawn;
+  std::optional<Wanted> blankView;
   while (!stop_) {
     Wanted want;
     std::shared_ptr<const std::vector<GeoPoint>> track;
@@ -69,7 +70,10 @@ void MapFetcher::Run() {
       // A view without its map is tried again on the next pass; one that
       // drew (or whose picture is broken) is done until the view changes.
       if (picture.status != MapStatus::kNoMap) drawn = want;
-      emit PictureReady(picture.image, int(picture.status), want.zoom);
+      // A view still without any map is told once, not on every retry.
+      const bool blank = picture.status == MapStatus::kNoMap && picture.image.isNull();
+      if (!(blank && blankView == want)) emit PictureReady(picture.image, int(picture.status), want.zoom);
+      blankView = blank ? std::optional<Wanted>(want) : std::nullopt;
     }
     std::unique_lock<std::mutex> l(lock_);
     changed_.wait_for(l, kPassPause, [&] { return stop_.load() || !(wanted_ == want); });
