@@ -114,8 +114,8 @@ void CQMXPlayerDlg::RunCommand(int id) {
     case kCmdAbout:
     case kCmdSystemAbout:
       return ShowAbout();
-    // The clip extraction and map windows come with their own areas; until
-    // then their commands only keep the buttons in step.
+    // The clip extraction window comes with its own area; until then its
+    // command only keeps the button in step.
     case kCmdExtractClip:
     case kClipButton:
       SetButtonChecked(kClipButton, false);
