@@ -94,6 +94,11 @@ bool CWebGrab::FetchUrl(const std::string& url, QByteArray& body, std::size_t li
   error_.clear();
   cancelled_ = false;
   body.clear();
+  if (cancel_ && cancel_->load()) {
+    cancelled_ = true;
+    error_ = "cancelled";
+    return false;
+  }
   if (!session_) {
     session_ = std::make_unique<QNetworkAccessManager>();
     switch (proxy_.mode) {
