@@ -10,6 +10,7 @@
 #include "app/extract_mode.h"
 #include "app/info_mode.h"
 #include "app/live_mode.h"
+#include "app/map_image_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
@@ -37,6 +38,11 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
+      << "       qmxplayer --map-image FILE --at CENTIS --out MAP.png [--zoom Z]\n"
+      << "                                         save the map around the vehicle at CENTIS\n"
+      << "                                         hundredths, with its whole track, as a PNG\n"
+      << "                                         (zoom 2..20, 15 by default; the map source\n"
+      << "                                         and proxy of the settings)\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -44,7 +50,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     FIFO, too short, not an AVI, damaged); --export-metadata keeps the rows\n"
       << "     written before a chunk it cannot read\n"
       << "  3  the output could not be written (standard output or OUT.jpg: a full\n"
-      << "     disk, no permission, ...); --live: also \"Can't connect to this device!\"\n"
+      << "     disk, no permission, ...); --live: also \"Can't connect to this device!\";\n"
+      << "     --map-image: also when no map could be had (no position, no answer\n"
+      << "     from the map source)\n"
       << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
       << "Without a mode the player window opens:\n"
       << PlayerWindowUsage();
@@ -57,6 +65,7 @@ int main(int argc, char** argv) {
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
+  if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -23,6 +24,7 @@
 #include "ui/frame_relay.h"
 
 class CVideoClipExtractDlg;
+class CMappingDlg;
 class PlaybackEngine;
 class PleaseWaitDialog;
 class QAction;
@@ -94,6 +96,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
   CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
+  CMappingDlg* MapDialog() const;  // the map window, or null
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -169,6 +172,12 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void OpenStreamCommand();
   void CloseLiveSession();
   void PollLiveSession();
+  // Map window and proxy settings (player_window_map.cpp).
+  void ToggleMap();
+  void ShowProxySettings();
+  void TickMap();
+  void OpenMapWindow();
+  void DropMapWindow();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -192,6 +201,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   std::unique_ptr<PlaybackEngine> playback_;
   std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
+  QPointer<CMappingDlg> mapDialog_;  // a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.

@@ -115,15 +115,16 @@ void CQMXPlayerDlg::RunCommand(int id) {
     case kCmdAbout:
     case kCmdSystemAbout:
       return ShowAbout();
-    // The clip extraction and map windows come with their own areas; until
-    // then their commands only keep the buttons in step.
+    // The clip extraction window comes with its own area; until then its
+    // command only keeps the button in step.
     case kCmdExtractClip:
     case kClipButton:
       return ToggleClipDialog();
     case kCmdMapLocation:
     case kMapButton:
-      SetButtonChecked(kMapButton, false);
-      return;
+      return ToggleMap();
+    case kCmdProxySettings:
+      return ShowProxySettings();
     default:
       return;
   }
@@ -355,6 +356,7 @@ void CQMXPlayerDlg::UpdateMenuState() {
   in.hasPlayback = playback_ != nullptr;
   in.hasRecordingInfo = playback_ != nullptr;
   in.interfaceHidden = interfaceHidden_;
+  in.mapOpen = !mapDialog_.isNull();
   in.pauseChecked = IsChecked(kPauseButton);
   in.quadChecked = IsChecked(kQuadButton);
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);

@@ -180,7 +180,7 @@ void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const 
     std::lock_guard<std::mutex> l(titleLock_);
     title = bannerTitle_;
   }
-  // The map window comes with its own area; the position is kept meanwhile.
+  // The kept position reaches the map window on the timer (TickMap).
   (void)banner_.Receive(label, text, title);
 }
 

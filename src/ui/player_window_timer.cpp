@@ -36,6 +36,7 @@ void CQMXPlayerDlg::OnTick() {
     ApplySize(w, h);
     return;
   }
+  TickMap();
   // Skip buttons behave as push buttons unless single-stepping while paused.
   if (!IsChecked(kPauseButton))
     for (int id : {kSkipForwardButton, kSkipBackButton, kSkipBackActiveButton, kSkipForwardActiveButton})

@@ -1,0 +1,174 @@
+#include "map/map_composer.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include "map/map_tile_store.h"
+#include "map/tile_disk_cache.h"
+#include "map/track_projection.h"
+
+namespace {
+
+constexpr std::size_t kMemoryTiles = 64;  // 9 tiles per view: a few views of zooming back and forth
+
+// A body long enough for a picture that starts like one: when it does not
+// decode, something between us and the server spoilt it.
+bool LooksLikePicture(const QByteArray& body) {
+  return LooksLikeStaticMapImage(body.toStdString()) || (body.size() > 100 && body.startsWith("\x89PNG"));
+}
+
+void DrawTrackAndVehicle(QImage& image, const GeoPoint& centre, int zoom, double scale,
+                         const std::vector<GeoPoint>& track) {
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  const std::vector<ViewPixel> points = ProjectTrack(track, centre, zoom, scale, image.width());
+  if (points.size() >= 2) {
+    QPainterPath path(QPointF(points[0].x, points[0].y));
+    for (std::size_t i = 1; i < points.size(); ++i) path.lineTo(points[i].x, points[i].y);
+    p.setPen(QPen(QColor::fromRgba(kTrackColour), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+  }
+  p.setPen(QPen(Qt::white, 2));
+  p.setBrush(QColor::fromRgba(kVehicleColour));
+  p.drawEllipse(QPointF(image.width() / 2.0, image.height() / 2.0), 6, 6);
+}
+
+void DrawAttribution(QImage& image, const std::string& text) {
+  if (text.empty()) return;
+  QPainter p(&image);
+  QFont font = p.font();
+  font.setPixelSize(10);
+  p.setFont(font);
+  const QString label = QString::fromStdString(text);
+  const QRect box = p.fontMetrics().boundingRect(label).adjusted(-3, -1, 3, 1);
+  const QRect placed(image.width() - box.width(), image.height() - box.height(), box.width(), box.height());
+  p.fillRect(placed, QColor(255, 255, 255, 190));
+  p.setPen(QColor(40, 40, 40));
+  p.drawText(placed, Qt::AlignCenter, label);
+}
+
+}  // namespace
+
+const char* StatusText(MapStatus status) {
+  switch (status) {
+    case MapStatus::kShown:
+      return "";
+    case MapStatus::kNoMap:
+      return kNoMapText;
+    case MapStatus::kProxyError:
+      return kProxyErrorText;
+  }
+  return "";
+}
+
+MapComposer::MapComposer(MapSource source, ProxyConfig proxy, MapTileStore* store, const TileDiskCache* tiles,
+                         const std::atomic<bool>* cancel, std::chrono::milliseconds timeout)
+    : source_(std::move(source)), store_(store), tiles_(tiles), grab_(std::move(proxy), timeout, cancel) {}
+
+MapPicture MapComposer::Compose(const GeoPoint& centre, int zoom, const std::vector<GeoPoint>& track) {
+  MapPicture picture =
+      source_.kind == MapSourceKind::kStaticMap ? ComposeStatic(centre, zoom) : ComposeTiles(centre, zoom);
+  if (!picture.image.isNull())
+    DrawTrackAndVehicle(picture.image, centre, zoom, ViewScale(source_.kind), track);
+  return picture;
+}
+
+bool MapComposer::Fetch(const std::string& url, QByteArray& body) {
+  ++requests_;
+  if (grab_.FetchUrl(url, body)) return true;
+  lastError_ = grab_.LastError();
+  return false;
+}
+
+MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
+  QImage decoded;
+  if (const auto stored = store_ ? store_->Image(centre, zoom) : std::nullopt) {
+    decoded = QImage::fromData(stored->data(), int(stored->size()));
+  } else {
+    QByteArray body;
+    if (!Fetch(StaticMapUrl(source_, centre, zoom), body)) return {QImage(), MapStatus::kNoMap};
+    const std::string text = body.toStdString();
+    if (!LooksLikeStaticMapImage(text)) {
+      lastError_ = "the answer is no map picture (HTTP " + std::to_string(grab_.LastStatusCode()) + ")";
+      return {QImage(), MapStatus::kNoMap};
+    }
+    decoded = QImage::fromData(body);
+    // Only a picture that decodes is kept: a spoilt one in the cache file
+    // would show "Proxy Error" for that place in every later window.
+    if (!decoded.isNull() && store_)
+      store_->Add(centre, zoom, std::vector<uint8_t>(text.begin(), text.end()));
+  }
+  if (decoded.isNull()) {
+    lastError_ = "the map picture does not decode";
+    return {QImage(), MapStatus::kProxyError};
+  }
+  QImage view(kViewSize, kViewSize, QImage::Format_RGB32);
+  QPainter p(&view);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  p.drawImage(QRect(0, 0, kViewSize, kViewSize), decoded);
+  p.end();
+  return {view, MapStatus::kShown};
+}
+
+MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom) {
+  QImage view(kViewSize, kViewSize, QImage::Format_RGB32);
+  view.fill(QColor(0xdd, 0xdd, 0xdd));
+  MapStatus status = MapStatus::kShown;
+  bool any = false;
+  {
+    QPainter p(&view);
+    for (const PlacedTile& placed : TilesForView(centre, zoom)) {
+      MapStatus why = MapStatus::kShown;
+      const std::optional<QImage> tile = Tile(placed.key, why);
+      if (tile) {
+        p.drawImage(QRect(placed.left, placed.top, kTileSize, kTileSize), *tile);
+        any = true;
+      } else if (status != MapStatus::kProxyError) {
+        status = why;
+      }
+    }
+  }
+  if (!any) return {QImage(), status};
+  DrawAttribution(view, source_.attribution);
+  return {view, status};
+}
+
+std::optional<QImage> MapComposer::Tile(const TileKey& key, MapStatus& status) {
+  if (const auto known = memory_.find(key); known != memory_.end()) return known->second;
+  QImage image;
+  if (tiles_) {
+    if (const std::optional<std::string> stored = tiles_->Read(key))
+      image = QImage::fromData(reinterpret_cast<const uchar*>(stored->data()), int(stored->size()));
+  }
+  if (image.isNull()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (const auto failed = failed_.find(key);
+        failed != failed_.end() && now - failed->second < kTileRetryPause) {
+      status = MapStatus::kNoMap;
+      return std::nullopt;
+    }
+    failed_[key] = now;  // until the answer proves otherwise
+    QByteArray body;
+    if (!Fetch(TileUrl(source_.tileTemplate, key), body)) {
+      status = MapStatus::kNoMap;
+      return std::nullopt;
+    }
+    if (grab_.LastStatusCode() != 200) {
+      lastError_ = "the tile server answered HTTP " + std::to_string(grab_.LastStatusCode());
+      status = MapStatus::kNoMap;
+      return std::nullopt;
+    }
+    image = QImage::fromData(body);
+    if (image.isNull()) {
+      lastError_ = "the answer is no picture";
+      status = LooksLikePicture(body) ? MapStatus::kProxyError : MapStatus::kNoMap;
+      return std::nullopt;
+    }
+    if (tiles_) tiles_->Write(key, body.toStdString());
+    failed_.erase(key);
+  }
+  if (memory_.size() >= kMemoryTiles) memory_.clear();
+  memory_.emplace(key, image);
+  return image;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+// Draws the map window's 400 × 400 picture around the vehicle: the source's
+// map (a static-map picture stretched to the view, or the slippy-map tiles
+// that cover it, with the server's attribution), the whole track and the
+// vehicle's position. Fetches what the caches lack with a CWebGrab.
+//
+// Threads: a composer belongs to the thread that composes with it (its
+// CWebGrab does); requests block that thread, bounded by the time-out and
+// the cancel flag. QImage and QPainter only, no widgets.
+
+#include <QImage>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "map/map_source.h"
+#include "map/proxy_config.h"
+#include "map/tile_math.h"
+#include "map/web_grab.h"
+
+class MapTileStore;
+
+inline constexpr std::chrono::milliseconds kTileRetryPause{1000};
+class TileDiskCache;
+
+enum class MapStatus {
+  kShown,       // the whole view is drawn
+  kNoMap,       // a picture (or a tile) could not be had: "No Map Tile Available"
+  kProxyError,  // an answer looked like a picture but did not decode: "Proxy Error"
+};
+
+// The window's status texts.
+inline constexpr const char* kNoMapText = "No Map Tile Available";
+inline constexpr const char* kProxyErrorText = "Proxy Error";
+const char* StatusText(MapStatus status);  // "" for kShown
+
+struct MapPicture {
+  QImage image;  // kViewSize square; null when there is nothing to show
+  MapStatus status = MapStatus::kNoMap;
+};
+
+// The colours the track and the vehicle are drawn in.
+inline constexpr unsigned kTrackColour = 0xffd0007a;    // ARGB
+inline constexpr unsigned kVehicleColour = 0xff0050ff;  // ARGB
+
+class MapComposer {
+ public:
+  // `store` keeps static-map pictures (required for that source), `tiles`
+  // the slippy-map tiles on disk (may be null: memory only). Both outlive
+  // the composer.
+  MapComposer(MapSource source, ProxyConfig proxy, MapTileStore* store, const TileDiskCache* tiles,
+              const std::atomic<bool>* cancel, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  // The view centred on `centre` at `zoom` with `track` drawn over it and
+  // the vehicle at the centre.
+  MapPicture Compose(const GeoPoint& centre, int zoom, const std::vector<GeoPoint>& track);
+
+  int Requests() const { return requests_; }  // HTTP requests made so far
+  const std::string& LastError() const { return lastError_; }
+
+ private:
+  MapPicture ComposeStatic(const GeoPoint& centre, int zoom);
+  MapPicture ComposeTiles(const GeoPoint& centre, int zoom);
+  // The tile's picture from memory, disk or the server; the status says why
+  // there is none. A tile that failed is asked for again after
+  // kTileRetryPause.
+  std::optional<QImage> Tile(const TileKey& key, MapStatus& status);
+  bool Fetch(const std::string& url, QByteArray& body);
+
+  const MapSource source_;
+  MapTileStore* store_;
+  const TileDiskCache* tiles_;
+  CWebGrab grab_;
+  std::map<TileKey, QImage> memory_;  // decoded tiles of this window
+  // Tiles whose last request failed, with its time: a tile server is asked
+  // again only after a pause (its usage rules forbid hammering it).
+  std::map<TileKey, std::chrono::steady_clock::time_point> failed_;
+  int requests_ = 0;
+  std::string lastError_;
+};
