@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "app/brand.h"
+#include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/export_metadata_mode.h"
+#include "app/export_track_mode.h"
 #include "app/info_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
@@ -23,6 +25,14 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
       << "                                         starts) as a JPEG\n"
+      << "       qmxplayer --check FILE [--json]   report frames, frame rates, time gaps, time\n"
+      << "                                         going backwards, duplicate and damaged frames,\n"
+      << "                                         missing audio and gaps between files; exit 0\n"
+      << "                                         clean, 1 something found, 2 unreadable\n"
+      << "       qmxplayer --export-track FILE --format gpx|kml|geojson --out OUT\n"
+      << "                                         write the positions as a track (UTC times,\n"
+      << "                                         speed in km/h); positions of exactly 0 and\n"
+      << "                                         impossible jumps are left out and counted\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -54,6 +64,8 @@ int main(int argc, char** argv) {
     return line.mode == "--info" ? RunInfoMode(line.modeArgs[0], std::cout, std::cerr)
                                  : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
   }
+  if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

@@ -21,7 +21,10 @@ constexpr const char* kUsage =
     "         --seconds S --fps F --meta frames|stream|both|none --text-lines A|B|none\n"
     "         --config FILE|default|none --config-at start|end --title TEXT --trigger-names a,b,...\n"
     "         --version TEXT|none --h264 --one-stream-header --dvr-meta-header --no-strn --start-utc SECONDS "
-    "--quality Q\n";
+    "--quality Q\n"
+    "         --fault drop-frame|repeat-frame|corrupt-frame|drop-audio:CAMERA:FRAME --fault "
+    "clock-back:FRAME:SECONDS\n"
+    "         --file-gap SECONDS (sequence)\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "recgen: %s\n", message.c_str());

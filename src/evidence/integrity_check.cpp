@@ -1,0 +1,246 @@
+#include "evidence/integrity_check.h"
+
+#include <array>
+#include <cmath>
+#include <functional>
+#include <string_view>
+
+#include "avi/avi_chunk_cursor.h"
+#include "avi/avi_reader.h"
+#include "engine/recording_layout.h"
+#include "evidence/jpeg_structure.h"
+#include "metadata/metadata_sample.h"
+
+namespace evidence {
+
+const char* FindingName(FindingKind kind) {
+  switch (kind) {
+    case FindingKind::kDroppedFrame:
+      return "dropped frame";
+    case FindingKind::kTimeGap:
+      return "time gap";
+    case FindingKind::kTimeBackwards:
+      return "time goes backwards";
+    case FindingKind::kDuplicateFrame:
+      return "duplicate frame";
+    case FindingKind::kDamagedFrame:
+      return "damaged frame";
+    case FindingKind::kMissingAudio:
+      return "audio chunks missing";
+    case FindingKind::kFileGap:
+      return "gap between files";
+  }
+  return "";
+}
+
+namespace {
+
+// The frame times carry milliseconds, so a steady 30 fps interval reads as
+// 33 or 34 ms: comparisons leave this much room.
+constexpr double kTimeToleranceMs = 2.0;
+constexpr int64_t kNoTime = INT64_MIN;
+
+double FrameRate(const avi::StreamHeader& h) {
+  return h.scale != 0 ? double(h.rate) / h.scale : 0.0;
+}
+
+// What is carried from frame to frame (and file to file) for one camera.
+struct CameraState {
+  bool present = false;
+  int videoStream = -1, audioStream = -1;  // in the current file
+  int64_t framesInFile = 0;
+  std::size_t lastHash = 0;
+  std::size_t lastSize = 0;
+  bool haveLast = false;
+  int64_t lastTime = kNoTime;  // ms, within the current file
+  // Over the run, for the measured rate: the steps between frames whose
+  // time goes forward.
+  int64_t timedIntervals = 0;
+  int64_t timedSpanMs = 0;
+  CameraSummary summary;
+};
+
+class RunChecker {
+ public:
+  explicit RunChecker(IntegrityReport& report) : report_(report) {}
+
+  bool CheckFile(int fileIndex, const std::string& path) {
+    avi::AviReader reader;
+    if (!reader.Open(path)) {
+      report_.error = path + ": " + reader.Error();
+      return false;
+    }
+    report_.files.push_back({path, reader.FileSize()});
+    for (CameraState& c : cameras_) c.videoStream = c.audioStream = -1, c.framesInFile = 0;
+    MapStreams(reader, fileIndex == 0);
+
+    fileFirst_ = fileLast_ = kNoTime;
+    avi::AviChunkCursor cursor(reader);
+    std::vector<std::size_t> chunkOfStream(reader.StreamCount(), 0);
+    for (const avi::FileChunk& chunk : reader.ChunksInFileOrder()) {
+      const std::size_t s = std::size_t(chunk.stream);
+      if (s >= reader.StreamCount()) continue;
+      const std::size_t k = chunkOfStream[s]++;
+      const int camera = cameraOfVideoStream_[s];
+      if (camera < 0) continue;
+      bool ok = false;
+      const std::span<const uint8_t> bytes = cursor.ViewChunk(s, k, ok);
+      CheckFrame(fileIndex, camera, ok ? bytes : std::span<const uint8_t>{}, ok);
+    }
+    FinishFile(fileIndex, reader);
+    return true;
+  }
+
+  void Finish() {
+    for (CameraState& c : cameras_) {
+      if (!c.present) continue;
+      if (c.timedSpanMs > 0)
+        c.summary.measuredFps = 1000.0 * double(c.timedIntervals) / double(c.timedSpanMs);
+      report_.cameras.push_back(c.summary);
+    }
+  }
+
+ private:
+  void MapStreams(const avi::AviReader& reader, bool firstFile) {
+    cameraOfVideoStream_.assign(reader.StreamCount(), -1);
+    for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
+      const avi::AviStream& stream = reader.Stream(s);
+      const std::string name = StreamPinName(int(s), stream.name);
+      const int channel = PinChannel(name);
+      if (channel < 0) continue;
+      CameraState& c = cameras_[std::size_t(channel)];
+      if (stream.header.type == avi::kVids && PinMatchesStreamType(name, kVideoStream) && c.videoStream < 0) {
+        c.videoStream = int(s);
+        cameraOfVideoStream_[s] = channel;
+        if (!c.present) {
+          c.present = true;
+          c.summary.camera = channel + 1;
+          if (firstFile || c.summary.declaredFps == 0) c.summary.declaredFps = FrameRate(stream.header);
+        }
+      } else if (stream.header.type == avi::kAuds && PinMatchesStreamType(name, kAudioStream) &&
+                 c.audioStream < 0) {
+        c.audioStream = int(s);
+      }
+    }
+    if (interval_ == 0) {
+      for (const CameraState& c : cameras_) {
+        if (c.present && c.summary.declaredFps > 0) {
+          interval_ = 1000.0 / c.summary.declaredFps;
+          break;
+        }
+      }
+    }
+  }
+
+  void Add(Finding finding) { report_.findings.push_back(std::move(finding)); }
+
+  void CheckFrame(int file, int channel, std::span<const uint8_t> bytes, bool readable) {
+    CameraState& c = cameras_[std::size_t(channel)];
+    const int64_t frame = c.framesInFile++;
+    ++c.summary.frames;
+    const int camera = channel + 1;
+    if (!readable) {
+      Add({FindingKind::kDamagedFrame, camera, file, frame, 0, 0, "cannot be read from the file"});
+      c.haveLast = false;
+      return;
+    }
+    // Identical bytes in a row: compared by a hash, so no frame is kept.
+    const std::size_t hash = std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const bool duplicate = c.haveLast && c.lastSize == bytes.size() && c.lastHash == hash;
+    c.lastHash = hash, c.lastSize = bytes.size(), c.haveLast = true;
+    if (duplicate) {
+      Add({FindingKind::kDuplicateFrame, camera, file, frame, 0, 1, ""});
+      // Its record is its predecessor's; it still fills a frame's time, so
+      // the next frame is measured from that slot.
+      if (c.lastTime != kNoTime) c.lastTime += std::llround(interval_);
+      return;
+    }
+    if (const std::string problem = JpegStructureProblem(bytes.data(), bytes.size()); !problem.empty()) {
+      Add({FindingKind::kDamagedFrame, camera, file, frame, 0, 0, problem});
+    }
+    if (bytes.size() < kFrameMinimumBytes || !HasMetadataMagic(bytes.data() + kFrameMetadataOffset)) return;
+    const MetadataSample sample = UnpackMetadataSample(bytes.data() + kFrameMetadataOffset);
+    const int64_t time = int64_t(sample.utcSeconds) * 1000 + sample.milliseconds;
+    if (fileFirst_ == kNoTime || time < fileFirst_) fileFirst_ = time;
+    if (fileLast_ == kNoTime || time > fileLast_) fileLast_ = time;
+    if (c.lastTime != kNoTime && interval_ > 0) {
+      const int64_t delta = time - c.lastTime;
+      const double seconds = double(delta) / 1000.0;
+      if (delta >= 0) ++c.timedIntervals, c.timedSpanMs += delta;
+      if (delta < 0) {
+        Add({FindingKind::kTimeBackwards, camera, file, frame, -seconds, 0, ""});
+      } else if (delta > 2 * interval_ + kTimeToleranceMs) {
+        Add({FindingKind::kTimeGap, camera, file, frame, seconds, std::llround(delta / interval_) - 1, ""});
+      } else if (delta > 1.5 * interval_) {
+        Add({FindingKind::kDroppedFrame, camera, file, frame, seconds, 1, ""});
+      }
+    }
+    c.lastTime = time;
+  }
+
+  void FinishFile(int file, const avi::AviReader& reader) {
+    for (CameraState& c : cameras_) {
+      if (c.videoStream < 0) continue;
+      c.lastTime = kNoTime;
+      CheckAudio(file, c, reader);
+    }
+    if (previousLast_ != kNoTime && fileFirst_ != kNoTime) {
+      const double gapMs = double(fileFirst_ - previousLast_);
+      report_.boundaryGaps.push_back(gapMs / 1000.0);
+      if (gapMs < 0 || (interval_ > 0 && gapMs > 2 * interval_ + kTimeToleranceMs)) {
+        Add({FindingKind::kFileGap, 0, file - 1, -1, gapMs / 1000.0,
+             interval_ > 0 && gapMs > 0 ? std::llround(gapMs / interval_) - 1 : 0, ""});
+      }
+    } else if (file > 0) {
+      report_.boundaryGaps.push_back(NAN);  // one side carries no times
+    }
+    if (fileLast_ != kNoTime) previousLast_ = fileLast_;
+  }
+
+  // Audio is measured from the index alone: its bytes give its duration,
+  // which a steady recorder keeps level with the video's.
+  void CheckAudio(int file, CameraState& c, const avi::AviReader& reader) {
+    if (c.audioStream < 0) return;
+    const avi::AviStream& audio = reader.Stream(std::size_t(c.audioStream));
+    const std::size_t chunks = reader.ChunkCount(std::size_t(c.audioStream));
+    uint64_t bytes = 0;
+    for (const avi::ChunkEntry& e : audio.chunks) bytes += e.size;
+    c.summary.audioChunks = std::max<int64_t>(c.summary.audioChunks, 0) + int64_t(chunks);
+    const uint32_t bytesPerSecond = audio.strf.size() >= 12 ? avi::ReadLE32(audio.strf.data() + 8) : 0;
+    const double fps = FrameRate(reader.Stream(std::size_t(c.videoStream)).header);
+    if (bytesPerSecond == 0 || fps <= 0 || c.framesInFile == 0) return;
+    const double videoSeconds = double(c.framesInFile) / fps;
+    const double audioSeconds = double(bytes) / bytesPerSecond;
+    // Without a chunk to measure, a recorder's one chunk per frame is assumed.
+    const double chunkSeconds = chunks > 0 ? audioSeconds / double(chunks) : 1.0 / fps;
+    const int64_t missing = std::llround((videoSeconds - audioSeconds) / chunkSeconds);
+    if (missing >= 1) {
+      Add({FindingKind::kMissingAudio, c.summary.camera, file, -1, videoSeconds - audioSeconds, missing, ""});
+    }
+  }
+
+  IntegrityReport& report_;
+  std::array<CameraState, 4> cameras_;
+  std::vector<int> cameraOfVideoStream_;
+  double interval_ = 0;  // ms, from the first camera's declared rate
+  int64_t fileFirst_ = kNoTime, fileLast_ = kNoTime, previousLast_ = kNoTime;
+};
+
+}  // namespace
+
+IntegrityReport CheckRecording(const std::vector<std::string>& paths) {
+  IntegrityReport report;
+  if (paths.empty()) {
+    report.error = "no recording to check";
+    return report;
+  }
+  RunChecker checker(report);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (!checker.CheckFile(int(i), paths[i])) break;
+  }
+  checker.Finish();
+  return report;
+}
+
+}  // namespace evidence
