@@ -28,22 +28,35 @@ int RunExportTrackMode(const std::vector<std::string>& args, std::ostream& err) 
     err << "usage: qmxplayer --export-track FILE --format gpx|kml|geojson --out OUT\n";
     return kExitBadInput;
   }
+  std::string message;
+  const int status = ExportTrack(file, format, out, message);
+  err << "qmxplayer: " << message << "\n";
+  return status;
+}
+
+int ExportTrack(const std::string& file, const std::string& format, const std::string& out,
+                std::string& message) {
+  evidence::TrackFormat trackFormat = evidence::TrackFormat::kGpx;
+  if (!evidence::ParseTrackFormat(format, trackFormat))
+    return message = format + ": no track format", kExitBadInput;
   const RecordingScan scan = ScanRecording(file);
   if (scan.files.empty() || (scan.files[0].records.empty() && !scan.files[0].error.empty())) {
     avi::AviReader reader;
     const std::string reason = !scan.files.empty()  ? scan.files[0].error
                                : !reader.Open(file) ? reader.Error()
                                                     : "is no usable recording";
-    return ModeFailure(err, file, reason, kExitBadInput);
+    message = file + ": " + reason;
+    return kExitBadInput;
   }
   const evidence::Track track =
       evidence::BuildTrack(evidence::ScannedSamples(scan), std::filesystem::path(file).stem().string());
   std::string error;
   if (!evidence::WriteWholeFile(out, evidence::FormatTrack(track, trackFormat), error)) {
-    return ModeFailure(err, out, "cannot be written: " + error, kExitOutputFailed);
+    message = out + ": cannot be written: " + error;
+    return kExitOutputFailed;
   }
-  err << "qmxplayer: " << out << ": " << track.points.size() << " positions written; left out "
-      << track.zeroPositions << " positions of exactly 0 and " << track.impossibleJumps
-      << " impossible jumps\n";
+  message = out + ": " + std::to_string(track.points.size()) + " positions written; left out " +
+            std::to_string(track.zeroPositions) + " positions of exactly 0 and " +
+            std::to_string(track.impossibleJumps) + " impossible jumps";
   return kExitDone;
 }

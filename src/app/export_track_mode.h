@@ -14,3 +14,10 @@
 // line or a FILE that can't be read as a recording; kExitOutputFailed when
 // OUT can't be written (an existing OUT is then left as it was).
 int RunExportTrackMode(const std::vector<std::string>& args, std::ostream& err);
+
+// The work of the mode, for the window too: reads the recording (or run) and
+// writes the track to `out` as `format` ("gpx", "kml", "geojson"). Returns
+// the exit status; `message` gets the line the mode prints (the counts on
+// success, the reason on failure, each naming its subject).
+int ExportTrack(const std::string& recording, const std::string& format, const std::string& out,
+                std::string& message);

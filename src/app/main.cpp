@@ -12,6 +12,7 @@
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
+#include "app/verify_mode.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -33,6 +34,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         write the positions as a track (UTC times,\n"
       << "                                         speed in km/h); positions of exactly 0 and\n"
       << "                                         impossible jumps are left out and counted\n"
+      << "       qmxplayer --verify DIR [--sources FILE...]\n"
+      << "                                         re-hash an evidence package and compare its\n"
+      << "                                         clip frames with the sources; exit 0 only\n"
+      << "                                         when all holds, 1 on any mismatch\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -66,6 +71,7 @@ int main(int argc, char** argv) {
   }
   if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
+  if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

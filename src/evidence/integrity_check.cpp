@@ -1,9 +1,8 @@
 #include "evidence/integrity_check.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
-#include <string_view>
 
 #include "avi/avi_chunk_cursor.h"
 #include "avi/avi_reader.h"
@@ -49,8 +48,8 @@ struct CameraState {
   bool present = false;
   int videoStream = -1, audioStream = -1;  // in the current file
   int64_t framesInFile = 0;
-  std::size_t lastHash = 0;
   std::size_t lastSize = 0;
+  std::vector<uint8_t> carried;  // the last frame of the file before, to compare the next file's first
   bool haveLast = false;
   int64_t lastTime = kNoTime;  // ms, within the current file
   // Over the run, for the measured rate: the steps between frames whose
@@ -85,7 +84,7 @@ class RunChecker {
       if (camera < 0) continue;
       bool ok = false;
       const std::span<const uint8_t> bytes = cursor.ViewChunk(s, k, ok);
-      CheckFrame(fileIndex, camera, ok ? bytes : std::span<const uint8_t>{}, ok);
+      CheckFrame(fileIndex, camera, reader, s, k, ok ? bytes : std::span<const uint8_t>{}, ok);
     }
     FinishFile(fileIndex, reader);
     return true;
@@ -134,7 +133,8 @@ class RunChecker {
 
   void Add(Finding finding) { report_.findings.push_back(std::move(finding)); }
 
-  void CheckFrame(int file, int channel, std::span<const uint8_t> bytes, bool readable) {
+  void CheckFrame(int file, int channel, const avi::AviReader& reader, std::size_t stream, std::size_t k,
+                  std::span<const uint8_t> bytes, bool readable) {
     CameraState& c = cameras_[std::size_t(channel)];
     const int64_t frame = c.framesInFile++;
     ++c.summary.frames;
@@ -144,11 +144,20 @@ class RunChecker {
       c.haveLast = false;
       return;
     }
-    // Identical bytes in a row: compared by a hash, so no frame is kept.
-    const std::size_t hash = std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    const bool duplicate = c.haveLast && c.lastSize == bytes.size() && c.lastHash == hash;
-    c.lastHash = hash, c.lastSize = bytes.size(), c.haveLast = true;
+    // Identical bytes in a row. Frames of equal size are rare, so only then
+    // is the frame before read again (through the index) and compared: no
+    // frame is kept and nothing is hashed on the way.
+    bool duplicate = false;
+    if (c.haveLast && c.lastSize == bytes.size()) {
+      if (k == 0) {
+        duplicate =
+            c.carried.size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), c.carried.begin());
+      } else if (reader.ReadChunk(stream, k - 1, previous_)) {
+        duplicate =
+            previous_.size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), previous_.begin());
+      }
+    }
+    c.lastSize = bytes.size(), c.haveLast = true;
     if (duplicate) {
       Add({FindingKind::kDuplicateFrame, camera, file, frame, 0, 1, ""});
       // Its record is its predecessor's; it still fills a frame's time, so
@@ -183,6 +192,9 @@ class RunChecker {
     for (CameraState& c : cameras_) {
       if (c.videoStream < 0) continue;
       c.lastTime = kNoTime;
+      const std::size_t frames = reader.ChunkCount(std::size_t(c.videoStream));
+      if (frames == 0 || !reader.ReadChunk(std::size_t(c.videoStream), frames - 1, c.carried))
+        c.haveLast = false;
       CheckAudio(file, c, reader);
     }
     if (previousLast_ != kNoTime && fileFirst_ != kNoTime) {
@@ -223,6 +235,7 @@ class RunChecker {
   IntegrityReport& report_;
   std::array<CameraState, 4> cameras_;
   std::vector<int> cameraOfVideoStream_;
+  std::vector<uint8_t> previous_;
   double interval_ = 0;  // ms, from the first camera's declared rate
   int64_t fileFirst_ = kNoTime, fileLast_ = kNoTime, previousLast_ = kNoTime;
 };

@@ -13,6 +13,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
+#include "ui/evidence_worker.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/video_pane.h"
 
@@ -82,6 +83,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   dialogReady_ = true;
   SetTitle(MainWindowTitle(brand_));
   BuildMenu();
+  AddEvidenceCommands();
   captured_ = CaptureLayout();
   BuildControls();
   InitialControlStates();

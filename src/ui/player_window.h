@@ -28,6 +28,7 @@ class QMimeData;
 class QPushButton;
 class QSlider;
 class VideoPane;
+class EvidenceWorker;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -139,6 +140,11 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateMenuState();
   int CurrentView() const;
 
+  // Evidence exports (player_window_evidence.cpp).
+  void AddEvidenceCommands();
+  void UpdateEvidenceCommands();
+  void ExportTrackCommand();
+
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
   void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
@@ -201,4 +207,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
+  QAction* actionEvidenceTrack_ = nullptr;
+  QAction* actionEvidencePackage_ = nullptr;
+  std::unique_ptr<EvidenceWorker> evidence_;  // last: its job ends before the rest goes
 };
