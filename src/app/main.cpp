@@ -6,8 +6,10 @@
 #include "app/brand.h"
 #include "app/check_mode.h"
 #include "app/command_line.h"
+#include "app/export_evidence_mode.h"
 #include "app/export_metadata_mode.h"
 #include "app/export_track_mode.h"
+#include "app/extract_mode.h"
 #include "app/info_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
@@ -34,10 +36,19 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         write the positions as a track (UTC times,\n"
       << "                                         speed in km/h); positions of exactly 0 and\n"
       << "                                         impossible jumps are left out and counted\n"
+      << "       qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
+      << "                 --out DIR               write an evidence package into the new or empty\n"
+      << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
+      << "                                         integrity report, MANIFEST.sha256, manifest.json\n"
       << "       qmxplayer --verify DIR [--sources FILE...]\n"
       << "                                         re-hash an evidence package and compare its\n"
       << "                                         clip frames with the sources; exit 0 only\n"
       << "                                         when all holds, 1 on any mismatch\n"
+      << "       qmxplayer --extract FILE --from CENTIS --to CENTIS --cameras 1,2,... --out OUT.avi\n"
+      << "                                         copy cameras' frames and sound from CENTIS to\n"
+      << "                                         CENTIS byte for byte into OUT.avi (OUT-001.avi,\n"
+      << "                                         OUT-002.avi, ... per 20 minutes); exit 0 done,\n"
+      << "                                         2 unreadable FILE, 1 OUT not written\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -71,7 +82,9 @@ int main(int argc, char** argv) {
   }
   if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
+  if (line.mode == "--export-evidence") return RunExportEvidenceMode(line.modeArgs, std::cerr);
   if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

@@ -11,6 +11,31 @@ namespace {
 // idx1 offsets and the RIFF size are 32-bit: stop well before they wrap.
 constexpr uint64_t kMaxRiffBytes = 0xFFFFFF00ull;
 
+// OpenDML layouts.
+constexpr std::size_t kSuperIndexHeaderBytes = 24;
+constexpr std::size_t kSuperIndexEntryBytes = 16;
+constexpr std::size_t kStdIndexHeaderBytes = 24;
+constexpr std::size_t kStdIndexEntryBytes = 8;
+constexpr std::size_t kDmlhBytes = 248;
+constexpr uint8_t kIndexOfIndexes = 0;
+constexpr uint8_t kIndexOfChunks = 1;
+constexpr uint32_t kStdIndexNotKeyframe = 0x80000000u;
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+
+void Put64(std::vector<uint8_t>& out, uint64_t v) {
+  for (int i = 0; i < 8; ++i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+// "ix00", "ix01", ...: the standard index of a stream.
+FourCC StdIndexId(std::size_t stream) {
+  return (MakeFourCC("ix00") & 0x0000FFFFu) | uint32_t('0' + stream / 10 % 10) << 16 |
+         uint32_t('0' + stream % 10) << 24;
+}
+
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
   const std::size_t at = out.size();
   out.resize(at + 4);
@@ -100,6 +125,12 @@ void AviWriter::SetDeclaredStreamCount(uint32_t count) {
   declaredStreams_ = count;
 }
 
+void AviWriter::EnableOpenDml(uint64_t riffBytes) {
+  if (headerWritten_) return;
+  openDml_ = true;
+  riffLimit_ = riffBytes;
+}
+
 bool AviWriter::Fail(std::string message) {
   if (!failed_) error_ = std::move(message);
   failed_ = true;
@@ -144,7 +175,7 @@ std::vector<uint8_t> AviWriter::BuildHeader() const {
     largest = std::max(largest, s.largestChunk);
     if (!firstVideo && ReadLE32(s.spec.strh.data()) == kVids) firstVideo = &s;
   }
-  m.totalFrames = firstVideo ? firstVideo->chunks : 0;
+  m.totalFrames = firstVideo ? (firstRiffDone_ ? firstVideo->firstRiffChunks : firstVideo->chunks) : 0;
   m.suggestedBufferSize = largest + 8;
   const uint64_t micros = uint64_t(m.totalFrames) * m.microSecPerFrame;
   if (micros > 0)
@@ -167,6 +198,24 @@ std::vector<uint8_t> AviWriter::BuildHeader() const {
     if (ReadLE32(strh.data() + 36) == 0) WriteLE32(strh.data() + 36, s.largestChunk);
     PutChunk(h, kStrh, strh.data(), strh.size());
     PutChunk(h, kStrf, s.spec.strf.data(), s.spec.strf.size());
+    if (openDml_) {
+      // Room for every part's entry is kept from the start: the header is
+      // written before the first chunk.
+      std::vector<uint8_t> indx;
+      Put16(indx, 4);  // longs per entry
+      indx.push_back(0);
+      indx.push_back(kIndexOfIndexes);
+      Put32(indx, uint32_t(s.superIndex.size()));
+      Put32(indx, s.chunkId);
+      indx.resize(kSuperIndexHeaderBytes, 0);
+      for (const SuperEntry& e : s.superIndex) {
+        Put64(indx, e.offset);
+        Put32(indx, e.size);
+        Put32(indx, e.duration);
+      }
+      indx.resize(kSuperIndexHeaderBytes + kSuperIndexEntryBytes * kMaxRiffParts, 0);
+      PutChunk(h, kIndx, indx.data(), indx.size());
+    }
     if (s.spec.name) {
       const std::string& n = *s.spec.name;
       PutChunk(h, kStrn, reinterpret_cast<const uint8_t*>(n.c_str()), n.size() + 1);
@@ -174,6 +223,14 @@ std::vector<uint8_t> AviWriter::BuildHeader() const {
     WriteLE32(h.data() + strlSizeAt, uint32_t(h.size() - strlSizeAt - 4));
   }
 
+  if (openDml_) {
+    Put32(h, kLIST);
+    Put32(h, uint32_t(4 + 8 + kDmlhBytes));
+    Put32(h, kOdml);
+    std::vector<uint8_t> dmlh(kDmlhBytes, 0);
+    WriteLE32(dmlh.data(), firstVideo ? firstVideo->chunks : 0);
+    PutChunk(h, kDmlh, dmlh.data(), dmlh.size());
+  }
   const std::size_t naturalList = h.size() - hdrlSizeAt - 4;
   if (headerListBytes_ && *headerListBytes_ >= naturalList + 8) {
     const std::size_t junk = *headerListBytes_ - naturalList - 8;
@@ -198,45 +255,60 @@ bool AviWriter::WriteHeader() {
     return Fail("the stream headers need " + std::to_string(writtenHeaderListBytes_) +
                 " bytes and cannot be padded to a header list of " + std::to_string(*headerListBytes_));
   if (!WriteBytes(header.data(), header.size())) return false;
-  moviStart_ = position_ - 4;
+  moviStart_ = firstMoviStart_ = position_ - 4;
   headerWritten_ = true;
   return true;
 }
 
-bool AviWriter::WriteChunk(int stream, const uint8_t* data, std::size_t size, bool keyframe) {
-  if (failed_) return false;
-  if (!file_) return Fail("writer not open");
-  if (stream < 0 || std::size_t(stream) >= streams_.size())
-    return Fail("no stream " + std::to_string(stream));
-  if (size > 0 && !data) return Fail("chunk without data");
-  if (!headerWritten_ && !WriteHeader()) return false;
-  const uint64_t after =
-      position_ + PaddedChunkBytes(size) + kIdx1EntryBytes * (index_.size() + 1) + 8 + trailer_.size();
-  if (after > kMaxRiffBytes) return Fail("the recording would exceed the 4 GB an AVI index can address");
-
-  StreamState& s = streams_[std::size_t(stream)];
-  uint8_t head[8];
-  WriteLE32(head, s.chunkId);
-  WriteLE32(head + 4, uint32_t(size));
-  const uint32_t offset = uint32_t(position_ - moviStart_);
-  if (!WriteBytes(head, sizeof head) || !WriteBytes(data, size)) return false;
-  if (size & 1) {
-    const uint8_t pad = 0;
-    if (!WriteBytes(&pad, 1)) return false;
-  }
-  index_.push_back({s.chunkId, keyframe ? kAviifKeyframe : 0u, offset, uint32_t(size)});
-  s.chunks += 1;
-  s.bytes += size;
-  s.largestChunk = std::max(s.largestChunk, uint32_t(size));
+bool AviWriter::PatchLE32(uint64_t offset, uint32_t value) {
+  uint8_t bytes[4];
+  WriteLE32(bytes, value);
+  if (::fseeko(file_, off_t(offset), SEEK_SET) != 0 || std::fwrite(bytes, 1, 4, file_) != 4 ||
+      ::fseeko(file_, off_t(position_), SEEK_SET) != 0)
+    return Fail("cannot update " + path_.string() + ": " + std::strerror(errno));
   return true;
 }
 
-bool AviWriter::Close() {
-  if (!file_) return Fail(failed_ ? error_ : "writer not open");
-  bool ok = !failed_;
-  if (ok && !headerWritten_) ok = WriteHeader();
+uint64_t AviWriter::PendingIndexBytes() const {
+  uint64_t bytes = firstRiffDone_ ? 0 : 8 + kIdx1EntryBytes * index_.size();
+  if (openDml_)
+    for (const StreamState& s : streams_)
+      if (!s.part.empty()) bytes += 8 + kStdIndexHeaderBytes + kStdIndexEntryBytes * s.part.size();
+  return bytes;
+}
+
+bool AviWriter::FinishRiff() {
+  if (openDml_) {
+    for (std::size_t i = 0; i < streams_.size(); ++i) {
+      StreamState& s = streams_[i];
+      if (s.part.empty()) continue;
+      if (s.superIndex.size() >= kMaxRiffParts)
+        return Fail("the recording needs more than " + std::to_string(kMaxRiffParts) + " index parts");
+      std::vector<uint8_t> ix;
+      Put32(ix, StdIndexId(i));
+      Put32(ix, 0);
+      Put16(ix, 2);  // longs per entry
+      ix.push_back(0);
+      ix.push_back(kIndexOfChunks);
+      Put32(ix, uint32_t(s.part.size()));
+      Put32(ix, s.chunkId);
+      Put64(ix, moviStart_);
+      Put32(ix, 0);
+      for (const PartEntry& e : s.part) {
+        Put32(ix, uint32_t(e.payloadOffset - moviStart_));
+        Put32(ix, e.size | (e.keyframe ? 0u : kStdIndexNotKeyframe));
+      }
+      WriteLE32(ix.data() + 4, uint32_t(ix.size() - 8));
+      const uint32_t sampleSize = ReadLE32(s.spec.strh.data() + 44);
+      const uint64_t duration = sampleSize ? s.partBytes / sampleSize : s.part.size();
+      s.superIndex.push_back({position_, uint32_t(ix.size()), uint32_t(duration)});
+      if (!WriteBytes(ix.data(), ix.size())) return false;
+      s.part.clear();
+      s.partBytes = 0;
+    }
+  }
   const uint64_t moviEnd = position_;
-  if (ok) {
+  if (!firstRiffDone_) {
     std::vector<uint8_t> idx;
     idx.reserve(8 + index_.size() * kIdx1EntryBytes);
     Put32(idx, kIdx1);
@@ -247,16 +319,86 @@ bool AviWriter::Close() {
       Put32(idx, e.offset);
       Put32(idx, e.size);
     }
-    ok = WriteBytes(idx.data(), idx.size());
+    if (!WriteBytes(idx.data(), idx.size())) return false;
+    firstMoviEnd_ = moviEnd;
+    firstRiffEnd_ = position_;
+    firstRiffDone_ = true;
+    for (StreamState& s : streams_) s.firstRiffChunks = s.chunks;
+    index_.clear();
+    return true;  // the header rewrite sets the first part's sizes
   }
-  const uint64_t riffEnd = position_;
+  return PatchLE32(moviStart_ - 4, uint32_t(moviEnd - moviStart_)) &&
+         PatchLE32(riffStart_ + 4, uint32_t(position_ - riffStart_ - 8));
+}
+
+bool AviWriter::StartAvix() {
+  if (riffParts_ >= kMaxRiffParts)
+    return Fail("the recording needs more than " + std::to_string(kMaxRiffParts) + " parts");
+  riffStart_ = position_;
+  std::vector<uint8_t> head;
+  Put32(head, kRIFF);
+  Put32(head, 0);
+  Put32(head, kAVIX);
+  Put32(head, kLIST);
+  Put32(head, 0);
+  Put32(head, kMovi);
+  if (!WriteBytes(head.data(), head.size())) return false;
+  moviStart_ = position_ - 4;
+  ++riffParts_;
+  return true;
+}
+
+bool AviWriter::WriteChunk(int stream, const uint8_t* data, std::size_t size, bool keyframe) {
+  if (failed_) return false;
+  if (!file_) return Fail("writer not open");
+  if (stream < 0 || std::size_t(stream) >= streams_.size())
+    return Fail("no stream " + std::to_string(stream));
+  if (size > 0 && !data) return Fail("chunk without data");
+  if (!headerWritten_ && !WriteHeader()) return false;
+  if (openDml_) {
+    const uint64_t after = position_ - riffStart_ + PaddedChunkBytes(size) + PendingIndexBytes() + 64;
+    const bool partHasChunks =
+        std::any_of(streams_.begin(), streams_.end(), [](const StreamState& st) { return !st.part.empty(); });
+    if (after > riffLimit_ && partHasChunks && !(FinishRiff() && StartAvix())) return false;
+  } else {
+    const uint64_t after =
+        position_ + PaddedChunkBytes(size) + kIdx1EntryBytes * (index_.size() + 1) + 8 + trailer_.size();
+    if (after > kMaxRiffBytes) return Fail("the recording would exceed the 4 GB an AVI index can address");
+  }
+
+  StreamState& s = streams_[std::size_t(stream)];
+  uint8_t head[8];
+  WriteLE32(head, s.chunkId);
+  WriteLE32(head + 4, uint32_t(size));
+  const uint32_t offset = uint32_t(position_ - firstMoviStart_);
+  if (!WriteBytes(head, sizeof head) || !WriteBytes(data, size)) return false;
+  if (size & 1) {
+    const uint8_t pad = 0;
+    if (!WriteBytes(&pad, 1)) return false;
+  }
+  if (!firstRiffDone_) index_.push_back({s.chunkId, keyframe ? kAviifKeyframe : 0u, offset, uint32_t(size)});
+  if (openDml_) {
+    s.part.push_back({position_ - PaddedChunkBytes(size) + 8, uint32_t(size), keyframe});
+    s.partBytes += size;
+  }
+  s.chunks += 1;
+  s.bytes += size;
+  s.largestChunk = std::max(s.largestChunk, uint32_t(size));
+  return true;
+}
+
+bool AviWriter::Close() {
+  if (!file_) return Fail(failed_ ? error_ : "writer not open");
+  bool ok = !failed_;
+  if (ok && !headerWritten_) ok = WriteHeader();
+  if (ok) ok = FinishRiff();
   if (ok) ok = WriteBytes(trailer_.data(), trailer_.size());
   if (ok) {
     // Rewrite the header with the final counts; it has the same size as
     // before because only numbers change.
     std::vector<uint8_t> header = BuildHeader();
-    WriteLE32(header.data() + 4, uint32_t(riffEnd - 8));
-    WriteLE32(header.data() + header.size() - 8, uint32_t(moviEnd - moviStart_));
+    WriteLE32(header.data() + 4, uint32_t(firstRiffEnd_ - 8));
+    WriteLE32(header.data() + header.size() - 8, uint32_t(firstMoviEnd_ - firstMoviStart_));
     if (std::fseek(file_, 0, SEEK_SET) != 0 ||
         std::fwrite(header.data(), 1, header.size(), file_) != header.size())
       ok = Fail("cannot update the header of " + path_.string() + ": " + std::strerror(errno));

@@ -1,10 +1,13 @@
 #pragma once
 
-// A RIFF AVI 1.0 writer: one RIFF list holding hdrl, optional extra chunks
+// A RIFF AVI writer: one RIFF list holding hdrl, optional extra chunks
 // before movi, movi with the chunks in the order they were written, and an
-// idx1 index. Stream headers and format blocks are written byte for byte as
-// given; only the length fields that depend on the chunks written are filled
-// in at Close().
+// idx1 index. With OpenDML enabled the file also carries a super index
+// (`indx`) per stream, the `odml` header list and a standard index (`ix##`)
+// per stream at the end of every movi list, and continues in RIFF 'AVIX'
+// parts of at most 1 GB each, so it may grow past 4 GB; idx1 then covers
+// the first RIFF only, which AVI 1.0 readers still play. Stream headers and format blocks are written byte
+// for byte as given; only the length fields that depend on the chunks written are filled in at Close().
 //
 // Usage: declare streams and extra chunks, Open(), WriteChunk() any number of
 // times in any interleaving, Close(). The header is written before the first
@@ -73,6 +76,13 @@ class AviWriter {
   // Declares `count` streams in avih instead of the real number.
   void SetDeclaredStreamCount(uint32_t count);
 
+  // Writes OpenDML indexes and starts a new RIFF 'AVIX' part whenever the
+  // current RIFF would pass `riffBytes`. Call before the first chunk. A file
+  // may hold kMaxRiffParts parts.
+  void EnableOpenDml(uint64_t riffBytes = kOpenDmlRiffBytes);
+  static constexpr uint64_t kOpenDmlRiffBytes = 1ull << 30;
+  static constexpr uint32_t kMaxRiffParts = 1024;
+
   // Creates or truncates the file. Nothing is written until the first chunk
   // or Close().
   bool Open(const std::filesystem::path& path);
@@ -90,12 +100,28 @@ class AviWriter {
   uint32_t headerListBytes() const { return writtenHeaderListBytes_; }
 
  private:
+  // One chunk of the current RIFF part, for its standard index.
+  struct PartEntry {
+    uint64_t payloadOffset;
+    uint32_t size;
+    bool keyframe;
+  };
+  // One standard index, for the super index.
+  struct SuperEntry {
+    uint64_t offset;
+    uint32_t size;
+    uint32_t duration;
+  };
   struct StreamState {
     WriterStream spec;
     FourCC chunkId = 0;
     uint32_t chunks = 0;
+    uint32_t firstRiffChunks = 0;  // chunks in the first RIFF, once it is closed
     uint64_t bytes = 0;
     uint32_t largestChunk = 0;
+    std::vector<PartEntry> part;
+    uint64_t partBytes = 0;
+    std::vector<SuperEntry> superIndex;
   };
   struct IndexEntry {
     FourCC id;
@@ -107,6 +133,12 @@ class AviWriter {
   std::vector<uint8_t> BuildHeader() const;
   bool WriteHeader();
   bool WriteBytes(const void* data, std::size_t size);
+  bool PatchLE32(uint64_t offset, uint32_t value);
+  // Ends the current RIFF part: standard indexes (OpenDML), idx1 (first
+  // part), sizes.
+  bool FinishRiff();
+  bool StartAvix();
+  uint64_t PendingIndexBytes() const;
   bool Fail(std::string message);
 
   MainHeader main_;
@@ -122,8 +154,14 @@ class AviWriter {
   bool failed_ = false;
   std::string error_;
   uint32_t writtenHeaderListBytes_ = 0;
-  uint64_t moviStart_ = 0;  // file offset of the "movi" four-character code
+  uint64_t moviStart_ = 0;  // file offset of the current part's "movi" four-character code
   uint64_t position_ = 0;   // current end of file
+  bool openDml_ = false;
+  uint64_t riffLimit_ = kOpenDmlRiffBytes;
+  uint32_t riffParts_ = 1;
+  uint64_t riffStart_ = 0;  // file offset of the current part's "RIFF"
+  uint64_t firstMoviStart_ = 0, firstMoviEnd_ = 0, firstRiffEnd_ = 0;
+  bool firstRiffDone_ = false;
   std::vector<IndexEntry> index_;
 };
 

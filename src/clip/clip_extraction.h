@@ -24,8 +24,8 @@ struct ExtractRequest {
   std::vector<ClipSourceFile> files;  // the timeline, in order
   int64_t startCentis = -1;           // hundredths of a second on the timeline
   int64_t endCentis = -1;
-  std::array<bool, 4> cameras{};  // camera 1..4 chosen
-  std::string destination;        // OUT.avi; longer ranges become OUT-001.avi, OUT-002.avi, ...
+  std::array<bool, 4> cameras{};          // camera 1..4 chosen
+  std::string destination;                // OUT.avi; longer ranges become OUT-001.avi, OUT-002.avi, ...
   std::vector<std::string> triggerNames;  // eleven, appended with the title after the AVI data
   std::string dvrTitle;
 };
@@ -41,6 +41,7 @@ enum class ExtractStatus {
 struct ExtractOutcome {
   ExtractStatus status = ExtractStatus::NothingToDo;
   std::string message;               // the reason, for the user; empty when Done
+  std::string detail;                // one line naming the file and the system's reason, when known
   std::vector<std::string> outputs;  // complete output files, in segment order
 };
 

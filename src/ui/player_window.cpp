@@ -83,6 +83,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   dialogReady_ = true;
   SetTitle(MainWindowTitle(brand_));
   BuildMenu();
+  AddConversionMenuEntry();
   AddEvidenceCommands();
   captured_ = CaptureLayout();
   BuildControls();

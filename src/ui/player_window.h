@@ -21,6 +21,7 @@
 #include "ui/core/video_layout.h"
 #include "ui/frame_relay.h"
 
+class CVideoClipExtractDlg;
 class PlaybackEngine;
 class PleaseWaitDialog;
 class QAction;
@@ -86,6 +87,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Frames handed to the panes since the window was made.
   long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
+  CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -144,6 +146,15 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void AddEvidenceCommands();
   void UpdateEvidenceCommands();
   void ExportTrackCommand();
+  void ExportEvidenceCommand();
+  // Clip extraction and conversion (player_window_clip.cpp).
+  void ToggleClipDialog();
+  void TickClipDialog();
+  void ShowConversion();
+  void AddConversionMenuEntry();
+  struct ClipDialogDeleter {
+    void operator()(CVideoClipExtractDlg* dialog) const;
+  };
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -165,6 +176,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   PleaseWaitDialog* pleaseWait_ = nullptr;
 
   std::unique_ptr<PlaybackEngine> playback_;
+  std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.

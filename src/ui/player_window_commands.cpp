@@ -111,6 +111,8 @@ void CQMXPlayerDlg::RunCommand(int id) {
       return ShowProperties();
     case kCmdConfigureAudio:
       return ConfigureAudio();
+    case kCmdConvert:
+      return ShowConversion();
     case kCmdAbout:
     case kCmdSystemAbout:
       return ShowAbout();
@@ -118,8 +120,7 @@ void CQMXPlayerDlg::RunCommand(int id) {
     // then their commands only keep the buttons in step.
     case kCmdExtractClip:
     case kClipButton:
-      SetButtonChecked(kClipButton, false);
-      return;
+      return ToggleClipDialog();
     case kCmdMapLocation:
     case kMapButton:
       SetButtonChecked(kMapButton, false);

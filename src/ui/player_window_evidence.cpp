@@ -1,13 +1,17 @@
-// The window's evidence commands: a track export in the File menu. It runs
-// on the evidence worker; the window shows its one-line result.
+// The window's evidence commands: a track export in the File menu, and an
+// evidence package beside Extract Video Clip. Both run on the evidence
+// worker; the window shows their one-line result.
 #include <QAction>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <filesystem>
 
+#include "app/export_evidence_mode.h"
 #include "app/export_track_mode.h"
 #include "engine/pipeline/playback_engine.h"
+#include "ui/core/commands.h"
+#include "ui/evidence_package_dialog.h"
 #include "ui/evidence_worker.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
@@ -29,6 +33,19 @@ void CQMXPlayerDlg::AddEvidenceCommands() {
       connect(track, &QAction::triggered, this, [this] { ExportTrackCommand(); });
       actionEvidenceTrack_ = track;
     }
+  }
+  // Right after Extract Video Clip, in its menu.
+  QAction* clip = Action(kCmdExtractClip);
+  for (QAction* popup : menuBar()->actions()) {
+    QMenu* menu = popup->menu();
+    if (!menu || !clip || !menu->actions().contains(clip)) continue;
+    const QList<QAction*> items = menu->actions();
+    const qsizetype at = items.indexOf(clip) + 1;
+    QAction* package = new QAction(QStringLiteral("Export Evidence Package..."), menu);
+    package->setObjectName(QStringLiteral("exportEvidence"));
+    menu->insertAction(at < items.size() ? items[at] : nullptr, package);
+    connect(package, &QAction::triggered, this, [this] { ExportEvidenceCommand(); });
+    actionEvidencePackage_ = package;
   }
   UpdateEvidenceCommands();
 }
@@ -59,6 +76,29 @@ void CQMXPlayerDlg::ExportTrackCommand() {
       [recording, format, out] {
         std::string message;
         ExportTrack(recording, format, out, message);
+        return message;
+      },
+      [this](const std::string& message) { ShowPlayerMessage(this, message); });
+}
+
+void CQMXPlayerDlg::ExportEvidenceCommand() {
+  if (!playback_ || currentPath_.empty()) return;
+  if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
+  EvidencePackageDialog dialog(playback_->GetPositionCentis(), playback_->GetTotal(), channelPresent_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  EvidenceRequest request;
+  request.recording = currentPath_;
+  request.fromCentis = dialog.FromCentis();
+  request.toCentis = dialog.ToCentis();
+  request.cameras = dialog.Cameras();
+  request.folder = dialog.Folder();
+  EvidenceWorker* worker = evidence_.get();
+  evidence_->Start(
+      this,
+      [request, worker] {
+        std::string message;
+        if (ExportEvidencePackage(request, worker->Cancelled(), {}, message) == 0)
+          message = "Evidence package written to " + request.folder;
         return message;
       },
       [this](const std::string& message) { ShowPlayerMessage(this, message); });

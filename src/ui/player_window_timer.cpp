@@ -27,6 +27,7 @@ void CQMXPlayerDlg::OnTick() {
     }
   }
   InvalidateStrips();
+  TickClipDialog();
   if (pendingResize_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
     const auto [w, h] = *pendingResize_;
     pendingResize_.reset();
