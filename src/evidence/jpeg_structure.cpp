@@ -1,11 +1,12 @@
 #include "evidence/jpeg_structure.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace evidence {
 namespace {
 
 constexpr uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kTem = 0x01;
+constexpr std::size_t kTailSearchBytes = 256;
 
 bool IsStartOfFrame(uint8_t m) {
   return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
@@ -46,24 +47,18 @@ std::string JpegStructureProblem(const uint8_t* data, std::size_t length) {
     pos += segment;
     if (marker != kSos) continue;
     if (!frame) return "picture data before a frame header";
-    scan = true;
-    // Entropy-coded data: 0xFF is followed by a stuffed 0x00, a restart
-    // marker, fill bytes, or the marker that ends the scan.
-    while (true) {
-      const void* ff = std::memchr(data + pos, 0xFF, length - pos);
-      if (!ff) return "ends before its end-of-image marker";
-      pos = std::size_t(static_cast<const uint8_t*>(ff) - data);
-      std::size_t next = pos + 1;
-      while (next < length && data[next] == 0xFF) ++next;
-      if (next >= length) return "ends before its end-of-image marker";
-      const uint8_t code = data[next];
-      if (code == 0x00 || IsRestart(code)) {
-        pos = next + 1;
-        continue;
-      }
-      pos = next - 1;  // back at the 0xFF of the marker that follows the scan
-      break;
+    // The picture data must end with the end-of-image marker. After it a
+    // recorder may pad with zero or fill bytes, or keep a short tail of its
+    // own (the text lines of the two-channel recorders). Inside picture data
+    // 0xFF is never followed by 0xD9, so finding the pair near the end is
+    // finding the marker.
+    std::size_t end = length;
+    while (end > pos && (data[end - 1] == 0x00 || data[end - 1] == 0xFF)) --end;
+    const std::size_t from = end - std::min(end - pos, kTailSearchBytes);
+    for (std::size_t i = end; i >= from + 2; --i) {
+      if (data[i - 2] == 0xFF && data[i - 1] == kEoi) return "";
     }
+    return "ends before its end-of-image marker";
   }
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
 // A cheap test of whether a stored JPEG frame is whole: its marker segments
-// and their lengths, a frame header with a non-empty picture, at least one
-// scan, and entropy-coded data that runs to an end-of-image marker without a
-// marker that can't stand there. It reads every byte once and decodes no
-// picture, so a whole recording is checked at the speed of reading it.
-// Damage that keeps the structure (a flipped bit inside the entropy-coded
-// data) is beyond it; a frame it passes may still show a smeared block.
+// and their lengths up to the first scan, a frame header with a non-empty
+// picture, and an end-of-image marker closing the picture data (followed at
+// most by padding or a short tail of the recorder's own). It reads the headers and the frame's last bytes,
+// never the picture data itself, so a whole recording is checked faster than
+// it can be read. Frames cut short, zeroed or overwritten at their end, and
+// damaged headers are found; damage inside the picture data that leaves its
+// end intact (a flipped bit, a stray marker) is beyond it.
 
 #include <cstddef>
 #include <cstdint>
