@@ -103,10 +103,14 @@ class RunChecker {
     for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
       if (cameraOfVideoStream_[s] < 0) continue;
       const std::vector<avi::ChunkEntry>& chunks = reader.Stream(s).chunks;
+      // Each stream's chunks are in file order already: merging them is enough.
+      const std::ptrdiff_t before = std::ptrdiff_t(frames.size());
       for (std::size_t k = 0; k < chunks.size(); ++k) frames.push_back({chunks[k].offset, s, k});
+      const auto byOffset = [](const Frame& a, const Frame& b) { return a.offset < b.offset; };
+      if (!std::is_sorted(frames.begin() + before, frames.end(), byOffset))
+        std::sort(frames.begin() + before, frames.end(), byOffset);
+      std::inplace_merge(frames.begin(), frames.begin() + before, frames.end(), byOffset);
     }
-    std::sort(frames.begin(), frames.end(),
-              [](const Frame& a, const Frame& b) { return a.offset < b.offset; });
     avi::AviChunkCursor cursor(reader, kReadWindowBytes);
     for (const Frame& f : frames) {
       bool ok = false;
