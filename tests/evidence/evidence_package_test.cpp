@@ -16,15 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void FlipByte(const fs::path& file, uint64_t offset) {
-  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekg(std::streamoff(offset));
-  char c = 0;
-  f.get(c);
-  f.seekp(std::streamoff(offset));
-  f.put(char(c ^ 0x5A));
-}
-
 // Changes one byte inside frame `frame` of the clip's `n`-th video stream and
 // puts the clip's new digest into the manifest, so only the frame check can
 // see the change.

@@ -26,3 +26,12 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+void FlipByte(const std::filesystem::path& file, uint64_t offset) {
+  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekg(std::streamoff(offset));
+  char c = 0;
+  f.get(c);
+  f.seekp(std::streamoff(offset));
+  f.put(char(c ^ 0x5A));
+}

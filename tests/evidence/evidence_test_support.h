@@ -2,6 +2,7 @@
 
 // Running qmxplayer and writing small recordings for the evidence tests.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,3 +23,6 @@ PlayerRun RunPlayer(const std::string& args, const TempDir& dir);
 recgen::RecordingOptions SmallRecording();
 
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Changes the byte at `offset` of `file` in place.
+void FlipByte(const std::filesystem::path& file, uint64_t offset);

@@ -12,15 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void FlipByte(const fs::path& file, uint64_t offset) {
-  std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekg(std::streamoff(offset));
-  char c = 0;
-  f.get(c);
-  f.seekp(std::streamoff(offset));
-  f.put(char(c ^ 0x5A));
-}
-
 // A package of plain files over a generated recording, described and hashed
 // as the exporter does.
 void WriteSmallPackage(const fs::path& folder, const fs::path& source) {
