@@ -185,3 +185,32 @@ TEST(EvidencePackage, BadRequestsWriteNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Packaging, checking and exporting only read: even a recording whose header
+// the window's open path would correct keeps every byte, so its digest in a
+// package stays true.
+TEST(EvidencePackage, SourcesAreNeverWritten) {
+  TempDir dir;
+  recgen::RecordingOptions o = SmallRecording();
+  o.oneStreamHeader = true;
+  std::string error, before, after;
+  const fs::path source = dir / "Trip.avi";
+  ASSERT_TRUE(recgen::WriteRecording(source, o, error)) << error;
+  ASSERT_TRUE(evidence::Sha256OfFile(source.string(), before, error)) << error;
+  const std::string file = ShellQuote(source.string());
+  for (const std::string& args :
+       {"--export-evidence " + file + " --from 0 --to 150 --cameras 1,2 --out " +
+            ShellQuote((dir / "p").string()),
+        "--check " + file,
+        "--export-track " + file + " --format kml --out " + ShellQuote((dir / "t.kml").string()),
+        "--verify " + ShellQuote((dir / "p").string())}) {
+    const PlayerRun run = RunPlayer(args, dir);
+    EXPECT_EQ(run.status, 0) << args << run.out << run.err;
+  }
+  ASSERT_TRUE(evidence::Sha256OfFile(source.string(), after, error)) << error;
+  EXPECT_EQ(after, before);
+}
+
+}  // namespace
