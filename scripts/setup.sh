@@ -14,6 +14,7 @@ packages=(
   xvfb xauth
   ffmpeg
   tinyproxy
+  libssl-dev libxml2-utils
 )
 
 as_root() {

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "app/brand.h"
+#include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
+#include "app/export_evidence_mode.h"
 #include "app/export_metadata_mode.h"
+#include "app/export_track_mode.h"
 #include "app/extract_mode.h"
 #include "app/info_mode.h"
 #include "app/live_mode.h"
@@ -14,6 +17,7 @@
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
+#include "app/verify_mode.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -30,6 +34,22 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         save camera N's frame at CENTIS hundredths\n"
       << "                                         of the recording (or the numbered run FILE\n"
       << "                                         starts) as a JPEG\n"
+      << "       qmxplayer --check FILE [--json]   report frames, frame rates, time gaps, time\n"
+      << "                                         going backwards, duplicate and damaged frames,\n"
+      << "                                         missing audio and gaps between files; exit 0\n"
+      << "                                         clean, 1 something found, 2 unreadable\n"
+      << "       qmxplayer --export-track FILE --format gpx|kml|geojson --out OUT\n"
+      << "                                         write the positions as a track (UTC times,\n"
+      << "                                         speed in km/h); positions of exactly 0 and\n"
+      << "                                         impossible jumps are left out and counted\n"
+      << "       qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
+      << "                 --out DIR               write an evidence package into the new or empty\n"
+      << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
+      << "                                         integrity report, MANIFEST.sha256, manifest.json\n"
+      << "       qmxplayer --verify DIR [--sources FILE...]\n"
+      << "                                         re-hash an evidence package and compare its\n"
+      << "                                         clip frames with the sources; exit 0 only\n"
+      << "                                         when all holds, 1 on any mismatch\n"
       << "       qmxplayer --extract FILE --from CENTIS --to CENTIS --cameras 1,2,... --out OUT.avi\n"
       << "                                         copy cameras' frames and sound from CENTIS to\n"
       << "                                         CENTIS byte for byte into OUT.avi (OUT-001.avi,\n"
@@ -80,6 +100,10 @@ int main(int argc, char** argv) {
                                  : RunExportMetadataMode(line.modeArgs[0], std::cout, std::cerr);
   }
   if (line.mode == "--events") return RunEventsMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
+  if (line.mode == "--export-evidence") return RunExportEvidenceMode(line.modeArgs, std::cerr);
+  if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);

@@ -13,6 +13,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
+#include "ui/evidence_worker.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/video_pane.h"
 
@@ -83,6 +84,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   SetTitle(MainWindowTitle(brand_));
   BuildMenu();
   AddConversionMenuEntry();
+  AddEvidenceCommands();
   captured_ = CaptureLayout();
   BuildControls();
   BuildTimeline();

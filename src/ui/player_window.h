@@ -33,6 +33,7 @@ class QPushButton;
 class QSlider;
 class TimelineStrip;
 class VideoPane;
+class EvidenceWorker;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -160,6 +161,11 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void StartTimelineScan();
   void TickTimeline();
   void UpdateTimelineMenu();
+  // Evidence exports (player_window_evidence.cpp).
+  void AddEvidenceCommands();
+  void UpdateEvidenceCommands();
+  void ExportTrackCommand();
+  void ExportEvidenceCommand();
   // Clip extraction and conversion (player_window_clip.cpp).
   void ToggleClipDialog();
   void TickClipDialog();
@@ -244,6 +250,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
+  QAction* actionEvidenceTrack_ = nullptr;
+  QAction* actionEvidencePackage_ = nullptr;
+  std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;
 };

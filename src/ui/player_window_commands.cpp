@@ -351,6 +351,7 @@ void CQMXPlayerDlg::ShowAbout() {
 }
 
 void CQMXPlayerDlg::UpdateMenuState() {
+  UpdateEvidenceCommands();
   PlayerMenuInput in;
   in.fastDeinterlaceSetting = ReadSetting("FastDeinterlace");
   in.hasPlayback = playback_ != nullptr;

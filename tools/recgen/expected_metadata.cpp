@@ -1,5 +1,6 @@
 #include "expected_metadata.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,8 +52,14 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
   const double t = double(ms) / 1000.0;
   MetadataSample m;
   m.utcSeconds = uint32_t(o.startUtc + uint64_t(ms / 1000));
-  m.localSeconds = uint32_t(int64_t(m.utcSeconds) + kLocalOffsetSeconds);
   m.milliseconds = int32_t(ms % 1000);
+  for (const FrameFault& f : o.faults) {
+    if (f.kind != FaultKind::kClockBack || frameIndex < f.frame) continue;
+    const int64_t shifted = int64_t(m.utcSeconds) * 1000 + m.milliseconds - std::llround(f.seconds * 1000);
+    m.utcSeconds = uint32_t(std::max<int64_t>(shifted, 0) / 1000);
+    m.milliseconds = int32_t(std::max<int64_t>(shifted, 0) % 1000);
+  }
+  m.localSeconds = uint32_t(int64_t(m.utcSeconds) + kLocalOffsetSeconds);
   const int64_t wholeSeconds = ms / 1000;
   m.triggerBits = 1u << ((wholeSeconds / 2) % 11);
   if (ms % 5000 < 500) m.triggerBits |= 1u;

@@ -38,6 +38,13 @@ void FrameSize(const RecordingOptions& o, int& width, int& height) {
   }
 }
 
+bool HasFault(const RecordingOptions& o, FaultKind kind, int camera, int64_t frame) {
+  for (const FrameFault& f : o.faults) {
+    if (f.kind == kind && f.camera == camera && f.frame == frame) return true;
+  }
+  return false;
+}
+
 namespace {
 
 bool ParseNumber(const std::string& text, double lo, double hi, double& value) {
@@ -63,6 +70,31 @@ bool ParseChannels(const std::string& text, std::array<bool, 4>& flags) {
     flags[std::size_t(p[0] - '1')] = true;
   }
   return true;
+}
+
+// "drop-frame:CAM:FRAME", "repeat-frame:…", "corrupt-frame:…", "drop-audio:…"
+// or "clock-back:FRAME:SECONDS".
+bool ParseFault(const std::string& text, FrameFault& fault) {
+  const std::vector<std::string> parts = Split(text, ':');
+  if (parts.size() != 3) return false;
+  static const std::array<std::pair<const char*, FaultKind>, 5> kKinds = {
+      {{"drop-frame", FaultKind::kDropFrame},
+       {"repeat-frame", FaultKind::kRepeatFrame},
+       {"corrupt-frame", FaultKind::kCorruptFrame},
+       {"drop-audio", FaultKind::kDropAudio},
+       {"clock-back", FaultKind::kClockBack}}};
+  bool known = false;
+  for (auto [name, kind] : kKinds) {
+    if (parts[0] == name) fault.kind = kind, known = true;
+  }
+  double a = 0, b = 0;
+  if (!known || !ParseNumber(parts[1], 0, 1e9, a) || !ParseNumber(parts[2], 0, 1e9, b)) return false;
+  if (fault.kind == FaultKind::kClockBack) {
+    fault.frame = int64_t(a), fault.seconds = b;
+    return a == std::floor(a);
+  }
+  fault.camera = int(a), fault.frame = int64_t(b);
+  return a == std::floor(a) && b == std::floor(b) && a >= 1 && a <= 4;
 }
 
 }  // namespace
@@ -200,6 +232,15 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
       o.scripted = true;
       const std::string error = ParseIncidents(v, o.incidents);
       if (!error.empty()) return error;
+    } else if (a == "--fault") {
+      FrameFault fault;
+      if (!ParseFault(v, fault))
+        return "--fault wants drop-frame|repeat-frame|corrupt-frame|drop-audio:CAMERA:FRAME or "
+               "clock-back:FRAME:SECONDS";
+      o.faults.push_back(fault);
+    } else if (a == "--file-gap") {
+      if (!ParseNumber(v, 0, 86400, d)) return "--file-gap must be between 0 and 86400 seconds";
+      o.fileGapSeconds = d;
     } else if (a == "--quality") {
       if (!ParseNumber(v, 1, 100, d)) return "--quality must be between 1 and 100";
       o.quality = int(d);

@@ -25,6 +25,22 @@ struct Incident {
   double start = 0, end = 0;
 };
 
+// A fault written on purpose, so the integrity check has something to find.
+enum class FaultKind {
+  kDropFrame,     // the camera's frame is not written
+  kRepeatFrame,   // the camera's frame is a byte copy of its frame before
+  kCorruptFrame,  // the second half of the frame's picture data is zeroed and its end marker lost
+  kDropAudio,     // the camera's audio chunk of that frame is not written
+  kClockBack,     // from that frame on, every record's time is `seconds` earlier
+};
+
+struct FrameFault {
+  FaultKind kind = FaultKind::kDropFrame;
+  int camera = 1;      // 1..4 (not used by kClockBack)
+  int64_t frame = 0;   // frame of the file, from 0
+  double seconds = 0;  // kClockBack only
+};
+
 struct RecordingOptions {
   int width = 720;  // picture size of each camera (four-channel); set by the kind otherwise
   int height = 480;
@@ -54,7 +70,14 @@ struct RecordingOptions {
   // A calm trip: no triggers and X = Y = 0 (Z at 1 g) apart from `incidents`.
   bool scripted = false;
   std::vector<Incident> incidents;
+  std::vector<FrameFault> faults;
+  // Sequences: the record times of every file after the first start this
+  // much later than the frame count says, as if the recorder paused.
+  double fileGapSeconds = 0;
 };
+
+// Whether a fault of `kind` is set for the camera's frame k of the file.
+bool HasFault(const RecordingOptions& options, FaultKind kind, int camera, int64_t frame);
 
 inline constexpr int kLocalOffsetSeconds = -8 * 3600;  // the DVR's local time is UTC−8
 extern const std::array<const char*, 11> kDefaultTriggerNames;

@@ -1,5 +1,7 @@
 #include "recording_writer.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -195,7 +197,20 @@ class RecordingBuilder {
       PackMetadataSample(ExpectedMetadata(o_, recordCamera, k), record.payload.data());
       enc.headerSegments.push_back(std::move(record));
     }
-    return EncodeJpegToMemory(frame_.data(), width_, height_, stride, enc, jpeg, error);
+    if (!EncodeJpegToMemory(frame_.data(), width_, height_, stride, enc, jpeg, error)) return false;
+    if (HasFault(o_, FaultKind::kCorruptFrame, camera, k)) CorruptPictureData(jpeg);
+    return true;
+  }
+
+  // Zeroes the second half of the picture data and the end marker: the
+  // frame keeps its size and its record, but no longer decodes.
+  static void CorruptPictureData(std::vector<uint8_t>& jpeg) {
+    std::size_t scan = 0;
+    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i) {
+      if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) scan = i;
+    }
+    if (scan == 0) return;
+    std::fill(jpeg.begin() + std::ptrdiff_t(scan + (jpeg.size() - scan) / 2), jpeg.end(), uint8_t(0));
   }
 
   bool WriteFrame(avi::AviWriter& writer, int64_t k, std::string& error) {
@@ -205,9 +220,14 @@ class RecordingBuilder {
     for (const PlannedStream& s : streams_) {
       bool ok = true;
       if (s.role == StreamRole::kVideo) {
-        if (!EncodeVideo(s.camera, k, chunk_, error)) return false;
-        ok = writer.WriteChunk(s.index, chunk_.data(), chunk_.size());
+        if (HasFault(o_, FaultKind::kDropFrame, s.camera, k)) continue;
+        std::vector<uint8_t>& last = lastFrame_[std::size_t(std::max(s.camera, 1) - 1)];
+        if (!HasFault(o_, FaultKind::kRepeatFrame, s.camera, k) || last.empty()) {
+          if (!EncodeVideo(s.camera, k, last, error)) return false;
+        }
+        ok = writer.WriteChunk(s.index, last.data(), last.size());
       } else if (s.role == StreamRole::kAudio) {
+        if (HasFault(o_, FaultKind::kDropAudio, s.camera, k)) continue;
         if (o_.kind == 0) {
           chunk_ = MuLawTone(s.camera, first, count);
         } else {
@@ -231,6 +251,7 @@ class RecordingBuilder {
   std::vector<PlannedStream> streams_;
   std::vector<uint8_t> frame_;
   std::vector<uint8_t> chunk_;
+  std::array<std::vector<uint8_t>, 4> lastFrame_;  // each camera's frame last written
 };
 
 }  // namespace
@@ -249,6 +270,7 @@ bool WriteSequence(const std::filesystem::path& folder, const std::string& name,
     char file[32];
     std::snprintf(file, sizeof file, "-%03d.avi", i + 1);
     o.firstFrame = options.firstFrame + frames * i;
+    o.startUtc = options.startUtc + uint32_t(std::lround(options.fileGapSeconds * i));
     if (!WriteRecording(folder / (name + file), o, error)) return false;
   }
   return true;

@@ -1,0 +1,62 @@
+#include "app/export_track_mode.h"
+
+#include <filesystem>
+
+#include "app/mode_status.h"
+#include "avi/avi_reader.h"
+#include "engine/metadata_scan.h"
+#include "evidence/file_output.h"
+#include "evidence/track_formats.h"
+
+int RunExportTrackMode(const std::vector<std::string>& args, std::ostream& err) {
+  std::string file, out, format;
+  bool bad = args.empty();
+  for (std::size_t i = 0; !bad && i < args.size(); ++i) {
+    const bool hasValue = i + 1 < args.size();
+    if (args[i] == "--format" && hasValue) {
+      format = args[++i];
+    } else if (args[i] == "--out" && hasValue) {
+      out = args[++i];
+    } else if (file.empty() && !args[i].starts_with("--")) {
+      file = args[i];
+    } else {
+      bad = true;
+    }
+  }
+  evidence::TrackFormat trackFormat;
+  if (bad || file.empty() || out.empty() || !evidence::ParseTrackFormat(format, trackFormat)) {
+    err << "usage: qmxplayer --export-track FILE --format gpx|kml|geojson --out OUT\n";
+    return kExitBadInput;
+  }
+  std::string message;
+  const int status = ExportTrack(file, format, out, message);
+  err << "qmxplayer: " << message << "\n";
+  return status;
+}
+
+int ExportTrack(const std::string& file, const std::string& format, const std::string& out,
+                std::string& message) {
+  evidence::TrackFormat trackFormat = evidence::TrackFormat::kGpx;
+  if (!evidence::ParseTrackFormat(format, trackFormat))
+    return message = format + ": no track format", kExitBadInput;
+  const RecordingScan scan = ScanRecording(file);
+  if (scan.files.empty() || (scan.files[0].records.empty() && !scan.files[0].error.empty())) {
+    avi::AviReader reader;
+    const std::string reason = !scan.files.empty()  ? scan.files[0].error
+                               : !reader.Open(file) ? reader.Error()
+                                                    : "is no usable recording";
+    message = file + ": " + reason;
+    return kExitBadInput;
+  }
+  const evidence::Track track =
+      evidence::BuildTrack(evidence::ScannedSamples(scan), std::filesystem::path(file).stem().string());
+  std::string error;
+  if (!evidence::WriteWholeFile(out, evidence::FormatTrack(track, trackFormat), error)) {
+    message = out + ": cannot be written: " + error;
+    return kExitOutputFailed;
+  }
+  message = out + ": " + std::to_string(track.points.size()) + " positions written; left out " +
+            std::to_string(track.zeroPositions) + " positions of exactly 0 and " +
+            std::to_string(track.impossibleJumps) + " impossible jumps";
+  return kExitDone;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// The timing-integrity check of a recording or a numbered run: per camera the
+// frames, the declared and the measured frame rate, and every place where the
+// recording is not what a steady recorder writes. Reads each file through its
+// AVI index (video chunks in file order, audio only from the index sizes) and
+// never writes to it. Plain C++, any thread.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace evidence {
+
+enum class FindingKind {
+  kDroppedFrame,    // the time between two frames is about two frame intervals: one frame missing
+  kTimeGap,         // the time between two frames is more than two frame intervals
+  kTimeBackwards,   // a frame's time is before its predecessor's
+  kDuplicateFrame,  // a frame is byte for byte the frame before it
+  kDamagedFrame,    // a frame is no whole JPEG, or can't be read
+  kMissingAudio,    // a camera's audio is shorter than its video by whole chunks
+  kFileGap,         // the time from one file's last frame to the next file's first is too long or negative
+};
+
+// "dropped frame", "time gap", "time goes backwards", "duplicate frame",
+// "damaged frame", "audio chunks missing", "gap between files".
+const char* FindingName(FindingKind kind);
+
+struct Finding {
+  FindingKind kind = FindingKind::kTimeGap;
+  int camera = 0;      // 1..4; 0 for a gap between files
+  int file = 0;        // index of the file in the run (for a file gap: the earlier file)
+  int64_t frame = -1;  // frame of the camera within its file, from 0; -1 when none applies
+  double seconds = 0;  // length of the gap or jump, or of the missing audio
+  int64_t count = 0;   // frames or audio chunks missing, where that applies
+  std::string detail;  // what is wrong with a damaged frame
+};
+
+struct CameraSummary {
+  int camera = 0;  // 1..4
+  int64_t frames = 0;
+  double declaredFps = 0;    // from the first file's stream header
+  double measuredFps = 0;    // from the frames' own times; 0 when they carry none
+  int64_t audioChunks = -1;  // -1: the camera has no audio stream
+};
+
+struct FileSummary {
+  std::string path;
+  uint64_t bytes = 0;
+};
+
+struct IntegrityReport {
+  std::vector<FileSummary> files;
+  std::vector<CameraSummary> cameras;  // in camera order, only cameras with video
+  std::vector<double> boundaryGaps;    // seconds from file i's last frame to file i+1's first
+  std::vector<Finding> findings;       // in the order they were found
+  std::string error;                   // "PATH: reason" when a file could not be read at all
+
+  bool Readable() const { return error.empty(); }
+  bool Clean() const { return error.empty() && findings.empty(); }
+};
+
+// Checks the files of one timeline, in order. A file that can't be opened as
+// an AVI ends the check with `error` set and what was found so far.
+IntegrityReport CheckRecording(const std::vector<std::string>& paths);
+
+}  // namespace evidence

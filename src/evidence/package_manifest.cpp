@@ -1,0 +1,99 @@
+#include "evidence/package_manifest.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "evidence/file_output.h"
+#include "evidence/json_value.h"
+#include "evidence/sha256.h"
+#include "evidence/sha256_manifest.h"
+#include "evidence/text_escape.h"
+
+namespace evidence {
+
+std::string FormatPackageJson(const PackageDescription& p) {
+  std::string out = "{\n  \"tool\": " + JsonString(p.tool) + ",\n  \"sources\": [";
+  for (std::size_t i = 0; i < p.sources.size(); ++i) {
+    const PackageSource& s = p.sources[i];
+    out += std::string(i ? "," : "") + "\n    {\"path\": " + JsonString(s.path) +
+           ", \"bytes\": " + std::to_string(s.bytes) + ", \"sha256\": " + JsonString(s.sha256) +
+           ", \"start_centis\": " + std::to_string(s.startCentis) + "}";
+  }
+  out += "\n  ],\n  \"range\": {\"from_centis\": " + std::to_string(p.fromCentis) +
+         ", \"to_centis\": " + std::to_string(p.toCentis) + "},\n  \"cameras\": [";
+  for (std::size_t i = 0; i < p.cameras.size(); ++i) out += (i ? ", " : "") + std::to_string(p.cameras[i]);
+  out += "],\n  \"clips\": [";
+  for (std::size_t i = 0; i < p.clips.size(); ++i) out += (i ? ", " : "") + JsonString(p.clips[i]);
+  return out + "]\n}\n";
+}
+
+bool ParsePackageJson(const std::string& text, PackageDescription& p, std::string& error) {
+  JsonValue root;
+  if (!ParseJson(text, root, error)) return false;
+  using Type = JsonValue::Type;
+  if (root.type != Type::kObject || root["sources"].type != Type::kArray ||
+      root["cameras"].type != Type::kArray || root["clips"].type != Type::kArray ||
+      root["range"]["from_centis"].type != Type::kNumber || root["range"]["to_centis"].type != Type::kNumber)
+    return error = "not a package description (sources, range, cameras, clips)", false;
+  p = PackageDescription();
+  p.tool = root["tool"].text;
+  p.fromCentis = root["range"]["from_centis"].Integer();
+  p.toCentis = root["range"]["to_centis"].Integer();
+  for (const JsonValue& s : root["sources"].items) {
+    if (s["path"].type != Type::kString) return error = "a source without a path", false;
+    p.sources.push_back(
+        {s["path"].text, uint64_t(s["bytes"].number), s["sha256"].text, s["start_centis"].Integer()});
+  }
+  for (const JsonValue& c : root["cameras"].items) {
+    if (c.type != Type::kNumber || c.number < 1 || c.number > 4)
+      return error = "a camera outside 1..4", false;
+    p.cameras.push_back(int(c.number));
+  }
+  for (const JsonValue& c : root["clips"].items) {
+    const std::string& name = c.text;
+    if (c.type != Type::kString || name.empty() || name.find('/') != std::string::npos || name == "..")
+      return error = "a clip name that is not a file of the package", false;
+    p.clips.push_back(name);
+  }
+  return true;
+}
+
+bool HashSources(PackageDescription& package, std::string& error) {
+  for (PackageSource& s : package.sources) {
+    std::error_code ec;
+    s.bytes = std::filesystem::file_size(s.path, ec);
+    std::string reason;
+    if (ec || !Sha256OfFile(s.path, s.sha256, reason)) {
+      error = s.path + ": " + (ec ? ec.message() : reason);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> PackageFileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name != kManifestFileName) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool WriteManifest(const std::string& folder, const PackageDescription& package, std::string& error) {
+  std::string text;
+  for (const std::string& name : PackageFileNames(folder)) {
+    std::string hex, reason;
+    if (!Sha256OfFile(folder + "/" + name, hex, reason)) return error = name + ": " + reason, false;
+    text += FormatManifestLine({hex, name});
+  }
+  for (const PackageSource& s : package.sources) text += FormatManifestLine({s.sha256, s.path});
+  std::string reason;
+  if (!WriteWholeFile(folder + "/" + kManifestFileName, text, reason))
+    return error = std::string(kManifestFileName) + ": " + reason, false;
+  return true;
+}
+
+}  // namespace evidence

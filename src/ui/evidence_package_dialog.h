@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QLineEdit;
+
+// Asks for what an evidence package holds: the range (seconds on the
+// recording's timeline, from the current position by default), the cameras
+// and the folder to write it to.
+class EvidencePackageDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // `lengthCentis`: the recording's length; `cameras`: which have video.
+  EvidencePackageDialog(int64_t positionCentis, int64_t lengthCentis, const std::array<bool, 4>& cameras,
+                        QWidget* parent = nullptr);
+
+  int64_t FromCentis() const;
+  int64_t ToCentis() const;
+  std::vector<int> Cameras() const;  // 1..4
+  std::string Folder() const;
+
+ private:
+  void UpdateOk();
+
+  QDoubleSpinBox* from_ = nullptr;
+  QDoubleSpinBox* to_ = nullptr;
+  std::array<QCheckBox*, 4> cameras_{};
+  QLineEdit* folder_ = nullptr;
+  QPushButton* ok_ = nullptr;
+};

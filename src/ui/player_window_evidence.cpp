@@ -1,0 +1,105 @@
+// The window's evidence commands: a track export in the File menu, and an
+// evidence package beside Extract Video Clip. Both run on the evidence
+// worker; the window shows their one-line result.
+#include <QAction>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <filesystem>
+
+#include "app/export_evidence_mode.h"
+#include "app/export_track_mode.h"
+#include "engine/pipeline/playback_engine.h"
+#include "ui/core/commands.h"
+#include "ui/evidence_package_dialog.h"
+#include "ui/evidence_worker.h"
+#include "ui/message_box.h"
+#include "ui/player_window.h"
+
+namespace {
+
+constexpr const char* kBusyText = "An evidence export is still running.";
+
+}  // namespace
+
+void CQMXPlayerDlg::AddEvidenceCommands() {
+  evidence_ = std::make_unique<EvidenceWorker>();
+  // File menu: before its last entry (Exit), with the other file commands.
+  if (!menuBar()->actions().isEmpty()) {
+    if (QMenu* file = menuBar()->actions().first()->menu()) {
+      QAction* track = new QAction(QStringLiteral("Export Track..."), file);
+      track->setObjectName(QStringLiteral("exportTrack"));
+      file->insertAction(file->actions().isEmpty() ? nullptr : file->actions().last(), track);
+      connect(track, &QAction::triggered, this, [this] { ExportTrackCommand(); });
+      actionEvidenceTrack_ = track;
+    }
+  }
+  // Right after Extract Video Clip, in its menu.
+  QAction* clip = Action(kCmdExtractClip);
+  for (QAction* popup : menuBar()->actions()) {
+    QMenu* menu = popup->menu();
+    if (!menu || !clip || !menu->actions().contains(clip)) continue;
+    const QList<QAction*> items = menu->actions();
+    const qsizetype at = items.indexOf(clip) + 1;
+    QAction* package = new QAction(QStringLiteral("Export Evidence Package..."), menu);
+    package->setObjectName(QStringLiteral("exportEvidence"));
+    menu->insertAction(at < items.size() ? items[at] : nullptr, package);
+    connect(package, &QAction::triggered, this, [this] { ExportEvidenceCommand(); });
+    actionEvidencePackage_ = package;
+  }
+  UpdateEvidenceCommands();
+}
+
+void CQMXPlayerDlg::UpdateEvidenceCommands() {
+  const bool open = playback_ != nullptr && !currentPath_.empty();
+  if (actionEvidenceTrack_) actionEvidenceTrack_->setEnabled(open);
+  if (actionEvidencePackage_) actionEvidencePackage_->setEnabled(open);
+}
+
+void CQMXPlayerDlg::ExportTrackCommand() {
+  if (!playback_ || currentPath_.empty()) return;
+  if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({QStringLiteral("GPX track (*.gpx)"), QStringLiteral("KML track (*.kml)"),
+                         QStringLiteral("GeoJSON track (*.geojson)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  std::string out = dialog.selectedFiles().first().toStdString();
+  const QString filter = dialog.selectedNameFilter();
+  const std::string format = filter.contains(QStringLiteral("kml"))       ? "kml"
+                             : filter.contains(QStringLiteral("geojson")) ? "geojson"
+                                                                          : "gpx";
+  if (std::filesystem::path(out).extension().empty()) out += "." + format;
+  const std::string recording = currentPath_;
+  evidence_->Start(
+      this,
+      [recording, format, out] {
+        std::string message;
+        ExportTrack(recording, format, out, message);
+        return message;
+      },
+      [this](const std::string& message) { ShowPlayerMessage(this, message); });
+}
+
+void CQMXPlayerDlg::ExportEvidenceCommand() {
+  if (!playback_ || currentPath_.empty()) return;
+  if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
+  EvidencePackageDialog dialog(playback_->GetPositionCentis(), playback_->GetTotal(), channelPresent_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  EvidenceRequest request;
+  request.recording = currentPath_;
+  request.fromCentis = dialog.FromCentis();
+  request.toCentis = dialog.ToCentis();
+  request.cameras = dialog.Cameras();
+  request.folder = dialog.Folder();
+  EvidenceWorker* worker = evidence_.get();
+  evidence_->Start(
+      this,
+      [request, worker] {
+        std::string message;
+        if (ExportEvidencePackage(request, worker->Cancelled(), {}, message) == 0)
+          message = "Evidence package written to " + request.folder;
+        return message;
+      },
+      [this](const std::string& message) { ShowPlayerMessage(this, message); });
+}
