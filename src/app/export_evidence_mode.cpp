@@ -1,4 +1,5 @@
 #include "app/export_evidence_mode.h"
+#include "app/mode_arguments.h"
 
 #include <algorithm>
 #include <array>
@@ -25,26 +26,6 @@ namespace {
 int Usage(std::ostream& err) {
   err << "usage: qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,3,4 --out DIR\n";
   return kExitBadInput;
-}
-
-bool ParseCentis(const std::string& text, int64_t& out) {
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  out = value;
-  return !text.empty() && end && *end == '\0' && value >= 0;
-}
-
-bool ParseCameras(const std::string& text, std::vector<int>& cameras) {
-  std::array<bool, 4> chosen{};
-  std::stringstream in(text);
-  for (std::string part; std::getline(in, part, ',');) {
-    if (part.size() != 1 || part[0] < '1' || part[0] > '4') return false;
-    chosen[std::size_t(part[0] - '1')] = true;
-  }
-  for (int c = 0; c < 4; ++c) {
-    if (chosen[std::size_t(c)]) cameras.push_back(c + 1);
-  }
-  return !cameras.empty();
 }
 
 double VideoRate(const avi::AviReader& reader, int camera) {
@@ -239,7 +220,10 @@ int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& er
       if (!ParseCentis(args[++i], request.toCentis)) return Usage(err);
       to = true;
     } else if (a == "--cameras" && hasValue) {
-      if (!ParseCameras(args[++i], request.cameras)) return Usage(err);
+      std::array<bool, 4> chosen{};
+      if (!ParseCameraList(args[++i], chosen)) return Usage(err);
+      for (int c = 0; c < 4; ++c)
+        if (chosen[std::size_t(c)]) request.cameras.push_back(c + 1);
     } else if (a == "--out" && hasValue) {
       request.folder = args[++i];
     } else if (request.recording.empty() && !a.starts_with("--")) {

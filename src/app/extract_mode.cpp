@@ -1,4 +1,5 @@
 #include "app/extract_mode.h"
+#include "app/mode_arguments.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -23,26 +24,6 @@ int Usage(std::ostream& err) {
   return kExitBadInput;
 }
 
-bool ParseCentis(const std::string& text, int64_t& out) {
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || !end || *end != '\0' || v < 0) return false;
-  out = v;
-  return true;
-}
-
-// "1,2,4" -> cameras 1, 2 and 4; false for anything else.
-bool ParseCameras(const std::string& text, std::array<bool, 4>& cameras) {
-  std::istringstream in(text);
-  std::string item;
-  bool any = false;
-  while (std::getline(in, item, ',')) {
-    if (item.size() != 1 || item[0] < '1' || item[0] > '4') return false;
-    cameras[std::size_t(item[0] - '1')] = any = true;
-  }
-  return any;
-}
-
 }  // namespace
 
 int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -57,7 +38,7 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
     } else if (a == "--to" && hasValue) {
       if (!ParseCentis(args[++i], request.endCentis)) return Usage(err);
     } else if (a == "--cameras" && hasValue) {
-      if (!ParseCameras(args[++i], request.cameras)) return Usage(err);
+      if (!ParseCameraList(args[++i], request.cameras)) return Usage(err);
     } else if (a == "--out" && hasValue) {
       request.destination = args[++i];
     } else {

@@ -1,4 +1,5 @@
 #include "app/map_image_mode.h"
+#include "app/mode_arguments.h"
 
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -24,12 +25,6 @@ int Usage() {
   return kExitBadInput;
 }
 
-bool ParseNumber(const std::string& text, long long& out) {
-  char* end = nullptr;
-  out = std::strtoll(text.c_str(), &end, 10);
-  return !text.empty() && end && *end == '\0';
-}
-
 }  // namespace
 
 int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
@@ -41,9 +36,9 @@ int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      if (!ParseNumber(args[++i], at) || at < 0) return Usage();
+      if (!ParseWholeNumber(args[++i], at) || at < 0) return Usage();
     } else if (a == "--zoom" && hasValue) {
-      if (!ParseNumber(args[++i], zoom) || zoom < kMinZoom || zoom > kMaxZoom) return Usage();
+      if (!ParseWholeNumber(args[++i], zoom) || zoom < kMinZoom || zoom > kMaxZoom) return Usage();
     } else if (a == "--out" && hasValue) {
       out = args[++i];
     } else {

@@ -1,4 +1,5 @@
 #include "app/snapshot_mode.h"
+#include "app/mode_arguments.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,8 +15,8 @@
 #include "app/mode_status.h"
 #include "app/recording_summary.h"
 #include "avi/avi_reader.h"
-#include "engine/pipeline/graph_result.h"
 #include "engine/numbered_run.h"
+#include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/recording_graph.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
@@ -42,12 +43,6 @@ std::string OutputProblem(const std::string& path) {
   return "";
 }
 
-bool ParseNumber(const std::string& text, long long& out) {
-  char* end = nullptr;
-  out = std::strtoll(text.c_str(), &end, 10);
-  return !text.empty() && end && *end == '\0';
-}
-
 }  // namespace
 
 int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
@@ -60,9 +55,9 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      if (!ParseNumber(args[++i], at) || at < 0) return Usage();
+      if (!ParseWholeNumber(args[++i], at) || at < 0) return Usage();
     } else if (a == "--channel" && hasValue) {
-      if (!ParseNumber(args[++i], channel) || channel < 1 || channel > 4) return Usage();
+      if (!ParseWholeNumber(args[++i], channel) || channel < 1 || channel > 4) return Usage();
     } else if (a == "--out" && hasValue) {
       out = args[++i];
     } else if (a == "--overlay") {

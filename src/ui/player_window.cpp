@@ -138,16 +138,7 @@ void CQMXPlayerDlg::BuildMenu() {
   for (const CommandInfo& c : MenuCommands()) {
     QMenu* m = menuFor(c.popup);
     if (c.popup == MenuPopup::kVideo && videoItems++ == 7) placeSubMenus();
-    if (c.separatorBefore) m->addSeparator();
-    QAction* a = m->addAction(QString::fromUtf8(c.caption));
-    a->setObjectName(QStringLiteral("command%1").arg(c.id));
-    if (c.shortcut && *c.shortcut) {
-      a->setShortcut(QKeySequence(QString::fromUtf8(c.shortcut)));
-      a->setShortcutContext(Qt::WindowShortcut);
-    }
-    const int id = c.id;
-    connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
-    actions_[id] = a;
+    AddCommandAction(m, c);
   }
   placeSubMenus();
   for (MenuPopup p : {MenuPopup::kFile, MenuPopup::kVideo, MenuPopup::kAudio, MenuPopup::kHelp})
@@ -219,6 +210,20 @@ void CQMXPlayerDlg::InitialControlStates() {
 QPushButton* CQMXPlayerDlg::Button(int id) const {
   auto it = buttons_.find(id);
   return it == buttons_.end() ? nullptr : it->second;
+}
+
+QAction* CQMXPlayerDlg::AddCommandAction(QMenu* menu, const CommandInfo& c) {
+  if (c.separatorBefore) menu->addSeparator();
+  QAction* a = menu->addAction(QString::fromUtf8(c.caption));
+  a->setObjectName(QStringLiteral("command%1").arg(c.id));
+  if (c.shortcut && *c.shortcut) {
+    a->setShortcut(QKeySequence(QString::fromUtf8(c.shortcut)));
+    a->setShortcutContext(Qt::WindowShortcut);
+  }
+  const int id = c.id;
+  connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  actions_[id] = a;
+  return a;
 }
 
 QAction* CQMXPlayerDlg::Action(int id) const {

@@ -24,6 +24,8 @@
 #include "ui/frame_relay.h"
 
 class CVideoClipExtractDlg;
+class QMenu;
+struct CommandInfo;
 class CMappingDlg;
 class PlaybackEngine;
 class PleaseWaitDialog;
@@ -152,6 +154,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateMenuState();
   int CurrentView() const;
 
+  // A menu item for command `c` at the end of `menu`, run through RunCommand.
+  QAction* AddCommandAction(QMenu* menu, const CommandInfo& c);
   // The incident timeline (player_window_timeline.cpp).
   void BuildTimeline();
   bool RunTimelineCommand(int id);
@@ -207,7 +211,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   std::unique_ptr<PlaybackEngine> playback_;
   std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
-  QPointer<CMappingDlg> mapDialog_;  // a child window: goes with the main window
+  QPointer<CMappingDlg> mapDialog_;          // a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.

@@ -37,16 +37,7 @@ void CQMXPlayerDlg::BuildTimeline() {
       if (auto* m = qobject_cast<QMenu*>(o)) video = m;
   if (!video) return;
   for (const CommandInfo& c : TimelineCommands()) {
-    if (c.separatorBefore) video->addSeparator();
-    QAction* a = video->addAction(QString::fromUtf8(c.caption));
-    a->setObjectName(QStringLiteral("command%1").arg(c.id));
-    if (c.shortcut && *c.shortcut) {
-      a->setShortcut(QKeySequence(QString::fromUtf8(c.shortcut)));
-      a->setShortcutContext(Qt::WindowShortcut);
-    }
-    const int id = c.id;
-    connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
-    actions_[id] = a;
+    AddCommandAction(video, c);
   }
   Action(kCmdShowTimeline)->setCheckable(true);
 }

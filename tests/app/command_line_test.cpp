@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "app/command_line.h"
+#include "app/mode_arguments.h"
 
 namespace {
 
@@ -42,3 +45,33 @@ TEST(CommandLine, ModeTakesTheArgumentsAfterIt) {
 }
 
 }  // namespace
+
+TEST(ModeArguments, OptionValuesAreTakenWholeOrRefused) {
+  struct Row {
+    const char* text;
+    bool centisOk;
+    int64_t centis;
+  };
+  for (const Row& r :
+       {Row{"0", true, 0}, Row{"360000", true, 360000}, Row{"-1", false, 0}, Row{"12x", false, 0},
+        Row{"", false, 0}, Row{" 12", false, 0}, Row{"99999999999999999999", false, 0}}) {
+    int64_t value = -7;
+    EXPECT_EQ(ParseCentis(r.text, value), r.centisOk) << r.text;
+    if (r.centisOk) {
+      EXPECT_EQ(value, r.centis) << r.text;
+    }
+  }
+  struct Cameras {
+    const char* text;
+    bool ok;
+    std::array<bool, 4> chosen;
+  };
+  for (const Cameras& c :
+       {Cameras{"1,2,3,4", true, {true, true, true, true}}, Cameras{"4,2", true, {false, true, false, true}},
+        Cameras{"2,2", true, {false, true, false, false}}, Cameras{"", false, {}}, Cameras{"0", false, {}},
+        Cameras{"5", false, {}}, Cameras{"1, 2", false, {}}, Cameras{"12", false, {}}}) {
+    std::array<bool, 4> chosen{};
+    EXPECT_EQ(ParseCameraList(c.text, chosen), c.ok) << c.text;
+    EXPECT_EQ(chosen, c.chosen) << c.text;
+  }
+}
