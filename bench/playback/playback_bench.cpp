@@ -163,17 +163,19 @@ Comparison Compare(Ours ours, Bare bare) {
   return {Median(o), Median(b)};
 }
 
-// Seek call to return: Seek returns once the frame at the target has reached
+// A seek until it has been performed: the frame at the target has reached
 // every channel's sink.
 double OurSeek(const std::string& file, double seconds) {
   PlaybackEngine e(nullptr, nullptr, nullptr, SilentOutputs());
   if (e.OpenSequence({file}) != 0) return -1;
   e.Pause();
+  e.WaitTransport(std::chrono::seconds(10));
   std::vector<double> lat;
   for (int i = 0; i < kSeeks; ++i) {
     const int64_t centis = int64_t((i * 37 % 100) / 100.0 * seconds * 100);
     const auto t = Clock::now();
     e.Seek(-1, centis);
+    e.WaitTransport(std::chrono::seconds(10));
     lat.push_back(Since(t));
   }
   return Median(lat);

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -22,6 +23,10 @@
 #include "metadata/qt/glyph_font_rasterizer.h"
 
 namespace {
+
+// A healthy recording settles in milliseconds, a failing one says so at once;
+// this only bounds one that does neither.
+constexpr std::chrono::seconds kSettleWait{15};
 
 int Usage() {
   std::cerr << "usage: qmxplayer --snapshot FILE --at CENTIS --channel 1..4 --out OUT.jpg [--overlay]\n";
@@ -111,8 +116,11 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   }
   engine.Pause();
   engine.Seek(at > engine.GetTotal() ? 1000 : -1, at);  // past the end: the last frame
+  // The frame at the target is there once the engine has performed both; a
+  // recording that never settles ends as one without that frame.
+  const bool settled = engine.WaitTransport(kSettleWait);
   errno = 0;
-  if (engine.TakeSnapshot(int(channel - 1), out)) return kExitDone;
+  if (settled && engine.TakeSnapshot(int(channel - 1), out)) return kExitDone;
 
   // Without a frame the snapshot fails before touching the file; a failed
   // write leaves libjpeg's message or the system's errno.

@@ -17,10 +17,6 @@ COverlayFilter::COverlayFilter(std::string name, int role, int dvrKind)
       decoder_(name_, dvrKind, context_),
       texts_(InitialOverlayTexts()) {
   for (SlotForwarder& f : forwarders_) f.Bind(this);
-  if (role_ == 1) {
-    // A failed allocation only costs the snapshots of this channel.
-    frameCopy_.reset(new (std::nothrow) uint8_t[kFrameCopyBytes]);
-  }
 }
 
 COverlayFilter::~COverlayFilter() {
@@ -85,7 +81,8 @@ void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
       int width = 0, height = 0;
       bool deinterlace = false;
       if (VideoFrameSize(len, DvrKind(), width, height, deinterlace))
-        TransformFrame(data, len, width, height, deinterlace, timeNs == kNoTime ? kNoTime : timeNs + 1);
+        TransformFrame(data, len, width, height, deinterlace, timeNs == kNoTime ? kNoTime : timeNs + 1,
+                       nullptr);
       break;
     }
     case 2:
@@ -102,11 +99,20 @@ void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, i
   int w = 0, h = 0;
   bool deinterlace = false;
   if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
-    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs);
+    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs, nullptr);
+}
+
+void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
+                                    int64_t dueBeforeNs, const std::function<HeldFrame()>& held) {
+  if (data == nullptr || role_ != 1) return;
+  int w = 0, h = 0;
+  bool deinterlace = false;
+  if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
+    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs, held ? &held : nullptr);
 }
 
 void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace,
-                                    int64_t dueBeforeNs) {
+                                    int64_t dueBeforeNs, const std::function<HeldFrame()>* held) {
   if (deinterlace) FastDeinterlaceFrame(data, width, height, fastDeinterlace_);
 
   const GlyphFont* small = SmallGlyphFont();
@@ -127,14 +133,33 @@ void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, i
   if (small != nullptr && large != nullptr && switches.overlayOn)
     DrawMetadataLines(data, width, height, drawnTexts_, switches, DvrKind(), small, large);
 
+  KeepFrame(data, len, width, height, held);
+}
+
+void COverlayFilter::KeepFrame(const uint8_t* data, std::size_t len, int width, int height,
+                               const std::function<HeldFrame()>* held) {
+  // Taken before the lock: a reference costs no copy, and the frame the
+  // previous one replaces is let go of after it.
+  HeldFrame next = held ? (*held)() : nullptr;
+  if (next && next.get() != data) next = nullptr;
   std::lock_guard<std::mutex> hold(context_->FrameLock());
-  if (frameCopy_ && len <= kFrameCopyBytes) {
+  if (!keepFrames_) return;
+  if (next) {
+    next.swap(heldFrame_);
+  } else {
+    heldFrame_ = nullptr;
+    // A failed allocation only costs the snapshots of this channel.
+    if (!frameCopy_) frameCopy_.reset(new (std::nothrow) uint8_t[kFrameCopyBytes]);
+    if (!frameCopy_ || len > kFrameCopyBytes) {
+      copyWidth_ = copyHeight_ = 0;
+      return;
+    }
     std::memcpy(frameCopy_.get(), data, len);
-    // Set with the bytes under the same lock, so a snapshot never pairs one
-    // frame's bytes with another frame's size.
-    copyWidth_ = width;
-    copyHeight_ = height;
   }
+  // Set with the bytes under the same lock, so a snapshot never pairs one
+  // frame's bytes with another frame's size.
+  copyWidth_ = width;
+  copyHeight_ = height;
 }
 
 void COverlayFilter::OnMetadata(const char* sourceName, const char* label, const char* text) {
@@ -254,8 +279,11 @@ void COverlayFilter::CopySize(int& width, int& height) const {
 
 void COverlayFilter::ReleaseFrameCopy() {
   std::unique_ptr<uint8_t[]> freed;
+  HeldFrame let;
   std::lock_guard<std::mutex> hold(context_->FrameLock());
+  keepFrames_ = false;
   freed = std::move(frameCopy_);
+  let = std::move(heldFrame_);
   copyWidth_ = 0;
   copyHeight_ = 0;
 }
@@ -267,8 +295,9 @@ bool COverlayFilter::SaveSnapshot(const std::string& path) const {
     // Build the image under the lock, write the file outside it: the
     // streaming thread waits only for one conversion, never for the disk.
     std::lock_guard<std::mutex> hold(context_->FrameLock());
-    if (!frameCopy_ || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
-    image = BuildSnapshotImage(frameCopy_.get(), copyWidth_, copyHeight_, DvrKind() == 3);
+    const uint8_t* frame = heldFrame_ ? heldFrame_.get() : frameCopy_.get();
+    if (!frame || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
+    image = BuildSnapshotImage(frame, copyWidth_, copyHeight_, DvrKind() == 3);
     width = copyWidth_;
     rows = DvrKind() == 3 ? 2 * copyHeight_ : copyHeight_;
   }

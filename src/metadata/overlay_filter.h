@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -72,6 +73,15 @@ class COverlayFilter : public CTimedMetadataInterface {
   // span ends) are drawn on it and later frames; kNoTime draws every text
   // received.
   void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs = kNoTime);
+  // The bytes of a frame that stay valid, unchanged, while the pointer
+  // lives (a reference on a pipeline's buffer).
+  using HeldFrame = std::shared_ptr<const uint8_t>;
+  // The same, where the caller can keep the processed frame alive: `held`
+  // (pointing at `data`, taken once the frame is processed) is kept as the
+  // snapshot frame instead of a copy of its bytes. Called with a null
+  // `held`, the frame is copied as by TransformVideo.
+  void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs,
+                      const std::function<HeldFrame()>& held);
 
   // Drops the texts held for frames to come (after a flushing seek their
   // times belong to a timeline that no longer runs).
@@ -101,8 +111,8 @@ class COverlayFilter : public CTimedMetadataInterface {
   void SetListeners1to4(CMetadataInterface* l1, CMetadataInterface* l2, CMetadataInterface* l3,
                         CMetadataInterface* l4);
 
-  // Frees the frame copy (under the frame lock); later frames are no
-  // longer copied and SaveSnapshot returns false.
+  // Frees the frame copy or lets go of the held frame (under the frame
+  // lock); later frames are no longer kept and SaveSnapshot returns false.
   void ReleaseFrameCopy();
 
   // Writes the last frame that passed as a JPEG (quality 75, top row first;
@@ -149,7 +159,9 @@ class COverlayFilter : public CTimedMetadataInterface {
 
   void SetSlot(int slot, CMetadataInterface* listener);
   void TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace,
-                      int64_t dueBeforeNs);
+                      int64_t dueBeforeNs, const std::function<HeldFrame()>* held);
+  void KeepFrame(const uint8_t* data, std::size_t len, int width, int height,
+                 const std::function<HeldFrame()>* held);
   // Caller holds textsLock_.
   void StoreText(int index, const std::string& text);
   void ApplyPending(const PendingTexts& set);
@@ -180,7 +192,10 @@ class COverlayFilter : public CTimedMetadataInterface {
   int64_t drawnUntil_ = kNoTime;      // guarded by textsLock_; end of the last frame's span
   OverlayTexts drawnTexts_;           // streaming thread only: what is being drawn
 
-  // Guarded by context_->FrameLock().
+  // Guarded by context_->FrameLock(). The last frame is either held (a
+  // reference, no copy) or copied into frameCopy_, made on first use.
+  bool keepFrames_ = true;
+  HeldFrame heldFrame_;
   std::unique_ptr<uint8_t[]> frameCopy_;
   int copyWidth_ = 0;
   int copyHeight_ = 0;

@@ -98,7 +98,9 @@ TEST(JpegDecoderElement, DecodesLikeLibjpegFollowsSizeChangesAndSkipsDamagedFram
     ASSERT_EQ(f.width, sizes[i][0]) << i;
     ASSERT_EQ(f.height, sizes[i][1]) << i;
     ASSERT_GE(f.pixels.size(), size_t(f.stride) * f.height);
-    EXPECT_TRUE(SameColours(f.pixels.data(), f.stride, f.width == 4 ? wantB : wantA, f.width, f.height)) << i;
+    EXPECT_GE(CompareColours(f.pixels.data(), f.stride, f.width == 4 ? wantB : wantA, f.width, f.height).psnr,
+              kMinDecodePsnr)
+        << i;
   }
 }
 

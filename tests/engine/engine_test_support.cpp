@@ -4,8 +4,13 @@
 
 #include <cstdlib>
 
+#include "engine/pipeline/playback_engine.h"
 #include "frame_mark.h"
 #include "recording_writer.h"
+
+bool Settled(PlaybackEngine& engine) {
+  return engine.WaitTransport(std::chrono::seconds(30));
+}
 
 EngineConfig TestConfig() {
   EngineConfig c;

@@ -13,6 +13,12 @@
 #include "engine/pipeline/frame_consumer.h"
 #include "recording_options.h"
 
+class PlaybackEngine;
+
+// Waits (bounded, generously) until the engine has performed every transport
+// command posted so far.
+bool Settled(PlaybackEngine& engine);
+
 // Engine tests never need a sound card: audio goes to a clocked fakesink
 // unless a test records it.
 EngineConfig TestConfig();

@@ -58,6 +58,7 @@ TEST(PlaybackEngine, SeeksShowTheFrameAtTheTargetTime) {
   for (const Row& r : rows) {
     frames.Clear();
     e.Seek(r.perMille, r.centis);
+    ASSERT_TRUE(Settled(e));
     ASSERT_TRUE(frames.WaitForCount(1)) << r.centis;
     EXPECT_EQ(frames.Last(), r.frame) << r.perMille << " " << r.centis;
   }
@@ -66,6 +67,7 @@ TEST(PlaybackEngine, SeeksShowTheFrameAtTheTargetTime) {
   EXPECT_DOUBLE_EQ(e.GetPosition(), 600.0);
   frames.Clear();
   e.StepFrame(1, true);
+  ASSERT_TRUE(Settled(e));
   ASSERT_TRUE(frames.WaitForCount(1));
   EXPECT_EQ(frames.Last(), 13);
   EXPECT_EQ(e.GetPositionCentis(), 135);
@@ -81,6 +83,7 @@ TEST(PlaybackEngine, PlayPauseStopFollowTheUser) {
   ASSERT_TRUE(frames.WaitForCount(3));
   e.Pause();
   EXPECT_FALSE(e.IsPlaying());
+  ASSERT_TRUE(Settled(e));
   const int64_t paused = e.GetPositionCentis();
   const size_t shown = frames.Numbers().size();
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -88,6 +91,8 @@ TEST(PlaybackEngine, PlayPauseStopFollowTheUser) {
   EXPECT_EQ(frames.Numbers().size(), shown);
   e.Stop();
   EXPECT_FALSE(e.IsPlaying());
+  EXPECT_EQ(e.GetPositionCentis(), 0);
+  ASSERT_TRUE(Settled(e));
   EXPECT_EQ(e.GetPositionCentis(), 0);
   EXPECT_EQ(frames.Last(), 0);
   e.Play();
@@ -138,6 +143,7 @@ TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
   for (const Row& r : rows) {
     frames.Clear();
     e.Seek(-1, r.centis);
+    ASSERT_TRUE(Settled(e));
     EXPECT_EQ(e.CurrentFileIndex(), r.file);
     ASSERT_TRUE(frames.WaitForCount(1));
     EXPECT_EQ(frames.Last(), r.frame);
@@ -153,6 +159,7 @@ TEST(PlaybackEngine, SnapshotWritesTheChannelsFrame) {
   ASSERT_EQ(e.OpenSequence({WriteSmall(dir / "a.avi", o)}), kGraphOk);
   e.Pause();
   e.Seek(-1, 50);
+  ASSERT_TRUE(Settled(e));
   EXPECT_TRUE(e.TakeSnapshot(1, (dir / "shot.jpg").string()));
   EXPECT_FALSE(e.TakeSnapshot(0, (dir / "none.jpg").string()));  // no video on channel 1
   EXPECT_FALSE(e.TakeSnapshot(4, (dir / "bad.jpg").string()));
@@ -180,15 +187,20 @@ TEST(PlaybackEngine, StepsStopAtTheEndAndShowOnlyWhenAsked) {
   } rows[] = {{190, 1, 19}, {199, 1, 19}, {186, 1, 19}, {20, -1, 0}, {100, 1, 11}};
   for (const Row& r : rows) {
     e.Seek(-1, r.from);
+    ASSERT_TRUE(Settled(e));
     frames.Clear();
     e.StepFrame(r.direction, true);
+    ASSERT_TRUE(Settled(e));
     ASSERT_TRUE(frames.WaitForCount(1)) << r.from;
     EXPECT_EQ(frames.Last(), r.frame) << r.from;
     EXPECT_EQ(e.CurrentFileIndex(), 0);
   }
   e.Seek(-1, 100);
+  ASSERT_TRUE(Settled(e));
   frames.Clear();
   e.StepFrame(1, false);
+  EXPECT_EQ(e.GetPositionCentis(), 115);
+  ASSERT_TRUE(Settled(e));
   EXPECT_EQ(e.GetPositionCentis(), 115);
   EXPECT_TRUE(frames.Numbers().empty()) << "nothing shown without show";
   e.Play();
@@ -219,6 +231,7 @@ TEST(PlaybackEngine, PropertiesFollowTheFileShownAndTotalsStayFixed) {
   } rows[] = {{0, "First DVR"}, {150, "Second DVR"}, {50, "First DVR"}, {199, "Second DVR"}};
   for (const Row& r : rows) {
     e.Seek(-1, r.centis);
+    ASSERT_TRUE(Settled(e));
     const RecordingProperties p = e.Properties();
     EXPECT_EQ(p.dvrTitle, r.title) << r.centis;
     EXPECT_EQ(p.dvrType, "4 Channel DVR");
@@ -238,6 +251,7 @@ TEST(PlaybackEngine, OverlaySwitchesFollowEveryFileShown) {
   PlaybackEngine e(nullptr, nullptr, nullptr, TestConfig());
   ASSERT_EQ(e.OpenSequence(WriteSmallSequence(dir.path(), 4, o)), kGraphOk);
   e.Pause();
+  ASSERT_TRUE(Settled(e));
   e.SetOverlayText(true);
   e.SetView(4);
   e.ArrangeVideo(true, -1);
@@ -252,9 +266,11 @@ TEST(PlaybackEngine, OverlaySwitchesFollowEveryFileShown) {
   };
   expectQuad("at open");
   e.Seek(-1, 160);  // file 3, prepared ahead in the cache
+  ASSERT_TRUE(Settled(e));
   EXPECT_EQ(e.CurrentFileIndex(), 3);
   expectQuad("after a seek");
   e.Seek(-1, 20);
+  ASSERT_TRUE(Settled(e));
   e.Play();
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (e.CurrentFileIndex() == 0 && std::chrono::steady_clock::now() < until)

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -230,6 +231,56 @@ TEST(OverlayFilter, ReleasedCopyEndsSnapshots) {
   EXPECT_FALSE(f.SaveSnapshot((dir / "b.jpg").string()));
   RunFrame(f, 360, 240);  // frames still pass
   EXPECT_FALSE(f.SaveSnapshot((dir / "c.jpg").string()));
+}
+
+// The mean of a snapshot's bytes, -1 when it can't be written or read.
+double SnapshotMean(const COverlayFilter& f, const std::string& path) {
+  if (!f.SaveSnapshot(path)) return -1;
+  int w = 0, h = 0;
+  auto rgb = ReadJpegFile(path.c_str(), w, h);
+  if (!rgb) return -1;
+  double sum = 0;
+  for (std::size_t i = 0; i < std::size_t(w) * h * 3; ++i) sum += rgb[i];
+  return sum / (double(w) * h * 3);
+}
+
+// A frame the pipeline keeps alive is held by reference instead of copied,
+// and let go of as soon as the next frame or the release comes; a holder
+// that is not the frame itself is not trusted.
+TEST(OverlayFilter, HeldFramesAreKeptWithoutACopyAndLetGoOfInTurn) {
+  TempDir dir;
+  const std::string path = (dir / "s.jpg").string();
+  COverlayFilter f("Video Overlay 1", 1, 0);
+  f.SetOverlayOn(false);
+  auto a = std::make_shared<Picture>(360, 240, 40), b = std::make_shared<Picture>(360, 240, 200);
+  Picture c(360, 240, 120);
+  auto hold = [](const std::shared_ptr<Picture>& p) {
+    return [p] { return COverlayFilter::HeldFrame(p, p->data()); };
+  };
+  auto pass = [&](Picture& p, std::function<COverlayFilter::HeldFrame()> held) {
+    f.TransformVideo(p.data(), p.bytes.size(), p.width, p.height, COverlayFilter::kNoTime, held);
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> run;
+    long aUses, bUses;  // references on each picture afterwards, the test's own included
+    double mean;        // of the snapshot then, -1 none
+  } steps[] = {
+      {"a held", [&] { pass(*a, hold(a)); }, 2, 1, 40},
+      {"b replaces a", [&] { pass(*b, hold(b)); }, 1, 2, 200},
+      {"a holder for another frame: copied", [&] { pass(c, hold(b)); }, 1, 1, 120},
+      {"the copy is the filter's own", [&] { std::fill(c.bytes.begin(), c.bytes.end(), 0); }, 1, 1, 120},
+      {"no holder: copied", [&] { pass(*a, nullptr); }, 1, 1, 40},
+      {"held again", [&] { pass(*b, hold(b)); }, 1, 2, 200},
+      {"released", [&] { f.ReleaseFrameCopy(); }, 1, 1, -1},
+      {"nothing kept after the release", [&] { pass(*a, hold(a)); }, 1, 1, -1},
+  };
+  for (const Step& s : steps) {
+    s.run();
+    EXPECT_EQ(a.use_count(), s.aUses) << s.what;
+    EXPECT_EQ(b.use_count(), s.bUses) << s.what;
+    EXPECT_NEAR(SnapshotMean(f, path), s.mean, 2.0) << s.what;
+  }
 }
 
 TEST(OverlayFilter, TextsReplacedWhileFramesAreDrawn) {

@@ -23,4 +23,8 @@ class EngineEvents {
   virtual void OnFileChanged(int fileIndex) { (void)fileIndex; }
   // The last file ended; playback stopped there.
   virtual void OnEndOfRecording() {}
+  // Every transport command asked for so far (play, pause, stop, seek,
+  // step) has been performed: the position queries tell the pipeline's own
+  // position again.
+  virtual void OnTransportSettled() {}
 };

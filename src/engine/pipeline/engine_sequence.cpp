@@ -139,6 +139,9 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
 }
 
 void PlaybackEngine::CloseSequence() {
+  // Commands asked for the closed recording are dropped; the one in
+  // progress holds its own reference to its graph.
+  if (transport_) transport_->Drop();
   std::unique_ptr<Slots> old;
   {
     std::lock_guard<std::mutex> l(lock_);
@@ -198,6 +201,22 @@ void PlaybackEngine::AdvanceLocked() {
 void PlaybackEngine::HandleBusNews(const BusNews& news) {
   if (news.event == RecordingGraph::Event::kWarning) {
     ++warnings_;
+    return;
+  }
+  if (news.event == RecordingGraph::Event::kVideoEnding) {
+    // The current file has shown its last picture: the next file, waiting
+    // prerolled on its first, runs now and shows that picture the moment
+    // the last one's span ends, instead of after the end is reported and
+    // handled. The file change itself follows the end as before.
+    std::lock_guard<std::mutex> l(lock_);
+    if (!slots_ || !playing_ || slots_->current().graph.get() != news.graph) return;
+    const GraphPtr& next = slots_->next().graph;
+    const GstClockTime at = slots_->current().graph->ShownEndClockTime();
+    if (!next || !next->Ready() || next->Moved() || next->HasError() || at == GST_CLOCK_TIME_NONE) return;
+    // Its texts are parsed as soon as it runs, ahead of its pictures.
+    next->SetConsumer(consumer_);
+    next->SetListener(listener_);
+    next->StartAt(at);
     return;
   }
   {

@@ -13,9 +13,15 @@ PlaybackEngine::PlaybackEngine(FrameConsumer* consumer, CMetadataInterface* list
   gsth::EnsureGstInitialized();
   eventThread_ = std::thread([this] { EventLoop(); });
   preparer_ = std::thread([this] { PrepareLoop(); });
+  transport_ = std::make_unique<TransportQueue>([this](const TransportCommand& c) { Perform(c); },
+                                                [this](uint64_t) {
+                                                  if (events_)
+                                                    Post([this] { events_->OnTransportSettled(); });
+                                                });
 }
 
 PlaybackEngine::~PlaybackEngine() {
+  transport_.reset();
   {
     std::lock_guard<std::mutex> l(prepareLock_);
     prepareQuit_ = true;
@@ -37,15 +43,86 @@ PlaybackEngine::GraphPtr PlaybackEngine::Current() {
   return slots_ ? slots_->current().graph : nullptr;
 }
 
+bool PlaybackEngine::HasSequence(bool playableGraph) {
+  std::lock_guard<std::mutex> l(lock_);
+  if (!slots_ || files_.empty()) return false;
+  return !playableGraph || (slots_->current().graph && slots_->current().graph->Pipeline());
+}
+
+// --- posting: the caller's side ----------------------------------------------
+
 void PlaybackEngine::Play() {
+  if (!HasSequence(true)) return;
+  playing_ = true;
+  transport_->Post({TransportCommand::Kind::kPlay});
+}
+
+void PlaybackEngine::Pause() {
+  playing_ = false;
+  if (!HasSequence(false)) return;
+  transport_->Post({TransportCommand::Kind::kPause});
+}
+
+void PlaybackEngine::Stop() {
+  Pause();
+  if (!HasSequence(false)) return;
+  transport_->Post({TransportCommand::Kind::kSeek, 0});
+}
+
+void PlaybackEngine::Seek(double perMille, int64_t centis) {
+  if (!HasSequence(false)) return;
+  const int64_t total = total_;
+  TransportCommand c{TransportCommand::Kind::kSeek, SeekTarget(perMille, centis, total)};
+  // A slider position reads back as itself while the seek is on its way.
+  if (!(centis >= 0 && centis <= total) && perMille >= 0 && perMille <= 1000) c.perMille = perMille;
+  transport_->Post(c);
+}
+
+void PlaybackEngine::StepFrame(int direction, bool show) {
+  if (!HasSequence(false)) return;
+  // From where the previous command leaves the position: steps posted in a
+  // row add up. Within a step of the end a forward step stays on the last
+  // frame.
+  const int64_t target = std::min(StepTarget(GetPositionCentis(), direction), total_.load());
+  TransportCommand c{TransportCommand::Kind::kSeek, target};
+  c.show = show;
+  c.step = true;
+  transport_->Post(c);
+}
+
+bool PlaybackEngine::WaitTransport(std::chrono::milliseconds limit) {
+  return transport_->WaitSettled(limit);
+}
+
+// --- performing: the transport thread's side ------------------------------------
+
+void PlaybackEngine::Perform(const TransportCommand& c) {
+  switch (c.kind) {
+    case TransportCommand::Kind::kPlay:
+      PlayNow();
+      break;
+    case TransportCommand::Kind::kPause:
+      PauseNow();
+      break;
+    case TransportCommand::Kind::kSeek:
+      SeekTo(c.centis, c.show);
+      if (c.step) lastStepPosition_ = std::max(0.0, PerMille(c.centis, total_));
+      break;
+  }
+}
+
+void PlaybackEngine::PlayNow() {
   GraphPtr cur;
   {
     std::lock_guard<std::mutex> l(lock_);
     if (!slots_ || !slots_->current().graph || !slots_->current().graph->Pipeline()) return;
     cur = slots_->current().graph;
     // At the very end of the recording nothing is left to play.
-    if ((cur->AtEnd() || cur->HasError()) && !slots_->next().graph) return;
-    playing_ = true;
+    if ((cur->AtEnd() || cur->HasError()) && !slots_->next().graph) {
+      playing_ = false;
+      return;
+    }
+    if (!playing_) return;  // a pause posted since
     if (cur->AtEnd() || cur->HasError()) {
       AdvanceLocked();
       cur = nullptr;
@@ -55,22 +132,27 @@ void PlaybackEngine::Play() {
   FinishUnlocked({});
 }
 
-void PlaybackEngine::Pause() {
-  playing_ = false;
-  GraphPtr cur = Current();
+void PlaybackEngine::PauseNow() {
+  GraphPtr cur, early;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    if (!slots_) return;
+    cur = slots_->current().graph;
+    // A next file already started to follow the current one seamlessly
+    // waits on its first frame again.
+    if (GraphPtr next = slots_->next().graph; next && next->StartedAhead()) {
+      next->SetConsumer(nullptr);
+      next->SetListener(nullptr);
+      toRewind_.push_back(next);
+      early = std::move(next);
+    }
+  }
+  if (early) early->SetState(GST_STATE_PAUSED);
+  FinishUnlocked({});
   if (!cur || !cur->Pipeline()) return;
-  // Returns once no further frame comes, so that the position holds still.
+  // Done once no further frame comes, so that the position holds still.
   cur->SetState(GST_STATE_PAUSED);
   cur->WaitSettled();
-}
-
-void PlaybackEngine::Stop() {
-  Pause();
-  SeekTo(0, true);
-}
-
-void PlaybackEngine::Seek(double perMille, int64_t centis) {
-  SeekTo(SeekTarget(perMille, centis, total_), true);
 }
 
 void PlaybackEngine::SeekTo(int64_t t, bool show) {
@@ -123,13 +205,6 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
   }
 }
 
-void PlaybackEngine::StepFrame(int direction, bool show) {
-  // Within a step of the end a forward step stays on the last frame.
-  const int64_t target = std::min(StepTarget(GetPositionCentis(), direction), total_.load());
-  SeekTo(target, show);
-  lastStepPosition_ = std::max(0.0, GetPosition());
-}
-
 int64_t PlaybackEngine::PositionOf(const GraphPtr& g) {
   if (!g) return 0;
   const int64_t ns = g->PositionNs();
@@ -137,10 +212,13 @@ int64_t PlaybackEngine::PositionOf(const GraphPtr& g) {
 }
 
 int64_t PlaybackEngine::GetPositionCentis() {
+  if (const std::optional<TransportCommand> seek = transport_->PendingSeek()) return seek->centis;
   return PositionOf(Current());
 }
 
 double PlaybackEngine::GetPosition() {
+  if (const std::optional<TransportCommand> seek = transport_->PendingSeek())
+    return seek->perMille >= 0 ? seek->perMille : PerMille(seek->centis, total_);
   GraphPtr cur = Current();
   if (!cur) return 0.0;
   return PerMille(PositionOf(cur), total_);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -19,6 +20,7 @@
 #include "engine/pipeline/graph_slots.h"
 #include "engine/pipeline/recording_graph.h"
 #include "engine/pipeline/sequence_file.h"
+#include "engine/pipeline/transport_queue.h"
 #include "engine/pipeline/video_arrangement.h"
 #include "engine/recording_properties.h"
 
@@ -31,16 +33,20 @@ class CMetadataInterface;
 // in percent at the interface.
 //
 // Threads: every operation is meant for the window thread and is safe to
-// call from any thread. The engine lock (a plain mutex) only guards the
-// engine's own state: no operation waits on a pipeline while holding it, and
-// the only waits are for the work asked for (OpenSequence for the first
-// file's first frame, Seek and StepFrame for the frame at the target), each
-// ended at once by the pipeline's error.
+// call from any thread; none waits on a pipeline. The transport operations
+// (Play, Pause, Stop, Seek, StepFrame) post a command and return at once; the
+// engine's transport thread performs the commands in order, a new seek
+// superseding the seeks still queued. Until a seek has been performed the
+// position queries answer its target, so a slider never jumps back. The
+// engine lock (a plain mutex) only guards the engine's own state and is
+// never held across a wait. OpenSequence and CloseSequence build and tear
+// down pipelines: they belong on a worker thread (the window opens there).
 //
-// Two threads of the engine's own: the event thread reacts to what the
-// pipelines report on their buses (a file's end moves on to the next file,
-// whose graph waits prerolled; an error ends that file and is reported) and
-// calls EngineEvents; the preparer builds and prerolls the graphs of the
+// Three threads of the engine's own: the transport thread performs the
+// commands; the event thread reacts to what the pipelines report on their
+// buses (a file's end moves on to the next file, whose graph waits
+// prerolled; an error ends that file and is reported) and calls
+// EngineEvents; the preparer builds and prerolls the graphs of the
 // following files. Frames reach the FrameConsumer and metadata texts the
 // listener on streaming threads, from the graph being shown only.
 class PlaybackEngine {
@@ -64,16 +70,24 @@ class PlaybackEngine {
   int OpenSequence(const std::vector<std::string>& paths);
   void CloseSequence();
 
+  // Transport: each posts its command and returns at once; IsPlaying and
+  // the position queries tell what was asked for at once, the frames and
+  // OnTransportSettled tell when it is done.
   void Play();
   void Pause();
   // Back to the first file's start, paused.
   void Stop();
   // To `centis` when it lies within the total, else to perMille/1000 of the
-  // total. Returns when the frame at that time has reached the consumer.
+  // total; the frame at that time then reaches the consumer.
   void Seek(double perMille, int64_t centis);
-  // 15 hundredths back (direction <= 0) or forward, never past the end; with
-  // `show` the frame there reaches the consumer.
+  // 15 hundredths back (direction <= 0) or forward from where the previous
+  // command leaves the position, never past the end; with `show` the frame
+  // there reaches the consumer.
   void StepFrame(int direction, bool show);
+  // Waits until every transport command posted so far has been performed;
+  // false when `limit` passed first. For headless modes and tests: a window
+  // listens for OnTransportSettled instead.
+  bool WaitTransport(std::chrono::milliseconds limit);
 
   double GetPosition();  // per-mille of the total
   int64_t GetPositionCentis();
@@ -133,7 +147,14 @@ class PlaybackEngine {
   GraphPtr MakeGraph(const std::string& path, bool shown, bool lockHeld, int& result);
   void PlaceGraph(RecordingGraph& g, int index, int slot);
   GraphPtr Current();
+  // A sequence is open (and, with `playableGraph`, its current file has a
+  // pipeline).
+  bool HasSequence(bool playableGraph);
   int64_t PositionOf(const GraphPtr& g);
+  // The transport thread's side of the commands.
+  void Perform(const TransportCommand& command);
+  void PlayNow();
+  void PauseNow();
   void SeekTo(int64_t t, bool show);
   void AdvanceLocked();
   void ArrangeLocked(bool quad, int which, VideoArrangement* shown);
@@ -196,4 +217,6 @@ class PlaybackEngine {
   bool prepareQuit_ = false;     // guarded by prepareLock_
   std::thread eventThread_;
   std::thread preparer_;
+  // Made last and stopped first: its thread calls into everything above.
+  std::unique_ptr<TransportQueue> transport_;
 };

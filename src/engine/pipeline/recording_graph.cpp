@@ -209,6 +209,33 @@ void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
   consumer->OnVideoFrame(f);
 }
 
+// Where the picture of `sample` ends, as running time; the last one shown
+// tells where the next file has to begin.
+void RecordingGraph::NoteShown(GstSample* sample) {
+  GstBuffer* b = sample ? gst_sample_get_buffer(sample) : nullptr;
+  const GstSegment* segment = sample ? gst_sample_get_segment(sample) : nullptr;
+  if (!b || !segment || !GST_BUFFER_PTS_IS_VALID(b)) return;
+  GstClockTime end = GST_BUFFER_PTS(b);
+  if (GST_BUFFER_DURATION_IS_VALID(b)) end += GST_BUFFER_DURATION(b);
+  const guint64 running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, end);
+  if (running == GST_CLOCK_TIME_NONE) return;
+  int64_t seen = shownEnd_.load();
+  while (int64_t(running) > seen && !shownEnd_.compare_exchange_weak(seen, int64_t(running))) {
+  }
+}
+
+GstPadProbeReturn RecordingGraph::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto& st = *static_cast<SinkState*>(data);
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  // The end reaches the sink right after its last picture was shown, a
+  // whole frame span before the sink reports the end.
+  if (event && GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
+    const StreamingPass pass(*st.graph);
+    if (!st.graph->ending_.exchange(true)) st.graph->Notify(Event::kVideoEnding);
+  }
+  return GST_PAD_PROBE_OK;
+}
+
 GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
   auto& st = *static_cast<SinkState*>(data);
   const StreamingPass pass(*st.graph);
@@ -232,6 +259,7 @@ GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
   const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_sample(sink));
   if (!sample) return GST_FLOW_OK;
+  st.graph->NoteShown(sample.get());
   const int64_t shown = st.prerollPts.exchange(-1);
   if (shown != -1 && shown == SampleStamp(sample.get())) return GST_FLOW_OK;
   st.graph->Deliver(st, sample.get());
@@ -282,6 +310,10 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       callbacks.new_preroll = &OnPreroll;
       callbacks.new_sample = &OnSample;
       gst_app_sink_set_callbacks(GST_APP_SINK(videoSink_[c]), &callbacks, &sinkState_[c], nullptr);
+      gsth::Pad sinkPad(gst_element_get_static_pad(videoSink_[c], "sink"));
+      if (sinkPad)
+        gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &OnSinkEvent, &sinkState_[c],
+                          nullptr);
       break;
     }
     case BranchKind::kAudio:
@@ -350,6 +382,12 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
   if (!pipeline_) return kGraphNoPipeline;
   GstElement* pipe = pipeline_.get();
+  {
+    // One clock for every graph, so that one file can start where another
+    // ends (StartAt); an audio output follows it instead of leading.
+    std::unique_ptr<GstClock, gsth::ObjectUnref> clock(gst_system_clock_obtain());
+    gst_pipeline_use_clock(GST_PIPELINE(pipe), clock.get());
+  }
   {
     gsth::Bus bus(gst_element_get_bus(pipe));
     gst_bus_set_sync_handler(bus.get(), &RecordingGraph::OnBusMessage, this, nullptr);
@@ -471,14 +509,42 @@ void RecordingGraph::Inspect() {
 
 void RecordingGraph::SetState(GstState state) {
   if (state == GST_STATE_PLAYING) moved_ = true;
+  if (state != GST_STATE_PLAYING) EndScheduledStart();
   HandOver(this);
   if (pipeline_) gst_element_set_state(pipeline_.get(), state);
+}
+
+void RecordingGraph::StartAt(GstClockTime baseTime) {
+  if (!pipeline_) return;
+  moved_ = true;
+  scheduled_ = true;
+  HandOver(this);
+  // Without a start time the pipeline keeps the base time given instead of
+  // taking the moment it starts.
+  gst_element_set_start_time(pipeline_.get(), GST_CLOCK_TIME_NONE);
+  gst_element_set_base_time(pipeline_.get(), baseTime);
+  gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+}
+
+void RecordingGraph::EndScheduledStart() {
+  // With a start time again, the pipeline notes where it pauses and goes on
+  // from there; a flushing seek starts its timing anew.
+  if (scheduled_.exchange(false) && pipeline_) gst_element_set_start_time(pipeline_.get(), 0);
+}
+
+GstClockTime RecordingGraph::ShownEndClockTime() const {
+  const int64_t end = shownEnd_.load();
+  if (!pipeline_ || end < 0) return GST_CLOCK_TIME_NONE;
+  return gst_element_get_base_time(pipeline_.get()) + GstClockTime(end);
 }
 
 bool RecordingGraph::SeekTo(int64_t ns) {
   if (!pipeline_) return false;
   if (ns < 0) ns = 0;
+  EndScheduledStart();
   ended_ = false;
+  ending_ = false;
+  shownEnd_ = -1;
   moved_ = true;
   HandOver(this);
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);

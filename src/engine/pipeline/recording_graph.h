@@ -41,7 +41,9 @@ class CMetadataInterface;
 // on streaming threads; both must not block or call back into the graph.
 class RecordingGraph {
  public:
-  enum class Event { kEndOfStream, kError, kWarning };
+  // kVideoEnding: the last picture of the file has been shown (its span
+  // still runs; kEndOfStream follows when it is over).
+  enum class Event { kEndOfStream, kError, kWarning, kVideoEnding };
   using EventHandler = std::function<void(Event)>;
 
   RecordingGraph();
@@ -69,6 +71,15 @@ class RecordingGraph {
 
   // Non-waiting transport: the pipeline reports through its bus.
   void SetState(GstState state);
+  // Runs the prerolled graph so that its first frame is shown when the
+  // pipeline clock reaches `baseTime`: a file following another one starts
+  // exactly where the other's last picture ends. Pausing or seeking puts the
+  // graph back on its own timing.
+  void StartAt(GstClockTime baseTime);
+  // The clock time at which the last picture shown ends; NONE before one
+  // was shown.
+  GstClockTime ShownEndClockTime() const;
+  bool StartedAhead() const { return scheduled_.load(); }
   // A flushing, frame-accurate seek to `ns` inside the file, sent once to
   // the demuxer; false when it was refused.
   bool SeekTo(int64_t ns);
@@ -143,6 +154,10 @@ class RecordingGraph {
   static void OnNoMorePads(GstElement*, gpointer data);
   static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
+  static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+  void NoteShown(GstSample* sample);
+  // Back on the pipeline's own timing after StartAt, before a pause or seek.
+  void EndScheduledStart();
   void Deliver(SinkState& st, GstSample* sample);
   int Build(const std::string& path, const EngineConfig& config, CMetadataInterface* listener, bool shown);
   bool AddBranch(const BranchPlan& plan, const EngineConfig& config);
@@ -181,6 +196,9 @@ class RecordingGraph {
   std::atomic<bool> ready_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> moved_{false};
+  std::atomic<bool> ending_{false};     // kVideoEnding told since the last seek
+  std::atomic<bool> scheduled_{false};  // started by StartAt, base time fixed
+  std::atomic<int64_t> shownEnd_{-1};   // running time where the last picture shown ends
   std::atomic<bool> errored_{false};
   std::atomic<int> warnings_{0};
 
