@@ -115,7 +115,8 @@ class LiveWindowTest : public testing::Test {
   // Runs Open Stream with its dialog, typing `address` and pressing Connect.
   void OpenStreamThroughTheDialog(const std::string& address) {
     QTimer::singleShot(0, [address] {
-      QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, 5000);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 5000))
+          << "QApplication::activeModalWidget() != nullptr";
       auto* dialog = qobject_cast<CStreamingSelectionDlg*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
       Child<QLineEdit>(*dialog, "ipAddress")->setText(QString::fromStdString(address));
@@ -136,28 +137,37 @@ TEST_F(LiveWindowTest, ShowsTheUnitsPicturesOverlayAndBanner) {
   EXPECT_TRUE(window_->Button(kViewButtons[0])->isChecked());
   EXPECT_FALSE(window_->Button(kPlayButton)->isEnabled());
   EXPECT_TRUE(window_->Button(kQuadButton)->isEnabled());
-  QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(window_->StatusLine()), QString("Connected to Stream"),
-                            10000);
-  QTRY_VERIFY_WITH_TIMEOUT(!window_->Pane(0)->Frame().isNull(), 10000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (QString::fromStdString(window_->StatusLine())) == (QString("Connected to Stream")); },
+      10000))
+      << "(QString::fromStdString(window_->StatusLine())) == (QString(\"Connected to Stream\"))";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->Pane(0)->Frame().isNull(); }, 10000))
+      << "!window_->Pane(0)->Frame().isNull()";
   EXPECT_EQ(window_->Pane(0)->Frame().width(), sim->Width(0));
   EXPECT_EQ(BrightPixelsAtTop(window_->Pane(0)->Frame()), 0);
 
   // The banner shows the unit's metadata.
-  QTRY_VERIFY_WITH_TIMEOUT(window_->BannerLines()[3].rfind("Triggers-", 0) == 0, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->BannerLines()[3].rfind("Triggers-", 0) == 0; }, 10000))
+      << "window_->BannerLines()[3].rfind(\"Triggers-\", 0) == 0";
   EXPECT_NE(window_->BannerLines()[0].find("Sattelites-"), std::string::npos) << window_->BannerLines()[0];
 
   // Drawn onto the pictures once the overlay is on.
   window_->RunCommand(kCmdMetadataBoth);
-  QTRY_VERIFY_WITH_TIMEOUT(BrightPixelsAtTop(window_->Pane(0)->Frame()) > 50, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return BrightPixelsAtTop(window_->Pane(0)->Frame()) > 50; }, 10000))
+      << "BrightPixelsAtTop(window_->Pane(0)->Frame()) > 50";
 
   // Quad asks the unit for all four cameras and fills all four panes.
   window_->RunCommand(kQuadButton);
   EXPECT_EQ(window_->Live()->ChannelMask(), 15u);
-  QTRY_VERIFY_WITH_TIMEOUT(sim->Requests().back().mask == 15u, 10000);
-  for (int k = 0; k < 4; ++k) QTRY_VERIFY_WITH_TIMEOUT(!window_->Pane(k)->Frame().isNull(), 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim->Requests().back().mask == 15u; }, 10000))
+      << "sim->Requests().back().mask == 15u";
+  for (int k = 0; k < 4; ++k)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->Pane(k)->Frame().isNull(); }, 10000))
+        << "!window_->Pane(k)->Frame().isNull()";
   window_->RunCommand(kViewButtons[2]);
   EXPECT_EQ(window_->Live()->ChannelMask(), 4u);
-  QTRY_VERIFY_WITH_TIMEOUT(sim->Requests().back().mask == 4u, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim->Requests().back().mask == 4u; }, 10000))
+      << "sim->Requests().back().mask == 4u";
   // Audio routing of the view reaches the mask too.
   window_->RunCommand(kCmdStream[0]);
   EXPECT_EQ(window_->Live()->ChannelMask(), 5u);
@@ -175,7 +185,8 @@ TEST_F(LiveWindowTest, AnUnreachableUnitIsReportedOnceAndClosed) {
   auto sim = livetest::StartSimulator(options);
   window_->OpenStream(sim->Address());
   EXPECT_EQ(window_->StatusLine(), "Connecting to Stream...");
-  QTRY_VERIFY_WITH_TIMEOUT(window_->Live() == nullptr, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Live() == nullptr; }, 10000))
+      << "window_->Live() == nullptr";
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], "Can't connect to this device!");
   EXPECT_EQ(window_->StatusLine(), "No Video Loaded");

@@ -73,7 +73,7 @@ TEST(EvidenceCommands, SitInTheirMenusAndMakeAPackageOfTheOpenRecording) {
   });
   package->trigger();
   // The package is made on the worker; the window keeps answering and then says so.
-  QTRY_VERIFY_WITH_TIMEOUT(!messages.empty(), 60000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 60000)) << "!messages.empty()";
   EXPECT_EQ(messages.back(), "Evidence package written to " + folder.string());
   EXPECT_TRUE(fs::is_regular_file(folder / evidence::kManifestFileName));
   EXPECT_TRUE(fs::is_regular_file(folder / "clip.avi"));
