@@ -1,7 +1,6 @@
 // The main window's commands: transport, skip and fast scan, close, views,
 // audio routing, display modes, snapshot and the small toggles.
 #include <QAction>
-#include <QFileDialog>
 #include <QPushButton>
 #include <QSlider>
 
@@ -18,6 +17,7 @@
 #include "ui/file_properties_dialog.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
+#include "ui/save_file_chooser.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -306,13 +306,9 @@ void CQMXPlayerDlg::TakeSnapshot() {
   for (int k = 0; k < 4 && channel < 0; ++k)
     if (IsChecked(kViewButtons[k])) channel = k;
   if (channel < 0) return;
-  QFileDialog dialog(this);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QString::fromUtf8(kSnapshotFilter));
-  dialog.setDefaultSuffix(QString::fromUtf8(kSnapshotDefaultSuffix));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::string path = dialog.selectedFiles().front().toStdString();
-  if (playback_ && playback_->TakeSnapshot(channel, path)) return;
+  const std::optional<std::string> path = ChooseSaveFile(this, kSnapshotFilter, kSnapshotDefaultSuffix);
+  if (!path) return;
+  if (playback_ && playback_->TakeSnapshot(channel, *path)) return;
   ShowPlayerMessage(this, kSnapshotErrorMessage);
 }
 

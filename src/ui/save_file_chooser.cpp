@@ -1,0 +1,28 @@
+#include "ui/save_file_chooser.h"
+
+#include <QFileDialog>
+#include <utility>
+
+namespace {
+
+SaveFileAnswerer& Answerer() {
+  static SaveFileAnswerer answerer;
+  return answerer;
+}
+
+}  // namespace
+
+std::optional<std::string> ChooseSaveFile(QWidget* parent, const std::string& filter,
+                                          const std::string& defaultSuffix) {
+  if (Answerer()) return Answerer()();
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QString::fromStdString(filter));
+  dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
+SaveFileAnswerer SetSaveFileAnswerer(SaveFileAnswerer answerer) {
+  return std::exchange(Answerer(), std::move(answerer));
+}
