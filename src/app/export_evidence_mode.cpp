@@ -1,5 +1,4 @@
 #include "app/export_evidence_mode.h"
-#include "app/mode_arguments.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +7,7 @@
 #include <sstream>
 
 #include "app/export_metadata_mode.h"
+#include "app/mode_arguments.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
 #include "clip/clip_extraction.h"

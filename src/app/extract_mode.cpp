@@ -1,10 +1,10 @@
 #include "app/extract_mode.h"
-#include "app/mode_arguments.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <sstream>
 
+#include "app/mode_arguments.h"
 #include "app/mode_status.h"
 #include "clip/clip_extraction.h"
 #include "clip/extraction_plan.h"

@@ -1,5 +1,4 @@
 #include "app/map_image_mode.h"
-#include "app/mode_arguments.h"
 
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "app/library_diagnostics.h"
+#include "app/mode_arguments.h"
 #include "app/mode_status.h"
 #include "app/settings.h"
 #include "avi/avi_reader.h"

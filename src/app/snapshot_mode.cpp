@@ -1,5 +1,4 @@
 #include "app/snapshot_mode.h"
-#include "app/mode_arguments.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "app/library_diagnostics.h"
+#include "app/mode_arguments.h"
 #include "app/mode_status.h"
 #include "app/recording_summary.h"
 #include "avi/avi_reader.h"

@@ -254,6 +254,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
+  bool timelineWanted_ = true;  // the strip is shown (stored as ShowTimeline)
   QAction* actionEvidenceTrack_ = nullptr;
   QAction* actionEvidencePackage_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes

@@ -17,7 +17,7 @@
 
 namespace {
 
-bool TimelineWanted() {
+bool StoredTimelineWanted() {
   return QString::fromStdString(ReadSetting(kShowTimelineSetting))
              .compare(QStringLiteral("Off"), Qt::CaseInsensitive) != 0;
 }
@@ -27,6 +27,8 @@ bool TimelineWanted() {
 void CQMXPlayerDlg::BuildTimeline() {
   timeline_ = new TimelineStrip(canvas_);
   timeline_->hide();
+  // Read once: the layout asks on every resize and the menu on every update.
+  timelineWanted_ = StoredTimelineWanted();
   timeline_->SetHarshThreshold(HarshTenthsFromText(ReadSetting(kHarshMotionSetting)));
   connect(timeline_, &TimelineStrip::SeekRequested, this, [this](qint64 centis) { SeekToCentis(centis); });
 
@@ -45,7 +47,8 @@ void CQMXPlayerDlg::BuildTimeline() {
 bool CQMXPlayerDlg::RunTimelineCommand(int id) {
   switch (id) {
     case kCmdShowTimeline:
-      WriteSetting(kShowTimelineSetting, TimelineWanted() ? "Off" : "On");
+      timelineWanted_ = !timelineWanted_;
+      WriteSetting(kShowTimelineSetting, timelineWanted_ ? "On" : "Off");
       ApplySize(clientWidth_, clientHeight_);
       UpdateMenuState();
       return true;
@@ -88,7 +91,7 @@ void CQMXPlayerDlg::SeekToCentis(int64_t centis) {
 
 int CQMXPlayerDlg::TimelineHeight() const {
   // Hide Interface (or a window below its first size) hides it with the bar.
-  return playback_ && extraHeight_ == 0 && TimelineWanted() ? kTimelineStripHeight : 0;
+  return playback_ && extraHeight_ == 0 && timelineWanted_ ? kTimelineStripHeight : 0;
 }
 
 void CQMXPlayerDlg::LayoutTimeline() {
@@ -127,7 +130,7 @@ void CQMXPlayerDlg::TickTimeline() {
 }
 
 void CQMXPlayerDlg::UpdateTimelineMenu() {
-  if (QAction* a = Action(kCmdShowTimeline)) a->setChecked(TimelineWanted());
+  if (QAction* a = Action(kCmdShowTimeline)) a->setChecked(timelineWanted_);
   const bool jumps = playback_ && timeline_->Scanned() && !timeline_->Events().empty();
   for (int id : {kCmdNextEvent, kCmdPreviousEvent})
     if (QAction* a = Action(id)) a->setEnabled(jumps);
