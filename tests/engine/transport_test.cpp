@@ -202,12 +202,16 @@ struct SettleCount : EngineEvents {
   void OnTransportSettled() override {
     std::lock_guard<std::mutex> l(lock);
     ++settles;
+    arrived.notify_all();
   }
-  int Settles() {
-    std::lock_guard<std::mutex> l(lock);
+  // The report is posted after the queue goes idle, so it may trail it.
+  int Settles(std::chrono::milliseconds wait = std::chrono::seconds(10)) {
+    std::unique_lock<std::mutex> l(lock);
+    arrived.wait_for(l, wait, [this] { return settles > 0; });
     return settles;
   }
   std::mutex lock;
+  std::condition_variable arrived;
   int settles = 0;
 };
 
