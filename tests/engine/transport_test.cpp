@@ -272,3 +272,34 @@ TEST(Transport, CommandsReturnWhileThePipelineIsHeldAndCompleteOnceReleased) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pausing a file that has just started playing asks every sink for a new
+// buffer. An audio output that takes sound as fast as it comes (a discarding
+// sink, as the headless modes use) has none queued, and the demuxer can't
+// send one while it waits on a full video queue: the pause, and the seek
+// behind it, must still settle at once, every time.
+TEST(Transport, PauseJustAfterPlayingSettlesWhenTheSoundHasDrained) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.seconds = 4;
+  const std::string path = WriteSmall(dir / "a.avi", o);
+  EngineConfig config = TestConfig();
+  config.audioSink = "fakesink sync=false";
+  for (int round = 0; round < 8; ++round) {
+    FrameRecorder frames(1);
+    PlaybackEngine e(&frames, nullptr, nullptr, config);
+    ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
+    ASSERT_TRUE(e.IsPlaying());
+    std::this_thread::sleep_for(std::chrono::milliseconds(15 * round));
+    e.Pause();
+    const int64_t target = 110 + 30 * round;
+    e.Seek(-1, target);
+    ASSERT_TRUE(e.WaitTransport(std::chrono::seconds(3))) << "round " << round;
+    ASSERT_TRUE(frames.WaitForCount(1));
+    EXPECT_EQ(e.GetPositionCentis(), target) << "round " << round;
+  }
+}
+
+}  // namespace

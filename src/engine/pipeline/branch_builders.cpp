@@ -78,6 +78,35 @@ GstElement* MakeAudioSink(const std::string& description, int channel, const std
   return bin;
 }
 
+void LetSinksSkipPreroll(GstElement* bin) {
+  if (!bin || !GST_IS_BIN(bin)) return;
+  GstIterator* it = gst_bin_iterate_sinks(GST_BIN(bin));
+  GValue item = G_VALUE_INIT;
+  bool done = false;
+  while (!done) {
+    switch (gst_iterator_next(it, &item)) {
+      case GST_ITERATOR_OK: {
+        auto* e = GST_ELEMENT(g_value_get_object(&item));
+        if (GST_IS_BIN(e)) {
+          LetSinksSkipPreroll(e);  // autoaudiosink and parsed bins hold the real sink
+        } else if (g_object_class_find_property(G_OBJECT_GET_CLASS(e), "async")) {
+          g_object_set(e, "async", FALSE, nullptr);
+        }
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(it);
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(it);
+}
+
 std::string ChannelElementName(const char* base, int channel) {
   return std::string(base) + " " + std::to_string(channel + 1);
 }

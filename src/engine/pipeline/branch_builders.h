@@ -32,5 +32,12 @@ GstElement* BuildMetadataBranch(const BranchPlan& plan, int dvrKind);
 // c + 1; null when the description does not parse.
 GstElement* MakeAudioSink(const std::string& description, int channel, const std::string& name);
 
+// Lets every sink inside `bin` (nested bins too) reach PAUSED without a
+// buffer of its own. Sound needs this once the pictures have prerolled: a
+// pause after playing asks every sink for a new buffer, and an audio sink
+// that has drained its queue waits for one the demuxer can't send while it
+// is blocked on a full video queue.
+void LetSinksSkipPreroll(GstElement* bin);
+
 // The name of channel c's element of kind `base` ("Video" → "Video 1").
 std::string ChannelElementName(const char* base, int channel);

@@ -502,6 +502,11 @@ void RecordingGraph::Inspect() {
       if (r.audioPresent[c]) props_.audioText[c] = "Audio Enabled";
     }
   }
+  // The first preroll has told which channels have sound; from now on the
+  // pictures alone say when the graph has settled (branch_builders.h).
+  for (const Branch& b : branches_) {
+    if (b.kind == BranchKind::kAudio) LetSinksSkipPreroll(b.bin);
+  }
   ready_ = true;
 }
 
