@@ -5,6 +5,9 @@
 
 #include <memory>
 
+#include "gst/deinterlaced_meta.h"
+#include "metadata/deinterlace.h"
+#include "metadata/overlay_filter.h"
 #include "snapshot/jpeg_bgrx_decoder.h"
 
 GST_DEBUG_CATEGORY_STATIC(qmx_jpegdec_debug);
@@ -16,7 +19,11 @@ struct QmxJpegDec {
   GstVideoDecoder parent;
   JpegBgrxDecoder* decoder;        // owned; made in start, deleted in stop (streaming state only)
   GstVideoCodecState* inputState;  // owned reference, for the frame rate and aspect of the output
+  gint deinterlace;                // a QmxDeinterlace value; atomic access, set from any thread
 };
+
+enum QmxDeinterlace { kDeinterlaceNone = 0, kDeinterlaceAdaptive = 1, kDeinterlaceFast = 2 };
+enum { PROP_0, PROP_DEINTERLACE };
 
 struct QmxJpegDecClass {
   GstVideoDecoderClass parent_class;
@@ -76,6 +83,16 @@ bool EnsureOutputSize(QmxJpegDec* self, int width, int height) {
   return gst_video_decoder_negotiate(base);
 }
 
+// Whether frames of this size are deinterlaced, by the overlay's own rule,
+// and the element is asked to do it.
+bool DeinterlacesFrame(QmxJpegDec* self, int width, int height) {
+  if (g_atomic_int_get(&self->deinterlace) == kDeinterlaceNone) return false;
+  int w = 0, h = 0;
+  bool deinterlace = false;
+  return COverlayFilter::VideoFrameSize(std::size_t(width) * std::size_t(height) * 4, 0, w, h, deinterlace) &&
+         deinterlace && w == width && h == height;
+}
+
 GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFrame* frame) {
   QmxJpegDec* self = QMX_JPEG_DEC(base);
   GstFlowReturn ret = GST_FLOW_OK;
@@ -84,6 +101,7 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
   GstVideoCodecState* state = nullptr;
   GstVideoFrame out;
   int width = 0, height = 0;
+  bool deinterlaced = false;
 
   if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) goto map_failed;
   result = self->decoder->ReadSize(in.data, in.size, width, height);
@@ -98,12 +116,23 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
     auto* pixels = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&out, 0));
     const gsize before = gsize(pixels - out.map[0].data);
     const gsize capacity = out.map[0].size > before ? out.map[0].size - before : 0;
-    result = self->decoder->Decode(in.data, in.size, pixels, capacity, width, height,
-                                   GST_VIDEO_FRAME_PLANE_STRIDE(&out, 0));
+    const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&out, 0);
+    deinterlaced = DeinterlacesFrame(self, width, height);
+    const bool fast = g_atomic_int_get(&self->deinterlace) == kDeinterlaceFast;
+    int done = 0;
+    JpegBgrxDecoder::RowsDone rowsDone;
+    if (deinterlaced) {
+      rowsDone = [&](int rows) {
+        DeinterlaceRows(pixels, width, height, std::size_t(stride), done > 0 ? done - 1 : 0, rows, fast);
+        done = rows;
+      };
+    }
+    result = self->decoder->Decode(in.data, in.size, pixels, capacity, width, height, stride, rowsDone);
   }
   gst_video_frame_unmap(&out);
   gst_video_codec_state_unref(state);
   if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
+  if (deinterlaced) MarkDeinterlaced(frame->output_buffer);
   gst_buffer_unmap(frame->input_buffer, &in);
   return gst_video_decoder_finish_frame(base, frame);
 
@@ -145,12 +174,37 @@ void qmx_jpeg_dec_finalize(GObject* object) {
   G_OBJECT_CLASS(qmx_jpeg_dec_parent_class)->finalize(object);
 }
 
+void qmx_jpeg_dec_set_property(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+  QmxJpegDec* self = QMX_JPEG_DEC(object);
+  if (id == PROP_DEINTERLACE)
+    g_atomic_int_set(&self->deinterlace, g_value_get_int(value));
+  else
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+}
+
+void qmx_jpeg_dec_get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+  QmxJpegDec* self = QMX_JPEG_DEC(object);
+  if (id == PROP_DEINTERLACE)
+    g_value_set_int(value, g_atomic_int_get(&self->deinterlace));
+  else
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+}
+
 void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
   GObjectClass* gobject_class = G_OBJECT_CLASS(klass);
   GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
   GstVideoDecoderClass* decoder_class = GST_VIDEO_DECODER_CLASS(klass);
 
   gobject_class->finalize = qmx_jpeg_dec_finalize;
+  gobject_class->set_property = qmx_jpeg_dec_set_property;
+  gobject_class->get_property = qmx_jpeg_dec_get_property;
+  g_object_class_install_property(
+      gobject_class, PROP_DEINTERLACE,
+      g_param_spec_int("deinterlace", "Deinterlace",
+                       "Deinterlace full-height pictures as they are decoded, marking them so the overlay "
+                       "does not: 0 no, 1 adaptive, 2 fast",
+                       kDeinterlaceNone, kDeinterlaceFast, kDeinterlaceNone,
+                       GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
   gst_element_class_set_static_metadata(element_class, "QMX Motion-JPEG decoder", "Codec/Decoder/Video",
                                         "Decodes Motion-JPEG frames straight into BGRx", "QMX");
   gst_element_class_add_static_pad_template(element_class, &sink_template);
@@ -165,6 +219,7 @@ void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
 void qmx_jpeg_dec_init(QmxJpegDec* self) {
   self->decoder = nullptr;
   self->inputState = nullptr;
+  self->deinterlace = kDeinterlaceNone;
   GstVideoDecoder* base = GST_VIDEO_DECODER(self);
   // Every buffer from the demuxer is one whole frame.
   gst_video_decoder_set_packetized(base, TRUE);

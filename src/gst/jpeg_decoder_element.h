@@ -12,6 +12,10 @@
 // A damaged frame posts a warning (STREAM/DECODE) and is dropped; playback
 // goes on with the next frame however many damaged frames come.
 //
+// Property "deinterlace" (0 no, the default; 1 adaptive; 2 fast): full-height
+// pictures are deinterlaced as their rows come out of the decoder, exactly as
+// the overlay would, and carry the mark of deinterlaced_meta.h.
+//
 // Registered by RegisterQmxElements() (element_registry.h) with rank none,
 // so only pipelines that name it use it.
 GType QmxJpegDecoderElementType();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "gst/deinterlaced_meta.h"
 #include "metadata/overlay_filter.h"
 
 namespace {
@@ -99,17 +100,19 @@ GstFlowReturn qmx_overlay_transform_ip(GstBaseTransform* base, GstBuffer* buffer
     auto* pixels = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
     const std::size_t rowBytes = std::size_t(width) * 4;
     const std::size_t bytes = rowBytes * std::size_t(height);
+    const bool deinterlaced = IsDeinterlaced(buffer);
     if (std::size_t(stride) == rowBytes && gst_buffer_n_memory(buffer) == 1 && pixels == frame.map[0].data) {
       // One block of memory from its start: the filter keeps a reference to
       // it instead of copying the frame.
-      filter.TransformVideo(pixels, bytes, width, height, dueBefore, [buffer] { return HoldBuffer(buffer); });
+      filter.TransformVideo(
+          pixels, bytes, width, height, dueBefore, [buffer] { return HoldBuffer(buffer); }, deinterlaced);
     } else if (stride > 0 && std::size_t(stride) > rowBytes) {
       if (self->packed == nullptr) self->packed = std::make_unique<std::vector<uint8_t>>().release();
       std::vector<uint8_t>& packed = *self->packed;
       packed.resize(bytes);
       for (int r = 0; r < height; ++r)
         std::memcpy(packed.data() + std::size_t(r) * rowBytes, pixels + std::size_t(r) * stride, rowBytes);
-      filter.TransformVideo(packed.data(), bytes, width, height, dueBefore);
+      filter.TransformVideo(packed.data(), bytes, width, height, dueBefore, nullptr, deinterlaced);
       for (int r = 0; r < height; ++r)
         std::memcpy(pixels + std::size_t(r) * stride, packed.data() + std::size_t(r) * rowBytes, rowBytes);
     }

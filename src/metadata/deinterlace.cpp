@@ -63,16 +63,25 @@ void RebuildRow(const uint8_t* __restrict above, uint8_t* __restrict row, const 
 
 }  // namespace
 
-void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast) {
-  if (frame == nullptr || width <= 0 || height < 3) return;
-  const std::size_t stride = std::size_t(width) * 4;
-  // First top-down row whose bottom-up index is odd and that has a row on each side.
+void DeinterlaceRows(uint8_t* frame, int width, int height, std::size_t strideBytes, int firstRow, int endRow,
+                     bool fast) {
+  if (frame == nullptr || width <= 0 || height < 3 || strideBytes < std::size_t(width) * 4) return;
+  const std::size_t bytes = std::size_t(width) * 4;
+  // The first top-down row whose bottom-up index is odd and that has a row
+  // on each side, then every second row from there.
   const int first = (height % 2 == 0) ? 2 : 1;
-  for (int t = first; t <= height - 2; t += 2) {
-    uint8_t* row = frame + std::size_t(t) * stride;
+  int t = firstRow <= first ? first : firstRow + ((firstRow - first) & 1);
+  const int last = (endRow < height ? endRow : height) - 2;
+  for (; t <= last; t += 2) {
+    uint8_t* row = frame + std::size_t(t) * strideBytes;
     if (fast)
-      RebuildRow<true>(row - stride, row, row + stride, stride);
+      RebuildRow<true>(row - strideBytes, row, row + strideBytes, bytes);
     else
-      RebuildRow<false>(row - stride, row, row + stride, stride);
+      RebuildRow<false>(row - strideBytes, row, row + strideBytes, bytes);
   }
+}
+
+void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast) {
+  if (width <= 0) return;
+  DeinterlaceRows(frame, width, height, std::size_t(width) * 4, 0, height, fast);
 }

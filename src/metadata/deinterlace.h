@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Deinterlaces a TOP-DOWN frame of `width` × `height` pixels of 4 bytes
@@ -16,3 +17,11 @@
 // |B − C| < 20 then B := (A + 2B + C) / 4, otherwise B := (A + C) / 2;
 // all rounded down. Frames smaller than 3 rows are left alone.
 void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast);
+
+// The same rows of a frame whose rows are `strideBytes` apart, limited to the
+// rows t with firstRow <= t and t + 1 < endRow: a decoder that has written
+// rows [0, endRow) calls it with the endRow - 1 of its previous call as
+// firstRow, and the frame ends exactly as FastDeinterlaceFrame leaves it,
+// each row rebuilt while it and its neighbours are still in the cache.
+void DeinterlaceRows(uint8_t* frame, int width, int height, std::size_t strideBytes, int firstRow, int endRow,
+                     bool fast);

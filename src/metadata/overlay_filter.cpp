@@ -103,12 +103,13 @@ void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, i
 }
 
 void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
-                                    int64_t dueBeforeNs, const std::function<HeldFrame()>& held) {
+                                    int64_t dueBeforeNs, const std::function<HeldFrame()>& held,
+                                    bool deinterlaced) {
   if (data == nullptr || role_ != 1) return;
   int w = 0, h = 0;
   bool deinterlace = false;
   if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
-    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs, held ? &held : nullptr);
+    TransformFrame(data, len, w, h, deinterlace && !deinterlaced, dueBeforeNs, held ? &held : nullptr);
 }
 
 void COverlayFilter::TransformFrame(uint8_t* data, std::size_t len, int width, int height, bool deinterlace,

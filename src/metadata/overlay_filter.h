@@ -79,9 +79,10 @@ class COverlayFilter : public CTimedMetadataInterface {
   // The same, where the caller can keep the processed frame alive: `held`
   // (pointing at `data`, taken once the frame is processed) is kept as the
   // snapshot frame instead of a copy of its bytes. Called with a null
-  // `held`, the frame is copied as by TransformVideo.
+  // `held`, the frame is copied as by TransformVideo. `deinterlaced`: the
+  // decoder has already deinterlaced the picture.
   void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs,
-                      const std::function<HeldFrame()>& held);
+                      const std::function<HeldFrame()>& held, bool deinterlaced = false);
 
   // Drops the texts held for frames to come (after a flushing seek their
   // times belong to a timeline that no longer runs).

@@ -22,7 +22,8 @@ using Result = JpegBgrxDecoder::Result;
 // The libjpeg part of a call, kept free of C++ objects because a libjpeg
 // error leaves it by longjmp. `target` null reads the header only.
 Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, uint8_t* target,
-           std::size_t capacity, int* width, int* height, int strideBytes) {
+           std::size_t capacity, int* width, int* height, int strideBytes,
+           const JpegBgrxDecoder::RowsDone* rowsDone) {
   jpeg_decompress_struct& cinfo = s.cinfo;
   // Read again after a longjmp: must live in memory, not in a register.
   volatile bool headerRead = false;
@@ -78,6 +79,7 @@ Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, u
       jpeg_abort_decompress(&cinfo);
       return Result::kCorrupt;
     }
+    if (rowsDone) (*rowsDone)(int(cinfo.output_scanline));
   }
   jpeg_finish_decompress(&cinfo);
   return Result::kOk;
@@ -105,7 +107,7 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   int w = 0, h = 0;
   state_->errors.message[0] = '\0';
-  const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0);
+  const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0, nullptr);
   if (r == Result::kOk) {
     width = w;
     height = h;
@@ -115,13 +117,14 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size
 }
 
 JpegBgrxDecoder::Result JpegBgrxDecoder::Decode(const uint8_t* data, std::size_t length, uint8_t* target,
-                                                std::size_t capacity, int width, int height,
-                                                int strideBytes) {
+                                                std::size_t capacity, int width, int height, int strideBytes,
+                                                const RowsDone& rowsDone) {
   lastError_.clear();
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   if (target == nullptr || width <= 0 || height <= 0) return Result::kBadTarget;
   state_->errors.message[0] = '\0';
-  const Result r = Run(*state_, data, length, target, capacity, &width, &height, strideBytes);
+  const Result r = Run(*state_, data, length, target, capacity, &width, &height, strideBytes,
+                       rowsDone ? &rowsDone : nullptr);
   lastError_ = state_->errors.message;
   return r;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -45,8 +46,14 @@ class JpegBgrxDecoder {
   // refused before a byte is written, so a frame that differs from the
   // negotiated format never writes past the buffer. On kCorrupt the rows
   // already decoded stay in `target` (the caller drops the frame).
+  //
+  // `rowsDone`, when given, is called as rows come out, with the number of
+  // top rows complete so far (the last call with `height`), so that a pass
+  // over the rows can follow the decode while they are still in the cache.
+  // It must not throw.
+  using RowsDone = std::function<void(int rows)>;
   Result Decode(const uint8_t* data, std::size_t length, uint8_t* target, std::size_t capacity, int width,
-                int height, int strideBytes);
+                int height, int strideBytes, const RowsDone& rowsDone = nullptr);
 
   // libjpeg's message for the last kNotJpeg or kCorrupt result, "" otherwise.
   const std::string& LastError() const { return lastError_; }

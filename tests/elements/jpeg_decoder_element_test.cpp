@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "gst/element_registry.h"
+#include "metadata/deinterlace.h"
+#include "snapshot/jpeg_bgrx_decoder.h"
 #include "test_pictures.h"
 
 namespace {
@@ -37,14 +39,15 @@ GstBuffer* Wrap(const std::vector<uint8_t>& bytes, int index) {
   return b;
 }
 
-Decoded Decode(const std::vector<std::vector<uint8_t>>& jpegs) {
+// `chain`: what follows the source, before the sink.
+Decoded Decode(const std::vector<std::vector<uint8_t>>& jpegs, const std::string& chain = "qmxjpegdec") {
   gst_init(nullptr, nullptr);
   EXPECT_TRUE(RegisterQmxElements());
   GError* error = nullptr;
-  Ptr pipeline(
-      gst_parse_launch("appsrc name=src format=time caps=image/jpeg,framerate=30/1 ! qmxjpegdec ! "
-                       "appsink name=sink sync=false",
-                       &error));
+  Ptr pipeline(gst_parse_launch(("appsrc name=src format=time caps=image/jpeg,framerate=30/1 ! " + chain +
+                                 " ! appsink name=sink sync=false")
+                                    .c_str(),
+                                &error));
   EXPECT_EQ(error, nullptr) << (error ? error->message : "");
   if (error) g_error_free(error);
   Decoded run;
@@ -111,3 +114,43 @@ TEST(JpegDecoderElement, AStreamOfNothingButDamageEndsCleanly) {
   EXPECT_EQ(run.errors, 0);
   EXPECT_EQ(run.warnings, 3);
 }
+
+namespace {
+
+// Full-height pictures are deinterlaced exactly once, by the decoder as its
+// rows come out when asked, else by the overlay; other sizes never are.
+TEST(JpegDecoderElement, FullHeightPicturesAreDeinterlacedOnceByTheDecoderOrTheOverlay) {
+  struct Row {
+    const char* chain;
+    int width, height;
+    int passes;  // 0 none, 1 adaptive, 2 fast
+  } rows[] = {
+      {"qmxjpegdec deinterlace=1", 720, 480, 1},
+      {"qmxjpegdec deinterlace=2", 720, 576, 2},
+      {"qmxjpegdec deinterlace=1 ! qmxoverlay", 640, 480, 1},
+      {"qmxjpegdec deinterlace=2 ! qmxoverlay", 720, 480, 2},
+      {"qmxjpegdec ! qmxoverlay", 720, 576, 1},
+      {"qmxjpegdec", 720, 480, 0},
+      {"qmxjpegdec deinterlace=1 ! qmxoverlay", 320, 240, 0},
+  };
+  for (const Row& r : rows) {
+    const std::vector<uint8_t> jpeg = TestJpeg(r.width, r.height);
+    std::vector<uint8_t> want(std::size_t(r.width) * r.height * 4);
+    JpegBgrxDecoder decoder;
+    ASSERT_EQ(
+        decoder.Decode(jpeg.data(), jpeg.size(), want.data(), want.size(), r.width, r.height, r.width * 4),
+        JpegBgrxDecoder::Result::kOk);
+    if (r.passes) FastDeinterlaceFrame(want.data(), r.width, r.height, r.passes == 2);
+    const Decoded run = Decode({jpeg, jpeg}, r.chain);
+    ASSERT_EQ(run.frames.size(), 2u) << r.chain;
+    for (const Frame& f : run.frames) {
+      ASSERT_EQ(f.stride, r.width * 4) << r.chain;
+      std::vector<uint8_t> got(f.pixels.begin(), f.pixels.begin() + std::ptrdiff_t(want.size()));
+      // The X byte carries no meaning.
+      for (std::size_t i = 3; i < want.size(); i += 4) got[i] = want[i];
+      EXPECT_TRUE(got == want) << r.chain << " at " << r.width << "x" << r.height;
+    }
+  }
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include "engine/pipeline/recording_graph.h"
 #include "engine_test_support.h"
 #include "gst/element_registry.h"
+#include "metadata/overlay_filter.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
 
@@ -174,6 +175,16 @@ TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
     ASSERT_TRUE(decoder);
     EXPECT_STREQ(GST_OBJECT_NAME(gst_element_get_factory(decoder.get())), r.used);
     EXPECT_EQ(g.Width()[0], 320) << r.used;  // the sink received a BGRx frame
+    if (std::string(r.used) == "qmxjpegdec") {
+      // Ours deinterlaces as it decodes, in the overlay's mode.
+      int mode = -1;
+      g_object_get(decoder.get(), "deinterlace", &mode, nullptr);
+      EXPECT_EQ(mode, 1);
+      g.SetFastDeinterlace(true);
+      g_object_get(decoder.get(), "deinterlace", &mode, nullptr);
+      EXPECT_EQ(mode, 2);
+      EXPECT_TRUE(g.Overlay(0)->FastDeinterlace());
+    }
   }
 }
 

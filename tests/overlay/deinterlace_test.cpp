@@ -122,4 +122,40 @@ TEST(Deinterlace, RandomFramesOfOddWidthsMatchTheRule) {
     }
 }
 
+// A decoder deinterlaces rows as they come out, a batch at a time, into rows
+// with padding: whatever the batches, the picture ends as the whole-frame
+// pass leaves it, and the padding is never touched.
+TEST(Deinterlace, RowsInBatchesIntoPaddedRowsEqualTheWholeFrame) {
+  std::mt19937 random(5);
+  const struct { int width, height; } sizes[] = {{7, 3}, {5, 4}, {9, 17}, {720, 480}};
+  for (const auto& size : sizes)
+    for (int batch : {1, 2, 3, 16})
+      for (bool fast : {false, true}) {
+        const std::size_t row = std::size_t(size.width) * 4, stride = row + 12;
+        std::vector<uint8_t> packed(row * size.height);
+        for (auto& b : packed) b = uint8_t(random());
+        std::vector<uint8_t> padded(stride * size.height, 0xEE);
+        for (int r = 0; r < size.height; ++r)
+          std::copy_n(packed.begin() + r * row, row, padded.begin() + r * stride);
+        FastDeinterlaceFrame(packed.data(), size.width, size.height, fast);
+        int done = 0;
+        for (int end = batch; done < size.height; end += batch) {
+          const int rows = end < size.height ? end : size.height;
+          DeinterlaceRows(padded.data(), size.width, size.height, stride, done > 0 ? done - 1 : 0, rows,
+                          fast);
+          done = rows;
+        }
+        std::vector<uint8_t> unpadded(packed.size());
+        bool paddingKept = true;
+        for (int r = 0; r < size.height; ++r) {
+          std::copy_n(padded.begin() + r * stride, row, unpadded.begin() + r * row);
+          for (std::size_t i = row; i < stride; ++i)
+            paddingKept = paddingKept && padded[r * stride + i] == 0xEE;
+        }
+        EXPECT_EQ(unpadded, packed) << size.width << "x" << size.height << " batch " << batch << " fast "
+                                    << fast;
+        EXPECT_TRUE(paddingKept);
+      }
+}
+
 }  // namespace

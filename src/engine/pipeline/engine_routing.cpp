@@ -36,11 +36,9 @@ void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
 
 void PlaybackEngine::ApplyOverlaySwitches(RecordingGraph& g) {
   for (int c = 0; c < 4; ++c) {
-    if (COverlayFilter* f = g.Overlay(c)) {
-      f->SetOverlayOn(overlayText_);
-      f->SetFastDeinterlace(fastDeinterlace_);
-    }
+    if (COverlayFilter* f = g.Overlay(c)) f->SetOverlayOn(overlayText_);
   }
+  g.SetFastDeinterlace(fastDeinterlace_);
 }
 
 void PlaybackEngine::SetView(int view) {

@@ -304,6 +304,10 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       COverlayFilter* ex = extractor_[c] ? OverlayElementFilter(extractor_[c]) : nullptr;
       COverlayFilter* ov = overlay_[c] ? OverlayElementFilter(overlay_[c]) : nullptr;
       if (ex && ov) ex->SetListener1(ov);
+      if (decoder && g_object_class_find_property(G_OBJECT_GET_CLASS(decoder), "deinterlace")) {
+        videoDecoder_[c] = decoder;
+        g_object_set(decoder, "deinterlace", ov && ov->FastDeinterlace() ? 2 : 1, nullptr);
+      }
       sinkState_[c].graph = this;
       sinkState_[c].channel = c;
       GstAppSinkCallbacks callbacks{};
@@ -624,6 +628,13 @@ void RecordingGraph::SetListener(CMetadataInterface* listener) {
 void RecordingGraph::SetEventHandler(EventHandler handler) {
   std::lock_guard<std::mutex> l(lock_);
   handler_ = std::move(handler);
+}
+
+void RecordingGraph::SetFastDeinterlace(bool fast) {
+  for (int c = 0; c < 4; ++c) {
+    if (COverlayFilter* f = Overlay(c)) f->SetFastDeinterlace(fast);
+    if (videoDecoder_[c]) g_object_set(videoDecoder_[c], "deinterlace", fast ? 2 : 1, nullptr);
+  }
 }
 
 COverlayFilter* RecordingGraph::Overlay(int channel) const {

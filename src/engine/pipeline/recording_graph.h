@@ -121,6 +121,11 @@ class RecordingGraph {
   void SetListener(CMetadataInterface* listener);
   void SetEventHandler(EventHandler handler);
 
+  // How full-height pictures are deinterlaced on every channel: our decoder
+  // does it while the rows are in the cache, the overlay where another
+  // decoder made the picture.
+  void SetFastDeinterlace(bool fast);
+
   // Our filters, null where the branch is absent.
   COverlayFilter* Overlay(int channel) const;
   COverlayFilter* AudioTransform(int channel) const;
@@ -174,6 +179,7 @@ class RecordingGraph {
   std::array<GstElement*, 4> extractor_{}, overlay_{}, audioTransform_{}, volume_{};
   GstElement* multiExtractor_ = nullptr;
   std::array<GstElement*, 4> videoSink_{};
+  std::array<GstElement*, 4> videoDecoder_{};  // our decoder where the branch has it, else null
   struct Branch {
     std::string padName;            // the demuxer pad that feeds it
     GstElement* bin = nullptr;      // borrowed from the pipeline
