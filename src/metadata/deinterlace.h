@@ -25,3 +25,8 @@ void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast);
 // each row rebuilt while it and its neighbours are still in the cache.
 void DeinterlaceRows(uint8_t* frame, int width, int height, std::size_t strideBytes, int firstRow, int endRow,
                      bool fast);
+
+// Whether rows go through the processor's widest vectors (AVX2, where there
+// is one; the default) or 16 bytes at a time; the result is the same, tests
+// run both. Returns whether the wide path is now in use.
+bool DeinterlaceWithWideVectors(bool on);

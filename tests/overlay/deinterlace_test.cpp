@@ -88,38 +88,45 @@ TEST(Deinterlace, EveryByteTripleGivesTheRulesResult) {
   const int width = 65536 / 4;
   const std::size_t s = 65536;
   std::vector<uint8_t> frame(3 * s);
-  for (bool fast : {false, true})
-    for (int a = 0; a < 256; ++a) {
-      std::fill_n(frame.begin(), s, uint8_t(a));
-      for (std::size_t i = 0; i < s; ++i) {
-        frame[s + i] = uint8_t(i >> 8);
-        frame[2 * s + i] = uint8_t(i);
+  // Both vector widths: the wide one where the processor has it.
+  for (bool wide : {false, true}) {
+    const bool used = DeinterlaceWithWideVectors(wide);
+    for (bool fast : {false, true})
+      for (int a = 0; a < 256; ++a) {
+        std::fill_n(frame.begin(), s, uint8_t(a));
+        for (std::size_t i = 0; i < s; ++i) {
+          frame[s + i] = uint8_t(i >> 8);
+          frame[2 * s + i] = uint8_t(i);
+        }
+        FastDeinterlaceFrame(frame.data(), width, 3, fast);
+        int wrong = 0;
+        for (std::size_t i = 0; i < s; ++i) {
+          const int b = int(i >> 8), c = int(i & 0xFF);
+          int v = (a + c) / 2;
+          if (!fast && (std::abs(b - a) < 20 || std::abs(b - c) < 20)) v = (a + 2 * b + c) / 4;
+          wrong += frame[s + i] != v;
+        }
+        EXPECT_EQ(wrong, 0) << "above " << a << " fast " << fast << " wide " << used;
       }
-      FastDeinterlaceFrame(frame.data(), width, 3, fast);
-      int wrong = 0;
-      for (std::size_t i = 0; i < s; ++i) {
-        const int b = int(i >> 8), c = int(i & 0xFF);
-        int v = (a + c) / 2;
-        if (!fast && (std::abs(b - a) < 20 || std::abs(b - c) < 20)) v = (a + 2 * b + c) / 4;
-        wrong += frame[s + i] != v;
-      }
-      EXPECT_EQ(wrong, 0) << "above " << a << " fast " << fast;
-    }
+  }
 }
 
 TEST(Deinterlace, RandomFramesOfOddWidthsMatchTheRule) {
   std::mt19937 random(11);
   const struct { int width, height; } sizes[] = {{720, 576}, {361, 9}, {3, 5}, {5, 4}, {33, 8}};
-  for (const auto& size : sizes)
-    for (bool fast : {false, true}) {
-      std::vector<uint8_t> topDown(std::size_t(size.width) * size.height * 4);
-      for (auto& b : topDown) b = uint8_t(random());
-      std::vector<uint8_t> bottomUp = FlipRows(topDown, size.width, size.height);
-      ReferenceBottomUp(bottomUp, size.width, size.height, fast);
-      FastDeinterlaceFrame(topDown.data(), size.width, size.height, fast);
-      EXPECT_EQ(topDown, FlipRows(bottomUp, size.width, size.height))
-          << size.width << "x" << size.height << " fast " << fast;
-    }
+  for (bool wide : {false, true}) {
+    DeinterlaceWithWideVectors(wide);
+    for (const auto& size : sizes)
+      for (bool fast : {false, true}) {
+        std::vector<uint8_t> topDown(std::size_t(size.width) * size.height * 4);
+        for (auto& b : topDown) b = uint8_t(random());
+        std::vector<uint8_t> bottomUp = FlipRows(topDown, size.width, size.height);
+        ReferenceBottomUp(bottomUp, size.width, size.height, fast);
+        FastDeinterlaceFrame(topDown.data(), size.width, size.height, fast);
+        EXPECT_EQ(topDown, FlipRows(bottomUp, size.width, size.height))
+            << size.width << "x" << size.height << " fast " << fast << " wide " << wide;
+      }
+  }
 }
 
 // A decoder deinterlaces rows as they come out, a batch at a time, into rows
