@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gst/deinterlaced_meta.h"
+#include "gst/held_buffer.h"
 #include "metadata/overlay_filter.h"
 
 namespace {
@@ -61,28 +62,6 @@ gboolean qmx_overlay_stop(GstBaseTransform* base) {
   return TRUE;
 }
 
-// A reference on the processed buffer, mapped for reading, as the filter's
-// snapshot frame: the buffer is not written again once the filter is done
-// with it, and going back to its pool waits for the reference.
-COverlayFilter::HeldFrame HoldBuffer(GstBuffer* buffer) {
-  struct Mapped {
-    GstBuffer* buffer;
-    GstMapInfo map;
-  };
-  auto mapped = std::make_unique<Mapped>();
-  mapped->buffer = gst_buffer_ref(buffer);
-  if (!gst_buffer_map(mapped->buffer, &mapped->map, GST_MAP_READ)) {
-    gst_buffer_unref(mapped->buffer);
-    return nullptr;
-  }
-  const uint8_t* data = mapped->map.data;
-  return COverlayFilter::HeldFrame(data, [m = mapped.release()](const uint8_t*) {
-    gst_buffer_unmap(m->buffer, &m->map);
-    gst_buffer_unref(m->buffer);
-    std::unique_ptr<Mapped>(m).reset();
-  });
-}
-
 // Hands the frame to the filter with its real size and the end of its time
 // span; a frame whose rows carry padding is made contiguous first and
 // written back after.
@@ -105,7 +84,8 @@ GstFlowReturn qmx_overlay_transform_ip(GstBaseTransform* base, GstBuffer* buffer
       // One block of memory from its start: the filter keeps a reference to
       // it instead of copying the frame.
       filter.TransformVideo(
-          pixels, bytes, width, height, dueBefore, [buffer] { return HoldBuffer(buffer); }, deinterlaced);
+          pixels, bytes, width, height, dueBefore, [buffer] { return HoldBufferForReading(buffer); },
+          deinterlaced);
     } else if (stride > 0 && std::size_t(stride) > rowBytes) {
       if (self->packed == nullptr) self->packed = std::make_unique<std::vector<uint8_t>>().release();
       std::vector<uint8_t>& packed = *self->packed;

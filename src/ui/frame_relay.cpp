@@ -1,6 +1,7 @@
 #include "ui/frame_relay.h"
 
 #include <cstring>
+#include <memory>
 
 FrameRelay::FrameRelay(QObject* parent) : QObject(parent) {}
 
@@ -9,10 +10,22 @@ void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
       frame.strideBytes < frame.width * 4)
     return;
   // BGRx rows are little-endian 0xffRRGGBB words: Qt's RGB32 as it is.
-  QImage image(frame.width, frame.height, QImage::Format_RGB32);
+  QImage image;
+  if (std::shared_ptr<const uint8_t> held = frame.hold ? frame.hold() : nullptr) {
+    // The pipeline's own buffer, kept until the image is let go: no copy.
+    using Keep = std::shared_ptr<const uint8_t>;
+    auto keep = std::make_unique<Keep>(std::move(held));
+    const uint8_t* pixels = keep->get();
+    image = QImage(
+        pixels, frame.width, frame.height, frame.strideBytes, QImage::Format_RGB32,
+        [](void* p) { std::unique_ptr<Keep>(static_cast<Keep*>(p)).reset(); }, keep.release());
+  } else {
+    image = QImage(frame.width, frame.height, QImage::Format_RGB32);
+    if (image.isNull()) return;
+    for (int y = 0; y < frame.height; ++y)
+      std::memcpy(image.scanLine(y), frame.bgrx + size_t(y) * frame.strideBytes, size_t(frame.width) * 4);
+  }
   if (image.isNull()) return;
-  for (int y = 0; y < frame.height; ++y)
-    std::memcpy(image.scanLine(y), frame.bgrx + size_t(y) * frame.strideBytes, size_t(frame.width) * 4);
   {
     std::lock_guard<std::mutex> l(lock_);
     newest_[frame.channel].swap(image);

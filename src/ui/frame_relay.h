@@ -9,7 +9,8 @@
 #include "engine/pipeline/frame_consumer.h"
 
 // Carries decoded frames from the engine's streaming threads to the window
-// thread. OnVideoFrame copies the frame once into a QImage and keeps only the
+// thread. OnVideoFrame wraps the pipeline's buffer in a QImage (or copies the
+// frame once where it can't be held) and keeps only the
 // newest per channel; the window thread is told by one queued call per batch
 // (never more than one waiting), so a slow window drops frames instead of
 // holding up a pipeline.

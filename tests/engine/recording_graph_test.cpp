@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <fstream>
@@ -231,3 +234,43 @@ TEST(RecordingGraph, FileWithMetadataStreamPlaysAndGraphIsExported) {
   std::string text((std::istreambuf_iterator<char>(dot)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("QMX AVI Splitter"), std::string::npos);
 }
+
+namespace {
+
+// A consumer may keep the frames it is handed instead of copying them: what
+// it holds stays the frame shown, byte for byte, after later frames have
+// flowed and after the graph is gone.
+TEST(RecordingGraph, HeldFramesStayIntactAfterPlayingOnAndTeardown) {
+  struct Keeper : FrameConsumer {
+    void OnVideoFrame(const VideoFrame& f) override {
+      if (f.channel != 0) return;
+      std::shared_ptr<const uint8_t> held = f.hold ? f.hold() : nullptr;
+      std::lock_guard<std::mutex> l(lock);
+      if (!held || kept.size() >= 3) return;
+      EXPECT_EQ(held.get(), f.bgrx);
+      kept.push_back({held, std::vector<uint8_t>(f.bgrx, f.bgrx + size_t(f.strideBytes) * f.height)});
+    }
+    std::mutex lock;
+    std::vector<std::pair<std::shared_ptr<const uint8_t>, std::vector<uint8_t>>> kept;
+  } keeper;
+  TempDir dir;
+  auto o = SmallOptions();
+  o.seconds = 2;
+  {
+    RecordingGraph g;
+    ASSERT_EQ(Build(WriteSmall(dir / "a.avi", o), g), kGraphOk);
+    g.SetConsumer(&keeper);
+    g.SetState(GST_STATE_PLAYING);
+    for (int i = 0; i < 400 && !g.AtEnd(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(g.AtEnd());
+    g.SetConsumer(nullptr);
+  }
+  ASSERT_EQ(keeper.kept.size(), 3u);
+  for (const auto& [held, copy] : keeper.kept)
+    EXPECT_EQ(0, std::memcmp(held.get(), copy.data(), copy.size()));
+  EXPECT_NE(0,
+            std::memcmp(keeper.kept[0].first.get(), keeper.kept[2].first.get(), keeper.kept[0].second.size()))
+      << "each held frame is its own picture";
+}
+
+}  // namespace

@@ -1,5 +1,5 @@
 // Frames from streaming threads reach the window thread as the newest
-// picture per channel, copied once, with one queued call per batch.
+// picture per channel, held or copied once, with one queued call per batch.
 #include "ui/frame_relay.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ struct TestPicture {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) bytes[size_t(y) * stride + x * 4 + 3] = 0xff;
   }
-  VideoFrame Frame(int channel) const { return {channel, bytes.data(), width, height, stride, 0}; }
+  VideoFrame Frame(int channel) const { return {channel, bytes.data(), width, height, stride, 0, nullptr}; }
 };
 
 TEST(FrameRelay, KeepsTheNewestFramePerChannelAndPostsOnce) {
@@ -60,6 +60,38 @@ TEST(FrameRelay, KeepsTheNewestFramePerChannelAndPostsOnce) {
   EXPECT_EQ(relay.FramesReceived(), 3);
   EXPECT_TRUE(relay.Take(1).isNull());
   EXPECT_TRUE(relay.Take(7).isNull());
+}
+
+// A frame the pipeline lets keep is wrapped, not copied, and the pipeline's
+// buffer is let go with the last image that shows it; a frame whose hold
+// fails is copied.
+TEST(FrameRelay, HoldsFramesThatCanBeKeptAndLetsThemGoWithTheImage) {
+  FrameRelay relay;
+  TestPicture picture(9);
+  std::weak_ptr<const uint8_t> watch;
+  VideoFrame held = picture.Frame(1);
+  held.hold = [&]() {
+    std::shared_ptr<const uint8_t> keep(picture.bytes.data(), [](const uint8_t*) {});
+    watch = keep;
+    return keep;
+  };
+  relay.OnVideoFrame(held);
+  QImage image = relay.Take(1);
+  ASSERT_EQ(image.size(), QSize(picture.width, picture.height));
+  EXPECT_EQ(image.constBits(), picture.bytes.data()) << "the pipeline's bytes, not a copy";
+  EXPECT_EQ(image.bytesPerLine(), picture.stride);
+  EXPECT_FALSE(watch.expired());
+  image = QImage();
+  EXPECT_TRUE(watch.expired()) << "the buffer goes back with the image";
+
+  VideoFrame unheld = picture.Frame(3);
+  unheld.hold = [] { return std::shared_ptr<const uint8_t>(); };
+  relay.OnVideoFrame(unheld);
+  const QImage copy = relay.Take(3);
+  ASSERT_EQ(copy.size(), QSize(picture.width, picture.height));
+  EXPECT_NE(copy.constBits(), picture.bytes.data());
+  EXPECT_EQ(0,
+            std::memcmp(copy.constScanLine(4), picture.bytes.data() + 4 * picture.stride, picture.width * 4));
 }
 
 }  // namespace

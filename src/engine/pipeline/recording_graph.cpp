@@ -15,6 +15,7 @@
 #include "engine/pipeline/timeline.h"
 #include "engine/recording_layout.h"
 #include "gst/element_registry.h"
+#include "gst/held_buffer.h"
 #include "gst/overlay_element.h"
 #include "metadata/overlay_filter.h"
 #include "metadata/recording_context.h"
@@ -206,6 +207,13 @@ void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
   f.height = GST_VIDEO_INFO_HEIGHT(&info);
   f.strideBytes = stride;
   f.ptsNs = GST_BUFFER_PTS_IS_VALID(buffer) ? int64_t(GST_BUFFER_PTS(buffer)) : -1;
+  // The sink is the buffer's last stop: nothing writes it again.
+  f.hold = [buffer, pixels = f.bgrx, start = map.data()]() -> std::shared_ptr<const uint8_t> {
+    std::shared_ptr<const uint8_t> held = HoldBufferForReading(buffer);
+    // Mapped again, system memory gives the same bytes; anything else is copied.
+    if (!held || held.get() != start) return nullptr;
+    return std::shared_ptr<const uint8_t>(held, pixels);
+  };
   consumer->OnVideoFrame(f);
 }
 
