@@ -3,7 +3,12 @@
 #include <cstring>
 #include <memory>
 
-FrameRelay::FrameRelay(QObject* parent) : QObject(parent) {}
+FrameRelay::FrameRelay(QObject* parent) : QObject(parent) {
+  gather_.setSingleShot(true);
+  gather_.setTimerType(Qt::PreciseTimer);
+  gather_.setInterval(kGatherMs);
+  connect(&gather_, &QTimer::timeout, this, &FrameRelay::Gathered);
+}
 
 void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
   if (frame.channel < 0 || frame.channel >= 4 || !frame.bgrx || frame.width <= 0 || frame.height <= 0 ||
@@ -36,6 +41,13 @@ void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
 }
 
 void FrameRelay::Deliver() {
+  // The channels' frames of one instant arrive from their own threads a
+  // moment apart: waiting that moment paints them together, once, instead
+  // of once per channel.
+  if (!gather_.isActive()) gather_.start();
+}
+
+void FrameRelay::Gathered() {
   posted_ = false;
   emit FramesArrived();
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -11,9 +12,10 @@
 // Carries decoded frames from the engine's streaming threads to the window
 // thread. OnVideoFrame wraps the pipeline's buffer in a QImage (or copies the
 // frame once where it can't be held) and keeps only the
-// newest per channel; the window thread is told by one queued call per batch
-// (never more than one waiting), so a slow window drops frames instead of
-// holding up a pipeline.
+// newest per channel; the window thread is told once per batch (the frames
+// of all channels that arrive within a few milliseconds, never more than one
+// batch waiting), so a slow window drops frames instead of holding up a
+// pipeline.
 //
 // Threads: OnVideoFrame on streaming threads; everything else on the thread
 // that owns the object (the window thread).
@@ -35,6 +37,11 @@ class FrameRelay : public QObject, public FrameConsumer {
 
  private:
   void Deliver();
+  void Gathered();
+
+  // How long the first frame of a batch waits for the other channels'.
+  static constexpr int kGatherMs = 4;
+  QTimer gather_;
 
   std::mutex lock_;  // guards newest_
   std::array<QImage, 4> newest_;

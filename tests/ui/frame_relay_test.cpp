@@ -35,7 +35,9 @@ TEST(FrameRelay, KeepsTheNewestFramePerChannelAndPostsOnce) {
   });
   streaming.join();
   EXPECT_EQ(arrived.count(), 0);  // nothing runs on the window thread yet
-  QCoreApplication::processEvents();
+  // The batch is told once, a moment later, on the window thread.
+  ASSERT_TRUE(arrived.wait(2000));
+  EXPECT_FALSE(arrived.wait(50));
   EXPECT_EQ(arrived.count(), 1);
   EXPECT_EQ(relay.FramesReceived(), 3);
 
