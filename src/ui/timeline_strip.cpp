@@ -1,5 +1,6 @@
 #include "ui/timeline_strip.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSlider>
@@ -232,8 +233,13 @@ QString TimelineStrip::HoverText(int x) const {
 void TimelineStrip::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
+  // The lane names fit their lanes, descenders included: the last lane
+  // borders the control bar and the first the acceleration graph.
   QFont small = font();
-  small.setPixelSize(kLaneRows);
+  for (int size = kLaneRows; size >= 5; --size) {
+    small.setPixelSize(size);
+    if (QFontMetrics(small).height() <= kLaneRows) break;
+  }
   p.setFont(small);
 
   const QString message = Message();
