@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 #include "test_pictures.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 namespace {
 using Result = JpegBgrxDecoder::Result;
@@ -16,13 +21,14 @@ constexpr uint8_t kGuard = 0xA5;
 TEST(JpegBgrxDecoder, MatchesLibjpegCloselyAtOddSizesAndPaddedStrides) {
   JpegBgrxDecoder decoder;  // one object for all frames, as a stream uses it
   // Merged chroma upsampling differs from libjpeg's smooth one at colour
-  // edges and at the picture's borders, which weigh most in tiny pictures;
-  // camera-sized frames stay close to exact. A swapped channel or a shifted
-  // row costs far more (tens of levels everywhere).
+  // edges and at the picture's borders, which weigh most in tiny pictures,
+  // and these quality-85 pictures take the fast IDCT; camera-sized frames
+  // stay close to exact. A swapped channel or a shifted row costs far more
+  // (tens of levels everywhere).
   struct Row {
     int width, height, padBytes;
     double minPsnr;
-  } rows[] = {{4, 9, 0, 40}, {9, 4, 12, 22}, {33, 17, 4, 33}, {320, 240, 0, 48}, {721, 481, 64, 48}};
+  } rows[] = {{4, 9, 0, 40}, {9, 4, 12, 22}, {33, 17, 4, 33}, {320, 240, 0, 44}, {721, 481, 64, 44}};
   for (const Row& r : rows) {
     const std::vector<uint8_t> jpeg = TestJpeg(r.width, r.height);
     const std::vector<uint8_t> want = ReferenceBgrx(jpeg);
@@ -93,4 +99,30 @@ TEST(JpegBgrxDecoder, BadFramesAndTargetsAreRefusedAndTheDecoderGoesOn) {
   EXPECT_EQ(decoder.ReadSize(noHeader.data(), noHeader.size(), w, h), Result::kNotJpeg);
   EXPECT_EQ(w, 0);
   EXPECT_EQ(decoder.Decode(nullptr, 0, nullptr, 0, 64, 48, stride), Result::kNotJpeg);
+}
+
+// The quality read back from the tables libjpeg's own encoder writes, which
+// picks the IDCT: the fast one only up to quality 85.
+TEST(JpegBgrxDecoder, QualityIsReadBackFromTheEncodersTables) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr errors;
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  c.in_color_space = JCS_RGB;
+  c.input_components = 3;
+  jpeg_set_defaults(&c);
+  // (Below about 30 the encoder clips coarse steps to 255 and the estimate
+  // runs high; only the qualities near the IDCT's limit need to be exact.)
+  for (int quality : {30, 50, 60, 75, 84, 85, 86, 90, 95, 99}) {
+    jpeg_set_quality(&c, quality, TRUE);
+    uint16_t table[64];
+    for (int i = 0; i < 64; ++i) table[i] = uint16_t(c.quant_tbl_ptrs[0]->quantval[i]);
+    const int estimate = EstimatedJpegQuality(table);
+    EXPECT_NEAR(estimate, quality, 1) << quality;
+    EXPECT_EQ(estimate <= kFastIdctMaxQuality, quality <= 85) << quality;
+  }
+  jpeg_destroy_compress(&c);
+  uint16_t ones[64];
+  std::fill(std::begin(ones), std::end(ones), uint16_t(1));
+  EXPECT_GE(EstimatedJpegQuality(ones), 99);
 }
