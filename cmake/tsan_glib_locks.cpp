@@ -89,6 +89,20 @@ extern "C" __attribute__((used, visibility("default"))) int g_rec_mutex_trylock(
   return locked;
 }
 
+extern "C" __attribute__((used, visibility("default"))) void g_rec_mutex_unlock(void* mutex) {
+  static const Lock real = Real<Lock>("g_rec_mutex_unlock");
+  __tsan_release(mutex);
+  real(mutex);
+}
+
+// The last reference to an object, dropped by an atomic count the sanitizer
+// does not see, may go in another thread than its last unlock.
+extern "C" __attribute__((used, visibility("default"))) void g_rec_mutex_clear(void* mutex) {
+  static const Lock real = Real<Lock>("g_rec_mutex_clear");
+  __tsan_acquire(mutex);
+  real(mutex);
+}
+
 // A GThreadPool takes its tasks over through a queue locked inside GLib.
 // GStreamer's task pool pushes a block the pool thread gives back to GSlice when the task
 // is done; the push passes on what the pushing thread did, the free takes it.
@@ -116,12 +130,13 @@ extern "C" __attribute__((used, visibility("default"))) void g_slice_free1(unsig
 // starts: the pre-init functions of a program run before its libraries'
 // constructors, and GObject's already allocate. (Too early for setenv: the C
 // library sets up the environment after them.)
-extern "C" void g_slice_set_config(int option, long value);
+// Weak: not every program links GLib.
+extern "C" void g_slice_set_config(int option, long value) __attribute__((weak));
 
 namespace {
 constexpr int kSliceConfigAlwaysMalloc = 1;  // G_SLICE_CONFIG_ALWAYS_MALLOC
 void UsePlainMalloc(int, char**, char**) {
-  g_slice_set_config(kSliceConfigAlwaysMalloc, 1);
+  if (g_slice_set_config) g_slice_set_config(kSliceConfigAlwaysMalloc, 1);
 }
 }  // namespace
 __attribute__((section(".preinit_array"), used)) void (*const qmxUsePlainMalloc)(int, char**,
