@@ -104,8 +104,9 @@ extern "C" __attribute__((used, visibility("default"))) void g_rec_mutex_clear(v
 }
 
 // A GThreadPool takes its tasks over through a queue locked inside GLib.
-// GStreamer's task pool pushes a block the pool thread gives back to GSlice when the task
-// is done; the push passes on what the pushing thread did, the free takes it.
+// GStreamer's task pool pushes a block that the pool thread gives back to
+// GSlice when it takes the task; the push passes on what the pushing thread
+// did, the giving back takes it.
 using Push = int (*)(void*, void*, void*);
 
 extern "C" __attribute__((used, visibility("default"))) int g_thread_pool_push(void* pool, void* data,
