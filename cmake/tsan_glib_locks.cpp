@@ -89,14 +89,16 @@ extern "C" __attribute__((used, visibility("default"))) int g_rec_mutex_trylock(
   return locked;
 }
 
+// The last reference to an object, dropped by an atomic count the sanitizer
+// does not see, may go in another thread than its last unlock, so an unlock,
+// once done, passes on to the clearing. (Between lockers the sanitizer sees
+// the pthread mutex itself.)
 extern "C" __attribute__((used, visibility("default"))) void g_rec_mutex_unlock(void* mutex) {
   static const Lock real = Real<Lock>("g_rec_mutex_unlock");
-  __tsan_release(mutex);
   real(mutex);
+  __tsan_release(mutex);
 }
 
-// The last reference to an object, dropped by an atomic count the sanitizer
-// does not see, may go in another thread than its last unlock.
 extern "C" __attribute__((used, visibility("default"))) void g_rec_mutex_clear(void* mutex) {
   static const Lock real = Real<Lock>("g_rec_mutex_clear");
   __tsan_acquire(mutex);
