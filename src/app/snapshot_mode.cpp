@@ -20,13 +20,14 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/recording_graph.h"
+#include "engine/pipeline/thread_order.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
 
 namespace {
 
 // A healthy recording settles in milliseconds, a failing one says so at once;
 // this only bounds one that does neither.
-constexpr std::chrono::seconds kSettleWait{15};
+constexpr std::chrono::seconds kSettleWait{15 * kSanitizerSlowdown};
 
 int Usage() {
   std::cerr << "usage: qmxplayer --snapshot FILE --at CENTIS --channel 1..4 --out OUT.jpg [--overlay]\n";

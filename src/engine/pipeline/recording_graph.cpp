@@ -25,7 +25,7 @@ namespace {
 
 // A healthy graph settles in milliseconds; a failing one says so on its bus.
 // The bound only covers a pipeline that neither settles nor fails.
-constexpr auto kSettleLimit = std::chrono::seconds(5);
+constexpr auto kSettleLimit = std::chrono::seconds(5) * kSanitizerSlowdown;
 constexpr GstClockTime kSettleStep = 20 * GST_MSECOND;
 
 bool IsH264Handler(avi::FourCC f) {

@@ -20,3 +20,12 @@ inline void TakeOver(const void* object) {
 inline void HandOver(const void*) {}
 inline void TakeOver(const void*) {}
 #endif
+
+// A ThreadSanitizer build runs the pipelines several times slower: bounds
+// meant only for a pipeline that neither settles nor fails are stretched by
+// this much there.
+#ifdef QMX_THREAD_SANITIZER
+inline constexpr int kSanitizerSlowdown = 4;
+#else
+inline constexpr int kSanitizerSlowdown = 1;
+#endif
