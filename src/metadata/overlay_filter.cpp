@@ -94,15 +94,6 @@ void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
 }
 
 void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
-                                    int64_t dueBeforeNs) {
-  if (data == nullptr || role_ != 1) return;
-  int w = 0, h = 0;
-  bool deinterlace = false;
-  if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
-    TransformFrame(data, len, w, h, deinterlace, dueBeforeNs, nullptr);
-}
-
-void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
                                     int64_t dueBeforeNs, const std::function<HeldFrame()>& held,
                                     bool deinterlaced) {
   if (data == nullptr || role_ != 1) return;

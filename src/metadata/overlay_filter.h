@@ -72,17 +72,14 @@ class COverlayFilter : public CTimedMetadataInterface {
   // Texts timed before `dueBeforeNs` (the running time where the frame's
   // span ends) are drawn on it and later frames; kNoTime draws every text
   // received.
-  void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs = kNoTime);
-  // The bytes of a frame that stay valid, unchanged, while the pointer
-  // lives (a reference on a pipeline's buffer).
+  //
+  // `held`, when given (pointing at `data`, taken once the frame is
+  // processed), keeps the processed frame alive as the snapshot frame
+  // instead of a copy of its bytes; without it the frame is copied.
+  // `deinterlaced`: the decoder has already deinterlaced the picture.
   using HeldFrame = std::shared_ptr<const uint8_t>;
-  // The same, where the caller can keep the processed frame alive: `held`
-  // (pointing at `data`, taken once the frame is processed) is kept as the
-  // snapshot frame instead of a copy of its bytes. Called with a null
-  // `held`, the frame is copied as by TransformVideo. `deinterlaced`: the
-  // decoder has already deinterlaced the picture.
-  void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs,
-                      const std::function<HeldFrame()>& held, bool deinterlaced = false);
+  void TransformVideo(uint8_t* data, std::size_t len, int width, int height, int64_t dueBeforeNs = kNoTime,
+                      const std::function<HeldFrame()>& held = {}, bool deinterlaced = false);
 
   // Drops the texts held for frames to come (after a flushing seek their
   // times belong to a timeline that no longer runs).

@@ -314,7 +314,7 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       if (ex && ov) ex->SetListener1(ov);
       if (decoder && g_object_class_find_property(G_OBJECT_GET_CLASS(decoder), "deinterlace")) {
         videoDecoder_[c] = decoder;
-        g_object_set(decoder, "deinterlace", ov && ov->FastDeinterlace() ? 2 : 1, nullptr);
+        SetDecoderDeinterlace(c, ov && ov->FastDeinterlace());
       }
       sinkState_[c].graph = this;
       sinkState_[c].channel = c;
@@ -641,8 +641,13 @@ void RecordingGraph::SetEventHandler(EventHandler handler) {
 void RecordingGraph::SetFastDeinterlace(bool fast) {
   for (int c = 0; c < 4; ++c) {
     if (COverlayFilter* f = Overlay(c)) f->SetFastDeinterlace(fast);
-    if (videoDecoder_[c]) g_object_set(videoDecoder_[c], "deinterlace", fast ? 2 : 1, nullptr);
+    SetDecoderDeinterlace(c, fast);
   }
+}
+
+void RecordingGraph::SetDecoderDeinterlace(int channel, bool fast) {
+  // The decoder's modes: 1 adaptive, 2 fast (jpeg_decoder_element.h).
+  if (videoDecoder_[channel]) g_object_set(videoDecoder_[channel], "deinterlace", fast ? 2 : 1, nullptr);
 }
 
 COverlayFilter* RecordingGraph::Overlay(int channel) const {

@@ -167,6 +167,7 @@ class RecordingGraph {
   int Build(const std::string& path, const EngineConfig& config, CMetadataInterface* listener, bool shown);
   bool AddBranch(const BranchPlan& plan, const EngineConfig& config);
   void Inspect();
+  void SetDecoderDeinterlace(int channel, bool fast);
   void Notify(Event e);
 
   std::string path_;
