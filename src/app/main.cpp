@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -81,6 +82,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is
+  // reported and cleaned up like a full disk, instead of the signal ending
+  // the player with hidden temporary files left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
