@@ -46,6 +46,17 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// Flushes `path` (a file or a folder) to the disk: a file system that
+// allots space late reports a full disk here, not at the write.
+bool Sync(const std::string& path, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return error = std::strerror(errno), false;
+  const bool ok = ::fsync(fd) == 0;
+  if (!ok) error = std::strerror(errno);
+  ::close(fd);
+  return ok;
+}
+
 // The mode a plain mkdir gives a folder: 0777 less the process's umask,
 // read without changing it (umask(2) would, for every thread at once).
 mode_t FolderMode() {
@@ -105,22 +116,29 @@ StagedFolder::StagedFolder(std::string target) : target_(std::move(target)) {
 }
 
 StagedFolder::~StagedFolder() {
-  std::error_code ec;
-  if (!committed_ && !path_.empty()) fs::remove_all(path_, ec);
   if (committed_) return;
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
   for (auto p = madeParents_.rbegin(); p != madeParents_.rend(); ++p) ::rmdir(p->c_str());
 }
 
 bool StagedFolder::Commit(std::string& error) {
   if (path_.empty()) return error = error_, false;
+  std::vector<std::string> names, moved;
+  if (!FolderNames(path_, names, error)) return false;
+  for (const std::string& name : names) {
+    if (!Sync(path_ + "/" + name, error)) return error = name + ": " + error, false;
+  }
+  if (!Sync(path_, error)) return false;
+  std::string ignored;
   if (!existing_) {
     if (::chmod(path_.c_str(), FolderMode()) != 0 || !RenameWithoutReplacing(path_, target_))
       return error = std::strerror(errno), false;
     committed_ = true;
+    const fs::path parent = fs::path(target_).parent_path();
+    Sync(parent.empty() ? "." : parent.string(), ignored);  // the new name, kept over a crash
     return true;
   }
-  std::vector<std::string> names, moved;
-  if (!FolderNames(path_, names, error)) return false;
   for (const std::string& name : names) {
     if (!RenameWithoutReplacing(path_ + "/" + name, target_ + "/" + name)) {
       error = name + ": " + std::strerror(errno);
@@ -132,6 +150,7 @@ bool StagedFolder::Commit(std::string& error) {
   }
   ::rmdir(path_.c_str());
   committed_ = true;
+  Sync(target_, ignored);
   return true;
 }
 

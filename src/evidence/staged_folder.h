@@ -38,8 +38,9 @@ class StagedFolder {
   // Where the files go until Commit().
   const std::string& path() const { return path_; }
 
-  // Puts the files in place. False with the reason in `error` (without the
-  // target's name), and nothing of them left in the target.
+  // Flushes every file to the disk and puts them in place. False with the
+  // reason in `error` (without the target's name), and nothing of them left
+  // in the target.
   bool Commit(std::string& error);
 
  private:
