@@ -11,6 +11,7 @@
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
 #include "clip/clip_extraction.h"
+#include "clip/extraction_plan.h"
 #include "engine/metadata_scan.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
@@ -18,8 +19,10 @@
 #include "evidence/integrity_check.h"
 #include "evidence/integrity_report_format.h"
 #include "evidence/package_manifest.h"
+#include "evidence/staged_folder.h"
 #include "evidence/track_formats.h"
 #include "snapshot/jpeg_file.h"
+#include "snapshot/jpeg_memory_encoder.h"
 
 namespace {
 
@@ -73,42 +76,144 @@ bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t fr
   return true;
 }
 
-// Each chosen camera's first frame of the range, decoded and written as a
-// JPEG by the snapshot writer.
-bool WriteStartSnapshots(const std::vector<clip::ClipSourceFile>& files, const EvidenceRequest& r,
-                         std::string& error) {
-  for (const clip::ClipSourceFile& file : files) {
-    if (file.endCentis <= r.fromCentis) continue;
-    avi::AviReader reader;
-    if (!reader.Open(file.path)) return error = file.path + ": " + reader.Error(), false;
-    for (const int camera : r.cameras) {
-      int stream = -1;
-      for (std::size_t s = 0; s < reader.StreamCount() && stream < 0; ++s) {
-        const std::string name = StreamPinName(int(s), reader.Stream(s).name);
-        if (reader.Stream(s).header.type == avi::kVids && PinChannel(name) == camera - 1) stream = int(s);
-      }
-      const int64_t k = std::max<int64_t>(0, FrameAt(file, VideoRate(reader, camera), r.fromCentis));
-      std::vector<uint8_t> jpeg;
-      int width = 0, height = 0;
-      std::unique_ptr<uint8_t[]> rgb;
-      if (stream >= 0 && reader.ReadChunk(std::size_t(stream), std::size_t(k), jpeg))
-        rgb = ReadJpegMemory(jpeg.data(), jpeg.size(), width, height);
-      const std::string out = r.folder + "/camera-" + std::to_string(camera) + ".jpg";
-      if (!rgb) continue;  // no decodable frame there: the integrity report tells why
-      if (!WriteJpegFile(out.c_str(), rgb.get(), width, height, 75))
-        return error = out + ": cannot be written", false;
-    }
-    return true;
+int CameraStream(const avi::AviReader& reader, int camera) {
+  for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
+    const std::string name = StreamPinName(int(s), reader.Stream(s).name);
+    if (reader.Stream(s).header.type == avi::kVids && PinChannel(name) == camera - 1) return int(s);
   }
-  return true;
+  return -1;
 }
 
-bool WriteText(const std::string& folder, const std::string& name, const std::string& text,
-               std::string& error) {
-  std::string reason;
-  if (evidence::WriteWholeFile(folder + "/" + name, text, reason)) return true;
-  error = folder + "/" + name + ": cannot be written: " + reason;
-  return false;
+// Where the package's files go while it is built, and the names they are
+// known by in messages: the folder the user asked for.
+struct PackageFiles {
+  std::string staging, shown;
+
+  std::string Path(const std::string& name) const { return staging + "/" + name; }
+  bool Text(const std::string& name, const std::string& text, std::string& message) const {
+    std::string reason;
+    if (evidence::WriteWholeFile(Path(name), text, reason)) return true;
+    message = shown + "/" + name + ": " + reason;
+    return false;
+  }
+};
+
+// Each chosen camera's first frame of the range, decoded and written again
+// as a JPEG. A frame that is no picture fails the package: an evidence
+// package without the picture it promises would mislead.
+int WriteStartSnapshots(const std::vector<clip::ClipSourceFile>& files, const EvidenceRequest& r,
+                        const PackageFiles& package, std::string& message) {
+  for (const int camera : r.cameras) {
+    const std::string who = "camera " + std::to_string(camera);
+    bool written = false;
+    for (const clip::ClipSourceFile& file : files) {
+      avi::AviReader reader;
+      if (!reader.Open(file.path)) return message = file.path + ": " + reader.Error(), kExitBadInput;
+      const int stream = CameraStream(reader, camera);
+      if (stream < 0) continue;
+      const int64_t k = std::max<int64_t>(0, FrameAt(file, VideoRate(reader, camera), r.fromCentis));
+      // The range may start after this file's last frame of the camera.
+      if (std::size_t(k) >= reader.ChunkCount(std::size_t(stream))) continue;
+      const std::string where = file.path + ": " + who + " frame " + std::to_string(k);
+      std::vector<uint8_t> jpeg;
+      if (!reader.ReadChunk(std::size_t(stream), std::size_t(k), jpeg))
+        return message = where + " (the range's first) cannot be read: " + reader.Error(), kExitBadInput;
+      int width = 0, height = 0;
+      std::string reason;
+      const std::unique_ptr<uint8_t[]> rgb = ReadJpegMemory(jpeg.data(), jpeg.size(), width, height, reason);
+      if (!rgb) return message = where + " (the range's first) is no picture: " + reason, kExitBadInput;
+      JpegEncodeOptions options;
+      options.quality = 75;
+      std::vector<uint8_t> encoded;
+      const std::string name = "camera-" + std::to_string(camera) + ".jpg";
+      if (!EncodeJpegToMemory(rgb.get(), width, height, width * 3, options, encoded, reason))
+        return message = package.shown + "/" + name + ": " + reason, kExitOutputFailed;
+      if (!package.Text(name, std::string(encoded.begin(), encoded.end()), message)) return kExitOutputFailed;
+      written = true;
+      break;
+    }
+    if (!written) return message = r.recording + ": the range holds no frame of " + who, kExitBadInput;
+  }
+  return kExitDone;
+}
+
+// The system's reason at the end of a clip failure's detail ("cannot write
+// PATH: No space left on device"): the clip was written under a private
+// name the user never sees.
+std::string ClipWriteReason(const clip::ExtractOutcome& clip) {
+  const std::size_t cut = clip.detail.rfind(": ");
+  std::string reason = cut == std::string::npos ? clip.message : clip.detail.substr(cut + 2);
+  for (char& c : reason) c = c == '\n' ? ' ' : c;
+  return reason;
+}
+
+// Writes every file of the package into `package.staging`; the manifest last.
+int WritePackage(const EvidenceRequest& r, const std::vector<clip::ClipSourceFile>& files,
+                 const std::atomic<bool>& cancel, const std::function<void(double)>& report,
+                 const PackageFiles& package, std::string& message) {
+  // The clips first: they are the package's reason to be.
+  RecordingProperties props;
+  ReadRecordingProperties(r.recording, props, HeaderCorrection::kReportOnly);
+  clip::ExtractRequest extract;
+  extract.files = files;
+  extract.startCentis = r.fromCentis;
+  extract.endCentis = std::min(r.toCentis, files.back().endCentis);
+  for (const int camera : r.cameras) extract.cameras[std::size_t(camera - 1)] = true;
+  extract.destination = package.Path("clip.avi");
+  extract.triggerNames.assign(props.triggerNames.begin(), props.triggerNames.end());
+  extract.dvrTitle = props.dvrTitle;
+  const clip::ExtractOutcome clip = clip::ExtractClip(extract, cancel, [&](double f) { report(0.6 * f); });
+  if (clip.status == clip::ExtractStatus::WriteFailed)
+    return message = package.shown + "/clip.avi: " + ClipWriteReason(clip), kExitOutputFailed;
+  if (clip.status == clip::ExtractStatus::Cancelled) return message = "cancelled", kExitOutputFailed;
+  if (clip.status != clip::ExtractStatus::Done) {
+    std::string reason = clip.detail.empty() ? clip.message : clip.detail;
+    for (char& c : reason) c = c == '\n' ? ' ' : c;
+    return message = "the clip could not be extracted: " + reason, kExitBadInput;
+  }
+
+  // Only the files the range uses are the package's sources: another file
+  // of the run, even an unreadable one, has no part in it.
+  const std::vector<clip::ClipSourceFile> used = clip::FilesForRange(files, r.fromCentis, extract.endCentis);
+  evidence::PackageDescription description;
+  description.tool = std::string("qmxplayer ") + QMX_VERSION;
+  description.fromCentis = r.fromCentis;
+  description.toCentis = extract.endCentis;
+  description.cameras = r.cameras;
+  for (const std::string& out : clip.outputs)
+    description.clips.push_back(std::filesystem::path(out).filename().string());
+  std::vector<std::string> paths;
+  for (const clip::ClipSourceFile& f : used) {
+    paths.push_back(f.path);
+    description.sources.push_back(
+        {std::filesystem::absolute(f.path).lexically_normal().string(), 0, "", f.startCentis});
+  }
+
+  std::string csv;
+  if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, csv, message)) return kExitBadInput;
+  if (!package.Text("metadata.csv", csv, message)) return kExitOutputFailed;
+  report(0.65);
+  const RecordingScan scan = ScanRecording(r.recording, &cancel);
+  const evidence::Track track =
+      evidence::BuildTrack(evidence::ScannedSamples(scan, r.fromCentis, extract.endCentis),
+                           std::filesystem::path(r.recording).stem().string());
+  if (!package.Text("track.gpx", evidence::FormatTrack(track, evidence::TrackFormat::kGpx), message))
+    return kExitOutputFailed;
+  if (const int status = WriteStartSnapshots(used, r, package, message); status != kExitDone) return status;
+  report(0.7);
+  const evidence::IntegrityReport integrity = evidence::CheckRecording(paths);
+  if (!package.Text("integrity.txt", evidence::FormatReportText(integrity), message) ||
+      !package.Text("integrity.json", evidence::FormatReportJson(integrity), message))
+    return kExitOutputFailed;
+  report(0.8);
+  if (!evidence::HashSources(description, message)) return kExitBadInput;
+  if (!package.Text(evidence::kPackageJsonName, evidence::FormatPackageJson(description), message))
+    return kExitOutputFailed;
+  if (cancel.load()) return message = "cancelled", kExitOutputFailed;
+  std::string error;
+  if (!evidence::WriteManifest(package.staging, description, error))
+    return message = package.shown + "/" + error, kExitOutputFailed;
+  return kExitDone;
 }
 
 }  // namespace
@@ -135,74 +240,12 @@ int ExportEvidencePackage(const EvidenceRequest& r, const std::atomic<bool>& can
       return kExitBadInput;
     }
   }
-  std::error_code ec;
-  std::filesystem::create_directories(r.folder, ec);
-  if (ec || !std::filesystem::is_directory(r.folder) || !std::filesystem::is_empty(r.folder, ec)) {
-    message = r.folder + ": " + (ec ? ec.message() : "is not an empty folder");
-    return kExitOutputFailed;
-  }
-
-  // The clips first: they are the package's reason to be.
-  RecordingProperties props;
-  ReadRecordingProperties(r.recording, props, HeaderCorrection::kReportOnly);
-  clip::ExtractRequest extract;
-  extract.files = files;
-  extract.startCentis = r.fromCentis;
-  extract.endCentis = std::min(r.toCentis, files.back().endCentis);
-  for (const int camera : r.cameras) extract.cameras[std::size_t(camera - 1)] = true;
-  extract.destination = r.folder + "/clip.avi";
-  extract.triggerNames.assign(props.triggerNames.begin(), props.triggerNames.end());
-  extract.dvrTitle = props.dvrTitle;
-  const clip::ExtractOutcome clip = clip::ExtractClip(extract, cancel, [&](double f) { report(0.6 * f); });
-  if (clip.status != clip::ExtractStatus::Done) {
-    message = "the clip could not be extracted: " + clip.message;
-    return clip.status == clip::ExtractStatus::WriteFailed ? kExitOutputFailed : kExitBadInput;
-  }
-
-  evidence::PackageDescription package;
-  package.tool = std::string("qmxplayer ") + QMX_VERSION;
-  package.fromCentis = r.fromCentis;
-  package.toCentis = extract.endCentis;
-  package.cameras = r.cameras;
-  for (const std::string& out : clip.outputs)
-    package.clips.push_back(std::filesystem::path(out).filename().string());
-  std::vector<std::string> paths;
-  for (const clip::ClipSourceFile& f : files) {
-    paths.push_back(f.path);
-    package.sources.push_back(
-        {std::filesystem::absolute(f.path).lexically_normal().string(), 0, "", f.startCentis});
-  }
-
-  std::string csv, error;
-  if (!RangeMetadataCsv(files, r.fromCentis, extract.endCentis, csv, error)) {
-    message = error;
-    return kExitBadInput;
-  }
-  if (!WriteText(r.folder, "metadata.csv", csv, message)) return kExitOutputFailed;
-  report(0.65);
-  const RecordingScan scan = ScanRecording(r.recording, &cancel);
-  const evidence::Track track =
-      evidence::BuildTrack(evidence::ScannedSamples(scan, r.fromCentis, extract.endCentis),
-                           std::filesystem::path(r.recording).stem().string());
-  if (!WriteText(r.folder, "track.gpx", evidence::FormatTrack(track, evidence::TrackFormat::kGpx), message))
-    return kExitOutputFailed;
-  if (!WriteStartSnapshots(files, r, message)) return kExitOutputFailed;
-  report(0.7);
-  const evidence::IntegrityReport integrity = evidence::CheckRecording(paths);
-  if (!WriteText(r.folder, "integrity.txt", evidence::FormatReportText(integrity), message) ||
-      !WriteText(r.folder, "integrity.json", evidence::FormatReportJson(integrity), message))
-    return kExitOutputFailed;
-  report(0.8);
-  if (!evidence::HashSources(package, error)) {
-    message = error;
-    return kExitBadInput;
-  }
-  if (!WriteText(r.folder, evidence::kPackageJsonName, evidence::FormatPackageJson(package), message))
-    return kExitOutputFailed;
-  if (!evidence::WriteManifest(r.folder, package, error)) {
-    message = r.folder + "/" + error;
-    return kExitOutputFailed;
-  }
+  // Built out of sight and put in place whole: a failure leaves nothing.
+  evidence::StagedFolder folder(r.folder);
+  if (!folder.ok()) return message = r.folder + ": " + folder.error(), kExitOutputFailed;
+  const int status = WritePackage(r, files, cancel, report, {folder.path(), r.folder}, message);
+  if (status != kExitDone) return status;
+  if (std::string error; !folder.Commit(error)) return message = r.folder + ": " + error, kExitOutputFailed;
   report(1.0);
   return kExitDone;
 }

@@ -17,10 +17,15 @@
 //   manifest.json       tool, sources (paths, sizes, SHA-256), range, cameras, clips
 //   MANIFEST.sha256     every file above and every source, as sha256sum writes it
 //
+// The sources are the files of the run the range uses. The package is built
+// in a private folder on DIR's file system and put in place only when every
+// file of it is written (evidence/staged_folder.h): on any failure nothing of
+// it is left, DIR is removed when the run made it and stays empty when it was.
+//
 // Exit status: kExitDone; kExitBadInput for a bad command line, a FILE that
-// can't be read, a range no file covers or a camera the recording lacks;
-// kExitOutputFailed when DIR is not empty or a file can't be written (the
-// files written so far stay, without a manifest). `err` gets one line.
+// can't be read, a range no file covers, a camera the recording lacks or a
+// first frame of the range that is no picture; kExitOutputFailed when DIR is
+// not empty or a file can't be written. `err` gets one line with the reason.
 int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& err);
 
 struct EvidenceRequest {

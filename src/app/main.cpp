@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -45,7 +46,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "       qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
       << "                 --out DIR               write an evidence package into the new or empty\n"
       << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
-      << "                                         integrity report, MANIFEST.sha256, manifest.json\n"
+      << "                                         integrity report, MANIFEST.sha256, manifest.json;\n"
+      << "                                         all or nothing: a failure leaves no file\n"
       << "       qmxplayer --verify DIR [--sources FILE...]\n"
       << "                                         re-hash an evidence package and compare its\n"
       << "                                         clip frames with the sources; exit 0 only\n"
@@ -81,6 +83,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is
+  // reported and cleaned up like a full disk, instead of the signal ending
+  // the player with hidden temporary files left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);

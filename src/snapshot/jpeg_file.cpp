@@ -71,16 +71,20 @@ struct Source {
 
 // Decodes into *out (owned by the caller's frame, so a jump back leaves
 // nothing to free here but the libjpeg object). headerOnly stops after the
-// header.
+// header. A failure's reason goes to `reason` when given, else to the
+// reporter when `report` is set.
 bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<uint8_t[]>* out, int* width,
-            int* height) {
+            int* height, std::string* reason = nullptr) {
   jpeg_decompress_struct cinfo;
   JpegErrorManager errors;
   cinfo.err = InstallJpegErrorManager(errors, true);
   jpeg_create_decompress(&cinfo);
   if (setjmp(errors.recovery)) {
     jpeg_destroy_decompress(&cinfo);
-    if (report) ReportJpegError(errors.message);
+    if (reason)
+      *reason = errors.message;
+    else if (report)
+      ReportJpegError(errors.message);
     if (out != nullptr) out->reset();
     *width = 0;
     *height = 0;
@@ -96,6 +100,7 @@ bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<
   // coefficient arrays.
   if (std::size_t(cinfo.image_width) * cinfo.image_height > kJpegMaxPixels) {
     jpeg_destroy_decompress(&cinfo);
+    if (reason) *reason = "the picture is too large";
     return false;
   }
   if (headerOnly) {
@@ -109,6 +114,7 @@ bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<
   const std::size_t h = cinfo.output_height;
   if (w == 0 || h == 0 || w * h > kJpegMaxPixels) {
     jpeg_destroy_decompress(&cinfo);
+    if (reason) *reason = "the picture has no size or is too large";
     return false;
   }
   const std::size_t rowBytes = w * 3;
@@ -116,6 +122,7 @@ bool Decode(const Source& source, bool headerOnly, bool report, std::unique_ptr<
   out->reset(new (std::nothrow) uint8_t[rowBytes * h]());
   if (!*out) {
     jpeg_destroy_decompress(&cinfo);
+    if (reason) *reason = "out of memory";
     return false;
   }
   *width = int(w);
@@ -176,6 +183,23 @@ std::unique_ptr<uint8_t[]> ReadJpegMemory(const uint8_t* data, std::size_t lengt
   source.data = data;
   source.length = length;
   if (!Decode(source, false, true, &image, &width, &height)) return nullptr;
+  return image;
+}
+
+std::unique_ptr<uint8_t[]> ReadJpegMemory(const uint8_t* data, std::size_t length, int& width, int& height,
+                                          std::string& error) {
+  width = 0;
+  height = 0;
+  error.clear();
+  std::unique_ptr<uint8_t[]> image;
+  Source source;
+  source.data = data;
+  source.length = length;
+  if (data == nullptr || length == 0) {
+    error = "no data";
+    return nullptr;
+  }
+  if (!Decode(source, false, false, &image, &width, &height, &error)) return nullptr;
   return image;
 }
 

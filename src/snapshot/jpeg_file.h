@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 // A small wrapper over libjpeg for snapshots and for measuring received
 // frames. Image buffers are packed RGB: width × height × 3 bytes, top row
@@ -38,6 +39,11 @@ std::unique_ptr<uint8_t[]> ReadJpegFile(const char* path, int& width, int& heigh
 
 // The same for a JPEG held in memory.
 std::unique_ptr<uint8_t[]> ReadJpegMemory(const uint8_t* data, std::size_t length, int& width, int& height);
+// The same again, for callers that report a failure themselves: the reason
+// (libjpeg's message, or why the picture was refused) goes to `error`, not to
+// the JPEG error reporter.
+std::unique_ptr<uint8_t[]> ReadJpegMemory(const uint8_t* data, std::size_t length, int& width, int& height,
+                                          std::string& error);
 
 // Reads only the header of a JPEG held in memory: its image size, without
 // decoding the picture. False (sizes 0) for data that is not a JPEG.

@@ -159,6 +159,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "ulimit -f 300 && trap '' XFSZ &&",
                  1,
                  "File too large",
+                 {}},
+        // The same limit with the signal as the shell leaves it: the player
+        // ignores it and fails the write, instead of dying with the
+        // temporary file left.
+        ModeCase{"FileSizeLimit",
+                 "FILE --from 0 --to 600 --cameras 1,2,3,4 --out OUT/c.avi",
+                 "ulimit -f 300 &&",
+                 1,
+                 "File too large",
                  {}}),
     [](const auto& info) { return std::string(info.param.name); });
 

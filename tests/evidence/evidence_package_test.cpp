@@ -160,6 +160,15 @@ TEST(EvidencePackage, BadRequestsWriteNothing) {
   ASSERT_TRUE(recgen::WriteRecording(dir / "t.avi", two, error)) << error;
   fs::create_directories(dir / "full");
   std::ofstream(dir / "full/x") << "x";
+  // The same recording with camera 1's frame 15 (0.5 s) no JPEG.
+  fs::copy_file(dir / "t.avi", dir / "bad.avi");
+  {
+    avi::AviReader reader;
+    ASSERT_TRUE(reader.Open((dir / "bad.avi").string()));
+    avi::ChunkEntry entry;
+    ASSERT_TRUE(reader.Chunk(std::size_t(reader.NthStreamOfType(avi::kVids, 0)), 15, entry));
+    FlipByte(dir / "bad.avi", entry.offset);
+  }
   const std::string file = ShellQuote((dir / "t.avi").string());
   const std::string out = " --out " + ShellQuote((dir / "out").string());
   const struct {
@@ -175,18 +184,48 @@ TEST(EvidencePackage, BadRequestsWriteNothing) {
       {ShellQuote((dir / "none.avi").string()) + " --from 0 --to 100 --cameras 1" + out, 2, "none.avi"},
       {file + " --from 0 --to 100 --cameras 1 --out " + ShellQuote((dir / "full").string()), 3,
        "is not an empty folder"},
+      {ShellQuote((dir / "bad.avi").string()) + " --from 50 --to 150 --cameras 1,2" + out, 2,
+       "camera 1 frame 15 (the range's first) is no picture: Not a JPEG file"},
   };
   for (const auto& row : rows) {
     const PlayerRun run = RunPlayer("--export-evidence " + row.args, dir);
     EXPECT_EQ(run.status, row.status) << row.args << run.err;
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(dir / "out" / evidence::kManifestFileName));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    EXPECT_EQ(ReadWholeFile(dir / "full/x"), "x");
   }
 }
 
 }  // namespace
 
 namespace {
+
+// A package's sources are the files its range uses: another file of the run
+// that can't be read has no part in it, and the package verifies.
+TEST(EvidencePackage, SourcesAreTheFilesTheRangeUses) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(recgen::WriteSequence(dir.path(), "Trip", 2, SmallRecording(), error)) << error;
+  FlipByte(dir / "Trip-002.avi", 0);  // no RIFF file any more
+  const fs::path package = dir / "package";
+  const PlayerRun made = RunPlayer("--export-evidence " + ShellQuote((dir / "Trip-001.avi").string()) +
+                                       " --from 0 --to 150 --cameras 1 --out " + ShellQuote(package.string()),
+                                   dir);
+  ASSERT_EQ(made.status, 0) << made.err;
+  evidence::PackageDescription description;
+  ASSERT_TRUE(
+      evidence::ParsePackageJson(ReadWholeFile(package / evidence::kPackageJsonName), description, error))
+      << error;
+  ASSERT_EQ(description.sources.size(), 1u);
+  EXPECT_EQ(fs::path(description.sources[0].path).filename(), "Trip-001.avi");
+  std::vector<evidence::ManifestEntry> entries;
+  ASSERT_TRUE(evidence::ParseManifest(ReadWholeFile(package / evidence::kManifestFileName), entries, error));
+  for (const evidence::ManifestEntry& e : entries) EXPECT_EQ(e.name.find("Trip-002"), std::string::npos);
+  const PlayerRun verified = RunPlayer("--verify " + ShellQuote(package.string()), dir);
+  EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+  EXPECT_NE(verified.out.find("Verified: 7 files and 45 clip frames"), std::string::npos) << verified.out;
+}
 
 // Packaging, checking and exporting only read: even a recording whose header
 // the window's open path would correct keeps every byte, so its digest in a

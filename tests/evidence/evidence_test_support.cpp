@@ -5,12 +5,12 @@
 
 #include "run_command.h"
 
-PlayerRun RunPlayer(const std::string& args, const TempDir& dir) {
+PlayerRun RunPlayer(const std::string& args, const TempDir& dir, const std::string& prefix) {
   const std::string errPath = (dir / "stderr.txt").string();
   PlayerRun run;
-  run.out = RunCommand(
-      "timeout 120 " + std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" + ShellQuote(errPath),
-      &run.status);
+  run.out = RunCommand(prefix + " timeout 120 " + std::string(QMX_APP_DIR) + "/qmxplayer " + args + " 2>" +
+                           ShellQuote(errPath),
+                       &run.status);
   run.err = ReadWholeFile(errPath);
   return run;
 }

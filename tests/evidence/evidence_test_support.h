@@ -16,8 +16,9 @@ struct PlayerRun {
 };
 
 // Runs `qmxplayer ARGS` (already quoted) with a time limit, so a hang fails
-// with status 124 instead of stopping the suite.
-PlayerRun RunPlayer(const std::string& args, const TempDir& dir);
+// with status 124 instead of stopping the suite. `prefix` runs before it in
+// the same shell (a limit: "ulimit -f 64;").
+PlayerRun RunPlayer(const std::string& args, const TempDir& dir, const std::string& prefix = "");
 
 // Quick recordings: 320×240, two seconds at 30 fps, four cameras with audio.
 recgen::RecordingOptions SmallRecording();

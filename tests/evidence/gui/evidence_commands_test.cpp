@@ -1,6 +1,8 @@
 // The window's evidence commands, offscreen, on a real recording: where they
-// sit, when they can be used, and a package made through the dialog.
+// sit, when they can be used, and a package made through the dialog, once
+// with room and once past a file-size limit.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QAction>
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 
 #include "evidence/package_manifest.h"
@@ -77,6 +80,31 @@ TEST(EvidenceCommands, SitInTheirMenusAndMakeAPackageOfTheOpenRecording) {
   EXPECT_EQ(messages.back(), "Evidence package written to " + folder.string());
   EXPECT_TRUE(fs::is_regular_file(folder / evidence::kManifestFileName));
   EXPECT_TRUE(fs::is_regular_file(folder / "clip.avi"));
+
+  // A package the disk can't hold (each file limited to 64 kB, the signal
+  // ignored as the player does): one message with the system's reason, and
+  // nothing of the package left, not even the folders it made.
+  const fs::path limited = dir / "limited" / "package";
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<EvidencePackageDialog*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(dialog);
+    dialog->findChild<QLineEdit*>("evidenceFolder")->setText(QString::fromStdString(limited.string()));
+    dialog->accept();
+  });
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit unlimited{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const rlimit small{64 * 1024, unlimited.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  messages.clear();
+  package->trigger();
+  const bool told = QTest::qWaitFor([&] { return !messages.empty(); }, 60000);
+  ::setrlimit(RLIMIT_FSIZE, &unlimited);
+  ASSERT_TRUE(told);
+  EXPECT_EQ(messages, std::vector<std::string>{limited.string() + "/clip.avi: File too large"});
+  EXPECT_FALSE(fs::exists(limited.parent_path()));
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
   SetMessageCatcher({});
 }
 
