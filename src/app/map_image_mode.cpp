@@ -1,5 +1,6 @@
 #include "app/map_image_mode.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include "app/mode_status.h"
 #include "app/settings.h"
 #include "avi/avi_reader.h"
+#include "evidence/file_output.h"
 #include "map/map_cache_file.h"
 #include "map/map_composer.h"
 #include "map/map_tile_store.h"
@@ -73,10 +75,18 @@ int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
     if (!composer.LastError().empty()) reason += " (" + composer.LastError() + ")";
     return ModeFailure(std::cerr, file, "no map: " + reason, kExitOutputFailed);
   }
-  QImageWriter writer(QString::fromStdString(out), "png");
+  // Encoded in memory and written through a temporary name: a full disk
+  // gives its reason and leaves no file, never an empty picture.
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
   if (!writer.write(picture.image)) {
     return ModeFailure(std::cerr, out, "cannot save the map: " + writer.errorString().toStdString(),
                        kExitOutputFailed);
   }
+  std::string error;
+  if (!evidence::WriteWholeFile(out, png.toStdString(), error))
+    return ModeFailure(std::cerr, out, "cannot save the map: " + error, kExitOutputFailed);
   return kExitDone;
 }

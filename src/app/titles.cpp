@@ -8,6 +8,10 @@ std::string FileWindowTitle(const std::string& brand, const std::string& fileNam
   return MainWindowTitle(brand) + " - " + fileName;
 }
 
+std::string StreamWindowTitle(const std::string& brand, const std::string& address) {
+  return MainWindowTitle(brand) + " - Live " + address;
+}
+
 std::string GroupWindowTitle(const std::string& brand, const std::string& baseName,
                              const std::string& lastName) {
   return FileWindowTitle(brand, baseName) + " ... " + lastName;

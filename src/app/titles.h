@@ -15,6 +15,8 @@ std::string GroupWindowTitle(const std::string& brand, const std::string& baseNa
 // "QMX Player - Trip-001.avi ... Trip-003.avi": a numbered sequence of several files.
 std::string SequenceWindowTitle(const std::string& brand, const std::string& firstName,
                                 const std::string& lastName);
+// "QMX Player - Live 10.0.0.7:1234": a live stream from the unit at `address`.
+std::string StreamWindowTitle(const std::string& brand, const std::string& address);
 // "About QMX Player".
 std::string AboutBoxTitle(const std::string& brand);
 

@@ -91,17 +91,21 @@ std::vector<MapCacheRecord> ParseMapCache(const uint8_t* bytes, std::size_t size
   return records;
 }
 
-MapCacheFile::MapCacheFile(std::string path, bool writable) : path_(std::move(path)) {
-  fd_ = writable ? ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
-                 : ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ >= 0) {
-    struct stat st {};
-    // A folder or a device under the cache file's name is not ours to use.
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd_);
-      fd_ = -1;
-    }
+MapCacheFile::MapCacheFile(std::string path, bool writable) : path_(std::move(path)), writable_(writable) {
+  OpenAs(writable ? O_RDWR : O_RDONLY);
+}
+
+bool MapCacheFile::OpenAs(int flags) {
+  fd_ = ::open(path_.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd_ < 0) return false;
+  struct stat st {};
+  // A folder, a FIFO or a device under the cache file's name is not ours to use.
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
   }
+  return true;
 }
 
 MapCacheFile::~MapCacheFile() {
@@ -132,7 +136,8 @@ std::vector<MapCacheRecord> MapCacheFile::Load() {
 }
 
 bool MapCacheFile::Append(const MapCacheRecord& record) {
-  if (fd_ < 0 || record.image.empty() || record.image.size() > kMapImageLimit) return false;
+  if (record.image.empty() || record.image.size() > kMapImageLimit) return false;
+  if (fd_ < 0 && !(writable_ && OpenAs(O_RDWR | O_CREAT))) return false;
   off_t start = off_t(validEnd_);
   if (validEnd_ < 0) {
     struct stat st {};

@@ -45,10 +45,11 @@ std::vector<MapCacheRecord> ParseMapCache(const uint8_t* bytes, std::size_t size
 
 class MapCacheFile {
  public:
-  // Opens `path` for reading and appending, creating it (mode 0644 less the
-  // umask) when missing; only for reading when `writable` is false (Append
-  // then fails). IsOpen() is false when that does not work; the map then
-  // works without storing anything.
+  // Opens `path` for reading and appending when it exists; only for reading
+  // when `writable` is false (Append then fails). A missing file is made
+  // (mode 0644 less the umask) by the first Append, so a map window that
+  // stores nothing leaves nothing beside the recording. IsOpen() is false
+  // while there is no usable file; the map then works without it.
   explicit MapCacheFile(std::string path, bool writable = true);
   ~MapCacheFile();
   MapCacheFile(const MapCacheFile&) = delete;
@@ -61,14 +62,17 @@ class MapCacheFile {
   // or lying file never decides how much memory is used beyond its records.
   std::vector<MapCacheRecord> Load();
 
-  // Appends one record: after the last valid record once Load has run (so a
-  // damaged tail is replaced and the new record can be found again), else at
-  // the end. A write that fails half way (full disk) is cut off again, so
-  // the file never ends in a partial record. False on failure.
+  // Appends one record, making the file first when there is none: after the
+  // last valid record once Load has run (so a damaged tail is replaced and
+  // the new record can be found again), else at the end. A write that fails half way (full disk) is cut off
+  // again, so the file never ends in a partial record. False on failure.
   bool Append(const MapCacheRecord& record);
 
  private:
+  bool OpenAs(int flags);
+
   std::string path_;
+  const bool writable_;
   int fd_ = -1;
   long long validEnd_ = -1;  // end of the last valid record; -1 before Load
 };

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "map/map_picture_decoder.h"
 #include "map/map_tile_store.h"
 #include "map/tile_disk_cache.h"
 #include "map/track_projection.h"
@@ -84,7 +85,7 @@ bool MapComposer::Fetch(const std::string& url, QByteArray& body) {
 MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
   QImage decoded;
   if (const auto stored = store_ ? store_->Image(centre, zoom) : std::nullopt) {
-    decoded = QImage::fromData(stored->data(), int(stored->size()));
+    decoded = DecodeMapPicture(std::string(stored->begin(), stored->end()));
   } else {
     QByteArray body;
     if (!Fetch(StaticMapUrl(source_, centre, zoom), body)) return {QImage(), MapStatus::kNoMap};
@@ -93,7 +94,7 @@ MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
       lastError_ = "the answer is no map picture (HTTP " + std::to_string(grab_.LastStatusCode()) + ")";
       return {QImage(), MapStatus::kNoMap};
     }
-    decoded = QImage::fromData(body);
+    decoded = DecodeMapPicture(text);
     // Only a picture that decodes is kept: a spoilt one in the cache file
     // would show "Proxy Error" for that place in every later window.
     if (!decoded.isNull() && store_)
@@ -112,20 +113,38 @@ MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
 }
 
 MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom) {
+  const std::vector<PlacedTile> placed = TilesForView(centre, zoom);
+  std::vector<std::optional<QImage>> images(placed.size());
+  std::vector<MapStatus> why(placed.size(), MapStatus::kShown);
+  // What the caches lack is asked for all at once, within one time-out.
+  std::vector<std::size_t> missing;
+  std::vector<std::string> urls;
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    bool ask = false;
+    images[i] = KnownTile(placed[i].key, why[i], ask);
+    if (!ask) continue;
+    missing.push_back(i);
+    urls.push_back(TileUrl(source_.tileTemplate, placed[i].key));
+  }
+  if (!urls.empty()) {
+    requests_ += int(urls.size());
+    std::vector<WebAnswer> answers = grab_.FetchAll(urls);
+    for (std::size_t k = 0; k < missing.size(); ++k)
+      images[missing[k]] = FetchedTile(placed[missing[k]].key, answers[k], why[missing[k]]);
+  }
+
   QImage view(kViewSize, kViewSize, QImage::Format_RGB32);
   view.fill(QColor(0xdd, 0xdd, 0xdd));
   MapStatus status = MapStatus::kShown;
   bool any = false;
   {
     QPainter p(&view);
-    for (const PlacedTile& placed : TilesForView(centre, zoom)) {
-      MapStatus why = MapStatus::kShown;
-      const std::optional<QImage> tile = Tile(placed.key, why);
-      if (tile) {
-        p.drawImage(QRect(placed.left, placed.top, kTileSize, kTileSize), *tile);
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+      if (images[i]) {
+        p.drawImage(QRect(placed[i].left, placed[i].top, kTileSize, kTileSize), *images[i]);
         any = true;
       } else if (status != MapStatus::kProxyError) {
-        status = why;
+        status = why[i];
       }
     }
   }
@@ -134,40 +153,50 @@ MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom) {
   return {view, status};
 }
 
-std::optional<QImage> MapComposer::Tile(const TileKey& key, MapStatus& status) {
+std::optional<QImage> MapComposer::KnownTile(const TileKey& key, MapStatus& status, bool& ask) {
   if (const auto known = memory_.find(key); known != memory_.end()) return known->second;
-  QImage image;
   if (tiles_) {
-    if (const std::optional<std::string> stored = tiles_->Read(key))
-      image = QImage::fromData(reinterpret_cast<const uchar*>(stored->data()), int(stored->size()));
+    if (const std::optional<std::string> stored = tiles_->Read(key)) {
+      const QImage image = DecodeMapPicture(*stored);
+      if (!image.isNull()) return Remember(key, image);
+    }
   }
+  const auto now = std::chrono::steady_clock::now();
+  if (const auto failed = failed_.find(key);
+      failed != failed_.end() && now - failed->second < kTileRetryPause) {
+    status = MapStatus::kNoMap;
+    return std::nullopt;
+  }
+  failed_[key] = now;  // until the answer proves otherwise
+  ask = true;
+  return std::nullopt;
+}
+
+std::optional<QImage> MapComposer::FetchedTile(const TileKey& key, const WebAnswer& answer,
+                                               MapStatus& status) {
+  status = MapStatus::kNoMap;
+  if (!answer.ok) {
+    lastError_ = answer.error;
+    return std::nullopt;
+  }
+  if (answer.status != 200) {
+    lastError_ = "the tile server answered HTTP " + std::to_string(answer.status);
+    return std::nullopt;
+  }
+  const std::string body = answer.body.toStdString();
+  const QImage image = DecodeMapPicture(body);
   if (image.isNull()) {
-    const auto now = std::chrono::steady_clock::now();
-    if (const auto failed = failed_.find(key);
-        failed != failed_.end() && now - failed->second < kTileRetryPause) {
-      status = MapStatus::kNoMap;
-      return std::nullopt;
-    }
-    failed_[key] = now;  // until the answer proves otherwise
-    QByteArray body;
-    if (!Fetch(TileUrl(source_.tileTemplate, key), body)) {
-      status = MapStatus::kNoMap;
-      return std::nullopt;
-    }
-    if (grab_.LastStatusCode() != 200) {
-      lastError_ = "the tile server answered HTTP " + std::to_string(grab_.LastStatusCode());
-      status = MapStatus::kNoMap;
-      return std::nullopt;
-    }
-    image = QImage::fromData(body);
-    if (image.isNull()) {
-      lastError_ = "the answer is no picture";
-      status = LooksLikePicture(body) ? MapStatus::kProxyError : MapStatus::kNoMap;
-      return std::nullopt;
-    }
-    if (tiles_) tiles_->Write(key, body.toStdString());
-    failed_.erase(key);
+    lastError_ = "the answer is no picture";
+    if (LooksLikePicture(answer.body)) status = MapStatus::kProxyError;
+    return std::nullopt;
   }
+  if (tiles_) tiles_->Write(key, body);
+  failed_.erase(key);
+  status = MapStatus::kShown;
+  return Remember(key, image);
+}
+
+QImage MapComposer::Remember(const TileKey& key, const QImage& image) {
   if (memory_.size() >= kMemoryTiles) memory_.clear();
   memory_.emplace(key, image);
   return image;

@@ -65,10 +65,14 @@ class MapComposer {
  private:
   MapPicture ComposeStatic(const GeoPoint& centre, int zoom);
   MapPicture ComposeTiles(const GeoPoint& centre, int zoom);
-  // The tile's picture from memory, disk or the server; the status says why
-  // there is none. A tile that failed is asked for again after
-  // kTileRetryPause.
-  std::optional<QImage> Tile(const TileKey& key, MapStatus& status);
+  // The tile's picture from memory or disk; without it `ask` says whether to
+  // ask the server (a tile that failed is asked for again only after
+  // kTileRetryPause) and `status` why there is none.
+  std::optional<QImage> KnownTile(const TileKey& key, MapStatus& status, bool& ask);
+  // The tile from the server's answer, kept in memory and on disk; none
+  // with the status and LastError saying why.
+  std::optional<QImage> FetchedTile(const TileKey& key, const WebAnswer& answer, MapStatus& status);
+  QImage Remember(const TileKey& key, const QImage& image);
   bool Fetch(const std::string& url, QByteArray& body);
 
   const MapSource source_;

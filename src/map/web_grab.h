@@ -17,11 +17,23 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "map/map_cache_file.h"
 #include "map/proxy_config.h"
 
 class QNetworkAccessManager;
+class QNetworkReply;
+
+// One request's outcome.
+struct WebAnswer {
+  bool ok = false;  // a response with a body arrived, whatever its HTTP status
+  QByteArray body;
+  int status = 0;       // 0 when no response came
+  std::string headers;  // "Name: value" lines
+  std::string error;    // why not ok
+  bool cancelled = false;
+};
 
 class CWebGrab {
  public:
@@ -33,9 +45,17 @@ class CWebGrab {
 
   // GETs `url`. True when a response with a body arrived, whatever its HTTP
   // status (LastStatusCode tells); `body` then holds it. False, with
-  // LastError set, for a network or proxy failure, an empty body, a body of
-  // more than `limit` bytes, the time-out, or cancellation.
+  // LastError set, for a network failure, a proxy that refuses the request
+  // for want of a user name and password (HTTP 407, or 401 with a proxy's
+  // challenge), an empty body, a body of more than `limit` bytes, the
+  // time-out ("timed out ..."), or cancellation.
   bool FetchUrl(const std::string& url, QByteArray& body, std::size_t limit = kMapImageLimit);
+  // GETs every URL at once (the session opens several connections to a
+  // host), all within one time-out counted from the call: a server that
+  // never answers costs the time-out once, not once per URL. The answers in
+  // the order of `urls`, each as FetchUrl judges it. The Last* calls are
+  // not changed.
+  std::vector<WebAnswer> FetchAll(const std::vector<std::string>& urls, std::size_t limit = kMapImageLimit);
 
   int LastStatusCode() const { return status_; }               // 0 when no response came
   const std::string& LastHeaders() const { return headers_; }  // "Name: value" lines
@@ -43,6 +63,10 @@ class CWebGrab {
   bool LastCancelled() const { return cancelled_; }
 
  private:
+  void OpenSession();
+  WebAnswer Settle(QNetworkReply& reply, QByteArray body, bool tooLarge, bool expired,
+                   std::size_t limit) const;
+
   const ProxyConfig proxy_;
   const std::chrono::milliseconds timeout_;
   const std::atomic<bool>* cancel_;

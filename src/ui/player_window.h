@@ -188,6 +188,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void TickMap();
   void OpenMapWindow();
   void DropMapWindow();
+  // An open map window is made again for what the window now shows.
+  void RenewMapWindow();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);

@@ -2,6 +2,7 @@
 // closing the session.
 #include <QPushButton>
 
+#include "app/titles.h"
 #include "engine/pipeline/playback_engine.h"
 #include "live/live_session.h"
 #include "metadata/trigger_names.h"
@@ -39,6 +40,11 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   liveSession_ = std::make_unique<LiveSession>(config);
   liveSession_->SetOverlayText(overlayOn_);
   statusText_ = kStatusConnecting;
+  // The stream is no file: the window and its map leave the recording shown before.
+  currentPath_.clear();
+  banner_.ForgetPosition();
+  SetTitle(StreamWindowTitle(brand_, address));
+  RenewMapWindow();
   ApplyAudioSettings();
 
   // A recording's stacked layout or crop must not carry over to the panes.

@@ -20,9 +20,16 @@ void CQMXPlayerDlg::DropMapWindow() {
 }
 
 void CQMXPlayerDlg::OpenMapWindow() {
-  mapDialog_ = new CMappingDlg(currentPath_, this);
+  // A live session's map has no track and no cache file beside any recording.
+  mapDialog_ = new CMappingDlg(liveSession_ ? std::string() : currentPath_, this);
   mapDialog_->show();
   SetButtonChecked(kMapButton, true);
+}
+
+void CQMXPlayerDlg::RenewMapWindow() {
+  if (!mapDialog_) return;
+  DropMapWindow();
+  OpenMapWindow();
 }
 
 void CQMXPlayerDlg::ToggleMap() {

@@ -141,6 +141,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     repaintVideoArea_ = true;
     pleaseWait_->hide();
     StartTimelineScan();
+    RenewMapWindow();  // an open map follows the new recording, with its own track and cache file
   }
   drag_.held = false;
   canvas_->update();

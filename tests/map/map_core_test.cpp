@@ -96,10 +96,12 @@ TEST(MapCacheFile, AppendedRecordsAreReadBackAndNothingElse) {
   const std::string path = (dir / "trip.map").string();
   const MapCacheRecord a = Record(49.27, -122.65, 15, 300, 7), b = Record(49.28, -122.66, 16, 4000, 8);
   {
-    MapCacheFile file(path);  // created
-    ASSERT_TRUE(file.IsOpen());
+    MapCacheFile file(path);
+    EXPECT_FALSE(file.IsOpen());
     EXPECT_TRUE(file.Load().empty());
+    EXPECT_FALSE(std::filesystem::exists(path)) << "made only by the first record";
     EXPECT_TRUE(file.Append(a));
+    EXPECT_TRUE(file.IsOpen());
     EXPECT_TRUE(file.Append(b));
     EXPECT_FALSE(file.Append(Record(1, 1, 15, 0, 0)));  // an empty picture is never stored
   }

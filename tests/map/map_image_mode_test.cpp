@@ -4,16 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QSignalSpy>
+#include <QTest>
 #include <filesystem>
 
 #include "expected_metadata.h"
+#include "map/map_cache_file.h"
 #include "map/map_composer.h"
+#include "map/map_tile_store.h"
 #include "map/track_projection.h"
 #include "map_test_support.h"
 #include "recording_writer.h"
 #include "run_command.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
+#include "tinyproxy_process.h"
+#include "ui/core/window_controls.h"
+#include "ui/mapping_dialog.h"
+#include "ui/player_window.h"
 
 namespace {
 
@@ -28,9 +36,16 @@ recgen::RecordingOptions TripOptions() {
   return o;
 }
 
-std::string MapImage(const std::string& args, int& status) {
-  return RunCommand(ShellQuote(std::string(QMX_APP_DIR) + "/qmxplayer") + " --map-image " + args + " 2>&1",
-                    &status);
+// `before` is shell text run first (a limit, a trap), ending in "&&".
+std::string MapImage(const std::string& args, int& status, const std::string& before = "") {
+  return RunCommand(
+      before + ShellQuote(std::string(QMX_APP_DIR) + "/qmxplayer") + " --map-image " + args + " 2>&1",
+      &status);
+}
+
+GeoPoint PositionOfFrame(const recgen::RecordingOptions& options, int64_t frame) {
+  const MetadataSample s = recgen::ExpectedMetadata(options, 1, frame);
+  return {PackedCoordinateToDegrees(s.latitude), PackedCoordinateToDegrees(s.longitude)};
 }
 
 bool NearColour(const QImage& image, int x, int y, QColor want) {
@@ -145,4 +160,105 @@ TEST(MapImageMode, EveryFailureSaysWhyWithItsStatus) {
       MapImage(trip + " --at 100 --out " + ShellQuote((dir / "no/such/folder.png").string()), status);
   EXPECT_EQ(status, 3) << said;
   EXPECT_NE(said.find("cannot save the map"), std::string::npos) << said;
+}
+
+TEST(MapImageMode, FindsTheMapTheWindowCachedWithoutAskingTheServer) {
+  TempDir dir, cacheHome;
+  ScopedEnv cache("XDG_CACHE_HOME", cacheHome.path().string());
+  std::atomic<ServerFault> fault{ServerFault::kNone};
+  HttpTestServer server(MapHandler(fault));
+  StoreMapSource("static", server.BaseUrl());
+  StoreProxy("no");
+  recgen::RecordingOptions options = TripOptions();
+  options.seconds = 20;
+  const std::string trip = (dir / "trip.avi").string();
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(trip, options, error)) << error;
+  {
+    CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
+    window.show();
+    QSignalSpy opened(&window, &CQMXPlayerDlg::OpenFinished);
+    window.OpenRecording(trip);
+    ASSERT_TRUE(opened.wait(30000));
+    window.RunCommand(kMapButton);
+    ASSERT_NE(window.MapDialog(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.MapDialog()->Fetcher().StoredPictures() >= 1; }, 20000));
+  }
+  const std::vector<MapCacheRecord> records = MapCacheFile(MapCachePath(trip)).Load();
+  ASSERT_FALSE(records.empty());
+  // The frame whose position the window stored (it keys on the banner's text).
+  int64_t frame = -1;
+  for (int64_t k = 0; k < options.seconds * options.fps && frame < 0; ++k)
+    if (MapCacheKey(PositionOfFrame(options, k)) == GeoPoint{records[0].latitude, records[0].longitude})
+      frame = k;
+  ASSERT_GE(frame, 0);
+
+  fault = ServerFault::kNotFound;
+  const int before = server.RequestCount();
+  int status = -1;
+  const std::string out = (dir / "cached.png").string();
+  const std::string said =
+      MapImage(ShellQuote(trip) + " --at " + std::to_string(std::llround(double(frame) * 100 / options.fps)) +
+                   " --out " + ShellQuote(out),
+               status);
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_EQ(server.RequestCount(), before) << "the picture is in the cache file";
+  EXPECT_EQ(QImage(QString::fromStdString(out)).size(), QSize(kViewSize, kViewSize));
+}
+
+TEST(MapImageMode, TilesProxiesAndFullDisksFailInOneLineNamingTheCause) {
+  const bool haveProxy = !TinyproxyProcess::Binary().empty();
+  const struct {
+    const char* what;
+    ServerFault fault;
+    const char* proxyUser;  // nullptr: no proxy; "" an open one
+    const char* authenticate;
+    const char* password;
+    const char* before;  // shell text run first
+    std::string says;
+  } rows[] = {
+      {"a tile that does not decode", ServerFault::kBrokenPng, nullptr, "", "", "", "no map: Proxy Error"},
+      // tinyproxy turns a wrong password away with its own 401.
+      {"a wrong proxy password", ServerFault::kNone, "mapuser", "yes", "wrong", "",
+       "refused the user name and password: HTTP 401"},
+      {"no proxy credentials", ServerFault::kNone, "mapuser", "no", "", "",
+       "asks for a user name and password: HTTP 407"},
+      // A disk that fills up: writes past 1 kB fail with EFBIG.
+      {"a full disk", ServerFault::kNone, nullptr, "", "", "ulimit -f 2 && trap '' XFSZ && ",
+       "File too large"},
+  };
+  TempDir dir;
+  recgen::RecordingOptions options = TripOptions();
+  options.seconds = 2;
+  const std::string trip = (dir / "trip.avi").string();
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(trip, options, error)) << error;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.proxyUser && !haveProxy) continue;
+    TempDir out, cacheHome;
+    ScopedEnv cache("XDG_CACHE_HOME", cacheHome.path().string());
+    std::atomic<ServerFault> fault{row.fault};
+    HttpTestServer server(MapHandler(fault));
+    StoreMapSource("tiles", server.BaseUrl());
+    std::unique_ptr<TinyproxyProcess> proxy;
+    std::string says = row.says;
+    if (row.proxyUser) {
+      proxy = std::make_unique<TinyproxyProcess>(row.proxyUser, "s3cret");
+      ASSERT_TRUE(proxy->Ready());
+      const std::string port = std::to_string(proxy->Port());
+      StoreProxy("yes", "127.0.0.1", port, row.authenticate, row.proxyUser, row.password);
+      says = "the proxy 127.0.0.1:" + port + " " + says;
+    } else {
+      StoreProxy("no");
+    }
+    int status = -1;
+    const std::string said = MapImage(
+        ShellQuote(trip) + " --at 100 --out " + ShellQuote((out / "map.png").string()), status, row.before);
+    EXPECT_EQ(status, 3) << said;
+    EXPECT_NE(said.find(says), std::string::npos) << said;
+    EXPECT_EQ(said.find("tile server"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_TRUE(std::filesystem::is_empty(out.path())) << "nothing is left";
+  }
 }

@@ -39,6 +39,12 @@ HttpTestServer::Handler MapHandler(const std::atomic<ServerFault>& fault) {
       case ServerFault::kBrokenJpeg:
         answer.body = std::string("\xFF\xD8\xFF\xE0") + std::string(4000, '\x11');
         return answer;
+      case ServerFault::kBrokenPng: {
+        // A real tile's signature and header, then its data spoilt.
+        answer.body = PngTile().substr(0, 33) + std::string(3000, '\x5a');
+        answer.contentType = "image/png";
+        return answer;
+      }
       case ServerFault::kHang:
         answer.hang = true;
         return answer;

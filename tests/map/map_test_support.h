@@ -15,7 +15,7 @@ inline const QColor kMapGrey(0xe8, 0xe8, 0xe8);
 std::string PngTile(const QColor& colour = kMapGrey);        // 256 × 256
 std::string StaticMapJpeg(const QColor& colour = kMapGrey);  // 300 × 300
 
-enum class ServerFault { kNone, kShortAnswer, kBrokenJpeg, kHang, kNotFound };
+enum class ServerFault { kNone, kShortAnswer, kBrokenJpeg, kBrokenPng, kHang, kNotFound };
 
 // Answers "/maps/api/staticmap?..." with a JPEG and "/tiles/Z/X/Y.png" with
 // a PNG, unless `fault` says otherwise.

@@ -10,6 +10,9 @@
 #include <QTimer>
 
 #include "app/settings.h"
+#include "dvr_simulator.h"
+#include "expected_metadata.h"
+#include "map/map_cache_file.h"
 #include "map/map_composer.h"
 #include "map/proxy_config.h"
 #include "map/trip_track.h"
@@ -22,6 +25,8 @@
 #include "ui/mapping_dialog.h"
 #include "ui/player_window.h"
 #include "ui/proxy_settings_dialog.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -96,4 +101,75 @@ TEST(PlayerWindowMap, FollowsThePlayingRecordingWithItsTrack) {
   ASSERT_NE(window.MapDialog(), nullptr);
   EXPECT_TRUE(window.Button(kMapButton)->isChecked());
   EXPECT_EQ(ReadSetting(kProxyOnSetting), "no");
+}
+
+TEST(PlayerWindowMap, ALiveSessionsMapShowsTheStreamOnly) {
+  // The map open before the stream (renewed for it) or opened after it.
+  for (const bool mapOpenBefore : {false, true}) {
+    SCOPED_TRACE(mapOpenBefore ? "map open before" : "map opened after");
+    TempDir dir, cacheHome;
+    ScopedEnv cache("XDG_CACHE_HOME", cacheHome.path().string());
+    std::atomic<ServerFault> fault{ServerFault::kNone};
+    HttpTestServer server(MapHandler(fault));
+    StoreMapSource("static", server.BaseUrl());
+    StoreProxy("no");
+    // The recording drives a minute further along the route than the live
+    // unit, whose few pictures all stand at the route's start.
+    recgen::RecordingOptions options;
+    options.width = 320;
+    options.height = 240;
+    options.fps = 10;
+    options.seconds = 20;
+    options.firstFrame = 600;
+    const std::string trip = (dir / "trip.avi").string();
+    std::string error;
+    ASSERT_TRUE(recgen::WriteRecording(trip, options, error)) << error;
+    recgen::RecordingOptions live;
+    const double liveLatitude = PackedCoordinateToDegrees(recgen::ExpectedMetadata(live, 0, 0).latitude);
+    dvrsim::DvrSimulator unit({});
+    ASSERT_TRUE(unit.Start(error)) << error;
+
+    CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
+    window.show();
+    QSignalSpy opened(&window, &CQMXPlayerDlg::OpenFinished);
+    window.OpenRecording(trip);
+    ASSERT_TRUE(opened.wait(30000));
+    const auto cacheSize = [&] {
+      std::error_code ec;
+      const auto size = std::filesystem::file_size(MapCachePath(trip), ec);
+      return ec ? -1 : (long long)size;
+    };
+    if (mapOpenBefore) {
+      window.RunCommand(kMapButton);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return window.MapDialog()->Fetcher().StoredPictures() > 0; }, 20000));
+    }
+    QPointer<CMappingDlg> recordingMap = window.MapDialog();
+
+    window.OpenStream(unit.Address());
+    const long long keptBefore = cacheSize();
+    EXPECT_EQ(window.windowTitle().toStdString(), "QMX Player - Live " + unit.Address());
+    if (!mapOpenBefore) window.RunCommand(kMapButton);
+    CMappingDlg* map = window.MapDialog();
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(recordingMap.isNull()) << "the recording's map window is not reused";
+    const int requestsBefore = server.RequestCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !map->Picture().isNull() && !map->StatusShown(); }, 20000));
+    // A few more live positions come and go.
+    const int shown = map->PicturesShown();
+    (void)QTest::qWaitFor([&] { return map->PicturesShown() > shown + 2; }, 3000);
+
+    EXPECT_EQ(TrackPixels(map->Picture()), 0) << "no recording's track";
+    EXPECT_EQ(map->Fetcher().StoredPictures(), std::size_t(map->Fetcher().Requests()))
+        << "nothing loaded from a cache file";
+    EXPECT_EQ(cacheSize(), keptBefore) << "nothing written beside the recording";
+    const std::vector<HttpRequest> requests = server.Requests();
+    ASSERT_GT(int(requests.size()), requestsBefore);
+    for (std::size_t i = std::size_t(requestsBefore); i < requests.size(); ++i) {
+      const std::string& target = requests[i].target;
+      const std::size_t at = target.find("center=");
+      ASSERT_NE(at, std::string::npos) << target;
+      EXPECT_NEAR(std::atof(target.c_str() + at + 7), liveLatitude, 0.0002) << "a live position: " << target;
+    }
+    window.OpenStream("");
+  }
 }

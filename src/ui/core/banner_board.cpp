@@ -230,6 +230,12 @@ void BannerBoard::ClearLines() {
   lines_ = {};
 }
 
+void BannerBoard::ForgetPosition() {
+  std::lock_guard<std::mutex> hold(lock_);
+  latitude_.clear();
+  longitude_.clear();
+}
+
 std::string BannerBoard::Latitude() const {
   std::lock_guard<std::mutex> hold(lock_);
   return latitude_;

@@ -46,6 +46,10 @@ class BannerBoard {
   // accelerations) survive into the next recording.
   void ClearLines();
 
+  // Forgets the kept position: a live stream's map starts from the unit's
+  // own positions, never from the recording shown before.
+  void ForgetPosition();
+
   // The kept values, for tests and the map.
   std::string Latitude() const;
   std::string Longitude() const;
