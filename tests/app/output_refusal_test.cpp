@@ -90,18 +90,18 @@ TEST_F(OutputRefusal, EveryModeRefusesAnOutputThatIsASourceOrNoRegularFile) {
       {"a device", "/dev/null", "is a device, not a regular file", "is a device, not a folder"},
   };
   struct Mode {
-    std::string before, after;  // around OUT
-    bool recording;             // reads FILE (--live reads none)
-    bool folder;                // OUT is a folder
+    std::string args;  // OUT follows
+    bool recording;    // reads FILE (--live reads none)
+    bool folder;       // OUT is a folder
   };
   const std::string file = ShellQuote(first);
   const std::vector<Mode> modes = {
-      {"--extract " + file + " --from 0 --to 100 --cameras 1 --out ", "", true, false},
-      {"--snapshot " + file + " --at 10 --channel 1 --out ", "", true, false},
-      {"--export-track " + file + " --format gpx --out ", "", true, false},
-      {"--map-image " + file + " --at 10 --out ", "", true, false},
-      {"--export-evidence " + file + " --from 0 --to 100 --cameras 1 --out ", "", true, true},
-      {"--live 127.0.0.1:9 --channel 1 --wait 1 --out ", "", false, false},
+      {"--extract " + file + " --from 0 --to 100 --cameras 1 --out ", true, false},
+      {"--snapshot " + file + " --at 10 --channel 1 --out ", true, false},
+      {"--export-track " + file + " --format gpx --out ", true, false},
+      {"--map-image " + file + " --at 10 --out ", true, false},
+      {"--export-evidence " + file + " --from 0 --to 100 --cameras 1 --out ", true, true},
+      {"--live 127.0.0.1:9 --channel 1 --wait 1 --out ", false, false},
   };
   const std::string sums[] = {Sha256(Source(0)), Sha256(Source(1))};
   ASSERT_EQ(sums[0].size(), 65u) << "sha256sum: " << sums[0];
@@ -121,8 +121,7 @@ TEST_F(OutputRefusal, EveryModeRefusesAnOutputThatIsASourceOrNoRegularFile) {
     for (const Output& out : outputs) {
       if (!mode.recording && out.reason.rfind(recording, 0) == 0) continue;
       SCOPED_TRACE(out.what);
-      expectRefused(mode.before + ShellQuote(out.path) + mode.after, out.path,
-                    mode.folder ? out.folderReason : out.reason);
+      expectRefused(mode.args + ShellQuote(out.path), out.path, mode.folder ? out.folderReason : out.reason);
     }
   }
   // A clip of the whole run takes two segments, Long-001.avi and
