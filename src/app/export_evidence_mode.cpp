@@ -248,5 +248,4 @@ int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& er
   std::vector<std::string> named = RecordingSources(request.recording);
   named.push_back(request.folder);
   return ModeFailureOf(err, request.recording, message, named, status);
-  return kExitDone;
 }
