@@ -28,9 +28,10 @@ int RunCheckMode(const std::vector<std::string>& args, std::ostream& out, std::o
     err << "usage: qmxplayer --check FILE [--json]\n";
     return kExitBadInput;
   }
-  const evidence::IntegrityReport report = evidence::CheckRecording(TimelineFilesOf(file));
+  const std::vector<std::string> files = TimelineFilesOf(file);
+  const evidence::IntegrityReport report = evidence::CheckRecording(files);
   out << (json ? evidence::FormatReportJson(report) : evidence::FormatReportText(report));
   if (const int status = FinishOutput(out, err); status != kExitDone) return status;
-  if (!report.Readable()) return ModeFailure(err, "check", report.error, kExitBadInput);
+  if (!report.Readable()) return ModeFailureOf(err, file, report.error, files, kExitBadInput);
   return report.Clean() ? kExitDone : kExitFindings;
 }

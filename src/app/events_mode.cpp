@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/export_metadata_mode.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "app/settings.h"
 #include "engine/metadata_scan.h"
@@ -43,6 +44,9 @@ int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::
     return kExitBadInput;
   }
 
+  // Looked at first: the scan would wait for a FIFO's writer.
+  if (const std::string problem = RecordingProblem(path); !problem.empty())
+    return ModeFailure(err, path, problem, kExitBadInput);
   const RecordingScan scan = ScanRecording(path);
   if (scan.files.empty()) return ModeFailure(err, path, "no usable recording", kExitBadInput);
   const FileScan& first = scan.files.front();

@@ -8,6 +8,7 @@
 
 #include "app/export_metadata_mode.h"
 #include "app/mode_arguments.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
 #include "clip/clip_extraction.h"
@@ -240,6 +241,12 @@ int ExportEvidencePackage(const EvidenceRequest& r, const std::atomic<bool>& can
       return kExitBadInput;
     }
   }
+  std::vector<std::string> sources;
+  for (const clip::ClipSourceFile& f : files) sources.push_back(f.path);
+  if (const avi::OutputRefusal refusal = avi::RefuseOutputs({r.folder}, sources, avi::OutputKind::kFolder)) {
+    message = refusal.output + ": " + refusal.reason;
+    return kExitBadInput;
+  }
   // Built out of sight and put in place whole: a failure leaves nothing.
   evidence::StagedFolder folder(r.folder);
   if (!folder.ok()) return message = r.folder + ": " + folder.error(), kExitOutputFailed;
@@ -280,6 +287,8 @@ int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& er
   std::atomic<bool> cancel{false};
   std::string message;
   const int status = ExportEvidencePackage(request, cancel, {}, message);
-  if (status != kExitDone) return ModeFailure(err, "export-evidence", message, status);
-  return kExitDone;
+  if (status == kExitDone) return kExitDone;
+  std::vector<std::string> named = RecordingSources(request.recording);
+  named.push_back(request.folder);
+  return ModeFailureOf(err, request.recording, message, named, status);
 }

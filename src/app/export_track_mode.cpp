@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
 #include "engine/metadata_scan.h"
@@ -39,6 +40,11 @@ int ExportTrack(const std::string& file, const std::string& format, const std::s
   evidence::TrackFormat trackFormat = evidence::TrackFormat::kGpx;
   if (!evidence::ParseTrackFormat(format, trackFormat))
     return message = format + ": no track format", kExitBadInput;
+  // Both looked at before the scan, which would wait for a FIFO's writer.
+  if (const std::string problem = RecordingProblem(file); !problem.empty())
+    return message = file + ": " + problem, kExitBadInput;
+  if (const avi::OutputRefusal refusal = avi::RefuseOutputs({out}, RecordingSources(file)))
+    return message = refusal.output + ": " + refusal.reason, kExitBadInput;
   const RecordingScan scan = ScanRecording(file);
   if (scan.files.empty() || (scan.files[0].records.empty() && !scan.files[0].error.empty())) {
     avi::AviReader reader;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/mode_arguments.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "clip/clip_extraction.h"
 #include "clip/extraction_plan.h"
@@ -52,8 +53,10 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
     return ModeFailure(err, file, "the range ends before it starts (--to must be after --from)",
                        kExitBadInput);
 
+  if (const std::string problem = RecordingProblem(file); !problem.empty())
+    return ModeFailure(err, file, problem, kExitBadInput);
   request.files = clip::ListTimelineFiles(file);
-  if (request.files.empty()) return ModeFailure(err, file, "not a readable recording", kExitBadInput);
+  if (request.files.empty()) return ModeFailure(err, file, "holds no video to extract", kExitBadInput);
   const int kind = DetectDvrKind(file);
   for (int c = 0; c < 4; ++c) {
     if (request.cameras[std::size_t(c)] &&
@@ -90,17 +93,21 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
 
   std::string reason = outcome.detail.empty() ? outcome.message : outcome.detail;
   for (char& c : reason) c = c == '\n' ? ' ' : c;  // one line
+  // A detail names the file it is about; the line names it once.
+  std::vector<std::string> named = clip::OutputNames(request);
+  for (const clip::ClipSourceFile& f : request.files) named.push_back(f.path);
   switch (outcome.status) {
     case clip::ExtractStatus::Done:
       return FinishOutput(out, err) == kExitDone ? kExitDone : kExitExtractWriteFailed;
     case clip::ExtractStatus::NothingToDo:
     case clip::ExtractStatus::ReadFailed:
-      return ModeFailure(err, file, reason, kExitBadInput);
+    case clip::ExtractStatus::OutputRefused:
+      return ModeFailureOf(err, file, reason, named, kExitBadInput);
     case clip::ExtractStatus::Cancelled:
       return ModeFailure(err, request.destination, "extraction cancelled; no unfinished output kept",
                          kExitExtractWriteFailed);
     case clip::ExtractStatus::WriteFailed:
       break;
   }
-  return ModeFailure(err, request.destination, reason, kExitExtractWriteFailed);
+  return ModeFailureOf(err, request.destination, reason, named, kExitExtractWriteFailed);
 }

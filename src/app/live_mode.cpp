@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/library_diagnostics.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "live/live_session.h"
 #include "live/stream_protocol.h"
@@ -111,6 +112,8 @@ int RunLiveMode(int argc, char** argv, const CommandLine& line) {
     }
   }
   if (out.empty() || channel < 0) return Usage();
+  // A live frame replaces no recording, but still only a regular file or a new name.
+  if (RefuseModeOutputs(std::cerr, {out}, {}) != kExitDone) return kExitBadInput;
 
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   LibraryDiagnostics::Install();

@@ -10,6 +10,7 @@
 
 #include "app/library_diagnostics.h"
 #include "app/mode_arguments.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "app/settings.h"
 #include "avi/avi_reader.h"
@@ -53,6 +54,10 @@ int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
     if (!reader.Open(file, avi::AviReader::Load::kHeadersOnly))
       return ModeFailure(std::cerr, file, reader.Error(), kExitBadInput);
   }
+  // The map cache beside the recording is read too.
+  std::vector<std::string> sources = RecordingSources(file);
+  sources.push_back(MapCachePath(file));
+  if (RefuseModeOutputs(std::cerr, {out}, sources) != kExitDone) return kExitBadInput;
 
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   LibraryDiagnostics::Install();

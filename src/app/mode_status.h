@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 // How the command-line modes end: an exit status from this short list and,
 // on failure, exactly one line on stderr that names its subject (the
@@ -13,6 +14,13 @@ inline constexpr int kExitOutputFailed = 3;  // the output could not be written
 
 // Writes "qmxplayer: SUBJECT: REASON" and returns `status`.
 int ModeFailure(std::ostream& err, const std::string& subject, const std::string& reason, int status);
+
+// The same for a failure text that may name its own subject, as the
+// readers and writers word theirs ("PATH: REASON"): when `text` begins with
+// one of `named` followed by ": " or "/", it is the line as it is, so the
+// file is named once; otherwise `subject` is put before it.
+int ModeFailureOf(std::ostream& err, const std::string& subject, const std::string& text,
+                  const std::vector<std::string>& named, int status);
 
 // Flushes `out`, the mode's standard output, and reports a failed write
 // (a full disk, a closed pipe, /dev/full): kExitDone when every byte went

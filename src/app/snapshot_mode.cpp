@@ -13,6 +13,7 @@
 
 #include "app/library_diagnostics.h"
 #include "app/mode_arguments.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "app/recording_summary.h"
 #include "avi/avi_reader.h"
@@ -34,14 +35,14 @@ int Usage() {
   return kExitBadInput;
 }
 
-// Whether a snapshot can be written at `path`, found before the recording is
-// played: "" when it can, else the system's reason. Nothing is truncated, and
-// a file the probe had to create is removed again. O_NONBLOCK: a FIFO
-// without a reader fails at once instead of blocking.
+// Whether a snapshot can be written at `path` (refused already when it is no
+// regular file), found before the recording is played: "" when it can, else
+// the system's reason. Nothing is truncated, and a file the probe had to
+// create is removed again. O_NONBLOCK: a FIFO swapped in meanwhile fails at
+// once instead of blocking.
 std::string OutputProblem(const std::string& path) {
   struct stat st {};
   const bool existed = ::stat(path.c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) return "is a folder, not a file";
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return SystemReason(errno, "cannot be created");
   ::close(fd);
@@ -88,6 +89,8 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
           summary.streamChannel[s] == channel - 1 && reader.Stream(s).header.type == avi::kVids;
     }
   }
+  const std::vector<std::string> paths = NumberedRunFrom(file);
+  if (RefuseModeOutputs(std::cerr, {out}, RecordingSources(file)) != kExitDone) return kExitBadInput;
   const std::string camera = "camera " + std::to_string(channel);
   if (const std::string problem = OutputProblem(out); !problem.empty()) {
     return ModeFailure(std::cerr, out, "cannot save " + camera + "'s frame: " + problem, kExitOutputFailed);
@@ -101,7 +104,6 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   QGuiApplication app(argc, argv);
   if (overlay) CreateProcessGlyphFonts();
 
-  const std::vector<std::string> paths = NumberedRunFrom(file);
   // Nothing is listened to here, so the outputs need no sound card, and
   // viewing never writes to the recording.
   EngineConfig config;
@@ -115,8 +117,14 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
     return ModeFailure(std::cerr, file, GraphResultMessage(result, engine.H264Mode() == 1, paths.empty()),
                        kExitBadInput);
   }
+  if (at > engine.GetTotal()) {
+    return ModeFailure(
+        std::cerr, file,
+        "the recording ends at " + std::to_string(engine.GetTotal()) + " hundredths, before --at",
+        kExitBadInput);
+  }
   engine.Pause();
-  engine.Seek(at > engine.GetTotal() ? 1000 : -1, at);  // past the end: the last frame
+  engine.Seek(-1, at);
   // The frame at the target is there once the engine has performed both; a
   // recording that never settles ends as one without that frame.
   const bool settled = engine.WaitTransport(kSettleWait);

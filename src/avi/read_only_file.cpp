@@ -35,10 +35,6 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   return *this;
 }
 
-namespace {
-
-// Why a path that exists is no file to read a recording from; "" for a
-// regular file.
 std::string NotAFileReason(mode_t mode) {
   if (S_ISREG(mode)) return "";
   if (S_ISDIR(mode)) return "is a folder, not a file";
@@ -47,8 +43,6 @@ std::string NotAFileReason(mode_t mode) {
   if (S_ISSOCK(mode)) return "is a socket, not a regular file";
   return "is not a regular file";
 }
-
-}  // namespace
 
 bool ReadOnlyFile::Open(const std::string& path, std::string* error) {
   Close();

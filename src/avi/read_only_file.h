@@ -16,6 +16,11 @@ namespace avi {
 using PreadCall = ssize_t (*)(int fd, void* buffer, std::size_t count, off_t offset);
 void SetPreadCallForTesting(PreadCall call);
 
+// Why a path of mode `mode` (as stat() gives it) is no regular file: "is a
+// folder, not a file", "is a FIFO, not a regular file", ...; "" for a
+// regular file. Never repeats the path.
+std::string NotAFileReason(mode_t mode);
+
 class ReadOnlyFile {
  public:
   ReadOnlyFile() = default;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "avi/avi_length.h"
+#include "avi/output_guard.h"
 #include "clip/camera_segment_copy.h"
 #include "clip/dvr_settings_block.h"
 #include "clip/extraction_plan.h"
@@ -90,6 +91,11 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
   const double offset = startSeconds - double(files.front().startCentis) / 100;
   const std::vector<double> lengths = SegmentLengths(endSeconds - startSeconds);
   const int segments = int(lengths.size());
+  std::vector<std::string> timeline;
+  for (const ClipSourceFile& f : request.files) timeline.push_back(f.path);
+  if (const avi::OutputRefusal refusal = avi::RefuseOutputs(OutputNames(request), timeline))
+    return Failed(std::move(out), ExtractStatus::OutputRefused, kCannotOverwrite,
+                  refusal.output + ": " + refusal.reason);
   SourceFiles sources;
   double done = 0;
 
@@ -138,6 +144,16 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
   if (progress) progress(1.0);
   out.status = ExtractStatus::Done;
   return out;
+}
+
+std::vector<std::string> OutputNames(const ExtractRequest& request) {
+  // The same arithmetic as the extraction's own, so the names are the ones it writes.
+  const double seconds = double(request.endCentis) / 100 - double(request.startCentis) / 100;
+  const int segments = int(SegmentLengths(seconds).size());
+  std::vector<std::string> names;
+  for (int segment = 1; segment <= segments; ++segment)
+    names.push_back(SegmentOutputName(request.destination, segment, segments > 1));
+  return names;
 }
 
 std::vector<ClipSourceFile> ListTimelineFiles(const std::string& path) {

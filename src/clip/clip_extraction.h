@@ -36,6 +36,8 @@ enum class ExtractStatus {
   Cancelled,    // stopped on request; the unfinished output was removed
   ReadFailed,   // a source could not be read (missing, damaged, truncated)
   WriteFailed,  // an output could not be written (permission, full disk, existing file)
+  // An output is a file of the recording, or no regular file: nothing was written.
+  OutputRefused,
 };
 
 struct ExtractOutcome {
@@ -45,10 +47,16 @@ struct ExtractOutcome {
   std::vector<std::string> outputs;  // complete output files, in segment order
 };
 
+// Every file the request writes, in segment order: the destination, or
+// OUT-001.avi, OUT-002.avi, ... when the range needs several segments.
+std::vector<std::string> OutputNames(const ExtractRequest& request);
+
 // Called from the extracting thread: overall progress 0..1.
 using ExtractProgress = std::function<void(double fraction)>;
 
 // Runs on the caller's thread until done, failed or `cancel` turns true.
+// Before anything is written, every output name is checked against every
+// file of the timeline (OutputRefused, the detail naming the output).
 ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool>& cancel,
                            const ExtractProgress& progress = {});
 

@@ -213,6 +213,7 @@ void CVideoClipExtractDlg::OnWorkerDone(const clip::ExtractOutcome& outcome) {
       break;
     case clip::ExtractStatus::ReadFailed:
     case clip::ExtractStatus::WriteFailed:
+    case clip::ExtractStatus::OutputRefused:
       ShowPlayerMessage(this, outcome.message + (outcome.detail.empty() ? "" : "\n" + outcome.detail));
       break;
   }

@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "app/titles.h"
+#include "avi/output_guard.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/core/audio_routing_store.h"
@@ -307,8 +308,14 @@ void CQMXPlayerDlg::TakeSnapshot() {
     if (IsChecked(kViewButtons[k])) channel = k;
   if (channel < 0) return;
   const std::optional<std::string> path = ChooseSaveFile(this, kSnapshotFilter, kSnapshotDefaultSuffix);
-  if (!path) return;
-  if (playback_ && playback_->TakeSnapshot(channel, *path)) return;
+  if (!path || !playback_) return;
+  std::vector<std::string> sources;
+  for (const SequenceFile& f : playback_->Files()) sources.push_back(f.path);
+  if (const avi::OutputRefusal refusal = avi::RefuseOutputs({*path}, sources)) {
+    return ShowPlayerMessage(
+        this, std::string(kSnapshotErrorMessage) + "\n" + refusal.output + ": " + refusal.reason);
+  }
+  if (playback_->TakeSnapshot(channel, *path)) return;
   ShowPlayerMessage(this, kSnapshotErrorMessage);
 }
 

@@ -2,7 +2,6 @@
 // evidence package beside Extract Video Clip. Both run on the evidence
 // worker; the window shows their one-line result.
 #include <QAction>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "ui/evidence_worker.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
+#include "ui/save_file_chooser.h"
 
 namespace {
 
@@ -59,16 +59,14 @@ void CQMXPlayerDlg::UpdateEvidenceCommands() {
 void CQMXPlayerDlg::ExportTrackCommand() {
   if (!playback_ || currentPath_.empty()) return;
   if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
-  QFileDialog dialog(this);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({QStringLiteral("GPX track (*.gpx)"), QStringLiteral("KML track (*.kml)"),
-                         QStringLiteral("GeoJSON track (*.geojson)")});
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  std::string out = dialog.selectedFiles().first().toStdString();
-  const QString filter = dialog.selectedNameFilter();
-  const std::string format = filter.contains(QStringLiteral("kml"))       ? "kml"
-                             : filter.contains(QStringLiteral("geojson")) ? "geojson"
-                                                                          : "gpx";
+  std::string filter;
+  const std::optional<std::string> chosen =
+      ChooseSaveFile(this, "GPX track (*.gpx);;KML track (*.kml);;GeoJSON track (*.geojson)", "", &filter);
+  if (!chosen) return;
+  std::string out = *chosen;
+  const std::string format = filter.find("kml") != std::string::npos       ? "kml"
+                             : filter.find("geojson") != std::string::npos ? "geojson"
+                                                                           : "gpx";
   if (std::filesystem::path(out).extension().empty()) out += "." + format;
   const std::string recording = currentPath_;
   evidence_->Start(

@@ -13,13 +13,14 @@ SaveFileAnswerer& Answerer() {
 }  // namespace
 
 std::optional<std::string> ChooseSaveFile(QWidget* parent, const std::string& filter,
-                                          const std::string& defaultSuffix) {
+                                          const std::string& defaultSuffix, std::string* chosenFilter) {
   if (Answerer()) return Answerer()();
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QString::fromStdString(filter));
   dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (chosenFilter) *chosenFilter = dialog.selectedNameFilter().toStdString();
   return dialog.selectedFiles().front().toStdString();
 }
 

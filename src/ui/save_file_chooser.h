@@ -12,9 +12,12 @@ class QWidget;
 // Threads: the window thread only.
 
 // The chosen path, or nothing when the user cancelled. `filter` is a Qt
-// name filter; `defaultSuffix` is added to a name typed without one.
+// name filter (several separated by ";;"); `defaultSuffix` is added to a
+// name typed without one. `chosenFilter`, when given, receives the filter
+// the user picked (left as it is for an installed answerer).
 std::optional<std::string> ChooseSaveFile(QWidget* parent, const std::string& filter,
-                                          const std::string& defaultSuffix);
+                                          const std::string& defaultSuffix,
+                                          std::string* chosenFilter = nullptr);
 
 // Answers ChooseSaveFile instead of a dialog; an empty function restores
 // the dialog. Returns the previous answerer.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "app/export_metadata_mode.h"
 #include "expected_metadata.h"
@@ -307,30 +308,43 @@ TEST_F(QmxplayerModes, UnusableInputsGetTheirRealReasonAndStatusTwo) {
       {"cut-in-headers.avi", bytes(good.substr(0, 200)), "header list runs past the end of the file"},
       {"/dev/null", [](const std::filesystem::path&) {}, "is a device, not a regular file"},
   };
-  const std::string shot = (dir_ / "shot.jpg").string();
-  const std::vector<std::pair<std::string, std::string>> modes = {
-      {"--info ", ""}, {"--export-metadata ", ""}, {"--snapshot ", " --at 0 --channel 1 --out " + shot}};
+  const std::string shot = (dir_ / "shot.jpg").string(), track = (dir_ / "track.gpx").string(),
+                    clip = (dir_ / "clip.avi").string(), package = (dir_ / "package").string();
+  // --check prints the report so far on standard output.
+  const std::vector<std::tuple<std::string, std::string, bool>> modes = {
+      {"--info ", "", true},
+      {"--export-metadata ", "", true},
+      {"--snapshot ", " --at 0 --channel 1 --out " + shot, true},
+      {"--events ", "", true},
+      {"--export-track ", " --format gpx --out " + track, true},
+      {"--extract ", " --from 0 --to 10 --cameras 1 --out " + clip, true},
+      {"--export-evidence ", " --from 0 --to 10 --cameras 1 --out " + package, true},
+      {"--check ", "", false}};
   for (const Input& input : inputs) {
     const auto path = dir_ / input.name;
     input.make(path);
     const std::string before = std::filesystem::is_regular_file(path) ? ReadAll(path) : "";
-    for (const auto& [mode, rest] : modes) {
+    for (const auto& [mode, rest, quiet] : modes) {
       const std::string what = mode + input.name;
       const PlayerRun run = RunPlayer(mode + path.string() + rest, dir_);
       EXPECT_EQ(run.status, 2) << what;
-      EXPECT_TRUE(run.out.empty()) << what;
+      if (quiet) {
+        EXPECT_TRUE(run.out.empty()) << what;
+      }
       ExpectOneLineNaming(run, path.string(), input.reason, what);
       if (std::filesystem::is_regular_file(path)) {
         EXPECT_EQ(ReadAll(path), before) << what;
       }
-      EXPECT_FALSE(std::filesystem::exists(shot)) << what;
+      for (const std::string& out : {shot, track, clip, package})
+        EXPECT_FALSE(std::filesystem::exists(out)) << what << ": " << out;
     }
   }
 }
 
 // An output that can't be written ends the mode with status 3 and the
-// system's reason, never with status 0 and the rows lost.
-TEST_F(QmxplayerModes, UnwritableOutputsExitWithStatusThree) {
+// system's reason, never with status 0 and the rows lost; one that is no
+// regular file is refused before anything is played (status 2).
+TEST_F(QmxplayerModes, UnwritableOutputsSayWhyAndLeaveTheRecording) {
   recgen::RecordingOptions o = Short();
   o.video = {true, false, false, false};
   const std::string path = Write("out.avi", o);
@@ -338,21 +352,22 @@ TEST_F(QmxplayerModes, UnwritableOutputsExitWithStatusThree) {
   const std::string missingFolder = (dir_ / "no-such-folder" / "shot.jpg").string();
   struct Case {
     std::string args, subject, reason;
+    int status;
   };
   const Case cases[] = {
-      {"--info " + path + " >/dev/full", "standard output", "No space left on device"},
-      {"--export-metadata " + path + " >/dev/full", "standard output", "No space left on device"},
-      {"--help >/dev/full", "standard output", "No space left on device"},
+      {"--info " + path + " >/dev/full", "standard output", "No space left on device", 3},
+      {"--export-metadata " + path + " >/dev/full", "standard output", "No space left on device", 3},
+      {"--help >/dev/full", "standard output", "No space left on device", 3},
       {"--snapshot " + path + " --at 0 --channel 1 --out " + missingFolder, missingFolder,
-       "cannot save camera 1's frame: No such file or directory"},
+       "cannot save camera 1's frame: No such file or directory", 3},
       {"--snapshot " + path + " --at 0 --channel 1 --out " + dir_.path().string(), dir_.path().string(),
-       "cannot save camera 1's frame: is a folder, not a file"},
+       "is a folder, not a file", 2},
       {"--snapshot " + path + " --at 0 --channel 1 --out /dev/full", "/dev/full",
-       "cannot save camera 1's frame: "},
+       "is a device, not a regular file", 2},
   };
   for (const Case& c : cases) {
     const PlayerRun run = RunPlayer(c.args, dir_);
-    EXPECT_EQ(run.status, 3) << c.args;
+    EXPECT_EQ(run.status, c.status) << c.args;
     ExpectOneLineNaming(run, c.subject, c.reason, c.args);
     EXPECT_EQ(ReadAll(path), before) << c.args;
   }
@@ -372,7 +387,8 @@ std::string WithCameraOneUndecodable(std::string bytes) {
 }
 
 // The snapshot mode names the camera in every failure, and the libraries'
-// own lines (GStreamer's, libjpeg's) never reach stderr.
+// own lines (GStreamer's, libjpeg's) never reach stderr; a position past the
+// end is refused with the recording's length.
 TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
   recgen::RecordingOptions o = Short();
   o.video = {true, false, true, false};
@@ -382,18 +398,21 @@ TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
   const std::string shot = (dir_ / "cam.jpg").string();
   struct Case {
     std::string file;
-    int channel, status;
+    int channel, at, status;
     std::string reason;  // "" for success
   } cases[] = {
-      {path, 2, 2, "camera 2 has no video"},
-      {damaged, 1, 2, "camera 1 has no decoded frame at 10 hundredths"},
-      {damaged, 3, 0, ""},
-      {path, 1, 0, ""},
+      {path, 2, 10, 2, "camera 2 has no video"},
+      {damaged, 1, 10, 2, "camera 1 has no decoded frame at 10 hundredths"},
+      {damaged, 3, 10, 0, ""},
+      {path, 1, 10, 0, ""},
+      {path, 1, 30, 0, ""},  // the end itself: the last frame
+      {path, 1, 31, 2, "the recording ends at 30 hundredths, before --at"},
   };
   for (const Case& c : cases) {
-    const std::string what = c.file + " channel " + std::to_string(c.channel);
-    const PlayerRun run = RunPlayer(
-        "--snapshot " + c.file + " --at 10 --channel " + std::to_string(c.channel) + " --out " + shot, dir_);
+    const std::string what = c.file + " channel " + std::to_string(c.channel) + " at " + std::to_string(c.at);
+    const PlayerRun run = RunPlayer("--snapshot " + c.file + " --at " + std::to_string(c.at) + " --channel " +
+                                        std::to_string(c.channel) + " --out " + shot,
+                                    dir_);
     EXPECT_EQ(run.status, c.status) << what << run.err;
     if (c.reason.empty()) {
       EXPECT_EQ(run.err, "") << what;

@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"SourceTruncatedWhileRead", 0.05, FaultCase::kTruncate,
                                 clip::ExtractStatus::ReadFailed},
                       FaultCase{"DestinationIsAFolder", 2.0, FaultCase::kFolderDestination,
-                                clip::ExtractStatus::WriteFailed}),
+                                clip::ExtractStatus::OutputRefused}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExtractClipTest, EmptyOrUncoveredRangesDoNothing) {

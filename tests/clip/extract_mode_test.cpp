@@ -88,6 +88,12 @@ TEST_P(ExtractModeTest, ExitsWithItsStatusAndLeavesOnlyCompleteFiles) {
     EXPECT_TRUE(LastLine(run.err).rfind("qmxplayer: ", 0) == 0 || LastLine(run.err).rfind("usage: ", 0) == 0)
         << run.err;
     EXPECT_NE(LastLine(run.err).find(c.reason), std::string::npos) << run.err;
+    // "qmxplayer: SUBJECT: REASON" names its file once.
+    const std::string line = LastLine(run.err);
+    const std::size_t colon = line.find(": ", 11);
+    if (line.rfind("qmxplayer: ", 0) == 0 && colon != std::string::npos) {
+      EXPECT_EQ(line.find(line.substr(11, colon - 11), colon), std::string::npos) << line;
+    }
   }
   std::vector<std::string> files = cliptest::Listing(out.path());
   files.erase(std::remove(files.begin(), files.end(), "sub"), files.end());
@@ -128,13 +134,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "OUT/none.avi --from 0 --to 100 --cameras 1 --out OUT/c.avi",
                  "",
                  2,
-                 "not a readable recording",
+                 "none.avi: No such file or directory",
                  {}},
         ModeCase{"NotARecording",
                  "TEXT --from 0 --to 100 --cameras 1 --out OUT/c.avi",
                  "",
                  2,
-                 "not a readable recording",
+                 "text.avi: not an AVI file (no RIFF header)",
+                 {}},
+        ModeCase{"FolderAsFile",
+                 "OUT --from 0 --to 100 --cameras 1 --out OUT/c.avi",
+                 "",
+                 2,
+                 ": is a folder, not a file",
                  {}},
         ModeCase{
             "BadCameraList", "FILE --from 0 --to 100 --cameras 1,5 --out OUT/c.avi", "", 2, "usage:", {}},
@@ -150,8 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"FolderInTheWay",
                  "FILE --from 0 --to 100 --cameras 1 --out OUT/sub",
                  "mkdir -p OUT/sub &&",
-                 1,
-                 "is a folder",
+                 2,
+                 "sub: is a folder, not a file",
                  {}},
         // A disk that fills up: writes past 300 kB fail with EFBIG.
         ModeCase{"FullDisk",
