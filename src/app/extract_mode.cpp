@@ -95,6 +95,7 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
     case clip::ExtractStatus::Done:
       return FinishOutput(out, err) == kExitDone ? kExitDone : kExitExtractWriteFailed;
     case clip::ExtractStatus::NothingToDo:
+    case clip::ExtractStatus::NoFrames:
     case clip::ExtractStatus::ReadFailed:
       return ModeFailure(err, file, reason, kExitBadInput);
     case clip::ExtractStatus::Cancelled:

@@ -114,7 +114,7 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
   }
   for (int camera = 0; camera < 4; ++camera) {
     if (request.cameras[std::size_t(camera)] && framesOfCamera[std::size_t(camera)] == 0)
-      return Failed(std::move(out), ExtractStatus::NothingToDo,
+      return Failed(std::move(out), ExtractStatus::NoFrames,
                     "The marked range holds no frame of camera " + std::to_string(camera + 1) + ".", "");
   }
 

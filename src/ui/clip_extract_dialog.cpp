@@ -215,6 +215,7 @@ void CVideoClipExtractDlg::OnWorkerDone(const clip::ExtractOutcome& outcome) {
     case clip::ExtractStatus::Cancelled:
       ShowPlayerMessage(this, "Extraction Cancelled");
       break;
+    case clip::ExtractStatus::NoFrames:
     case clip::ExtractStatus::ReadFailed:
     case clip::ExtractStatus::WriteFailed:
       ShowPlayerMessage(this, outcome.message + (outcome.detail.empty() ? "" : "\n" + outcome.detail));

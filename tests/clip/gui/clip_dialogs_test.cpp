@@ -175,6 +175,15 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, ClipDialogRuns,
     testing::Values(RunCase{"Extracts", 150, 450, false, false, "c.avi", {"c.avi"}, ""},
                     RunCase{"EndBeforeStartDoesNothing", 300, 100, false, false, "c.avi", {}, ""},
+                    // At 10 fps, 1.51 s to 1.59 s lies between two frames.
+                    RunCase{"RangeWithoutAFrameIsRefused",
+                            151,
+                            159,
+                            false,
+                            false,
+                            "c.avi",
+                            {},
+                            "The marked range holds no frame of camera 1."},
                     RunCase{"CancelStopsAtOnce", 0, 12000, true, true, "c.avi", {}, "Extraction Cancelled"},
                     RunCase{
                         "MissingFolderIsReported", 0, 100, false, false, "", {}, "Unable to mux the videos"}),
