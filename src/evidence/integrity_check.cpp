@@ -143,7 +143,8 @@ class RunChecker {
         if (!c.present) {
           c.present = true;
           c.summary.camera = channel + 1;
-          if (firstFile || c.summary.declaredFps == 0) c.summary.declaredFps = avi::FramesPerSecond(stream.header);
+          if (firstFile || c.summary.declaredFps == 0)
+            c.summary.declaredFps = avi::FramesPerSecond(stream.header);
         }
       } else if (stream.header.type == avi::kAuds && PinMatchesStreamType(name, kAudioStream) &&
                  c.audioStream < 0) {
