@@ -11,8 +11,10 @@
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
+#include "avi/frame_timing.h"
 #include "clip/clip_extraction.h"
 #include "clip/extraction_plan.h"
+#include "engine/camera_streams.h"
 #include "engine/metadata_scan.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
@@ -36,16 +38,16 @@ double VideoRate(const avi::AviReader& reader, int camera) {
   for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
     const avi::AviStream& stream = reader.Stream(s);
     const std::string name = StreamPinName(int(s), stream.name);
-    if (stream.header.type == avi::kVids && stream.header.scale &&
+    if (stream.header.type == avi::kVids &&
         (camera == 0 || (PinChannel(name) == camera - 1 && PinMatchesStreamType(name, kVideoStream))))
-      return double(stream.header.rate) / stream.header.scale;
+      return avi::FramesPerSecond(stream.header);
   }
   return 0;
 }
 
 // The frame of `file` at `centis` on the timeline: the first at or after it.
 int64_t FrameAt(const clip::ClipSourceFile& file, double fps, int64_t centis) {
-  return int64_t(std::ceil(double(centis - file.startCentis) * fps / 100.0 - 1e-9));
+  return avi::FirstFrameAtOrAfter(double(centis - file.startCentis) / 100.0, fps);
 }
 
 // The --export-metadata rows of every file whose frame lies in the range,
@@ -77,14 +79,6 @@ bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t fr
   return true;
 }
 
-int CameraStream(const avi::AviReader& reader, int camera) {
-  for (std::size_t s = 0; s < reader.StreamCount(); ++s) {
-    const std::string name = StreamPinName(int(s), reader.Stream(s).name);
-    if (reader.Stream(s).header.type == avi::kVids && PinChannel(name) == camera - 1) return int(s);
-  }
-  return -1;
-}
-
 // Where the package's files go while it is built, and the names they are
 // known by in messages: the folder the user asked for.
 struct PackageFiles {
@@ -110,7 +104,7 @@ int WriteStartSnapshots(const std::vector<clip::ClipSourceFile>& files, const Ev
     for (const clip::ClipSourceFile& file : files) {
       avi::AviReader reader;
       if (!reader.Open(file.path)) return message = file.path + ": " + reader.Error(), kExitBadInput;
-      const int stream = CameraStream(reader, camera);
+      const int stream = CameraStream(reader, avi::kVids, camera - 1);
       if (stream < 0) continue;
       const int64_t k = std::max<int64_t>(0, FrameAt(file, VideoRate(reader, camera), r.fromCentis));
       // The range may start after this file's last frame of the camera.
@@ -235,8 +229,9 @@ int ExportEvidencePackage(const EvidenceRequest& r, const std::atomic<bool>& can
               " hundredths is not in the recording (it lasts " + std::to_string(files.back().endCentis) + ")";
     return kExitBadInput;
   }
+  const std::array<bool, 4> present = CamerasWithVideo(files.front().path);
   for (const int camera : r.cameras) {
-    if (camera > files.front().videoChannels) {
+    if (!present[std::size_t(camera - 1)]) {
       message = r.recording + ": camera " + std::to_string(camera) + " has no video";
       return kExitBadInput;
     }

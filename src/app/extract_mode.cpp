@@ -9,6 +9,7 @@
 #include "app/mode_status.h"
 #include "clip/clip_extraction.h"
 #include "clip/extraction_plan.h"
+#include "engine/camera_streams.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
 
@@ -58,9 +59,9 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
   request.files = clip::ListTimelineFiles(file);
   if (request.files.empty()) return ModeFailure(err, file, "holds no video to extract", kExitBadInput);
   const int kind = DetectDvrKind(file);
+  const std::array<bool, 4> present = CamerasWithVideo(request.files[0].path);
   for (int c = 0; c < 4; ++c) {
-    if (request.cameras[std::size_t(c)] &&
-        !clip::CameraOffered(kind == kFourChannelDvr, request.files[0].videoChannels, c))
+    if (request.cameras[std::size_t(c)] && !clip::CameraOffered(kind == kFourChannelDvr, present, c))
       return ModeFailure(err, file, "the recording has no camera " + std::to_string(c + 1), kExitBadInput);
   }
   const int64_t total = request.files.back().endCentis;
@@ -100,6 +101,7 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
     case clip::ExtractStatus::Done:
       return FinishOutput(out, err) == kExitDone ? kExitDone : kExitExtractWriteFailed;
     case clip::ExtractStatus::NothingToDo:
+    case clip::ExtractStatus::NoFrames:
     case clip::ExtractStatus::ReadFailed:
     case clip::ExtractStatus::OutputRefused:
       return ModeFailureOf(err, file, reason, named, kExitBadInput);

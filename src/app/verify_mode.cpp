@@ -22,8 +22,10 @@ int RunVerifyMode(const std::vector<std::string>& args, std::ostream& out, std::
   if (!result.error.empty()) return ModeFailure(err, folder, result.error, kExitBadInput);
   for (const std::string& m : result.mismatches) out << "MISMATCH: " << m << "\n";
   for (const std::string& n : result.notes) out << "NOT CHECKED: " << n << "\n";
-  if (result.Passed()) {
+  if (result.Verified()) {
     out << "Verified: " << result.filesChecked << " files and " << result.framesChecked << " clip frames\n";
+  } else if (result.Passed()) {
+    out << "Hashes match: " << result.filesChecked << " files; no clip frame was checked against a source\n";
   } else {
     out << "FAILED: " << result.mismatches.size() << " mismatches\n";
   }

@@ -79,9 +79,16 @@ bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx
   if (head[3] != kIndexOfIndexes || ReadLE16(head) != 4) return false;
   const uint64_t inUse =
       std::min<uint64_t>(ReadLE32(head + 4), (indx.size() - kIndexHeaderBytes) / kSuperIndexEntryBytes);
+  // Writers put each standard index after the chunks it indexes, so a super
+  // index names them in file order, each apart from the others. One named
+  // twice, or overlapping the one before, is no index: without this rule a
+  // million entries naming one small ix## cost a million reads, and read
+  // its chunks a million times over.
+  uint64_t firstFree = 0;
   for (uint64_t i = 0; i < inUse; ++i) {
     const uint8_t* e = head + kIndexHeaderBytes + i * kSuperIndexEntryBytes;
     const uint64_t ixOffset = ReadLE64(e);
+    if (ixOffset < firstFree) return false;
     // The chunk's own header, not the super index's size field, says how many
     // entries it holds; both must agree with the file.
     uint8_t ix[8 + kIndexHeaderBytes];
@@ -92,6 +99,7 @@ bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx
     const uint64_t available =
         std::min<uint64_t>(ixSize - kIndexHeaderBytes, file.Size() - std::min(file.Size(), entriesOffset));
     if (!ReadStandardIndex(file, ix + 8, entriesOffset, available, out)) return false;
+    firstFree = entriesOffset + available;
     // Every real chunk has an 8-byte header of its own in the file; more
     // entries than that means standard indexes named over and over.
     if (out.size() > file.Size() / 8) return false;

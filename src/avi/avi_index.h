@@ -36,8 +36,10 @@ struct MoviList {
 enum class IndexSource { kNone, kOpenDml, kIdx1, kScan };
 
 // Reads one stream's OpenDML index from the payload of its `indx` chunk and
-// appends the chunks to `out`. False when the index is malformed or one of
-// the standard indexes it names is missing, so the caller can fall back.
+// appends the chunks to `out`. False when the index is malformed, one of the
+// standard indexes it names is missing, or they are not named in file order
+// apart from each other (so the work is bounded by the file's size), so the
+// caller can fall back.
 bool ReadOpenDmlIndex(const ReadOnlyFile& file, const std::vector<uint8_t>& indx,
                       std::vector<ChunkEntry>& out);
 

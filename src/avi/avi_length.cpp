@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "avi/avi_reader.h"
+#include "avi/frame_timing.h"
 
 namespace avi {
 
@@ -11,8 +12,8 @@ namespace {
 constexpr int kMaxVideoStreams = 4;
 
 int64_t StreamLengthCentis(const StreamHeader& h) {
-  if (h.rate == 0 || h.scale == 0) return 0;
-  const double framesPerSecond = double(h.rate) / double(h.scale);
+  const double framesPerSecond = FramesPerSecond(h);
+  if (!(framesPerSecond > 0)) return 0;
   const double centis = std::trunc(double(h.length) / framesPerSecond * 100.0);
   // Tiny rates over huge scales give lengths no int64 can hold.
   return centis < 9.0e18 ? int64_t(centis) : 0;

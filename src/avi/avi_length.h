@@ -14,10 +14,11 @@ struct AviLength {
 };
 
 // Reads the headers of `path` and, for each of its first four video streams
-// in turn, takes dwLength / (dwRate / dwScale) × 100 truncated; the result is
-// the last one read and how many were read. {0, 0} when the file can't be
-// opened as an AVI. A stream whose rate or scale is 0 (or whose length does
-// not fit) measures 0 rather than dividing by zero.
+// in turn, takes dwLength / fps × 100 truncated, fps as FramesPerSecond
+// (frame_timing.h) reads the header; the result is the last one read and how
+// many were read. {0, 0} when the file can't be opened as an AVI. A stream
+// whose rate is 0 (or whose length does not fit) measures 0 rather than
+// dividing by zero.
 AviLength ReadAviLength(const std::string& path);
 
 }  // namespace avi

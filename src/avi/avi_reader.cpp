@@ -159,7 +159,12 @@ bool AviReader::ParseHdrl(uint64_t offset, uint64_t size) {
       haveMain = true;
       return true;
     }
-    if (id != kLIST || n < 4 || ReadLE32(&hdrl[at]) != kStrl) return true;
+    if (id == kLIST && n < 4) {
+      // Too short for its own type: the demuxer would lose the streams after it.
+      problem = "header list is damaged (a list of " + std::to_string(n) + " bytes)";
+      return false;
+    }
+    if (id != kLIST || ReadLE32(&hdrl[at]) != kStrl) return true;
     if (streams_.size() == kMaxStreams) {
       problem = "more than 100 streams";
       return false;

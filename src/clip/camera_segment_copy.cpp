@@ -9,13 +9,12 @@
 
 #include "avi/avi_reader.h"
 #include "avi/avi_writer.h"
+#include "avi/frame_timing.h"
 #include "clip/wave_file_header.h"
-#include "engine/recording_layout.h"
+#include "engine/camera_streams.h"
 
 namespace clip {
 namespace {
-
-constexpr double kTimeTolerance = 1e-6;  // seconds
 
 constexpr const char* kOpenSourceFailed =
     "Unable to open source file for read. It could be that the file is locked at that location or you do not "
@@ -101,26 +100,6 @@ uint64_t AudioBytes(const avi::AviReader& reader, int stream) {
 
 }  // namespace
 
-int CameraStream(const avi::AviReader& reader, uint32_t type, int camera) {
-  bool named = false;
-  for (std::size_t i = 0; i < reader.StreamCount(); ++i) {
-    const avi::AviStream& s = reader.Stream(i);
-    if (s.header.type != type) continue;
-    const int channel = PinChannel(StreamPinName(int(i), s.name));
-    if (channel == camera) return int(i);
-    named = named || channel >= 0;
-  }
-  return named ? -1 : reader.NthStreamOfType(type, camera);
-}
-
-double FramesPerSecond(uint32_t rate) {
-  return rate < 100000 ? rate / 1000.0 : rate / 1000000.0;
-}
-
-bool BeforeTime(double elapsed, double time) {
-  return elapsed + kTimeTolerance < time;
-}
-
 AudioSlice AudioSliceOf(uint64_t skipped, uint64_t written, uint64_t frames, uint64_t audioBytes) {
   if (frames == 0) return {};
   const double startByte = double(skipped) / double(frames) * double(audioBytes);
@@ -146,12 +125,18 @@ const avi::AviReader* SourceFiles::Open(const std::string& path, std::string& er
   return readers_.emplace(path, std::move(reader)).first->second.get();
 }
 
+int64_t CameraWalk::Frames() const {
+  int64_t n = 0;
+  for (const WalkPiece& p : pieces) n += int64_t(p.frames);
+  return n;
+}
+
 CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
                              const std::atomic<bool>& cancel, const std::function<void(double)>& progress) {
   CameraWalk walk;
-  const double end = segment.start + segment.length;
-  double elapsed = 0;
-  double frameSeconds = 0;
+  // The frames wanted, counted across the files; known once the first file's rate is.
+  avi::FrameSpan wanted;
+  int64_t frame = 0;  // the run's frame the walk is at
   bool stop = false;
   auto fail = [&](CopyEnd how, const char* message, std::string detail) {
     walk.end = how;
@@ -161,7 +146,8 @@ CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
   };
   const std::string camera = std::to_string(segment.camera + 1);
 
-  for (std::size_t f = 0; f < segment.files.size() && BeforeTime(elapsed, end) && !stop; ++f) {
+  for (std::size_t f = 0; f < segment.files.size() && (!walk.headersKnown || frame < wanted.end()) && !stop;
+       ++f) {
     const std::string& path = segment.files[f];
     std::string error;
     const avi::AviReader* reader = sources.Open(path, error);
@@ -174,52 +160,54 @@ CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
       fail(CopyEnd::kSourceError, kNoVideoStream, path + ": no video stream for camera " + camera);
       break;
     }
+    // A file without any sound (as other programs write them) gives a clip
+    // without sound; a camera without sound beside cameras with sound is
+    // the recorders' fault the message names.
     const int a = CameraStream(*reader, avi::kAuds, segment.camera);
-    if (a < 0) {
+    if (a < 0 && reader->NthStreamOfType(avi::kAuds, 0) >= 0) {
       fail(CopyEnd::kSourceError, kNoAudioStream, path + ": no audio stream for camera " + camera);
       break;
     }
     if (!walk.headersKnown) {
       const avi::AviStream& vs = reader->Stream(std::size_t(v));
-      const double fps = FramesPerSecond(vs.header.rate);
+      const double fps = avi::FramesPerSecond(vs.header);
       if (!(fps > 0)) {
         fail(CopyEnd::kSourceError, kNoVideoStream, path + ": the video stream has no frame rate");
         break;
       }
-      frameSeconds = 1.0 / fps;
+      wanted = avi::FramesOfTimeSpan(segment.start, segment.start + segment.length, fps);
       walk.headersKnown = true;
       walk.main = reader->Header();
       walk.videoStrh = vs.strh;
       walk.videoStrf = vs.strf;
-      walk.audioFormat = reader->Stream(std::size_t(a)).strf;
+      if (a >= 0) walk.audioFormat = reader->Stream(std::size_t(a)).strf;
     }
 
     WalkPiece piece{reader, path, v, a, 0, 0, {}};
     std::size_t skipped = 0;
     const std::size_t frames = reader->ChunkCount(std::size_t(v));
-    for (std::size_t k = 0; k < frames && BeforeTime(elapsed, end); ++k) {
+    for (std::size_t k = 0; k < frames && frame < wanted.end(); ++k, ++frame) {
       if (cancel.load(std::memory_order_relaxed)) {
         fail(CopyEnd::kCancelled, nullptr, "");
         break;
       }
-      if (progress && k % 64 == 0) progress(elapsed / end);
+      if (progress && k % 64 == 0) progress(double(frame) / double(std::max<int64_t>(wanted.end(), 1)));
       avi::ChunkEntry entry;
       if (!reader->Chunk(std::size_t(v), k, entry) || entry.size > kMaxFrameBytes)
         break;  // the file ends here
-      if (BeforeTime(elapsed, segment.start)) {
+      if (frame < wanted.first) {
         ++skipped;
       } else {
         if (piece.frames == 0) piece.firstFrame = k;
         ++piece.frames;
       }
-      elapsed += frameSeconds;
     }
     if (piece.frames > 0 && walk.end != CopyEnd::kCancelled) {
-      piece.audio = AudioSliceOf(skipped, piece.frames, frames, AudioBytes(*reader, a));
+      if (a >= 0) piece.audio = AudioSliceOf(skipped, piece.frames, frames, AudioBytes(*reader, a));
       walk.pieces.push_back(std::move(piece));
     }
   }
-  if (!stop) walk.end = BeforeTime(elapsed, end) ? CopyEnd::kRanOut : CopyEnd::kReachedEnd;
+  if (!stop) walk.end = !walk.headersKnown || frame < wanted.end() ? CopyEnd::kRanOut : CopyEnd::kReachedEnd;
   return walk;
 }
 
@@ -235,7 +223,7 @@ CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<boo
   video.EnableOpenDml();
   if (!video.Open(segment.videoPath)) return {CopyEnd::kWriteError, kCreateVideoFailed, video.error(), 0, 0};
   WaveOutput audio;
-  audio.Open(segment.audioPath, walk.audioFormat);
+  if (!walk.audioFormat.empty()) audio.Open(segment.audioPath, walk.audioFormat);
   auto fail = [&](CopyEnd how, const char* message, std::string detail) {
     if (result.end == CopyEnd::kWriteError || result.end == CopyEnd::kCancelled) return;
     result.end = how;

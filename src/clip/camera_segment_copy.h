@@ -5,10 +5,10 @@
 // source's stream header, format block and frame bytes, and a WAV file (the
 // 46-byte header of wave_file_header.h, then the audio bytes as stored).
 //
-// The walk: frame k of the run, counted across files, lies at elapsed_k, the
-// sum of k frame durations, and is copied exactly when start <= elapsed_k <
-// end. The frame rate comes from the first file's video stream header (rate
-// field R: R / 1000 frames per second below 100,000, else R / 1,000,000).
+// The walk: frame k of the run, counted across files, lies at k / fps and is
+// copied exactly when start <= k / fps < end (FramesOfTimeSpan). The frame
+// rate comes from the first file's video stream header, as FramesPerSecond
+// reads it (avi/frame_timing.h).
 // The audio of each file is cut in the proportion of its frames: with L
 // frames, T audio bytes, `skipped` frames before and `written` frames copied,
 // bytes floor(skipped / L * T) up to floor((skipped + written) / L * T) (no
@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "avi/avi_format.h"
+#include "engine/camera_streams.h"
 
 namespace avi {
 class AviReader;
@@ -64,22 +65,6 @@ struct CopyResult {
 // A stored frame larger than this ends its file, as a failed read does.
 inline constexpr uint32_t kMaxFrameBytes = 1'256'000;
 
-// Frames per second of a video stream's rate field.
-double FramesPerSecond(uint32_t rate);
-
-// The stream of `type` (kVids, kAuds) that carries camera `camera` (0..3) in
-// the file `reader` holds, or -1: the stream the player's pin rules give the
-// camera (its strn name, or "Stream NN" of its place), so a clip takes the
-// pictures and sound the player shows for that camera even when another
-// camera has no sound; the camera-th stream of the type when the names tell
-// no camera at all.
-int CameraStream(const avi::AviReader& reader, uint32_t type, int camera);
-
-// Whether the walk copies a frame at `elapsed`: start <= elapsed < end, where
-// sums of frame durations within a microsecond of a boundary count as on it,
-// so rounding never moves a frame across the marked time.
-bool BeforeTime(double elapsed, double time);
-
 // The audio slice of one file, in bytes from the start of its audio data.
 struct AudioSlice {
   uint64_t first = 0;
@@ -105,7 +90,7 @@ struct WalkPiece {
   const avi::AviReader* reader = nullptr;
   std::string path;
   int videoStream = -1;
-  int audioStream = -1;
+  int audioStream = -1;  // -1 in a file without any sound
   std::size_t firstFrame = 0;
   std::size_t frames = 0;
   AudioSlice audio;
@@ -120,7 +105,9 @@ struct CameraWalk {
   std::vector<WalkPiece> pieces;  // files with at least one frame taken
   bool headersKnown = false;      // the first file and its streams were found
   avi::MainHeader main;
-  std::vector<uint8_t> videoStrh, videoStrf, audioFormat;
+  std::vector<uint8_t> videoStrh, videoStrf;
+  std::vector<uint8_t> audioFormat;  // empty: the camera has no sound
+  int64_t Frames() const;            // taken, over all pieces
 };
 
 // Reads no frame or audio bytes. The paths of `segment` are not used.
@@ -128,9 +115,10 @@ CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
                              const std::atomic<bool>& cancel,
                              const std::function<void(double)>& progress = {});
 
-// The files at both paths are created (or replaced). A copy that ends early
-// still leaves both files complete and valid for what was copied. A WAV file
-// that can't be created leaves the copy without audio, and without a message.
+// The files at both paths are created (or replaced); the WAV file only when
+// the camera has sound. A copy that ends early still leaves both files
+// complete and valid for what was copied. A WAV file that can't be created
+// leaves the copy without audio, and without a message.
 CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<bool>& cancel,
                              const std::function<void(double)>& progress = {});
 

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,21 +99,37 @@ ExtractOutcome ExtractClip(const ExtractRequest& request, const std::atomic<bool
     return Failed(std::move(out), ExtractStatus::OutputRefused, kCannotOverwrite,
                   refusal.output + ": " + refusal.reason);
   SourceFiles sources;
-  double done = 0;
 
+  // Which frames and sound each camera takes in each segment, from the
+  // indexes alone, before anything is written: a range that holds no frame of
+  // a camera is refused, not written as an empty clip.
+  std::vector<std::vector<CameraWalk>> plan(static_cast<std::size_t>(segments));
+  std::array<int64_t, 4> framesOfCamera{};
+  double done = 0;
   for (int segment = 0; segment < segments; ++segment) {
-    if (cancel.load()) return Failed(std::move(out), ExtractStatus::Cancelled, kCancelled, "");
-    // Which frames and sound each camera takes, from the indexes alone.
-    std::vector<CameraWalk> walks;
     for (int camera = 0; camera < 4; ++camera) {
       if (!request.cameras[std::size_t(camera)]) continue;
       const CameraSegment copy{paths, camera, offset + done, lengths[std::size_t(segment)], {}, {}};
       CameraWalk walk = WalkCameraSegment(copy, sources, cancel);
       if (walk.end != CopyEnd::kReachedEnd)
         return FromCopy(std::move(out), CopyResult{walk.end, walk.message, walk.detail, 0, 0});
-      walks.push_back(std::move(walk));
+      framesOfCamera[std::size_t(camera)] += walk.Frames();
+      plan[std::size_t(segment)].push_back(std::move(walk));
     }
     done += lengths[std::size_t(segment)];
+  }
+  for (int camera = 0; camera < 4; ++camera) {
+    if (request.cameras[std::size_t(camera)] && framesOfCamera[std::size_t(camera)] == 0)
+      return Failed(std::move(out), ExtractStatus::NoFrames,
+                    "The marked range holds no frame of camera " + std::to_string(camera + 1) + ".", "");
+  }
+
+  for (int segment = 0; segment < segments; ++segment) {
+    if (cancel.load()) return Failed(std::move(out), ExtractStatus::Cancelled, kCancelled, "");
+    const std::vector<CameraWalk>& walks = plan[std::size_t(segment)];
+    // The last piece of a range can be too short for a frame of any camera.
+    if (std::all_of(walks.begin(), walks.end(), [](const CameraWalk& w) { return w.Frames() == 0; }))
+      continue;
 
     const std::filesystem::path name = SegmentOutputName(request.destination, segment + 1, segments > 1);
     std::error_code ec;

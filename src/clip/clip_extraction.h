@@ -33,6 +33,7 @@ struct ExtractRequest {
 enum class ExtractStatus {
   Done,         // every output written and closed
   NothingToDo,  // empty range, or no file covers it
+  NoFrames,     // the range holds no frame of a chosen camera: refused, nothing written
   Cancelled,    // stopped on request; the unfinished output was removed
   ReadFailed,   // a source could not be read (missing, damaged, truncated)
   WriteFailed,  // an output could not be written (permission, full disk, existing file)

@@ -48,8 +48,9 @@ std::vector<ClipSourceFile> FilesForRange(const std::vector<ClipSourceFile>& fil
   return taken;
 }
 
-bool CameraOffered(bool fourChannel, int firstFileVideoChannels, int camera) {
-  return fourChannel ? firstFileVideoChannels > camera : camera == 0;
+bool CameraOffered(bool fourChannel, const std::array<bool, 4>& firstFileCameras, int camera) {
+  if (camera < 0 || camera > 3) return false;
+  return fourChannel ? firstFileCameras[std::size_t(camera)] : camera == 0;
 }
 
 bool ExtractPossible(const std::array<bool, 4>& cameras, int64_t startCentis, int64_t endCentis,

@@ -38,9 +38,10 @@ std::vector<ClipSourceFile> FilesForRange(const std::vector<ClipSourceFile>& fil
                                           int64_t endCentis);
 
 // Whether camera `camera` (0..3) is offered: on a four-channel recording
-// when the first file has more than `camera` video channels, otherwise only
-// camera 0 (a two-channel recording's pictures share one stream).
-bool CameraOffered(bool fourChannel, int firstFileVideoChannels, int camera);
+// when the first file has a video stream of that camera (CamerasWithVideo),
+// otherwise only camera 0 (a two-channel recording's pictures share one
+// stream).
+bool CameraOffered(bool fourChannel, const std::array<bool, 4>& firstFileCameras, int camera);
 
 // Extract is possible when a camera is chosen, both positions are marked
 // (not -1) and a destination is given; start and end are not compared.

@@ -107,7 +107,7 @@ MuxResult MuxSegment(const std::vector<CameraWalk>& cameras, const std::filesyst
                        ? std::max<uint16_t>(1, avi::ReadLE16(walk.audioFormat.data() + 12))
                        : 1;
     out[c].videoOut = writer.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true});
-    out[c].audioOut = writer.AddStream(AudioStreamFor(walk.audioFormat));
+    if (!walk.audioFormat.empty()) out[c].audioOut = writer.AddStream(AudioStreamFor(walk.audioFormat));
     framesMax = std::max(framesMax, out[c].frames.size());
     totalFrames += out[c].frames.size();
   }
@@ -143,6 +143,7 @@ MuxResult MuxSegment(const std::vector<CameraWalk>& cameras, const std::filesyst
       }
       // The audio that belongs with the frames so far, in whole blocks; the
       // last frame takes the rest.
+      if (cam.audioOut < 0) continue;
       const uint64_t total = cam.audio->total();
       uint64_t upTo = i + 1 >= frames ? total : total * (i + 1) / frames / cam.block * cam.block;
       upTo = std::min(upTo, total);

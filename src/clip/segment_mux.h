@@ -2,11 +2,12 @@
 
 // Writes one segment's output straight from the sources the cameras' walks
 // chose, with the project's own writer: video of the first camera, its
-// audio, video of the next camera, its audio, and so on. Frames, stream
-// headers and format blocks are copied byte for byte; each camera's audio
-// follows its frames in slices of whole audio blocks, so the file interleaves
-// as a player reads it. One pass, no temporary copies: it is as fast as the
-// disk, and faster than joining temporary files through a media pipeline.
+// audio (none for a camera without sound), video of the next camera, its
+// audio, and so on. Frames, stream headers and format blocks are copied byte
+// for byte; each camera's audio follows its frames in slices of whole audio
+// blocks, so the file interleaves as a player reads it. One pass, no
+// temporary copies: it is as fast as the disk, and faster than joining
+// temporary files through a media pipeline.
 //
 // Runs on the extracting thread; `cancel` is looked at before every frame.
 

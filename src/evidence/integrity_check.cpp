@@ -8,6 +8,7 @@
 
 #include "avi/avi_chunk_cursor.h"
 #include "avi/avi_reader.h"
+#include "avi/frame_timing.h"
 #include "engine/recording_layout.h"
 #include "evidence/jpeg_structure.h"
 #include "metadata/metadata_sample.h"
@@ -57,10 +58,6 @@ uint64_t Fingerprint(std::span<const uint8_t> bytes) {
   };
   const std::size_t tail = bytes.size() > kSlice ? bytes.size() - kSlice : 0;
   return (slice(0) * 31 + slice(bytes.size() / 2)) * 31 + slice(tail) + bytes.size() * 0x9E3779B97F4A7C15ull;
-}
-
-double FrameRate(const avi::StreamHeader& h) {
-  return h.scale != 0 ? double(h.rate) / h.scale : 0.0;
 }
 
 // What is carried from frame to frame (and file to file) for one camera.
@@ -146,7 +143,8 @@ class RunChecker {
         if (!c.present) {
           c.present = true;
           c.summary.camera = channel + 1;
-          if (firstFile || c.summary.declaredFps == 0) c.summary.declaredFps = FrameRate(stream.header);
+          if (firstFile || c.summary.declaredFps == 0)
+            c.summary.declaredFps = avi::FramesPerSecond(stream.header);
         }
       } else if (stream.header.type == avi::kAuds && PinMatchesStreamType(name, kAudioStream) &&
                  c.audioStream < 0) {
@@ -253,7 +251,7 @@ class RunChecker {
     for (const avi::ChunkEntry& e : audio.chunks) bytes += e.size;
     c.summary.audioChunks = std::max<int64_t>(c.summary.audioChunks, 0) + int64_t(chunks);
     const uint32_t bytesPerSecond = audio.strf.size() >= 12 ? avi::ReadLE32(audio.strf.data() + 8) : 0;
-    const double fps = FrameRate(reader.Stream(std::size_t(c.videoStream)).header);
+    const double fps = avi::FramesPerSecond(reader.Stream(std::size_t(c.videoStream)).header);
     if (bytesPerSecond == 0 || fps <= 0 || c.framesInFile == 0) return;
     const double videoSeconds = double(c.framesInFile) / fps;
     const double audioSeconds = double(bytes) / bytesPerSecond;

@@ -94,7 +94,13 @@ VerifyResult VerifyPackage(const std::string& folder, const std::vector<std::str
     }
     sourcePaths.push_back(path);
   }
-  if (sourcePaths.size() != package.sources.size() || package.clips.empty()) return result;
+  if (sourcePaths.size() != package.sources.size()) return result;
+  if (package.clips.empty()) {
+    // Cameras without a clip: the clips were taken out of the package.
+    if (!package.cameras.empty())
+      result.mismatches.push_back(std::string(kPackageJsonName) + ": names cameras but no clip");
+    return result;
+  }
   std::vector<std::string> clipPaths;
   for (const std::string& clip : package.clips) clipPaths.push_back(folder + "/" + clip);
   for (std::string& m : CheckClipFrames(package, clipPaths, sourcePaths, result.framesChecked))

@@ -18,6 +18,9 @@ struct VerifyResult {
   int64_t framesChecked = 0;
 
   bool Passed() const { return error.empty() && mismatches.empty(); }
+  // Passed, and every clip frame was compared with its source frame: what
+  // "Verified" means. Hashes alone do not show a clip is the recording's.
+  bool Verified() const { return Passed() && framesChecked > 0; }
 };
 
 // `sources`: where the source recordings are now, matched to the recorded

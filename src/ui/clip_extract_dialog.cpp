@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "clip/extraction_plan.h"
+#include "engine/camera_streams.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -82,11 +83,14 @@ CVideoClipExtractDlg::CVideoClipExtractDlg(std::vector<clip::ClipSourceFile> fil
   grid->addWidget(setEnd_, 1, 5);
   grid->addWidget(new QLabel("Current Video Play Position:", this), 2, 0, 1, 2);
   grid->addWidget(currentField_, 2, 2, 1, 2);
+  // Header reads only: the first file's cameras, each by its own number.
+  const std::array<bool, 4> present =
+      files_.empty() ? std::array<bool, 4>{} : CamerasWithVideo(files_[0].path);
   for (int c = 0; c < 4; ++c) {
     cameras_[std::size_t(c)] = new QCheckBox("Camera " + QString::number(c + 1), this);
     named(cameras_[std::size_t(c)], kCameraBoxes[std::size_t(c)]);
     grid->addWidget(cameras_[std::size_t(c)], 3, c);
-    const bool offered = clip::CameraOffered(fourChannel, files_.empty() ? 0 : files_[0].videoChannels, c);
+    const bool offered = clip::CameraOffered(fourChannel, present, c);
     cameras_[std::size_t(c)]->setEnabled(offered);
     cameras_[std::size_t(c)]->setChecked(offered);
     connect(cameras_[std::size_t(c)], &QCheckBox::clicked, this, &CVideoClipExtractDlg::UpdateExtractButton);
@@ -211,6 +215,7 @@ void CVideoClipExtractDlg::OnWorkerDone(const clip::ExtractOutcome& outcome) {
     case clip::ExtractStatus::Cancelled:
       ShowPlayerMessage(this, "Extraction Cancelled");
       break;
+    case clip::ExtractStatus::NoFrames:
     case clip::ExtractStatus::ReadFailed:
     case clip::ExtractStatus::WriteFailed:
     case clip::ExtractStatus::OutputRefused:

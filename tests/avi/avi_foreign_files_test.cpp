@@ -32,22 +32,6 @@ void HideHeaderChunks(const std::filesystem::path& path, const char* id) {
   }
 }
 
-void HideTopLevelChunk(const std::filesystem::path& path, FourCC id) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  uint64_t pos = 12;
-  uint8_t header[8];
-  while (f.seekg(std::streamoff(pos)) && f.read(reinterpret_cast<char*>(header), 8)) {
-    if (ReadLE32(header) == id) {
-      f.seekp(std::streamoff(pos));
-      f.write("JUNK", 4);
-      return;
-    }
-    const uint64_t size = ReadLE32(header + 4);
-    pos += 8 + size + (size & 1);
-  }
-  ADD_FAILURE() << "no " << FourCCText(id) << " chunk";
-}
-
 bool SameChunks(const AviReader& a, const AviReader& b) {
   if (a.StreamCount() != b.StreamCount()) return false;
   for (std::size_t s = 0; s < a.StreamCount(); ++s) {

@@ -37,8 +37,13 @@ TEST(ReadAviLength, MeasuresTheLastOfUpToFourVideoStreams) {
        4},
       {"no video stream", {{kAuds, 8000, 1, 8000}}, 0, 0},
       {"rate 0 measures 0 instead of dividing by zero", {{kVids, 0, 1, 300}}, 0, 1},
-      {"scale 0 measures 0 instead of dividing by zero", {{kVids, 30, 0, 300}}, 0, 1},
-      {"absurd scale gives 0, not an overflow", {{kVids, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}}, 0, 1},
+      {"scale 0 reads the rate field alone: 30 is 0.03 fps", {{kVids, 30, 0, 300}}, 1000000, 1},
+      {"implausible rate / scale reads the rate field alone", {{kVids, 30000, 1, 450}}, 1500, 1},
+      {"the recorders' other header, fps x 1,000,000", {{kVids, 25000000, 1000000, 50}}, 200, 1},
+      {"absurd scale reads the rate field, without an overflow",
+       {{kVids, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}},
+       429496729500000,
+       1},
   };
   TempDir dir;
   for (const auto& c : cases) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <random>
 
@@ -271,6 +274,10 @@ TEST_F(AviReaderTest, LyingSizesAndCountsAreBounded) {
       {"strl without strh", TestIndex::kIdx1Relative,
        [](BuiltAvi& b) { WriteLE32(&b.bytes[b.strlOffsets[0] + 12], MakeFourCC("JUNK")); }, false,
        IndexSource::kNone, 0},
+      {"strl list of 3 bytes", TestIndex::kIdx1Relative,
+       [](BuiltAvi& b) { WriteLE32(&b.bytes[b.strlOffsets[1] + 4], 3); }, false, IndexSource::kNone, 0},
+      {"idx1 of 0 bytes: the chunks are walked", TestIndex::kIdx1Relative,
+       [](BuiltAvi& b) { WriteLE32(&b.bytes[b.idx1Offset + 4], 0); }, true, IndexSource::kScan, 5},
       {"movi size 0 (unfinished)", TestIndex::kNone,
        [](BuiltAvi& b) { WriteLE32(&b.bytes[b.moviListOffset + 4], 0); }, true, IndexSource::kScan, 5},
       {"idx1 size huge", TestIndex::kIdx1Relative,
@@ -354,10 +361,35 @@ TEST_F(AviReaderTest, RepeatedStandardIndexesAreNotMultiplied) {
   EXPECT_EQ(reader.Index(), IndexSource::kIdx1);
   EXPECT_EQ(reader.ChunkCount(0), 5u);
 
-  spec.superIndexCopies = 2;  // a duplicate that stays within bounds is still read as written
+  // One duplicate would read every frame twice: no index either.
+  spec.superIndexCopies = 2;
   ASSERT_TRUE(reader.Open(Write(BuildTestAvi(spec).bytes))) << reader.Error();
-  EXPECT_EQ(reader.Index(), IndexSource::kOpenDml);
-  EXPECT_EQ(reader.ChunkCount(0), 10u);
+  EXPECT_EQ(reader.Index(), IndexSource::kIdx1);
+  EXPECT_EQ(reader.ChunkCount(0), 5u);
+}
+
+std::atomic<int64_t> gReads{0};
+ssize_t CountingPread(int fd, void* buffer, std::size_t count, off_t offset) {
+  ++gReads;
+  return ::pread(fd, buffer, count, offset);
+}
+
+// Nearly a million super index entries (as many as a header list may hold)
+// naming one standard index: the work is bounded by the file, not by the
+// entries' count, in every mode that opens the file.
+TEST_F(AviReaderTest, AHugeSuperIndexOverOneStandardIndexCostsAFewReads) {
+  TestAviSpec spec = ThreeStreamSpec(TestIndex::kOpenDml);
+  spec.superIndexCopies = 300000;  // per stream: 14 MB of super index
+  const std::string path = Write(BuildTestAvi(spec).bytes);
+  gReads = 0;
+  SetPreadCallForTesting(&CountingPread);
+  AviReader reader;
+  const bool opened = reader.Open(path);
+  SetPreadCallForTesting(nullptr);
+  ASSERT_TRUE(opened) << reader.Error();
+  EXPECT_LT(gReads.load(), 100);
+  EXPECT_EQ(reader.Index(), IndexSource::kIdx1);
+  for (std::size_t s = 0; s < 3; ++s) EXPECT_EQ(reader.ChunkCount(s), 5u);
 }
 
 // Random bytes behind a valid-looking start, and random bytes written over a

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "md5.h"
@@ -44,6 +45,22 @@ void ExpectSameAsFfmpeg(const avi::AviReader& reader, int stream, const std::vec
     ASSERT_TRUE(reader.ReadChunk(std::size_t(stream), k, data));
     ASSERT_EQ(Md5Hex(data.data(), data.size()), expected[k].md5) << "chunk " << k;
   }
+}
+
+void HideTopLevelChunk(const std::filesystem::path& path, avi::FourCC id) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  uint64_t pos = 12;
+  uint8_t header[8];
+  while (f.seekg(std::streamoff(pos)) && f.read(reinterpret_cast<char*>(header), 8)) {
+    if (avi::ReadLE32(header) == id) {
+      f.seekp(std::streamoff(pos));
+      f.write("JUNK", 4);
+      return;
+    }
+    const uint64_t size = avi::ReadLE32(header + 4);
+    pos += 8 + size + (size & 1);
+  }
+  ADD_FAILURE() << "no " << avi::FourCCText(id) << " chunk";
 }
 
 }  // namespace avitest

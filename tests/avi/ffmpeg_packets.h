@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,9 @@ std::vector<Packet> FfmpegPackets(const std::string& path, const std::string& ma
 // the sanitizers would take minutes). Reports through gtest.
 void ExpectSameAsFfmpeg(const avi::AviReader& reader, int stream, const std::vector<Packet>& expected,
                         std::size_t step = 1);
+
+// Renames the first RIFF's top-level chunk `id` (idx1) to JUNK in place, so
+// readers find the file without it.
+void HideTopLevelChunk(const std::filesystem::path& path, avi::FourCC id);
 
 }  // namespace avitest

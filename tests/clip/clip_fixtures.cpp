@@ -40,7 +40,7 @@ std::vector<std::vector<uint8_t>> SourceFrames(const std::vector<std::string>& f
   for (const std::string& f : files) {
     avi::AviReader r;
     EXPECT_TRUE(r.Open(f)) << r.Error();
-    const int v = clip::CameraStream(r, avi::kVids, camera);
+    const int v = CameraStream(r, avi::kVids, camera);
     for (std::size_t k = 0; k < r.ChunkCount(std::size_t(v)); ++k) {
       frames.emplace_back();
       EXPECT_TRUE(r.ReadChunk(std::size_t(v), k, frames.back()));
@@ -63,8 +63,8 @@ std::vector<uint8_t> SourceAudio(const std::vector<std::string>& files, int came
   for (const std::string& f : files) {
     avi::AviReader r;
     EXPECT_TRUE(r.Open(f)) << r.Error();
-    const int v = clip::CameraStream(r, avi::kVids, camera);
-    const int a = clip::CameraStream(r, avi::kAuds, camera);
+    const int v = CameraStream(r, avi::kVids, camera);
+    const int a = CameraStream(r, avi::kAuds, camera);
     const int64_t frames = int64_t(r.ChunkCount(std::size_t(v)));
     const int64_t from = std::clamp<int64_t>(first - fileStart, 0, frames);
     const int64_t to = std::clamp<int64_t>(first + count - fileStart, 0, frames);

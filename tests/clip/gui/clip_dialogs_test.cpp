@@ -82,15 +82,19 @@ TempDir* ClipDialogTest::dir_ = nullptr;
 std::vector<std::string> ClipDialogTest::run_, ClipDialogTest::longRun_;
 
 TEST_F(ClipDialogTest, OffersTheCamerasTheRecordingHas) {
+  // Each camera by its own number: camera 3 of a recording without camera 2.
+  recgen::RecordingOptions o = cliptest::SmallOptions(1, 10);
+  o.video = o.audio = {true, false, true, false};
+  const std::vector<std::string> noCameraTwo = cliptest::WriteRun(out_.path(), "Gap", 1, o);
   const struct {
+    std::vector<std::string> run;
     bool fourChannel;
-    int videoChannels;
     std::array<bool, 4> offered;
-  } rows[] = {{true, 4, {true, true, true, true}},
-              {true, 2, {true, true, false, false}},
-              {false, 1, {true, false, false, false}}};
+  } rows[] = {{run_, true, {true, true, true, true}},
+              {noCameraTwo, true, {true, false, true, false}},
+              {run_, false, {true, false, false, false}}};
   for (const auto& row : rows) {
-    Dlg d({{run_[0], row.videoChannels, 0, 300}}, 6000, row.fourChannel, {}, "");
+    Dlg d(Files(row.run), 6000, row.fourChannel, {}, "");
     EXPECT_EQ(d.windowTitle().toStdString(), "Video Clip Extraction");
     for (int c = 0; c < 4; ++c) {
       EXPECT_EQ(Box(d, c)->isEnabled(), row.offered[std::size_t(c)]) << c;
@@ -171,6 +175,15 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, ClipDialogRuns,
     testing::Values(RunCase{"Extracts", 150, 450, false, false, "c.avi", {"c.avi"}, ""},
                     RunCase{"EndBeforeStartDoesNothing", 300, 100, false, false, "c.avi", {}, ""},
+                    // At 10 fps, 1.51 s to 1.59 s lies between two frames.
+                    RunCase{"RangeWithoutAFrameIsRefused",
+                            151,
+                            159,
+                            false,
+                            false,
+                            "c.avi",
+                            {},
+                            "The marked range holds no frame of camera 1."},
                     RunCase{"CancelStopsAtOnce", 0, 12000, true, true, "c.avi", {}, "Extraction Cancelled"},
                     RunCase{
                         "MissingFolderIsReported", 0, 100, false, false, "", {}, "Unable to mux the videos"}),
