@@ -141,8 +141,8 @@ TEST(IntegrityCheck, UnreadableInputEndsWithTwo) {
       {ShellQuote((dir / "missing.avi").string()), "No such file or directory"},
       {ShellQuote((dir / "garbage.avi").string()), "garbage.avi: "},
       {ShellQuote(dir.path().string()), "folder"},
-      {"", "usage: qmxplayer --check FILE [--json]"},
-      {"a.avi b.avi", "usage: qmxplayer --check FILE [--json]"},
+      {"", "usage: qmxplayer --check FILE [--quick] [--json]"},
+      {"a.avi b.avi", "usage: qmxplayer --check FILE [--quick] [--json]"},
   };
   for (const auto& row : rows) {
     const PlayerRun run = RunPlayer("--check " + row.args, dir);
