@@ -143,7 +143,7 @@ class RunChecker {
     // the frames for their times; each picture's result waits in its slot and
     // goes into the report where the frame's own findings are.
     const bool decode = options_.decodePictures && !frames_.empty();
-    std::vector<std::thread> workers;
+    std::vector<std::jthread> workers;  // joined on every way out
     if (decode) {
       damage_.assign(frames_.size(), std::string());
       nextToDecode_ = 0;
@@ -165,7 +165,7 @@ class RunChecker {
     }
     if (decode) {
       Decode(reader);
-      for (std::thread& t : workers) t.join();
+      workers.clear();  // joins them
       InsertDamage(fileIndex, slots);
     }
     FinishFile(fileIndex, reader);
