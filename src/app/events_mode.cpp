@@ -53,6 +53,9 @@ int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::
   if (!first.error.empty() && first.records.empty() && !first.textLines)
     return ModeFailure(err, path, first.error, kExitBadInput);
 
+  for (const std::string& empty : scan.emptyFiles)
+    err << "qmxplayer: " << empty << ": " << kEmptyFileNote << "\n";
+
   out << "time,file,kind,name,value\r\n";
   for (const TripEvent& e : DetectTripEvents(scan, tenths)) {
     const std::string file =

@@ -16,7 +16,8 @@
 // the stored preference (setting "HarshMotionThreshold", default 4).
 //
 // A text-line recording has no values: the header alone, and a note on
-// `err`. Returns kExitDone; kExitBadInput with one line on `err` for a bad
+// `err`. A file of the run of 4,000 bytes or less is skipped with a note on
+// `err` and the rest of the run is read. Returns kExitDone; kExitBadInput with one line on `err` for a bad
 // command line, for a FILE that is no usable recording, or for a file of the
 // run that is cut short or unreadable (the rows found before stay written);
 // kExitOutputFailed when `out` can't be written. Only reads the files.

@@ -30,13 +30,15 @@ int RunExportTrackMode(const std::vector<std::string>& args, std::ostream& err) 
     return kExitBadInput;
   }
   std::string message;
-  const int status = ExportTrack(file, format, out, message);
+  std::vector<std::string> skipped;
+  const int status = ExportTrack(file, format, out, message, &skipped);
+  for (const std::string& empty : skipped) err << "qmxplayer: " << empty << ": " << kEmptyFileNote << "\n";
   err << "qmxplayer: " << message << "\n";
   return status;
 }
 
 int ExportTrack(const std::string& file, const std::string& format, const std::string& out,
-                std::string& message) {
+                std::string& message, std::vector<std::string>* skipped) {
   evidence::TrackFormat trackFormat = evidence::TrackFormat::kGpx;
   if (!evidence::ParseTrackFormat(format, trackFormat))
     return message = format + ": no track format", kExitBadInput;
@@ -46,6 +48,7 @@ int ExportTrack(const std::string& file, const std::string& format, const std::s
   if (const avi::OutputRefusal refusal = avi::RefuseOutputs({out}, RecordingSources(file)))
     return message = refusal.output + ": " + refusal.reason, kExitBadInput;
   const RecordingScan scan = ScanRecording(file);
+  if (skipped) *skipped = scan.emptyFiles;
   if (scan.files.empty() || (scan.files[0].records.empty() && !scan.files[0].error.empty())) {
     avi::AviReader reader;
     const std::string reason = !scan.files.empty()  ? scan.files[0].error

@@ -12,6 +12,10 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 2;      // bad command line, or FILE is no usable recording
 inline constexpr int kExitOutputFailed = 3;  // the output could not be written
 
+// The note a mode prints for a file of a numbered run it skipped (4,000
+// bytes or less): the run goes on, and the status is not changed by it.
+inline constexpr const char* kEmptyFileNote = "skipped: 4000 bytes or less, holds no recording";
+
 // Writes "qmxplayer: SUBJECT: REASON" and returns `status`.
 int ModeFailure(std::ostream& err, const std::string& subject, const std::string& reason, int status);
 

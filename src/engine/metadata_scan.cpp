@@ -150,9 +150,12 @@ RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* ca
 
 RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel,
                             const ScanProgress& progress, const FileScanner& scanFile) {
-  std::vector<std::string> run = NumberedRunFrom(path);
-  if (run.empty()) run.push_back(path);  // scanned anyway, so the error names the file
-  return ScanRecordingFiles(run, cancel, progress, scanFile);
+  std::vector<std::string> run, empty;
+  for (NumberedRunFile& f : ListNumberedRun(path)) (f.empty ? empty : run).push_back(std::move(f.path));
+  if (run.empty()) return ScanRecordingFiles({path}, cancel, progress, scanFile);  // the error names the file
+  RecordingScan scan = ScanRecordingFiles(run, cancel, progress, scanFile);
+  scan.emptyFiles = std::move(empty);
+  return scan;
 }
 
 RecordingScan ScanRecordingFiles(const std::vector<std::string>& run, const std::atomic<bool>* cancel,

@@ -37,6 +37,7 @@ inline int64_t TimelineCentis(const FileScan& file, const ScannedRecord& record)
 struct RecordingScan {
   std::vector<FileScan> files;            // the numbered run the first file starts, in order
   std::vector<std::string> triggerNames;  // eleven, from the first file's settings
+  std::vector<std::string> emptyFiles;    // files of the run skipped for holding no recording
 };
 
 // The error of a file whose scan was cancelled part-way.
@@ -59,8 +60,9 @@ FileScan ScanRecordingFile(const std::string& path, int cameraChannel, const std
                            const ScanProgress& progress);
 
 // Scans the numbered run `path` starts (just `path` when it is not numbered),
-// each file starting where the one before ends by its header length.
-// Stops early, with what was read, when `cancel` turns true. Trigger names
+// each file starting where the one before ends by its header length. Files
+// of 4,000 bytes or less are skipped (named in `emptyFiles`) and the run
+// goes on. Stops early, with what was read, when `cancel` turns true. Trigger names
 // are the defaults where the first file names none. Never writes to a file.
 RecordingScan ScanRecording(const std::string& path, const std::atomic<bool>* cancel = nullptr,
                             const ScanProgress& progress = {});

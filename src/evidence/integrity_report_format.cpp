@@ -21,8 +21,10 @@ std::string Plural(int64_t count, const std::string& word) {
 std::string Where(const Finding& f) {
   if (f.kind == FindingKind::kFileGap)
     return "files " + std::to_string(f.file + 1) + "-" + std::to_string(f.file + 2);
-  std::string where = "camera " + std::to_string(f.camera) + ", file " + std::to_string(f.file + 1);
+  std::string where = f.camera > 0 ? "camera " + std::to_string(f.camera) + ", " : std::string();
+  where += "file " + std::to_string(f.file + 1);
   if (f.frame >= 0) where += ", frame " + std::to_string(f.frame);
+  if (f.at >= 0) where += ", at " + Fixed(f.at, 3) + " s";
   return where;
 }
 
@@ -39,7 +41,10 @@ std::string Details(const Finding& f) {
     case FindingKind::kDamagedFrame:
       return f.detail;
     case FindingKind::kMissingAudio:
-      return Plural(f.count, "chunk") + ", " + Fixed(f.seconds, 3) + " s shorter than the video";
+      return Plural(f.count, "chunk") + " (" + Fixed(f.seconds, 3) + " s of sound) missing";
+    case FindingKind::kCutShort:
+    case FindingKind::kEmptyFile:
+      return f.detail;
     case FindingKind::kFileGap:
       return Fixed(f.seconds, 3) + " s from the last frame to the next file's first";
   }
@@ -106,6 +111,9 @@ std::string FormatReportJson(const IntegrityReport& report) {
            ", \"file\": " + std::to_string(f.file + 1) +
            ", \"frame\": " + (f.frame >= 0 ? std::to_string(f.frame) : "null") +
            ", \"seconds\": " + JsonNumber(f.seconds, 3) + ", \"count\": " + std::to_string(f.count) +
+           ", \"at_seconds\": " + (f.at >= 0 ? JsonNumber(f.at, 3) : "null") +
+           ", \"declared_frames\": " + (f.declared >= 0 ? std::to_string(f.declared) : "null") +
+           ", \"found_frames\": " + (f.found >= 0 ? std::to_string(f.found) : "null") +
            ", \"detail\": " + JsonString(f.detail) + "}";
   }
   out += "\n  ],\n  \"error\": " + (report.error.empty() ? std::string("null") : JsonString(report.error)) +

@@ -14,8 +14,10 @@ namespace evidence {
 std::string FormatReportText(const IntegrityReport& report);
 
 // One JSON object: "files", "cameras", "boundaries", "findings" (each with
-// its "kind" named as FindingName says), "error" (null when readable) and
-// "clean".
+// its "kind" named as FindingName says, "camera", "file", "frame",
+// "at_seconds", "seconds", "count", "declared_frames", "found_frames" and
+// "detail", null where one does not apply), "error" (null when readable)
+// and "clean".
 std::string FormatReportJson(const IntegrityReport& report);
 
 }  // namespace evidence

@@ -12,7 +12,9 @@ namespace {
 
 void EmitMessage(j_common_ptr cinfo, int level) {
   const auto* manager = reinterpret_cast<const JpegErrorManager*>(cinfo->err);
-  if (level < 0 && manager->damagedDataIsFatal && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA)
+  if (level >= 0 || !manager->damagedDataIsFatal) return;
+  const bool stray = cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA;
+  if (!stray || (manager->strayBytesAllowed >= 0 && cinfo->err->msg_parm.i[0] > manager->strayBytesAllowed))
     ErrorExit(cinfo);
 }
 
@@ -29,5 +31,6 @@ jpeg_error_mgr* InstallJpegErrorManager(JpegErrorManager& manager, bool damagedD
   manager.pub.output_message = SwallowMessage;
   manager.message[0] = '\0';
   manager.damagedDataIsFatal = damagedDataIsFatal;
+  manager.strayBytesAllowed = -1;
   return &manager.pub;
 }

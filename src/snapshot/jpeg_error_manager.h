@@ -24,6 +24,11 @@ struct JpegErrorManager {
   // not take for a whole picture. Stray bytes between segments, common in
   // camera streams, leave the picture intact and always pass.
   bool damagedDataIsFatal;
+  // Stray bytes pass in any number unless this is set (>= 0): then more
+  // than this many before one marker are damage too. A reader sets it once
+  // the headers are read, where stray bytes mean the picture data did not
+  // end where its last block did.
+  long strayBytesAllowed;
 };
 
 // Installs the routines and returns &manager.pub, for cinfo.err.

@@ -20,9 +20,9 @@ using recgen::FaultKind;
 
 // "kind: where: details" lines of the text report.
 std::vector<std::string> FindingLines(const std::string& out) {
-  static const std::set<std::string> kKinds = {"dropped frame",    "time gap",      "time goes backwards",
-                                               "duplicate frame",  "damaged frame", "audio chunks missing",
-                                               "gap between files"};
+  static const std::set<std::string> kKinds = {"dropped frame",     "time gap",      "time goes backwards",
+                                               "duplicate frame",   "damaged frame", "audio chunks missing",
+                                               "gap between files", "cut short",     "empty file skipped"};
   std::vector<std::string> lines;
   std::istringstream in(out);
   for (std::string line; std::getline(in, line);) {
@@ -70,7 +70,7 @@ TEST(IntegrityCheck, NamesEachInjectedFaultAndNothingElse) {
        {{FaultKind::kDropAudio, 4, 15, 0}},
        1,
        0,
-       {"audio chunks missing: camera 4, file 1"}},
+       {"audio chunks missing: camera 4, file 1, frame 15, at 0.500 s: 1 chunk"}},
       {"gap between two files", {}, 2, 10, {"gap between files: files 1-2"}},
   };
   for (const FaultRow& row : rows) {
@@ -141,8 +141,8 @@ TEST(IntegrityCheck, UnreadableInputEndsWithTwo) {
       {ShellQuote((dir / "missing.avi").string()), "No such file or directory"},
       {ShellQuote((dir / "garbage.avi").string()), "garbage.avi: "},
       {ShellQuote(dir.path().string()), "folder"},
-      {"", "usage: qmxplayer --check FILE [--json]"},
-      {"a.avi b.avi", "usage: qmxplayer --check FILE [--json]"},
+      {"", "usage: qmxplayer --check FILE [--quick] [--json]"},
+      {"a.avi b.avi", "usage: qmxplayer --check FILE [--quick] [--json]"},
   };
   for (const auto& row : rows) {
     const PlayerRun run = RunPlayer("--check " + row.args, dir);
