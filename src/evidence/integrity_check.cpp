@@ -292,7 +292,7 @@ class RunChecker {
       const int64_t declared = stream.header.length, found = int64_t(stream.chunks.size());
       if (found >= declared) continue;
       Finding f{FindingKind::kCutShort, c.summary.camera, file, -1, 0, declared - found, ""};
-      const double fps = FrameRate(stream.header);
+      const double fps = avi::FramesPerSecond(stream.header);
       if (fps > 0) f.seconds = double(declared - found) / fps, f.at = double(found) / fps;
       f.declared = declared, f.found = found;
       f.detail =
