@@ -33,10 +33,14 @@ int RunCheckMode(const std::vector<std::string>& args, std::ostream& out, std::o
     err << "usage: qmxplayer --check FILE [--quick] [--json]\n";
     return kExitBadInput;
   }
-  const std::vector<std::string> files = TimelineFilesOf(file);
+  const std::vector<evidence::CheckFile> files = TimelineFilesOf(file);
   const evidence::IntegrityReport report = evidence::CheckRecording(files, options);
   out << (json ? evidence::FormatReportJson(report) : evidence::FormatReportText(report));
   if (const int status = FinishOutput(out, err); status != kExitDone) return status;
-  if (!report.Readable()) return ModeFailureOf(err, file, report.error, files, kExitBadInput);
+  if (!report.Readable()) {
+    std::vector<std::string> named;
+    for (const evidence::CheckFile& f : files) named.push_back(f.path);
+    return ModeFailureOf(err, file, report.error, named, kExitBadInput);
+  }
   return report.Clean() ? kExitDone : kExitFindings;
 }
