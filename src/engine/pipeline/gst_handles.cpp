@@ -9,4 +9,11 @@ void EnsureGstInitialized() {
   std::call_once(once, [] { gst_init(nullptr, nullptr); });
 }
 
+void DropBusMessages(GstElement* pipeline) {
+  Bus bus(gst_element_get_bus(pipeline));
+  if (!bus) return;
+  gst_bus_set_sync_handler(
+      bus.get(), [](GstBus*, GstMessage*, gpointer) { return GST_BUS_DROP; }, nullptr, nullptr);
+}
+
 }  // namespace gsth

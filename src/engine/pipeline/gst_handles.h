@@ -65,6 +65,12 @@ class BufferMap {
   bool mapped_ = false;
 };
 
+// For a pipeline whose messages nobody reads: its bus drops every message as
+// it is posted. (Setting the bus flushing is not enough: a pipeline clears
+// that when it leaves the NULL state, and an unread bus keeps every warning
+// for the pipeline's life.)
+void DropBusMessages(GstElement* pipeline);
+
 // gst_init for the process, once, from whichever thread gets here first.
 void EnsureGstInitialized();
 
