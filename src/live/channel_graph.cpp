@@ -44,10 +44,6 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
   }
   gst_object_ref_sink(g->pipeline_.get());
   GstBin* bin = GST_BIN(g->pipeline_.get());
-  // Nobody reads these buses: failures of a channel graph are silent (the
-  // pane shows nothing), and a unit sending frames that do not decode must
-  // not grow a queue of warnings for the whole session.
-  gsth::DropBusMessages(g->pipeline_.get());
 
   GstElement* source = gst_element_factory_make("qmxpushsrc", "Push Source Filter");
   GstElement* decoder = gst_element_factory_make("qmxjpegdec", "MJPEG Decoder");
@@ -95,6 +91,10 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
     status = kConnectFailed;
     return nullptr;
   }
+  // Nobody reads these buses: failures of a channel graph are silent (the
+  // pane shows nothing), and a unit sending frames that do not decode must
+  // not grow a queue of warnings for the whole session.
+  gsth::DropBusMessages(g->pipeline_.get());
   status = kDone;
   return g;
 }

@@ -11,9 +11,7 @@ void EnsureGstInitialized() {
 
 void DropBusMessages(GstElement* pipeline) {
   Bus bus(gst_element_get_bus(pipeline));
-  if (!bus) return;
-  gst_bus_set_sync_handler(
-      bus.get(), [](GstBus*, GstMessage*, gpointer) { return GST_BUS_DROP; }, nullptr, nullptr);
+  if (bus) gst_bus_set_flushing(bus.get(), TRUE);
 }
 
 }  // namespace gsth

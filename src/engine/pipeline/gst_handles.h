@@ -65,10 +65,11 @@ class BufferMap {
   bool mapped_ = false;
 };
 
-// For a pipeline whose messages nobody reads: its bus drops every message as
-// it is posted. (Setting the bus flushing is not enough: a pipeline clears
-// that when it leaves the NULL state, and an unread bus keeps every warning
-// for the pipeline's life.)
+// For a pipeline whose messages nobody reads: its bus drops every message
+// from now on, and those it holds. Call it once the pipeline has left the
+// NULL state: leaving it clears the bus's flushing, and an unread bus keeps
+// every message (a warning per frame that does not decode, say) and the
+// elements they name for the pipeline's life.
 void DropBusMessages(GstElement* pipeline);
 
 // gst_init for the process, once, from whichever thread gets here first.
