@@ -9,15 +9,15 @@
 
 namespace {
 
-constexpr auto kFrameWaitStep = std::chrono::milliseconds(5);
+// How often a waiting streaming thread looks at the flushing flag, in case
+// an interruption came just before its wait began.
+constexpr auto kFrameWaitStep = std::chrono::milliseconds(20);
 
 struct PushSourceState {
   std::mutex lock;  // guards supplier and flushing
   std::condition_variable wake;
   std::shared_ptr<PushSampleSupplier> supplier;
   bool flushing = false;
-  GstClockID clockWait = nullptr;  // the wait for the next sample's time, while it runs
-  GstClockTime nextPts = 0;        // streaming thread only
 };
 
 struct CPushSource {
@@ -60,12 +60,14 @@ GstCaps* GetCaps(GstBaseSrc* src, GstCaps* filter) {
 
 gboolean Unlock(GstBaseSrc* src) {
   PushSourceState& s = State(src);
+  std::shared_ptr<PushSampleSupplier> supplier;
   {
     std::lock_guard<std::mutex> hold(s.lock);
     s.flushing = true;
-    if (s.clockWait) gst_clock_id_unschedule(s.clockWait);
+    supplier = s.supplier;
   }
   s.wake.notify_all();
+  if (supplier) supplier->Interrupt();
   return TRUE;
 }
 
@@ -73,32 +75,6 @@ gboolean UnlockStop(GstBaseSrc* src) {
   std::lock_guard<std::mutex> hold(State(src).lock);
   State(src).flushing = false;
   return TRUE;
-}
-
-// Waits until the pipeline clock reaches the next sample's time, so the
-// frame it carries is taken from the queue at the last moment: a frame that
-// arrives meanwhile is shown at that time, not one frame period later. False
-// when a flush or a state change ended the wait.
-bool WaitForSampleTime(GstPushSrc* src, PushSourceState& s) {
-  GstClock* clock = gst_element_get_clock(GST_ELEMENT(src));
-  if (!clock) return true;  // not playing yet: the sink holds the sample
-  const GstClockID id =
-      gst_clock_new_single_shot_id(clock, gst_element_get_base_time(GST_ELEMENT(src)) + s.nextPts);
-  gst_object_unref(clock);
-  bool flushing;
-  {
-    std::lock_guard<std::mutex> hold(s.lock);
-    flushing = s.flushing;
-    if (!flushing) s.clockWait = id;
-  }
-  if (!flushing) gst_clock_id_wait(id, nullptr);
-  {
-    std::lock_guard<std::mutex> hold(s.lock);
-    s.clockWait = nullptr;
-    flushing = s.flushing;
-  }
-  gst_clock_id_unref(id);
-  return !flushing;
 }
 
 GstFlowReturn Create(GstPushSrc* src, GstBuffer** out) {
@@ -110,14 +86,15 @@ GstFlowReturn Create(GstPushSrc* src, GstBuffer** out) {
       if (s.flushing) return GST_FLOW_FLUSHING;
       supplier = s.supplier;
     }
-    if (supplier && supplier->HasSample()) break;
+    if (supplier) {
+      if (supplier->WaitForNewSample(kFrameWaitStep)) break;
+      continue;
+    }
     std::unique_lock<std::mutex> hold(s.lock);
-    s.wake.wait_for(hold, kFrameWaitStep, [&s] { return s.flushing; });
+    s.wake.wait_for(hold, kFrameWaitStep, [&s] { return s.flushing || s.supplier; });
   }
-  if (s.nextPts > 0 && !WaitForSampleTime(src, s)) return GST_FLOW_FLUSHING;
   PushSampleSupplier::Sample sample;
   if (!supplier->NextSample(sample)) return GST_FLOW_EOS;
-  s.nextPts = GstClockTime(sample.ptsNs + sample.durationNs);
   GstBuffer* buffer = gst_buffer_new_memdup(sample.data.data(), sample.data.size());
   GST_BUFFER_PTS(buffer) = GstClockTime(sample.ptsNs);
   GST_BUFFER_DURATION(buffer) = GstClockTime(sample.durationNs);

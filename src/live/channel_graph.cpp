@@ -44,10 +44,6 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
   }
   gst_object_ref_sink(g->pipeline_.get());
   GstBin* bin = GST_BIN(g->pipeline_.get());
-  // Nobody reads these buses: failures of a channel graph are silent (the
-  // pane shows nothing), and an unread bus would grow for the whole session.
-  gsth::Bus bus(gst_element_get_bus(g->pipeline_.get()));
-  gst_bus_set_flushing(bus.get(), TRUE);
 
   GstElement* source = gst_element_factory_make("qmxpushsrc", "Push Source Filter");
   GstElement* decoder = gst_element_factory_make("qmxjpegdec", "MJPEG Decoder");
@@ -86,12 +82,19 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
     status = kConnectFailed;
     return nullptr;
   }
-  g_object_set(sink, "sync", TRUE, "max-buffers", 2u, "emit-signals", TRUE, nullptr);
+  // The source sends each frame as it arrives: the sink shows it as soon as
+  // it is decoded, without waiting on its stamp.
+  g_object_set(sink, "sync", FALSE, "max-buffers", 2u, "enable-last-sample", FALSE, "emit-signals", TRUE,
+               nullptr);
   g_signal_connect(sink, "new-sample", G_CALLBACK(&ChannelGraph::OnSample), g.get());
   if (gst_element_set_state(g->pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     status = kConnectFailed;
     return nullptr;
   }
+  // Nobody reads these buses: failures of a channel graph are silent (the
+  // pane shows nothing), and a unit sending frames that do not decode must
+  // not grow a queue of warnings for the whole session.
+  gsth::DropBusMessages(g->pipeline_.get());
   status = kDone;
   return g;
 }

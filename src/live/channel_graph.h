@@ -18,8 +18,9 @@ class COverlayFilter;
 //   ! appsink "Video Renderer"
 // fed by the channel's CPushPin, plus the channel's "Metadata Extractor"
 // (a COverlayFilter in the extractor role, outside the pipeline), whose
-// listeners are the window (slot 0) and the overlay (slot 1). Frames leave
-// the appsink, paced by the pipeline clock, to the FrameConsumer.
+// listeners are the window (slot 0) and the overlay (slot 1). Each frame
+// leaves the appsink for the FrameConsumer as soon as it is decoded: the
+// unit's sending paces the graph, not the pipeline clock.
 //
 // Threads: built, switched and destroyed on the window thread. Driver() and
 // Extractor() are used by the receive thread; the pipeline's streaming

@@ -23,7 +23,8 @@ int32_t ReadLe32(const uint8_t* p) {
 
 }  // namespace
 
-ChunkHandler::ChunkHandler(std::size_t capacity) : buffer_(std::max<std::size_t>(capacity, 2 * kLookAhead)) {}
+// Tests use small buffers; none below room for a receive's worth of framing.
+ChunkHandler::ChunkHandler(std::size_t capacity) : buffer_(std::max<std::size_t>(capacity, 2000)) {}
 
 std::size_t ChunkHandler::ReceiveRoom() const {
   return std::min(kMaxReceive, buffer_.size() - start_ - fill_);
@@ -61,15 +62,18 @@ void ChunkHandler::Handle(ChunkSink& sink) {
       if (i > last) i = fill_ - 16;
       if (i) Drop(i);
     }
-    if (fill_ < kChunkHeaderBytes) break;
     const uint8_t* chunk = base + start_;
+    // What is left when resynchronising found no id (or too few bytes to
+    // look for one) waits for more: a length is read only after an id, as
+    // small receives would otherwise read one in the middle of a header.
+    if (fill_ < kChunkHeaderBytes || !IsChunkId(chunk)) break;
     const int32_t length = ReadLe32(chunk + 4);
     if (length > kMaxChunkPayload || length < 0) {
       ++framingErrors_;
       Drop(fill_);
       break;
     }
-    if (fill_ < kLookAhead || fill_ - kLookAhead < std::size_t(length)) break;
+    if (fill_ < kChunkHeaderBytes + std::size_t(length) + kLookAhead) break;
     if (!LooksLikeHeader(chunk + kChunkHeaderBytes + length)) {
       ++framingErrors_;
       Drop(fill_);

@@ -28,12 +28,16 @@ class ChunkSink {
 //  - Resynchronisation: with 17 or more bytes buffered, everything before
 //    the first position holding '0' and then "dc", "wb" or "tx" at +2 is
 //    dropped; with no such position all but the last 16 bytes go.
-//  - A length outside 0..100,000 is a framing error: the whole buffer is
-//    dropped.
-//  - A chunk of payload length L is handled only once at least L + 1,000
-//    (and at least 1,000) bytes are buffered, so the header that follows it
-//    can be checked: '0', then one of d/w/t and one of c/b/x. A chunk not
-//    followed by such a header is a framing error too.
+//  - A length is read only at an id; bytes that start with no id wait for
+//    more. A length outside 0..100,000 is a framing error: the whole buffer
+//    is dropped.
+//  - A chunk of payload length L is handled once the id of the header that
+//    follows it is buffered too (L + 12 bytes), so that id can be checked:
+//    '0', then one of d/w/t and one of c/b/x. A chunk not followed by such a
+//    header is a framing error too. Waiting for no more than that id matters
+//    to live viewing: the last chunk a unit sends in a frame period is
+//    followed by only a few hundred bytes before the next period, and a
+//    frame held back for a look-ahead would be shown a period late.
 // Everything the unit sends is untrusted: no length read from the stream
 // decides memory use, and no read leaves the buffered bytes.
 //
@@ -42,7 +46,8 @@ class ChunkHandler {
  public:
   static constexpr std::size_t kDefaultCapacity = 20000000;
   static constexpr std::size_t kMaxReceive = 8000;
-  static constexpr std::size_t kLookAhead = 1000;
+  // Bytes of the following header that must be buffered: its id.
+  static constexpr std::size_t kLookAhead = 4;
 
   explicit ChunkHandler(std::size_t capacity = kDefaultCapacity);
 

@@ -64,13 +64,11 @@ std::unique_ptr<AudioOutput> MakeMulawOutput(int channel, const std::string& sin
       gst_caps_new_simple("audio/x-mulaw", "rate", G_TYPE_INT, 8000, "channels", G_TYPE_INT, 1, nullptr));
   g_object_set(source, "caps", caps.get(), "format", GST_FORMAT_TIME, "is-live", TRUE, "do-timestamp", TRUE,
                nullptr);
-  // Nobody watches these pipelines' buses; an unwatched bus would keep every
-  // message for the life of the session.
-  gsth::Bus bus(gst_element_get_bus(pipeline.get()));
-  gst_bus_set_flushing(bus.get(), TRUE);
   if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     return nullptr;
   }
+  // Nobody watches these pipelines' buses.
+  gsth::DropBusMessages(pipeline.get());
   return std::make_unique<MulawOutput>(std::move(pipeline), source, volume);
 }

@@ -5,7 +5,8 @@ namespace {
 class PinSupplier : public PushSampleSupplier {
  public:
   explicit PinSupplier(std::shared_ptr<CPushPin> pin) : pin_(std::move(pin)) {}
-  bool HasSample() const override { return pin_->HasFrame(); }
+  bool WaitForNewSample(std::chrono::milliseconds limit) override { return pin_->WaitForNewFrame(limit); }
+  void Interrupt() override { pin_->WakeWaiters(); }
   bool NextSample(Sample& sample) override {
     PushSample s;
     if (!pin_->FillSample(s)) return false;

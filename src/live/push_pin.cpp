@@ -4,11 +4,17 @@ CPushPin::CPushPin() : driver_(*this) {}
 
 int CPushPin::DeliverFrame(const uint8_t* bytes, int32_t length) {
   std::vector<uint8_t> copy(bytes, bytes + (length > 0 ? length : 0));
-  std::lock_guard<std::mutex> hold(queueLock_);
-  if (queue_.size() < kQueueLimit)
-    queue_.push_back({std::move(copy), false});
-  else
-    queue_.back() = {std::move(copy), false};
+  {
+    std::lock_guard<std::mutex> hold(queueLock_);
+    if (queue_.size() < kQueueLimit)
+      queue_.push_back({std::move(copy), false});
+    else {
+      queue_.back().bytes.swap(copy);
+      queue_.back().sent = false;
+    }
+  }
+  // The replaced frame (if any) is freed here, outside the lock.
+  arrived_.notify_all();
   return 0;
 }
 
@@ -21,15 +27,19 @@ int CPushPin::SetFormat(int width, int height, double framesPerSecond) {
 }
 
 std::vector<uint8_t> CPushPin::TakeNextFrame() {
-  std::lock_guard<std::mutex> hold(queueLock_);
-  while (queue_.size() > 1 && queue_.front().sent) queue_.pop_front();
-  if (queue_.empty()) return {};
-  Frame& head = queue_.front();
-  head.sent = true;
-  if (queue_.size() == 1) return head.bytes;
-  std::vector<uint8_t> taken = std::move(head.bytes);
-  queue_.pop_front();
-  return taken;
+  std::deque<Frame> older;
+  std::vector<uint8_t> taken;
+  {
+    std::lock_guard<std::mutex> hold(queueLock_);
+    if (queue_.empty()) return {};
+    while (queue_.size() > 1) {
+      older.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+    }
+    queue_.front().sent = true;
+    taken = queue_.front().bytes;
+  }
+  return taken;  // the dropped frames are freed outside the lock
 }
 
 bool CPushPin::FillSample(PushSample& sample) {
@@ -48,9 +58,25 @@ bool CPushPin::FillSample(PushSample& sample) {
   return true;
 }
 
-bool CPushPin::HasFrame() const {
+bool CPushPin::HasNewFrame() const {
   std::lock_guard<std::mutex> hold(queueLock_);
-  return !queue_.empty();
+  return !queue_.empty() && !queue_.back().sent;
+}
+
+bool CPushPin::WaitForNewFrame(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> hold(queueLock_);
+  const uint64_t wakes = wakeCount_;
+  return arrived_.wait_for(hold, limit,
+                           [&] { return (!queue_.empty() && !queue_.back().sent) || wakeCount_ != wakes; }) &&
+         !queue_.empty() && !queue_.back().sent;
+}
+
+void CPushPin::WakeWaiters() {
+  {
+    std::lock_guard<std::mutex> hold(queueLock_);
+    ++wakeCount_;
+  }
+  arrived_.notify_all();
 }
 
 int CPushPin::Width() const {

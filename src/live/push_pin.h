@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -28,14 +30,16 @@ struct PushSample {
 
 // The logic of a live channel's source: a short frame queue between the
 // receive thread and the source's streaming thread, and time stamps from a
-// fixed frame rate (the sink's clock paces the output).
+// fixed frame rate.
 //
 // Queue rules: at most kQueueLimit frames; a frame arriving at a full queue
-// replaces the newest queued one, so a stalled consumer costs a bounded
-// latency and memory. Taking a frame removes it only when a newer one
-// follows, so without new frames the newest is sent again with every
-// sample. A frame that has already been sent once is not sent again when a
-// newer one is waiting, so a new frame never waits behind a repeat.
+// replaces the newest queued one, so a consumer that stops taking costs a
+// bounded memory. Taking a frame takes the newest and drops the older ones:
+// a live picture is worth showing only while it is the newest, and a backlog
+// kept would be a lag that never drains while the unit sends at its own
+// rate. The newest stays queued, so without new frames it is sent again
+// with every sample; HasNewFrame() tells a consumer that sends only new
+// pictures when one is waiting.
 //
 // Samples: one frame length = 10,000,000 / rate (truncated) apart, starting
 // at 0; a sample is a sync point exactly when it holds more than
@@ -63,8 +67,11 @@ class CPushPin {
 
   // Fills the next sample; false once the stop time has been reached.
   bool FillSample(PushSample& sample);
-  // True once a frame is waiting or can be repeated.
-  bool HasFrame() const;
+  // True while a frame not yet taken is queued.
+  bool HasNewFrame() const;
+  // Waits up to `limit` for HasNewFrame(); WakeWaiters() ends the wait early.
+  bool WaitForNewFrame(std::chrono::milliseconds limit);
+  void WakeWaiters();
 
   int Width() const;
   int Height() const;
@@ -103,6 +110,8 @@ class CPushPin {
   int64_t frameNumber_ = 0;
   int64_t stopTime_ = kDefaultStop;
   double rate_ = 1.0;
-  mutable std::mutex queueLock_;  // guards queue_
+  mutable std::mutex queueLock_;  // guards queue_ and wakeCount_
+  std::condition_variable arrived_;
+  uint64_t wakeCount_ = 0;  // WakeWaiters() calls
   std::deque<Frame> queue_;
 };

@@ -1,7 +1,9 @@
 // `qmxplayer --live` run as a fleet runs it, against the DVR simulator.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,13 +19,30 @@ namespace {
 struct LiveRun {
   int status = -1;
   std::string err;
+  double cpuSeconds = 0;  // of the run, user and system
 };
+
+double ChildrenCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  auto s = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+  return s(u.ru_utime) + s(u.ru_stime);
+}
+
+// The largest resident size of any program run so far, in kilobytes.
+long ChildrenMaxResidentKilobytes() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return u.ru_maxrss;
+}
 
 LiveRun RunLive(const std::string& args, const TempDir& dir) {
   const std::string errPath = (dir / "stderr.txt").string();
   LiveRun run;
+  const double cpuBefore = ChildrenCpuSeconds();
   RunCommand("timeout 60 " + std::string(QMX_APP_DIR) + "/qmxplayer --live " + args + " 2>" + errPath,
              &run.status);
+  run.cpuSeconds = ChildrenCpuSeconds() - cpuBefore;
   std::ifstream err(errPath);
   run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   return run;
@@ -33,28 +52,45 @@ TEST(LiveMode, SavesTheAskedCameraOrSaysWhyNot) {
   const struct {
     const char* name;
     dvrsim::Fault fault;
+    bool undecodable;  // every frame the unit sends
     std::string args;  // after the address
     int status;
     const char* message;  // in stderr
     int camera;           // whose picture is saved, 0 for none
   } cases[] = {
-      {"camera 2", dvrsim::Fault::kNone, "--channel 2", 0, "", 2},
-      {"camera 4 with the overlay", dvrsim::Fault::kNone, "--channel 4 --overlay --wait 5", 0, "", 4},
-      {"a refusing unit", dvrsim::Fault::kRefuse, "--channel 1", 3, "Can't connect to this device!", 0},
-      {"a unit that sends nothing", dvrsim::Fault::kStall, "--channel 1 --wait 0.5", 4,
+      {"camera 2", dvrsim::Fault::kNone, false, "--channel 2", 0, "", 2},
+      {"camera 4 with the overlay", dvrsim::Fault::kNone, false, "--channel 4 --overlay --wait 5", 0, "", 4},
+      {"a refusing unit", dvrsim::Fault::kRefuse, false, "--channel 1", 3, "Can't connect to this device!",
+       0},
+      {"a unit that sends nothing", dvrsim::Fault::kStall, false, "--channel 1 --wait 0.5", 4,
        "no frame of camera 1", 0},
-      {"no camera", dvrsim::Fault::kNone, "--channel 5", 2, "usage:", 0},
-      {"a bad wait", dvrsim::Fault::kNone, "--channel 1 --wait soon", 2, "usage:", 0},
+      {"no camera", dvrsim::Fault::kNone, false, "--channel 5", 2, "usage:", 0},
+      {"a bad wait", dvrsim::Fault::kNone, false, "--channel 1 --wait soon", 2, "usage:", 0},
+      // The first decodable frame is saved when the first one is not a
+      // JPEG or is cut short.
+      {"a first frame of noise", dvrsim::Fault::kBadFirst, false, "--channel 4 --wait 5", 0, "", 4},
+      {"a first frame cut short", dvrsim::Fault::kCutFirst, false, "--channel 1 --wait 5", 0, "", 1},
+      // Frames that never decode: the wait runs out quietly, with neither
+      // a busy core nor a growing memory.
+      {"no frame decodes", dvrsim::Fault::kNone, true, "--channel 1 --wait 3", 4, "no frame of camera 1", 0},
   };
   for (const auto& c : cases) {
     TempDir dir;
     dvrsim::SimulatorOptions options;
     options.fault = c.fault;
+    if (c.undecodable) options.framePayload.assign(6000, 0x11);
     auto sim = livetest::StartSimulator(options);
     const std::string out = (dir / "camera.jpg").string();
     const LiveRun run = RunLive(sim->Address() + " " + c.args + " --out " + ShellQuote(out), dir);
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.name << ": " << run.err;
+    // A run takes about 55 MB and a tenth of a second of CPU; a source that
+    // spins on an undecodable frame took over 230 MB and a second within
+    // three seconds.
+    EXPECT_LT(ChildrenMaxResidentKilobytes(), 160 * 1024) << c.name;
+    if (c.undecodable) {
+      EXPECT_LT(run.cpuSeconds, 0.6) << c.name;
+    }
     if (!c.camera) {
       EXPECT_FALSE(std::filesystem::exists(out)) << c.name;
       continue;

@@ -26,7 +26,8 @@ void Deliver(CPushPin& pin, uint8_t first, std::size_t length = 100) {
   EXPECT_EQ(pin.Driver().DeliverFrame(f.data(), int32_t(f.size())), 0);
 }
 
-TEST(PushPin, QueueKeepsEightAndReplacesTheNewest) {
+// A backlog is dropped to its newest frame as soon as a sample is taken.
+TEST(PushPin, QueueKeepsEightAndSamplesTakeTheNewest) {
   const struct {
     int delivered;                // frames 1..delivered
     int taken;                    // samples filled afterwards
@@ -37,8 +38,8 @@ TEST(PushPin, QueueKeepsEightAndReplacesTheNewest) {
       {1, 3, {1}, {1, 1, 1}},
       {8, 0, {1, 2, 3, 4, 5, 6, 7, 8}, {}},
       {10, 0, {1, 2, 3, 4, 5, 6, 7, 10}, {}},
-      {10, 3, {4, 5, 6, 7, 10}, {1, 2, 3}},
-      {3, 5, {3}, {1, 2, 3, 3, 3}},
+      {10, 3, {10}, {10, 10, 10}},
+      {3, 5, {3}, {3, 3, 3, 3, 3}},
   };
   for (const auto& c : cases) {
     CPushPin pin;
@@ -118,9 +119,9 @@ TEST(PushSourceElement, SendsStampedFramesWithTheAnnouncedCaps) {
   // Nothing flows until the first frame: the pull times out.
   gsth::Sample none(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 100 * GST_MSECOND));
   EXPECT_FALSE(none);
-  Deliver(*pin, 1, 6000);
   const int64_t starts[] = {0, 33333300, 66666600};
   for (int64_t start : starts) {
+    Deliver(*pin, 1, 6000);
     gsth::Sample sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 5 * GST_SECOND));
     ASSERT_TRUE(sample);
     GstBuffer* b = gst_sample_get_buffer(sample.get());
@@ -136,7 +137,35 @@ TEST(PushSourceElement, SendsStampedFramesWithTheAnnouncedCaps) {
     EXPECT_EQ(h, 480);
     EXPECT_EQ(num / den, 30);
   }
-  // Stopping while the element sends ends at once.
+  // A frame is sent once: nothing follows until the next one arrives.
+  gsth::Sample again(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 100 * GST_MSECOND));
+  EXPECT_FALSE(again);
+  // Stopping while the element waits ends at once.
+  EXPECT_EQ(gst_element_set_state(pipeline.get(), GST_STATE_NULL), GST_STATE_CHANGE_SUCCESS);
+}
+
+// A new frame goes out as it arrives, not at the next frame period: at a
+// rate of one frame in five seconds, frames delivered a moment apart reach
+// the sink a moment apart.
+TEST(PushSourceElement, SendsEachNewFrameAtOnce) {
+  gsth::Element pipeline(
+      gst_parse_launch("qmxpushsrc name=src ! appsink name=sink sync=false max-buffers=1", nullptr));
+  ASSERT_TRUE(pipeline);
+  gsth::Element src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
+  gsth::Element sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "sink"));
+  auto pin = std::make_shared<CPushPin>();
+  pin->Driver().SetFormat(360, 240, 0.2);
+  QmxPushSourceSetSupplier(src.get(), MakePinSupplier(pin));
+  gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+  for (uint8_t k = 1; k <= 4; ++k) {
+    Deliver(*pin, k, 6000);
+    gsth::Sample sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 2500 * GST_MSECOND));
+    ASSERT_TRUE(sample) << "frame " << int(k);
+    GstBuffer* b = gst_sample_get_buffer(sample.get());
+    uint8_t first = 0;
+    gst_buffer_extract(b, 0, &first, 1);
+    EXPECT_EQ(first, k);
+  }
   EXPECT_EQ(gst_element_set_state(pipeline.get(), GST_STATE_NULL), GST_STATE_CHANGE_SUCCESS);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -122,14 +123,35 @@ TEST(LiveSession, DamagedStreamsRecoverWithoutReconnecting) {
   }
 }
 
+// The size of the first picture that reached the pane.
+class FirstFrameSize : public FrameConsumer {
+ public:
+  void OnVideoFrame(const VideoFrame& f) override {
+    int none = 0;
+    width_.compare_exchange_strong(none, f.width);
+  }
+  int Width() const { return width_; }
+
+ private:
+  std::atomic<int> width_{0};
+};
+
 TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
   const struct {
     int width, height;
-    bool decodable;
+    bool decodable;  // any frame at all
+    dvrsim::Fault fault;
     int graphWidth, graphHeight;
   } cases[] = {
-      {720, 240, true, 720, 480}, {640, 240, true, 640, 480},  {352, 240, true, 352, 240},
-      {360, 288, true, 360, 288}, {720, 480, false, 320, 240},
+      {720, 240, true, dvrsim::Fault::kNone, 720, 480},
+      {640, 240, true, dvrsim::Fault::kNone, 640, 480},
+      {352, 240, true, dvrsim::Fault::kNone, 352, 240},
+      {360, 288, true, dvrsim::Fault::kNone, 360, 288},
+      {720, 480, false, dvrsim::Fault::kNone, 320, 240},
+      // A first frame that does not decode sizes the graph by default, and
+      // the good frames after it are shown at once, at their own size.
+      {720, 480, true, dvrsim::Fault::kBadFirst, 320, 240},
+      {360, 240, true, dvrsim::Fault::kCutFirst, 320, 240},
   };
   // The first frame is measured in memory: nothing is written to the
   // temporary folder.
@@ -141,15 +163,23 @@ TEST(LiveSession, FirstFrameDecidesTheGraphSize) {
     dvrsim::SimulatorOptions options;
     options.width = c.width;
     options.height = c.height;
+    options.fault = c.fault;
     if (!c.decodable) options.framePayload.assign(6000, 0x11);
     auto sim = StartSimulator(options);
-    LiveSession session(ConfigFor(*sim));
+    FirstFrameSize shown;
+    LiveSessionConfig config = ConfigFor(*sim);
+    config.frames = &shown;
+    LiveSession session(config);
     int w = 0, h = 0;
     ASSERT_TRUE(PollUntil(session, [&] { return session.ChannelFormat(0, w, h); })) << c.width;
     EXPECT_EQ(w, c.graphWidth) << c.width << "x" << c.height;
     EXPECT_EQ(h, c.graphHeight) << c.width << "x" << c.height;
     if (c.decodable) {
-      EXPECT_TRUE(PollUntil(session, [&] { return session.FramesShown(0) > 0; }));
+      // Within a few of the unit's frame periods of the graph, not minutes.
+      EXPECT_TRUE(PollUntil(
+          session, [&] { return session.FramesShown(0) > 0; }, 5s))
+          << c.width << "x" << c.height << " fault " << int(c.fault);
+      EXPECT_EQ(shown.Width(), c.width);
     }
   }
   EXPECT_TRUE(std::filesystem::is_empty(temp.path()));

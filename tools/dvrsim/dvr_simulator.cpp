@@ -48,9 +48,9 @@ std::string Noise(std::size_t count, uint32_t seed) {
 
 bool ParseFault(const std::string& name, Fault& fault) {
   static const std::pair<const char*, Fault> kNames[] = {
-      {"none", Fault::kNone},       {"refuse", Fault::kRefuse},     {"drop", Fault::kDrop},
-      {"garbage", Fault::kGarbage}, {"oversize", Fault::kOversize}, {"bad-header", Fault::kBadHeader},
-      {"stall", Fault::kStall},
+      {"none", Fault::kNone},       {"refuse", Fault::kRefuse},      {"drop", Fault::kDrop},
+      {"garbage", Fault::kGarbage}, {"oversize", Fault::kOversize},  {"bad-header", Fault::kBadHeader},
+      {"stall", Fault::kStall},     {"bad-first", Fault::kBadFirst}, {"cut-first", Fault::kCutFirst},
   };
   for (const auto& [text, value] : kNames) {
     if (name == text) {
@@ -304,8 +304,19 @@ bool DvrSimulator::ServeConnection(Connection& c) {
       const auto& frames = frames_[camera];
       if (!frames.empty()) {
         const auto& f = frames[std::size_t(frame % (long long)frames.size())];
-        tick += MakeChunk(2 * camera, "dc", f.data(), f.size());
+        std::string chunk = MakeChunk(2 * camera, "dc", f.data(), f.size());
+        if (frame == 0 && options_.fault == Fault::kBadFirst) {
+          const std::string noise = Noise(f.size(), uint32_t(camera + 1));
+          chunk = MakeChunk(2 * camera, "dc", reinterpret_cast<const uint8_t*>(noise.data()), noise.size());
+        } else if (frame == 0 && options_.fault == Fault::kCutFirst) {
+          chunk = MakeChunk(2 * camera, "dc", f.data(), f.size() / 2);
+        }
+        // Each camera's frame goes out on its own, so its sending time is
+        // its own.
+        if (!sendAll(tick + chunk)) return false;
+        tick.clear();
         ++framesSent_[camera];
+        if (options_.onFrameSent) options_.onFrameSent(camera, frame);
       }
       const auto& audio = audio_[camera];
       if (options_.audio && !audio.empty()) {

@@ -19,7 +19,11 @@
 //                   length reads 200,000, then the stream goes on;
 //   bad-header      after `faultAfterFrames` frames, a chunk followed by
 //                   noise instead of the next header, then the stream goes on;
-//   stall           reads the request and then sends nothing.
+//   stall           reads the request and then sends nothing;
+//   bad-first       the first frame of each camera on each connection is
+//                   noise, not a JPEG (the frames after it are good);
+//   cut-first       that first frame is the JPEG cut short to half its
+//                   length.
 // `dropEvery` (any fault) closes every connection after that long.
 //
 // Threads: Start() and Stop() by the owner; one serving thread in between.
@@ -29,6 +33,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -38,7 +43,7 @@
 
 namespace dvrsim {
 
-enum class Fault { kNone, kRefuse, kDrop, kGarbage, kOversize, kBadHeader, kStall };
+enum class Fault { kNone, kRefuse, kDrop, kGarbage, kOversize, kBadHeader, kStall, kBadFirst, kCutFirst };
 
 inline constexpr std::size_t kGarbageBytes = 3000;
 
@@ -57,6 +62,10 @@ struct SimulatorOptions {
   std::chrono::milliseconds dropEvery{0};
   bool audio = true;
   bool text = true;
+  // Called on the serving thread as soon as the last byte of a camera's
+  // frame was handed to the socket; `frame` counts the connection's frame
+  // periods from 0 (the picture sent is Frames(camera)[frame % size]).
+  std::function<void(int camera, long long frame)> onFrameSent;
 };
 
 // One request as the simulator received it.

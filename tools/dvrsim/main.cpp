@@ -1,7 +1,7 @@
 // dvrsim: a DVR unit on 127.0.0.1 (dvr_simulator.h), run until interrupted.
 //
 //   dvrsim [--port N] [--recording FILE.avi] [--size WxH] [--fps F]
-//          [--fault refuse|drop|garbage|oversize|bad-header|stall]
+//          [--fault refuse|drop|garbage|oversize|bad-header|stall|bad-first|cut-first]
 //          [--fault-after FRAMES] [--drop-every MS] [--no-audio] [--no-text]
 
 #include <csignal>
@@ -23,7 +23,7 @@ void OnSignal(int) {
 int Usage(const std::string& problem) {
   std::cerr << "dvrsim: " << problem << "\n"
             << "usage: dvrsim [--port N] [--recording FILE.avi] [--size WxH] [--fps F]\n"
-            << "              [--fault refuse|drop|garbage|oversize|bad-header|stall]\n"
+            << "              [--fault refuse|drop|garbage|oversize|bad-header|stall|bad-first|cut-first]\n"
             << "              [--fault-after FRAMES] [--drop-every MS] [--no-audio] [--no-text]\n";
   return 2;
 }

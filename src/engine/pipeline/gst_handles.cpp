@@ -9,4 +9,9 @@ void EnsureGstInitialized() {
   std::call_once(once, [] { gst_init(nullptr, nullptr); });
 }
 
+void DropBusMessages(GstElement* pipeline) {
+  Bus bus(gst_element_get_bus(pipeline));
+  if (bus) gst_bus_set_flushing(bus.get(), TRUE);
+}
+
 }  // namespace gsth

@@ -65,6 +65,13 @@ class BufferMap {
   bool mapped_ = false;
 };
 
+// For a pipeline whose messages nobody reads: its bus drops every message
+// from now on, and those it holds. Call it once the pipeline has left the
+// NULL state: leaving it clears the bus's flushing, and an unread bus keeps
+// every message (a warning per frame that does not decode, say) and the
+// elements they name for the pipeline's life.
+void DropBusMessages(GstElement* pipeline);
+
 // gst_init for the process, once, from whichever thread gets here first.
 void EnsureGstInitialized();
 
