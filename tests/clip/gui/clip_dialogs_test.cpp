@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -184,9 +185,14 @@ TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
   Mark(*d, 0, 12000, out_ / "c.avi");
   Button(d->Control(Dlg::kExtract))->click();
   EXPECT_TRUE(d->IsRunning());
-  QTest::qWait(20);
+  // In the middle: the run has shown progress and is not over.
+  auto* progress = static_cast<QProgressBar*>(d->Control(Dlg::kProgress));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return progress->value() > 0; }, 30000));
+  ASSERT_TRUE(d->IsRunning());
   d.reset();
-  QTest::qWait(50);  // a queued outcome would arrive here
+  // The worker was joined: an outcome it queued is in the queue now.
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
   EXPECT_TRUE(messages_.texts.empty());
   EXPECT_TRUE(cliptest::Listing(out_.path()).empty());
 }
