@@ -64,6 +64,8 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     path = dialog.selectedFiles().front().toStdString();
     mode = OpenMode(filters.indexOf(dialog.selectedNameFilter()) + 1);
     if (int(mode) < 1) mode = OpenMode::kSequences;
+    // A drop or a queued open may have started one while the dialog ran.
+    if (openThread_.joinable()) return;
   }
 
   if (!pleaseWait_) pleaseWait_ = new PleaseWaitDialog(this);
