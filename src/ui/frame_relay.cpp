@@ -10,7 +10,27 @@ FrameRelay::FrameRelay(QObject* parent) : QObject(parent) {
   connect(&gather_, &QTimer::timeout, this, &FrameRelay::Gathered);
 }
 
+std::unique_ptr<FrameRelay::Feed> FrameRelay::OpenFeed() {
+  RetireFeeds();
+  std::lock_guard<std::mutex> l(lock_);
+  return std::unique_ptr<Feed>(new Feed(*this, generation_));
+}
+
+void FrameRelay::RetireFeeds() {
+  std::array<QImage, 4> stale;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    ++generation_;
+    stale.swap(newest_);
+  }
+  // The images are freed here, outside the lock.
+}
+
 void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
+  Accept(kAnyGeneration, frame);
+}
+
+void FrameRelay::Accept(uint64_t generation, const VideoFrame& frame) {
   if (frame.channel < 0 || frame.channel >= 4 || !frame.bgrx || frame.width <= 0 || frame.height <= 0 ||
       frame.strideBytes < frame.width * 4)
     return;
@@ -32,7 +52,13 @@ void FrameRelay::OnVideoFrame(const VideoFrame& frame) {
   }
   if (image.isNull()) return;
   {
+    // Checked where the frame is kept: a retirement either comes before and
+    // drops it, or after and lets it go.
     std::lock_guard<std::mutex> l(lock_);
+    if (generation != kAnyGeneration && generation != generation_) {
+      ++dropped_;
+      return;  // the image is freed on the way out, after the lock
+    }
     newest_[frame.channel].swap(image);
   }
   ++received_;

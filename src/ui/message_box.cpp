@@ -9,6 +9,16 @@ MessageCatcher& Catcher() {
   static MessageCatcher catcher;
   return catcher;
 }
+void Show(QWidget* parent, const std::string& title, const std::string& text, const std::string& cause) {
+  if (Catcher()) {
+    Catcher()(title, text);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok, parent);
+  if (!cause.empty()) box.setDetailedText(QString::fromStdString(cause));
+  box.exec();
+}
 }  // namespace
 
 void ShowPlayerMessage(QWidget* parent, const std::string& text) {
@@ -16,13 +26,11 @@ void ShowPlayerMessage(QWidget* parent, const std::string& text) {
 }
 
 void ShowPlayerMessage(QWidget* parent, const std::string& title, const std::string& text) {
-  if (Catcher()) {
-    Catcher()(title, text);
-    return;
-  }
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Ok, parent);
-  box.exec();
+  Show(parent, title, text, {});
+}
+
+void ShowPlayerFailure(QWidget* parent, const std::string& text, const std::string& cause) {
+  Show(parent, kMessageCaption, text, cause);
 }
 
 MessageCatcher SetMessageCatcher(MessageCatcher catcher) {

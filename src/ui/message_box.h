@@ -16,6 +16,10 @@ class QWidget;
 void ShowPlayerMessage(QWidget* parent, const std::string& text);
 // The same with a title of its own (the About box).
 void ShowPlayerMessage(QWidget* parent, const std::string& title, const std::string& text);
+// A failure: the player's own `text`, with `cause` (what really went wrong:
+// the file and the system's reason, the element and its message) as the
+// box's detail text when it is not empty. A catcher receives the text alone.
+void ShowPlayerFailure(QWidget* parent, const std::string& text, const std::string& cause);
 
 // Receives (title, text) of each message instead of a box; an empty function
 // restores the boxes. Returns the previous catcher.

@@ -82,6 +82,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   // What tests and the demo look at.
   bool IsOpening() const { return openThread_.joinable(); }
+  // Engines closed that are still being torn down.
+  int EnginesClosing() const;
   PlaybackEngine* Engine() const { return playback_.get(); }
   QPushButton* Button(int id) const;
   QAction* Action(int id) const;
@@ -193,6 +195,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
+  // Makes an engine that feeds the panes through a feed of its own.
+  std::unique_ptr<PlaybackEngine> MakeEngine();
+  // Closes `engine` off this thread; no frame of it reaches the panes any more.
   void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
   void SetTitle(const std::string& title);
 
@@ -222,6 +227,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
     std::shared_ptr<std::atomic<bool>> done;
   };
   std::vector<Retiree> retired_;
+  // Each engine's way into relay_, kept until the engine is gone.
+  std::unordered_map<const PlaybackEngine*, std::unique_ptr<FrameRelay::Feed>> feeds_;
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).

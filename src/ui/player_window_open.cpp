@@ -6,9 +6,11 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 
 #include "app/settings.h"
 #include "app/titles.h"
+#include "avi/read_only_file.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/menu_state.h"
@@ -27,7 +29,21 @@ struct CQMXPlayerDlg::OpenOutcome {
   std::array<std::pair<int, int>, 4> channelSize{};
   int dvrKind = 0;
   std::string dvrTitle;
+  std::string cause;  // why it failed, for the message's detail
 };
+
+namespace {
+
+// Why `path` gave the engine nothing to play: it can't be opened, or it (and
+// its sequence) are too short to be recordings.
+std::string NothingToPlayCause(const std::string& path) {
+  avi::ReadOnlyFile file;
+  std::string error;
+  if (!file.Open(path, &error)) return path + ": " + error;
+  return path + ": " + std::to_string(file.Size()) + " bytes, too short to be a recording";
+}
+
+}  // namespace
 
 void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
   scanSpeed_ = 0;
@@ -48,6 +64,8 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     path = dialog.selectedFiles().front().toStdString();
     mode = OpenMode(filters.indexOf(dialog.selectedNameFilter()) + 1);
     if (int(mode) < 1) mode = OpenMode::kSequences;
+    // A drop or a queued open may have started one while the dialog ran.
+    if (openThread_.joinable()) return;
   }
 
   if (!pleaseWait_) pleaseWait_ = new PleaseWaitDialog(this);
@@ -61,16 +79,22 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
   CloseLiveSession();  // a recording and a live stream are never open together
 
   // The engine reports to this window; it is built here and opened there.
-  opening_ = std::make_unique<PlaybackEngine>(&relay_, this, this, engineConfig_);
+  opening_ = MakeEngine();
   PlaybackEngine* engine = opening_.get();
   const std::string brand = brand_;
   openThread_ = std::thread([this, engine, path, mode, brand] {
     auto outcome = std::make_shared<OpenOutcome>();
     DiskFileProbe probe;
     outcome->plan = PlanOpen(path, mode, brand, probe);
+    const std::vector<std::string>& files = outcome->plan.files;
+    if (files.empty()) outcome->cause = NothingToPlayCause(path);
     if (!outcome->plan.emptySingleFile) {
-      outcome->result = engine->OpenSequence(outcome->plan.files);
+      outcome->result = engine->OpenSequence(files);
       outcome->h264 = engine->H264Mode() == 1;
+      if (outcome->result != kGraphOk && !files.empty()) {
+        const std::string cause = engine->OpenFailureCause();
+        if (!cause.empty()) outcome->cause = files.front() + ": " + cause;
+      }
       if (outcome->result == kGraphOk) {
         outcome->channelPresent = engine->ChannelPresent();
         outcome->dvrKind = engine->DvrKind();
@@ -91,8 +115,9 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
   reportedErrors_.clear();
   if (plan.emptySingleFile) {
     RetireEngine(std::move(opening_));
+    currentPath_.clear();
     pleaseWait_->hide();
-    ShowPlayerMessage(this, kEmptyFileMessage);
+    ShowPlayerFailure(this, kEmptyFileMessage, outcome->cause);
     drag_.held = false;
     emit OpenFinished(kGraphFileUnusable);
     return;
@@ -105,7 +130,12 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     RetireEngine(std::move(opening_));
     pleaseWait_->hide();
     banner_.ClearLines();
-    ShowPlayerMessage(this, GraphResultMessage(outcome->result, outcome->h264, plan.files.empty()));
+    // Nothing is open: the title and the status line name no file.
+    SetTitle(MainWindowTitle(brand_));
+    displayName_.clear();
+    currentPath_.clear();
+    ShowPlayerFailure(this, GraphResultMessage(outcome->result, outcome->h264, plan.files.empty()),
+                      outcome->cause);
   } else {
     playback_ = std::move(opening_);
     channelPresent_ = outcome->channelPresent;
@@ -151,8 +181,26 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
   emit OpenFinished(outcome->result);
 }
 
+std::unique_ptr<PlaybackEngine> CQMXPlayerDlg::MakeEngine() {
+  std::unique_ptr<FrameRelay::Feed> feed = relay_.OpenFeed();
+  auto engine = std::make_unique<PlaybackEngine>(feed.get(), this, this, engineConfig_);
+  feeds_[engine.get()] = std::move(feed);
+  return engine;
+}
+
+int CQMXPlayerDlg::EnginesClosing() const {
+  return int(std::count_if(retired_.begin(), retired_.end(), [](const Retiree& r) { return !*r.done; }));
+}
+
 void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
   if (!engine) return;
+  // Its pipelines go on delivering while they are torn down.
+  relay_.RetireFeeds();
+  std::unique_ptr<FrameRelay::Feed> feed;
+  if (auto it = feeds_.find(engine.get()); it != feeds_.end()) {
+    feed = std::move(it->second);
+    feeds_.erase(it);
+  }
   // Threads of engines closed earlier that are done are joined now (at once).
   std::erase_if(retired_, [](Retiree& r) {
     if (!*r.done) return false;
@@ -161,8 +209,9 @@ void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
   });
   // Shutting pipelines down waits for their threads: not on this thread.
   auto done = std::make_shared<std::atomic<bool>>(false);
-  retired_.push_back({std::thread([e = std::move(engine), done]() mutable {
+  retired_.push_back({std::thread([e = std::move(engine), f = std::move(feed), done]() mutable {
                         e.reset();
+                        f.reset();  // after the engine's last frame
                         *done = true;
                       }),
                       done});

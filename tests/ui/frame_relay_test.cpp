@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTest>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -94,6 +96,35 @@ TEST(FrameRelay, HoldsFramesThatCanBeKeptAndLetsThemGoWithTheImage) {
   EXPECT_NE(copy.constBits(), picture.bytes.data());
   EXPECT_EQ(0,
             std::memcmp(copy.constScanLine(4), picture.bytes.data() + 4 * picture.stride, picture.width * 4));
+}
+
+// A retired feed's frames are dropped from the moment RetireFeeds (or a
+// newer OpenFeed) returns, whatever its streaming threads are doing then;
+// the relay's own way in and the newest feed go on.
+TEST(FrameRelay, FramesOfARetiredFeedNeverArrive) {
+  FrameRelay relay;
+  const TestPicture picture(3);
+  std::unique_ptr<FrameRelay::Feed> closed = relay.OpenFeed();
+  closed->OnVideoFrame(picture.Frame(0));
+  std::atomic<bool> stop{false};
+  std::thread streaming([&] {
+    while (!stop) closed->OnVideoFrame(picture.Frame(1));
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return relay.FramesReceived() > 10; }, 5000));
+  relay.RetireFeeds();
+  for (int pass = 0; pass < 200; ++pass) {
+    ASSERT_TRUE(relay.Take(0).isNull()) << pass;
+    ASSERT_TRUE(relay.Take(1).isNull()) << pass;
+  }
+  const std::unique_ptr<FrameRelay::Feed> open = relay.OpenFeed();
+  open->OnVideoFrame(picture.Frame(2));
+  relay.OnVideoFrame(picture.Frame(3));
+  EXPECT_FALSE(relay.Take(2).isNull());
+  EXPECT_FALSE(relay.Take(3).isNull());
+  EXPECT_TRUE(relay.Take(1).isNull());
+  stop = true;
+  streaming.join();
+  EXPECT_GT(relay.FramesDropped(), 0);
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
   h264Mode_ = 0;
   warnings_ = 0;
   ResetTriggerNamesToDefaults();
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    openCause_.clear();
+  }
   if (paths.empty()) return kGraphFileUnusable;
 
   std::vector<SequenceFile> files(paths.size());
@@ -79,8 +83,10 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
   h264Mode_ = first->Properties().h264Mode;
   if (result == kGraphOk) result = first->WaitReady();
   if (result != kGraphOk) {
+    const std::string cause = first->FailureCause();
     std::lock_guard<std::mutex> l(lock_);
     files_.clear();
+    openCause_ = cause;
     return result;
   }
 
@@ -267,6 +273,11 @@ void PlaybackEngine::PrepareLoop() {
     }
     l.lock();
   }
+}
+
+std::string PlaybackEngine::OpenFailureCause() {
+  std::lock_guard<std::mutex> l(lock_);
+  return openCause_;
 }
 
 std::vector<SequenceFile> PlaybackEngine::Files() {

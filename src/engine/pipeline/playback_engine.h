@@ -68,6 +68,10 @@ class PlaybackEngine {
   // are reported through EngineEvents and skipped. An empty list gives 3
   // (message: GraphResultMessage(3, false, true)).
   int OpenSequence(const std::vector<std::string>& paths);
+  // Why the last OpenSequence failed beyond its code (RecordingGraph's
+  // FailureCause of the first file); "" after a success or when nothing
+  // more is known.
+  std::string OpenFailureCause();
   void CloseSequence();
 
   // Transport: each posts its command and returns at once; IsPlaying and
@@ -180,6 +184,7 @@ class PlaybackEngine {
   std::mutex lock_;  // the engine lock
   std::unique_ptr<Slots> slots_;
   std::vector<SequenceFile> files_;
+  std::string openCause_;
   uint64_t sequenceBytes_ = 0;
   int sequence_ = 0;  // counts opens, so late work of a closed sequence is dropped
   RoutingMatrix routes_ = DefaultRoutes();

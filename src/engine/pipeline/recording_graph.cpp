@@ -4,12 +4,18 @@
 #include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "avi/avi_reader.h"
+#include "avi/read_only_file.h"
 #include "engine/pipeline/branch_builders.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/timeline.h"
@@ -64,6 +70,21 @@ void ExportGraph(GstElement* pipeline) {
   f << dot.get();
 }
 
+// Why `path` can't be opened for reading, or "" when it can.
+std::string ReadFailure(const std::string& path) {
+  avi::ReadOnlyFile file;
+  std::string error;
+  return file.Open(path, &error) ? std::string() : error;
+}
+
+// Why `path` can't be opened for writing, or "" when it can.
+std::string WriteFailure(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return {};
+}
+
 int64_t SampleStamp(GstSample* sample) {
   GstBuffer* b = sample ? gst_sample_get_buffer(sample) : nullptr;
   return b && GST_BUFFER_PTS_IS_VALID(b) ? int64_t(GST_BUFFER_PTS(b)) : -2;
@@ -101,10 +122,12 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
       gchar* debug = nullptr;
       gst_message_parse_error(msg, &err, &debug);
       const std::string source = GST_MESSAGE_SRC(msg) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(msg)) : "pipeline";
+      const std::string text = source + ": " + (err ? err->message : "unknown error");
       {
         std::lock_guard<std::mutex> l(g->lock_);
-        if (g->errorText_.empty()) g->errorText_ = source + ": " + (err ? err->message : "unknown error");
+        if (g->errorText_.empty()) g->errorText_ = text;
       }
+      g->NoteCause(text);
       if (err) g_error_free(err);
       g_free(debug);
       if (!g->errored_.exchange(true)) g->Notify(Event::kError);
@@ -128,6 +151,11 @@ void RecordingGraph::Notify(Event e) {
     h = handler_;
   }
   if (h) h(e);
+}
+
+void RecordingGraph::NoteCause(const std::string& cause) {
+  std::lock_guard<std::mutex> l(lock_);
+  if (cause_.empty()) cause_ = cause;
 }
 
 void RecordingGraph::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
@@ -364,15 +392,24 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   layout_ = DvrLayout(DetectDvrKind(path));
   {
     std::lock_guard<std::mutex> l(lock_);
-    if (const int r = ReadRecordingProperties(path, props_, config.headerCorrection); r != kPropertiesOk)
+    if (const int r = ReadRecordingProperties(path, props_, config.headerCorrection); r != kPropertiesOk) {
+      if (r == kPropertiesCannotOpen) cause_ = ReadFailure(path);
+      if (r == kPropertiesCannotCorrect) {
+        const std::string why = WriteFailure(path);
+        cause_ = "its header can't be corrected" + (why.empty() ? std::string() : ": " + why);
+      }
       return r;
+    }
     if (shown) SetTriggerNames(props_.triggerNames);
   }
 
   // The demuxer announces its pads only while it runs; the file's own
   // stream list says beforehand which pads will come and what they carry.
   avi::AviReader reader;
-  if (!reader.Open(path)) return kGraphNotConnected;
+  if (!reader.Open(path)) {
+    NoteCause(reader.Error());
+    return kGraphNotConnected;
+  }
   std::vector<PlannedStream> streams;
   for (size_t i = 0; i < reader.StreamCount(); ++i) streams.push_back(Describe(reader, i));
   const GraphPlan plan = PlanRecordingGraph(streams, layout_, FactoryInstalled);
@@ -405,14 +442,20 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
     gst_bus_set_sync_handler(bus.get(), &RecordingGraph::OnBusMessage, this, nullptr);
   }
   GstElement* source = gst_element_factory_make("filesrc", "File Source Filter");
-  if (!source) return kGraphFileUnusable;
+  if (!source) {
+    NoteCause("the GStreamer element filesrc is not installed");
+    return kGraphFileUnusable;
+  }
   gst_bin_add(GST_BIN(pipe), source);
   g_object_set(source, "location", path.c_str(), nullptr);
   GstElement* demux = gst_element_factory_make("avidemux", "QMX AVI Splitter");
   if (!demux) return kGraphNoSplitter;
   gst_bin_add(GST_BIN(pipe), demux);
   demuxer_ = demux;
-  if (!gst_element_link(source, demux)) return kGraphNotConnected;
+  if (!gst_element_link(source, demux)) {
+    NoteCause("filesrc could not be linked to avidemux");
+    return kGraphNotConnected;
+  }
 
   for (const BranchPlan& b : plan.branches) {
     if (b.kind == BranchKind::kVideo) {
@@ -438,6 +481,7 @@ void RecordingGraph::Preroll() {
       std::lock_guard<std::mutex> l(lock_);
       if (errorText_.empty()) errorText_ = "the media pipeline could not be started";
     }
+    NoteCause("the media pipeline could not be started");
     errored_ = true;
   }
 }
@@ -456,7 +500,12 @@ bool RecordingGraph::WaitSettled() {
       case GST_STATE_CHANGE_ASYNC:
         break;
     }
-    if (std::chrono::steady_clock::now() > until) return false;
+    if (std::chrono::steady_clock::now() > until) {
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kSettleLimit).count();
+      NoteCause("timed out: the pipeline neither started nor failed within " + std::to_string(seconds) +
+                " s");
+      return false;
+    }
   }
   return false;
 }
@@ -591,6 +640,11 @@ int64_t RecordingGraph::PositionNs() const {
 std::string RecordingGraph::ErrorText() const {
   std::lock_guard<std::mutex> l(lock_);
   return errorText_;
+}
+
+std::string RecordingGraph::FailureCause() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return cause_;
 }
 
 std::array<bool, 4> RecordingGraph::VideoPresent() const {

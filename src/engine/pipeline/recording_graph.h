@@ -94,6 +94,11 @@ class RecordingGraph {
   void ClearEnd() { ended_ = false; }
   // The first error's text, naming the element it came from.
   std::string ErrorText() const;
+  // Why the graph failed, beyond its result code: why the file can't be
+  // read, the element that failed with its message, or a time-out named as
+  // such. Empty while nothing failed or nothing more is known. Never names
+  // the file (the caller does, once).
+  std::string FailureCause() const;
   int WarningCount() const { return warnings_.load(); }
 
   // Results; until WaitReady has succeeded the planned channels read
@@ -169,6 +174,8 @@ class RecordingGraph {
   void Inspect();
   void SetDecoderDeinterlace(int channel, bool fast);
   void Notify(Event e);
+  // Keeps the first cause of a failure.
+  void NoteCause(const std::string& cause);
 
   std::string path_;
   DvrLayout layout_ = DvrLayout::kFourChannel;
@@ -215,6 +222,7 @@ class RecordingGraph {
   Results results_;
   RecordingProperties props_;
   std::string errorText_;
+  std::string cause_;
   // Branches taken out of the pipeline (no data, or data their decoder
   // can't take); kept alive so that their elements stay valid for anyone
   // still holding them.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -197,11 +198,24 @@ TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
   Mark(*d, 0, 12000, out_ / "c.avi");
   Button(d->Control(Dlg::kExtract))->click();
   EXPECT_TRUE(d->IsRunning());
-  QTest::qWait(20);
+  // In the middle: the clip is being written (under a temporary name) and
+  // the run is not over.
+  std::vector<std::string> seen;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        seen = cliptest::Listing(out_.path());
+        return !seen.empty() || !d->IsRunning();
+      },
+      30000));
+  ASSERT_EQ(seen.size(), 1u);
+  ASSERT_NE(seen[0], "c.avi") << "the run was over before it could be interrupted";
   d.reset();
-  QTest::qWait(50);  // a queued outcome would arrive here
+  // The worker was joined: an outcome it queued is in the queue now.
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
   EXPECT_TRUE(messages_.texts.empty());
-  EXPECT_TRUE(cliptest::Listing(out_.path()).empty());
+  const std::vector<std::string> left = cliptest::Listing(out_.path());
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST_F(ClipDialogTest, TheWindowTogglesItAndFeedsItThePosition) {
