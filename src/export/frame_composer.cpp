@@ -23,7 +23,7 @@ struct FrameComposer::CameraOverlay {
 };
 
 FrameComposer::FrameComposer(ExportGeometry geometry, int cameraWidth, int cameraHeight, int dvrKind,
-                             std::string caption, const GlyphFont* captionFont)
+                             bool fastDeinterlace, std::string caption, const GlyphFont* captionFont)
     : geometry_(std::move(geometry)),
       cameraWidth_(cameraWidth),
       cameraHeight_(cameraHeight),
@@ -32,6 +32,8 @@ FrameComposer::FrameComposer(ExportGeometry geometry, int cameraWidth, int camer
       picture_(std::size_t(cameraWidth) * std::size_t(cameraHeight) * 4) {
   for (const ExportCell& cell : geometry_.cells)
     overlays_[std::size_t(cell.camera)] = std::make_unique<CameraOverlay>(cell.camera, dvrKind);
+  for (const auto& pair : overlays_)
+    if (pair) pair->overlay.SetFastDeinterlace(fastDeinterlace);
 }
 
 FrameComposer::~FrameComposer() = default;

@@ -25,8 +25,8 @@ class FrameComposer {
  public:
   // `cameraWidth` × `cameraHeight` is the stored picture size of every
   // chosen camera; pictures of another size show as black cells.
-  FrameComposer(ExportGeometry geometry, int cameraWidth, int cameraHeight, int dvrKind, std::string caption,
-                const GlyphFont* captionFont);
+  FrameComposer(ExportGeometry geometry, int cameraWidth, int cameraHeight, int dvrKind, bool fastDeinterlace,
+                std::string caption, const GlyphFont* captionFont);
   ~FrameComposer();
   FrameComposer(const FrameComposer&) = delete;
   FrameComposer& operator=(const FrameComposer&) = delete;

@@ -192,7 +192,7 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
       names.push_back(request.cameraNames[std::size_t(c)]);
   const ExportGeometry geometry = PlanGeometry(request.layout, request.cameras, cameraWidth, cameraHeight,
                                                CaptionBandRows(large->CellHeight()));
-  FrameComposer composer(geometry, cameraWidth, cameraHeight, request.dvrKind,
+  FrameComposer composer(geometry, cameraWidth, cameraHeight, request.dvrKind, request.fastDeinterlace,
                          CaptionText(request.recordingName, names, request.startCentis, request.endCentis),
                          large);
 

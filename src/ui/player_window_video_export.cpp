@@ -5,10 +5,12 @@
 #include <QMenuBar>
 #include <filesystem>
 
+#include "app/settings.h"
 #include "clip/extraction_plan.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/clip_extract_dialog.h"
 #include "ui/core/commands.h"
+#include "ui/core/menu_state.h"
 #include "ui/player_window.h"
 #include "ui/video_export_dialog.h"
 
@@ -38,6 +40,7 @@ void CQMXPlayerDlg::ExportVideoCommand() {
   for (const SequenceFile& f : playback_->Files())
     base.files.push_back({f.path, f.videoStreams, f.start, f.end});
   base.dvrKind = dvrKind_;
+  base.fastDeinterlace = FastDeinterlaceOn(ReadSetting("FastDeinterlace"));
   base.recordingName = std::filesystem::path(currentPath_).filename().string();
   // The sound the view plays: the first camera routed to it.
   const int view = CurrentView();
