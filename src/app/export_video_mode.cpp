@@ -12,8 +12,10 @@
 #include "app/mode_status.h"
 #include "clip/extraction_plan.h"
 #include "engine/recording_layout.h"
+#include "engine/recording_properties.h"
 #include "export/video_exporter.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
+#include "metadata/trigger_names.h"
 
 namespace {
 
@@ -95,6 +97,10 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
     return ModeFailure(std::cerr, request.destination,
                        "is a file of the recording itself; choose another output", kExitOutputFailed);
   request.recordingName = std::filesystem::path(file).filename().string();
+  // The "Triggers" line names them as the window does: the recording's own names.
+  RecordingProperties props;
+  ReadRecordingProperties(file, props, HeaderCorrection::kReportOnly);
+  SetTriggerNames(props.triggerNames);
 
   // The overlay's fonts are drawn off screen: no display is needed.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
