@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev libgl-dev libqt6svg6
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-plugins-ugly
   libjpeg62-turbo-dev libpng-dev
   fonts-liberation2 fontconfig
   libgtest-dev

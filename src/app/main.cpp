@@ -11,6 +11,7 @@
 #include "app/export_evidence_mode.h"
 #include "app/export_metadata_mode.h"
 #include "app/export_track_mode.h"
+#include "app/export_video_mode.h"
 #include "app/extract_mode.h"
 #include "app/info_mode.h"
 #include "app/live_mode.h"
@@ -62,6 +63,13 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         OUT-002.avi, ... per 20 minutes); exit 0 done,\n"
       << "                                         2 unreadable FILE or refused OUT, 1 OUT not\n"
       << "                                         written\n"
+      << "       qmxplayer --export-video FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
+      << "                 [--layout quad|single] --out OUT.mp4\n"
+      << "                                         write the range as H.264 video in MP4 that any\n"
+      << "                                         player opens: the cameras in a 2x2 grid (quad)\n"
+      << "                                         or the first alone, the overlay's texts and a\n"
+      << "                                         caption burned in, the first camera's sound;\n"
+      << "                                         exit 0 done, 2 unreadable FILE, 3 OUT not written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
@@ -100,6 +108,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
+  if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);

@@ -85,6 +85,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   BuildMenu();
   AddConversionMenuEntry();
   AddEvidenceCommands();
+  AddVideoExportCommand();
   captured_ = CaptureLayout();
   BuildControls();
   BuildTimeline();

@@ -172,6 +172,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateEvidenceCommands();
   void ExportTrackCommand();
   void ExportEvidenceCommand();
+  // File > Export Video... (player_window_video_export.cpp).
+  void AddVideoExportCommand();
+  void ExportVideoCommand();
   // Clip extraction and conversion (player_window_clip.cpp).
   void ToggleClipDialog();
   void TickClipDialog();

@@ -1,0 +1,137 @@
+#include "app/export_video_mode.h"
+
+#include <sys/stat.h>
+
+#include <QGuiApplication>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "app/mode_arguments.h"
+#include "app/mode_status.h"
+#include "clip/extraction_plan.h"
+#include "engine/recording_layout.h"
+#include "engine/recording_properties.h"
+#include "export/video_exporter.h"
+#include "metadata/qt/glyph_font_rasterizer.h"
+#include "metadata/trigger_names.h"
+
+namespace {
+
+std::atomic<bool> gCancel{false};
+
+extern "C" void CancelExportOnSignal(int) {
+  gCancel.store(true);
+}
+
+int Usage() {
+  std::cerr << "usage: qmxplayer --export-video FILE --from CENTIS --to CENTIS --cameras 1,2,... "
+               "[--layout quad|single] --out OUT.mp4\n";
+  return kExitBadInput;
+}
+
+// Whether `out` names one of the recording's own files (the same device and
+// inode, whatever the spelling of the path): writing it would destroy the
+// source.
+bool IsASource(const std::string& out, const std::vector<clip::ClipSourceFile>& files) {
+  struct stat o {};
+  if (::stat(out.c_str(), &o) != 0) return false;
+  for (const clip::ClipSourceFile& f : files) {
+    struct stat s {};
+    if (::stat(f.path.c_str(), &s) == 0 && s.st_dev == o.st_dev && s.st_ino == o.st_ino) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
+  video_export::VideoExportRequest request;
+  const std::vector<std::string>& args = line.modeArgs;
+  std::string file;
+  if (!args.empty()) file = args[0];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--from" && hasValue) {
+      if (!ParseCentis(args[++i], request.startCentis)) return Usage();
+    } else if (a == "--to" && hasValue) {
+      if (!ParseCentis(args[++i], request.endCentis)) return Usage();
+    } else if (a == "--cameras" && hasValue) {
+      if (!ParseCameraList(args[++i], request.cameras)) return Usage();
+    } else if (a == "--layout" && hasValue) {
+      const std::string& layout = args[++i];
+      if (layout != "quad" && layout != "single") return Usage();
+      request.layout =
+          layout == "quad" ? video_export::ExportLayout::kQuad : video_export::ExportLayout::kSingle;
+    } else if (a == "--out" && hasValue) {
+      request.destination = args[++i];
+    } else {
+      return Usage();
+    }
+  }
+  if (file.empty() || request.destination.empty() || request.startCentis < 0 || request.endCentis < 0 ||
+      request.cameras == std::array<bool, 4>{})
+    return Usage();
+  if (request.endCentis <= request.startCentis)
+    return ModeFailure(std::cerr, file, "the range ends before it starts (--to must be after --from)",
+                       kExitBadInput);
+
+  request.files = clip::ListTimelineFiles(file);
+  if (request.files.empty()) return ModeFailure(std::cerr, file, "not a readable recording", kExitBadInput);
+  request.dvrKind = DetectDvrKind(file);
+  for (int c = 0; c < 4; ++c) {
+    if (!request.cameras[std::size_t(c)]) continue;
+    if (!clip::CameraOffered(request.dvrKind == kFourChannelDvr, request.files[0].videoChannels, c))
+      return ModeFailure(std::cerr, file, "the recording has no camera " + std::to_string(c + 1),
+                         kExitBadInput);
+    if (request.audioCamera < 0) request.audioCamera = c;
+  }
+  const int64_t total = request.files.back().endCentis;
+  if (request.endCentis > total)
+    return ModeFailure(std::cerr, file,
+                       "the recording ends at " + std::to_string(total) + " hundredths, before --to",
+                       kExitBadInput);
+  if (IsASource(request.destination, request.files))
+    return ModeFailure(std::cerr, request.destination,
+                       "is a file of the recording itself; choose another output", kExitOutputFailed);
+  request.recordingName = std::filesystem::path(file).filename().string();
+  // The "Triggers" line names them as the window does: the recording's own names.
+  RecordingProperties props;
+  ReadRecordingProperties(file, props, HeaderCorrection::kReportOnly);
+  SetTriggerNames(props.triggerNames);
+
+  // The overlay's fonts are drawn off screen: no display is needed.
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
+  CreateProcessGlyphFonts();
+
+  gCancel.store(false);
+  std::signal(SIGINT, CancelExportOnSignal);
+  std::signal(SIGTERM, CancelExportOnSignal);
+  int shown = -1;
+  const video_export::VideoExportOutcome outcome =
+      video_export::ExportVideo(request, gCancel, [&](double fraction) {
+        const int percent = int(fraction * 100);
+        if (percent == shown) return;
+        shown = percent;
+        std::cerr << "\rqmxplayer: exporting video " << percent << "%" << std::flush;
+      });
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  if (shown >= 0) std::cerr << "\n";
+  switch (outcome.status) {
+    case video_export::VideoExportStatus::kDone:
+      return kExitDone;
+    case video_export::VideoExportStatus::kBadInput:
+    case video_export::VideoExportStatus::kReadFailed:
+      return ModeFailure(std::cerr, file, outcome.reason, kExitBadInput);
+    case video_export::VideoExportStatus::kCancelled:
+      return ModeFailure(std::cerr, request.destination, "export cancelled; no unfinished output kept",
+                         kExitOutputFailed);
+    case video_export::VideoExportStatus::kWriteFailed:
+      break;
+  }
+  return ModeFailure(std::cerr, request.destination, outcome.reason, kExitOutputFailed);
+}

@@ -1,0 +1,63 @@
+// The window's video export: File > Export Video..., beside Extract Video
+// Clip. The dialog runs the export on its own worker thread.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <filesystem>
+
+#include "app/settings.h"
+#include "clip/extraction_plan.h"
+#include "engine/pipeline/playback_engine.h"
+#include "ui/clip_extract_dialog.h"
+#include "ui/core/commands.h"
+#include "ui/core/menu_state.h"
+#include "ui/player_window.h"
+#include "ui/video_export_dialog.h"
+
+namespace {
+
+constexpr int64_t kDefaultExportCentis = 6000;
+
+}  // namespace
+
+void CQMXPlayerDlg::AddVideoExportCommand() {
+  QAction* clip = Action(kCmdExtractClip);
+  for (QAction* popup : menuBar()->actions()) {
+    QMenu* menu = popup->menu();
+    if (!menu || !clip || !menu->actions().contains(clip)) continue;
+    const QList<QAction*> items = menu->actions();
+    const qsizetype at = items.indexOf(clip) + 1;
+    QAction* video = new QAction(QStringLiteral("Export Video..."), menu);
+    video->setObjectName(QStringLiteral("exportVideo"));
+    menu->insertAction(at < items.size() ? items[at] : nullptr, video);
+    connect(video, &QAction::triggered, this, [this] { ExportVideoCommand(); });
+  }
+}
+
+void CQMXPlayerDlg::ExportVideoCommand() {
+  if (!playback_ || currentPath_.empty()) return;
+  video_export::VideoExportRequest base;
+  for (const SequenceFile& f : playback_->Files())
+    base.files.push_back({f.path, f.videoStreams, f.start, f.end});
+  base.dvrKind = dvrKind_;
+  base.fastDeinterlace = FastDeinterlaceOn(ReadSetting("FastDeinterlace"));
+  base.recordingName = std::filesystem::path(currentPath_).filename().string();
+  // The sound the view plays: the first camera routed to it.
+  const int view = CurrentView();
+  for (int c = 0; c < 4 && base.audioCamera < 0; ++c)
+    if (playback_->GetAudioRoute(view, c) && playback_->AudioPresent()[std::size_t(c)]) base.audioCamera = c;
+  const int64_t total = playback_->GetTotal();
+  int64_t from = playback_->GetPositionCentis(), to = std::min(total, from + kDefaultExportCentis);
+  // The clip window's marks, when both are set, as an extraction would take them.
+  if (CVideoClipExtractDlg* marks = ClipDialog();
+      marks && marks->StartPosition() >= 0 && marks->EndPosition() >= 0) {
+    from = marks->StartPosition();
+    to = marks->EndPosition();
+  }
+  std::array<bool, 4> cameras{};
+  for (int c = 0; c < 4; ++c)
+    cameras[std::size_t(c)] = channelPresent_[std::size_t(c)] && !base.files.empty() &&
+                              clip::CameraOffered(dvrKind_ == 0, base.files[0].videoChannels, c);
+  VideoExportDialog dialog(std::move(base), from, to, total, cameras, this);
+  dialog.exec();
+}
