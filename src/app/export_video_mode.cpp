@@ -9,8 +9,10 @@
 #include <iostream>
 
 #include "app/mode_arguments.h"
+#include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "clip/extraction_plan.h"
+#include "engine/camera_streams.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
 #include "export/video_exporter.h"
@@ -29,19 +31,6 @@ int Usage() {
   std::cerr << "usage: qmxplayer --export-video FILE --from CENTIS --to CENTIS --cameras 1,2,... "
                "[--layout quad|single] --out OUT.mp4\n";
   return kExitBadInput;
-}
-
-// Whether `out` names one of the recording's own files (the same device and
-// inode, whatever the spelling of the path): writing it would destroy the
-// source.
-bool IsASource(const std::string& out, const std::vector<clip::ClipSourceFile>& files) {
-  struct stat o {};
-  if (::stat(out.c_str(), &o) != 0) return false;
-  for (const clip::ClipSourceFile& f : files) {
-    struct stat s {};
-    if (::stat(f.path.c_str(), &s) == 0 && s.st_dev == o.st_dev && s.st_ino == o.st_ino) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -78,12 +67,15 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
     return ModeFailure(std::cerr, file, "the range ends before it starts (--to must be after --from)",
                        kExitBadInput);
 
+  if (const std::string problem = RecordingProblem(file); !problem.empty())
+    return ModeFailure(std::cerr, file, problem, kExitBadInput);
   request.files = clip::ListTimelineFiles(file);
-  if (request.files.empty()) return ModeFailure(std::cerr, file, "not a readable recording", kExitBadInput);
+  if (request.files.empty()) return ModeFailure(std::cerr, file, "holds no video to export", kExitBadInput);
   request.dvrKind = DetectDvrKind(file);
+  const std::array<bool, 4> present = CamerasWithVideo(request.files[0].path);
   for (int c = 0; c < 4; ++c) {
     if (!request.cameras[std::size_t(c)]) continue;
-    if (!clip::CameraOffered(request.dvrKind == kFourChannelDvr, request.files[0].videoChannels, c))
+    if (!clip::CameraOffered(request.dvrKind == kFourChannelDvr, present, c))
       return ModeFailure(std::cerr, file, "the recording has no camera " + std::to_string(c + 1),
                          kExitBadInput);
     if (request.audioCamera < 0) request.audioCamera = c;
@@ -93,9 +85,8 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
     return ModeFailure(std::cerr, file,
                        "the recording ends at " + std::to_string(total) + " hundredths, before --to",
                        kExitBadInput);
-  if (IsASource(request.destination, request.files))
-    return ModeFailure(std::cerr, request.destination,
-                       "is a file of the recording itself; choose another output", kExitOutputFailed);
+  if (RefuseModeOutputs(std::cerr, {request.destination}, RecordingSources(file)) != kExitDone)
+    return kExitBadInput;
   request.recordingName = std::filesystem::path(file).filename().string();
   // The "Triggers" line names them as the window does: the recording's own names.
   RecordingProperties props;

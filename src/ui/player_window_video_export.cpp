@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "clip/extraction_plan.h"
+#include "engine/camera_streams.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/clip_extract_dialog.h"
 #include "ui/core/commands.h"
@@ -55,9 +56,11 @@ void CQMXPlayerDlg::ExportVideoCommand() {
     to = marks->EndPosition();
   }
   std::array<bool, 4> cameras{};
+  const std::array<bool, 4> present =
+      base.files.empty() ? std::array<bool, 4>{} : CamerasWithVideo(base.files[0].path);
   for (int c = 0; c < 4; ++c)
-    cameras[std::size_t(c)] = channelPresent_[std::size_t(c)] && !base.files.empty() &&
-                              clip::CameraOffered(dvrKind_ == 0, base.files[0].videoChannels, c);
+    cameras[std::size_t(c)] =
+        channelPresent_[std::size_t(c)] && clip::CameraOffered(dvrKind_ == 0, present, c);
   VideoExportDialog dialog(std::move(base), from, to, total, cameras, this);
   dialog.exec();
 }

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "avi/avi_format.h"
 #include "clip_fixtures.h"
@@ -29,12 +30,14 @@ std::string ShortStrl(std::string bytes) {
   return bytes;
 }
 
-// Every idx1 entry of camera 1's video says its frame is 0 bytes.
+// Every idx1 entry of camera 1's video but the first says its frame is 0
+// bytes (the first stays a picture: a package needs its start snapshot).
 std::string EmptyCameraOneFrames(std::string bytes) {
   const std::size_t idx1 = bytes.rfind("idx1");
   const uint32_t size = avi::ReadLE32(reinterpret_cast<const uint8_t*>(bytes.data() + idx1 + 4));
+  bool first = true;
   for (std::size_t e = idx1 + 8; e + 16 <= idx1 + 8 + size; e += 16) {
-    if (bytes.compare(e, 4, "00dc") == 0)
+    if (bytes.compare(e, 4, "00dc") == 0 && !std::exchange(first, false))
       avi::WriteLE32(reinterpret_cast<uint8_t*>(bytes.data() + e + 12), 0);
   }
   return bytes;
