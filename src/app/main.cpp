@@ -69,7 +69,7 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         player opens: the cameras in a 2x2 grid (quad)\n"
       << "                                         or the first alone, the overlay's texts and a\n"
       << "                                         caption burned in, the first camera's sound;\n"
-      << "                                         exit 0 done, 2 unreadable FILE, 3 OUT not written\n"
+      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"

@@ -233,8 +233,8 @@ TEST(ExportVideoModeTest, RefusalsWriteNothingAndSpareTheRecording) {
   const std::string out = ShellQuote((dir / "out" / "x.mp4").string());
   const std::vector<Case> cases{
       {"outputIsTheSource",
-       file + " --from 0 --to 100 --cameras 1 --out " + ShellQuote((dir / "alias.mp4").string()), 3,
-       "is a file of the recording itself"},
+       file + " --from 0 --to 100 --cameras 1 --out " + ShellQuote((dir / "alias.mp4").string()), 2,
+       "would replace the recording"},
       {"reversedRange", file + " --from 100 --to 50 --cameras 1 --out " + out, 2,
        "the range ends before it starts"},
       {"missingCamera", file + " --from 0 --to 100 --cameras 3 --out " + out, 2, "has no camera 3"},
