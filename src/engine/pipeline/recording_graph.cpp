@@ -12,6 +12,7 @@
 #include "avi/avi_reader.h"
 #include "engine/pipeline/branch_builders.h"
 #include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/playback_rate.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/recording_layout.h"
 #include "gst/element_registry.h"
@@ -26,7 +27,9 @@ namespace {
 // A healthy graph settles in milliseconds; a failing one says so on its bus.
 // The bound only covers a pipeline that neither settles nor fails.
 constexpr auto kSettleLimit = std::chrono::seconds(5) * kSanitizerSlowdown;
-constexpr GstClockTime kSettleStep = 20 * GST_MSECOND;
+// How long a state query waits, once the bus has spoken, for the pipeline
+// to commit the state its message announced.
+constexpr GstClockTime kCommitLook = 50 * GST_MSECOND;
 
 bool IsH264Handler(avi::FourCC f) {
   const std::string text = avi::FourCCText(f);
@@ -93,7 +96,12 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
   auto* g = static_cast<RecordingGraph*>(data);
   const StreamingPass pass(*g);
   switch (GST_MESSAGE_TYPE(msg)) {
+    case GST_MESSAGE_ASYNC_DONE:
+    case GST_MESSAGE_STATE_CHANGED:
+      if (GST_MESSAGE_SRC(msg) == GST_OBJECT_CAST(g->pipeline_.get())) g->NoteSettling();
+      break;
     case GST_MESSAGE_EOS:
+      g->NoteSettling();
       if (!g->ended_.exchange(true)) g->Notify(Event::kEndOfStream);
       break;
     case GST_MESSAGE_ERROR: {
@@ -107,7 +115,9 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
       }
       if (err) g_error_free(err);
       g_free(debug);
-      if (!g->errored_.exchange(true)) g->Notify(Event::kError);
+      const bool first = !g->errored_.exchange(true);
+      g->NoteSettling();
+      if (first) g->Notify(Event::kError);
       break;
     }
     case GST_MESSAGE_WARNING:
@@ -119,6 +129,14 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
   }
   // Everything the graph needs is taken here; nobody pops this bus.
   return GST_BUS_DROP;
+}
+
+void RecordingGraph::NoteSettling() {
+  {
+    std::lock_guard<std::mutex> l(settleLock_);
+    ++busTicks_;
+  }
+  settleWake_.notify_all();
 }
 
 void RecordingGraph::Notify(Event e) {
@@ -244,6 +262,24 @@ GstPadProbeReturn RecordingGraph::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gp
   return GST_PAD_PROBE_OK;
 }
 
+GstPadProbeReturn RecordingGraph::OnBranchInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto& st = *static_cast<SinkState*>(data);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & (GST_PAD_PROBE_TYPE_EVENT_BOTH | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    // A seek starts the spans anew.
+    if (event &&
+        (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP || GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT))
+      st.keptSpan = -1;
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* b = GST_PAD_PROBE_INFO_BUFFER(info);
+  const int64_t span = ThinningSpanNs(st.graph->rate_.load());
+  if (!b || span == 0 || !GST_BUFFER_PTS_IS_VALID(b)) return GST_PAD_PROBE_OK;
+  // Dropped before the queue: a frame never shown is never decoded.
+  return KeepThinnedFrame(int64_t(GST_BUFFER_PTS(b)), span, st.keptSpan) ? GST_PAD_PROBE_OK
+                                                                         : GST_PAD_PROBE_DROP;
+}
+
 GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
   auto& st = *static_cast<SinkState*>(data);
   const StreamingPass pass(*st.graph);
@@ -326,6 +362,12 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       if (sinkPad)
         gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &OnSinkEvent, &sinkState_[c],
                           nullptr);
+      gsth::Pad input(gst_element_get_static_pad(bin, "sink"));
+      if (input)
+        gst_pad_add_probe(input.get(),
+                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                          GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                          &OnBranchInput, &sinkState_[c], nullptr);
       break;
     }
     case BranchKind::kAudio:
@@ -445,20 +487,23 @@ void RecordingGraph::Preroll() {
 bool RecordingGraph::WaitSettled() {
   if (!pipeline_) return false;
   const auto until = std::chrono::steady_clock::now() + kSettleLimit;
-  while (!errored_) {
+  std::unique_lock<std::mutex> l(settleLock_);
+  GstClockTime look = 0;
+  for (;;) {
+    if (errored_) return false;
+    const uint64_t seen = busTicks_;
+    l.unlock();
+    // The state itself is the answer; the bus only says when to ask again.
     GstState state, pending;
-    switch (gst_element_get_state(pipeline_.get(), &state, &pending, kSettleStep)) {
-      case GST_STATE_CHANGE_SUCCESS:
-      case GST_STATE_CHANGE_NO_PREROLL:
-        return !errored_;
-      case GST_STATE_CHANGE_FAILURE:
-        return false;
-      case GST_STATE_CHANGE_ASYNC:
-        break;
-    }
-    if (std::chrono::steady_clock::now() > until) return false;
+    const GstStateChangeReturn r = gst_element_get_state(pipeline_.get(), &state, &pending, look);
+    l.lock();
+    if (r == GST_STATE_CHANGE_SUCCESS || r == GST_STATE_CHANGE_NO_PREROLL) return !errored_;
+    if (r == GST_STATE_CHANGE_FAILURE) return false;
+    if (!settleWake_.wait_until(l, until, [&] { return busTicks_ != seen || errored_.load(); })) return false;
+    // The pipeline posts its news as it commits; a moment's wait on the
+    // state itself covers a commit that lands just after its message.
+    look = kCommitLook;
   }
-  return false;
 }
 
 int RecordingGraph::WaitReady() {
@@ -555,14 +600,17 @@ GstClockTime RecordingGraph::ShownEndClockTime() const {
   return gst_element_get_base_time(pipeline_.get()) + GstClockTime(end);
 }
 
-bool RecordingGraph::SeekTo(int64_t ns) {
+bool RecordingGraph::SeekTo(int64_t ns, double rate) {
   if (!pipeline_) return false;
   if (ns < 0) ns = 0;
   EndScheduledStart();
   ended_ = false;
   ending_ = false;
   shownEnd_ = -1;
-  moved_ = true;
+  // A paused graph sought back to its start waits on its first frame as if
+  // fresh from its preroll: it can still follow another file seamlessly.
+  moved_ = ns != 0;
+  rate_ = rate;
   HandOver(this);
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   // Sent once, to the demuxer's first source pad: sent to the pipeline,
@@ -572,8 +620,10 @@ bool RecordingGraph::SeekTo(int64_t ns) {
   GST_OBJECT_LOCK(demuxer_);
   if (demuxer_->srcpads) pad = GST_PAD(gst_object_ref(demuxer_->srcpads->data));
   GST_OBJECT_UNLOCK(demuxer_);
-  if (!pad) return gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, ns);
-  GstEvent* seek = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
+  if (!pad)
+    return gst_element_seek(pipeline_.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns,
+                            GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+  GstEvent* seek = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
                                       GST_CLOCK_TIME_NONE);
   const bool sent = gst_pad_send_event(pad, seek);
   gst_object_unref(pad);

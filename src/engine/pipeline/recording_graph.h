@@ -66,7 +66,7 @@ class RecordingGraph {
   // settled within a short bound. The first success reads the results.
   int WaitReady();
   // Waits until the pipeline has reached its target state after a change or
-  // a seek; false on an error.
+  // a seek; false on an error. Woken by the bus, never by polling.
   bool WaitSettled();
 
   // Non-waiting transport: the pipeline reports through its bus.
@@ -80,9 +80,13 @@ class RecordingGraph {
   // was shown.
   GstClockTime ShownEndClockTime() const;
   bool StartedAhead() const { return scheduled_.load(); }
-  // A flushing, frame-accurate seek to `ns` inside the file, sent once to
-  // the demuxer; false when it was refused.
-  bool SeekTo(int64_t ns);
+  // A flushing, frame-accurate seek to `ns` inside the file at playback
+  // `rate` (1 normal), sent once to the demuxer; false when it was refused.
+  // From 4 times on only the frames a screen can show are decoded
+  // (playback_rate.h).
+  bool SeekTo(int64_t ns, double rate = 1.0);
+  // The rate of the last seek; 1 for a graph fresh from its preroll.
+  double Rate() const { return rate_.load(); }
   int64_t PositionNs() const;  // -1 unknown
 
   const std::string& Path() const { return path_; }
@@ -137,6 +141,7 @@ class RecordingGraph {
     RecordingGraph* graph = nullptr;
     int channel = 0;
     std::atomic<int64_t> prerollPts{-1};  // pts of a preroll frame already handed on, -1 none
+    int64_t keptSpan = -1;                // the branch's streaming thread only (playback_rate.h)
   };
   // A streaming-thread callback's use of the graph, ordered after the
   // owner's hand-over and before the graph's end (thread_order.h).
@@ -160,6 +165,7 @@ class RecordingGraph {
   static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
   static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+  static GstPadProbeReturn OnBranchInput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
   void NoteShown(GstSample* sample);
   // Back on the pipeline's own timing after StartAt, before a pause or seek.
   void EndScheduledStart();
@@ -169,6 +175,9 @@ class RecordingGraph {
   void Inspect();
   void SetDecoderDeinterlace(int channel, bool fast);
   void Notify(Event e);
+  // The bus told of a step towards settling (ASYNC_DONE, the pipeline's
+  // state change, EOS, ERROR): WaitSettled looks at the state again.
+  void NoteSettling();
 
   std::string path_;
   DvrLayout layout_ = DvrLayout::kFourChannel;
@@ -208,6 +217,11 @@ class RecordingGraph {
   std::atomic<int64_t> shownEnd_{-1};   // running time where the last picture shown ends
   std::atomic<bool> errored_{false};
   std::atomic<int> warnings_{0};
+  std::atomic<double> rate_{1.0};
+
+  std::mutex settleLock_;
+  std::condition_variable settleWake_;
+  uint64_t busTicks_ = 0;  // guarded by settleLock_
 
   char streamingDone_ = 0;   // only its address is used, to order the callbacks' end
   mutable std::mutex lock_;  // guards the fields below
