@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine_test_support.h"
+#include "frame_mark.h"
 #include "temp_dir.h"
 
 namespace {
@@ -62,5 +66,67 @@ TEST(EngineSettling, PlaysOnFromAFarSeekThroughFilesBuiltLaterAtEveryRate) {
     // The paused frame may come again as the first one played.
     if (!shown.empty() && shown.front() == r.from / 10) shown.erase(shown.begin());
     EXPECT_EQ(shown, want) << r.rate;
+  }
+}
+
+namespace {
+
+// The generator's frame numbers of every channel's frames, in order.
+class AllChannels : public FrameConsumer {
+ public:
+  void OnVideoFrame(const VideoFrame& f) override {
+    const int64_t n = recgen::DecodeFrameNumber(f.bgrx, f.width, f.height, f.strideBytes);
+    std::lock_guard<std::mutex> l(lock_);
+    if (f.channel >= 0 && f.channel < 4) numbers_[size_t(f.channel)].push_back(n);
+  }
+  std::array<std::vector<int64_t>, 4> Take() {
+    std::lock_guard<std::mutex> l(lock_);
+    return std::exchange(numbers_, {});
+  }
+
+ private:
+  std::mutex lock_;
+  std::array<std::vector<int64_t>, 4> numbers_;
+};
+
+}  // namespace
+
+// Two files of 30 pictures a second, played from a paused start to the end
+// at each rate: the four cameras show the same frames, the second file at
+// the rate of the first; from 4 times on only one frame per span of `rate`
+// display periods is decoded, and below every frame is shown.
+TEST(EngineSpeed, CamerasKeepStepAtEveryRateAndTheNextFileStartsAtTheSameRate) {
+  struct Row {
+    double rate;
+    int64_t from;  // centis
+    int keepEvery;
+  } rows[] = {{0.125, 170, 1}, {0.25, 160, 1}, {0.5, 150, 1}, {1, 100, 1},
+              {2, 50, 1},      {4, 0, 4},      {8, 0, 8},     {16, 0, 16}};
+  TempDir dir;
+  auto o = SmallOptions();
+  o.fps = 30;
+  o.audio = {true, false, false, false};
+  const auto paths = WriteSmallSequence(dir.path(), 2, o);
+  AllChannels frames;
+  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
+  ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+  for (const Row& r : rows) {
+    e.Pause();
+    e.SetRate(r.rate);
+    EXPECT_EQ(e.Rate(), r.rate);
+    e.Seek(-1, r.from);
+    ASSERT_TRUE(Settled(e));
+    frames.Take();
+    e.Play();
+    ASSERT_TRUE(WaitUntilStopped(e)) << r.rate;
+    std::array<std::vector<int64_t>, 4> shown = frames.Take();
+    std::vector<int64_t> want;
+    // The frame at the start was shown paused, before the play.
+    for (int64_t n = r.from * 30 / 100 + 1; n < 60; ++n) {
+      if ((n % 30) % r.keepEvery == 0) want.push_back(n);
+    }
+    for (int c = 0; c < 4; ++c) {
+      EXPECT_EQ(shown[size_t(c)], want) << "rate " << r.rate << " camera " << c;
+    }
   }
 }

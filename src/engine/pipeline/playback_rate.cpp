@@ -43,7 +43,9 @@ int64_t ThinningSpanNs(double rate) {
 
 bool KeepThinnedFrame(int64_t ptsNs, int64_t spanNs, int64_t& lastSpan) {
   if (spanNs <= 0 || ptsNs < 0) return true;
-  const int64_t span = ptsNs / spanNs;
+  // Half a display period on, so that a span never starts exactly on a
+  // frame's stamp, where rounding would pick the frame before or after.
+  const int64_t span = (ptsNs + kDisplayPeriodNs / 2) / spanNs;
   if (span <= lastSpan) return false;
   lastSpan = span;
   return true;
