@@ -130,3 +130,49 @@ TEST(EngineSpeed, CamerasKeepStepAtEveryRateAndTheNextFileStartsAtTheSameRate) {
     }
   }
 }
+
+// Exact frame steps on two files of 15 frames each at 30 a second (frame
+// times off the hundredths): each step shows the camera's next or previous
+// frame, across the boundary both ways, and nothing moves past either end.
+TEST(EngineFrames, StepsMoveTheCameraByExactlyOneFrameAcrossFiles) {
+  TempDir dir;
+  auto o = SmallOptions();
+  o.fps = 30;
+  o.seconds = 0.5;
+  const auto paths = WriteSmallSequence(dir.path(), 2, o);
+  for (int camera : {0, 2}) {
+    FrameRecorder frames(camera);
+    PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
+    ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
+    e.Pause();
+    struct Row {
+      int64_t seekCentis;  // -1: step from where the last row left
+      int direction;
+      int64_t want;  // the generator's frame number, 0..29
+      int64_t wantInFile;
+    } rows[] = {{40, 1, 13, 13},  {-1, 1, 14, 14},  {-1, 1, 15, 0}, {-1, 1, 16, 1},  {-1, -1, 15, 0},
+                {-1, -1, 14, 14}, {-1, -1, 13, 13}, {0, -1, 0, 0},  {99, 1, 29, 14}, {52, -1, 14, 14}};
+    for (const Row& r : rows) {
+      if (r.seekCentis >= 0) {
+        e.Seek(-1, r.seekCentis);
+        ASSERT_TRUE(Settled(e));
+        ASSERT_TRUE(frames.WaitForCount(1));
+      }
+      frames.Clear();
+      e.StepExactFrame(r.direction, camera);
+      ASSERT_TRUE(Settled(e));
+      // At an end nothing moves: the frame there stays, and none comes.
+      if (r.want != 0 && r.want != 29) {
+        ASSERT_TRUE(frames.WaitForCount(1)) << r.want;
+        EXPECT_EQ(frames.Last(), r.want) << "camera " << camera;
+      } else {
+        EXPECT_TRUE(frames.Numbers().empty()) << r.want;
+      }
+      int64_t frame = -1, count = 0, ns = -1;
+      ASSERT_TRUE(e.ShownFrame(camera, frame, count, ns));
+      EXPECT_EQ(frame, r.wantInFile) << r.want;
+      EXPECT_EQ(count, 15);
+      EXPECT_NEAR(double(ns), r.wantInFile * 1e9 / 30, 1.0) << r.want;
+    }
+  }
+}

@@ -117,6 +117,9 @@ void PlaybackEngine::Perform(const TransportCommand& c) {
     case TransportCommand::Kind::kPause:
       PauseNow();
       break;
+    case TransportCommand::Kind::kFrame:
+      StepExactNow(c.direction, c.channel);
+      break;
     case TransportCommand::Kind::kSeek:
       SeekTo(c.centis, c.show);
       if (c.step) lastStepPosition_ = std::max(0.0, PerMille(c.centis, total_));
@@ -169,7 +172,64 @@ void PlaybackEngine::PauseNow() {
   cur->WaitSettled();
 }
 
-void PlaybackEngine::SeekTo(int64_t t, bool show) {
+void PlaybackEngine::StepExactFrame(int direction, int channel) {
+  if (!HasSequence(false) || channel < 0 || channel > 3) return;
+  TransportCommand c{TransportCommand::Kind::kFrame};
+  c.direction = direction < 0 ? -1 : 1;
+  c.channel = channel;
+  transport_->Post(c);
+}
+
+bool PlaybackEngine::ShownFrame(int channel, int64_t& frame, int64_t& count, int64_t& timeNs) {
+  GraphPtr cur = Current();
+  if (!cur) return false;
+  const int64_t pts = cur->ShownPts(channel);
+  frame = cur->FrameAtNs(channel, pts);
+  count = cur->FrameCount(channel);
+  if (frame < 0) return false;
+  timeNs = cur->FrameTimeNs(channel, frame);
+  return true;
+}
+
+void PlaybackEngine::StepExactNow(int direction, int c) {
+  GraphPtr cur;
+  int index;
+  int64_t start = 0, previousStart = -1, nextStart = -1;
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    if (!slots_ || !slots_->current().graph) return;
+    cur = slots_->current().graph;
+    index = slots_->current().index;
+    start = files_[size_t(index)].start;
+    if (index > 0) previousStart = files_[size_t(index) - 1].start;
+    if (index + 1 < int(files_.size())) nextStart = files_[size_t(index) + 1].start;
+  }
+  if (cur->WaitReady() != kGraphOk || cur->FrameCount(c) == 0) return;
+  // The frame shown, else the one at the position.
+  int64_t n = cur->FrameAtNs(c, cur->ShownPts(c));
+  if (n < 0) n = cur->FrameAtNs(c, CentisToNanos(std::max<int64_t>(0, PositionOf(cur) - start)));
+  n += direction;
+  if (n >= cur->FrameCount(c)) {
+    // The next file's first frame.
+    if (nextStart >= 0) SeekTo(nextStart, true, CentisToNanos(nextStart));
+    return;
+  }
+  if (n >= 0) {
+    SeekTo(start + NanosToCentis(cur->FrameTimeNs(c, n)), true,
+           CentisToNanos(start) + cur->FrameTimeNs(c, n));
+    return;
+  }
+  if (previousStart < 0) return;
+  // The previous file's last frame: its graph tells how many it has once
+  // the seek has made it current.
+  SeekTo(start - 1, false);
+  GraphPtr prev = Current();
+  if (!prev || prev == cur || prev->WaitReady() != kGraphOk || prev->FrameCount(c) == 0) return;
+  const int64_t last = prev->FrameTimeNs(c, prev->FrameCount(c) - 1);
+  SeekTo(previousStart + NanosToCentis(last), true, CentisToNanos(previousStart) + last);
+}
+
+void PlaybackEngine::SeekTo(int64_t t, bool show, int64_t exactNs) {
   // The target's graph is built first, without the lock, unless it is
   // there; the slots then move over graphs that exist.
   std::vector<GraphPtr> unused;
@@ -193,7 +253,7 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
       unused.push_back(std::move(g));
   }
   GraphPtr cur;
-  int64_t offset = 0;
+  int64_t offset = 0, offsetNs = 0;
   {
     std::lock_guard<std::mutex> l(lock_);
     if (!slots_ || files_.empty()) return;
@@ -227,6 +287,8 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
       offset = OffsetInFile(t, cur->StartOffset());
       const int64_t length = files_[size_t(g)].end - files_[size_t(g)].start;
       if (length > 0 && offset >= length) offset = length - 1;
+      offsetNs = CentisToNanos(offset);
+      if (exactNs >= 0) offsetNs = std::max<int64_t>(0, exactNs - CentisToNanos(cur->StartOffset()));
       if (!show) cur->SetConsumer(nullptr);
     } else {
       cur = nullptr;
@@ -235,7 +297,7 @@ void PlaybackEngine::SeekTo(int64_t t, bool show) {
   FinishUnlocked(std::move(unused));
   if (!cur) return;
   if (cur->WaitReady() == kGraphOk) {
-    cur->SeekTo(CentisToNanos(offset), rate_);
+    cur->SeekTo(offsetNs, rate_);
     cur->SetState(playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
     cur->WaitSettled();
   }

@@ -85,6 +85,15 @@ class PlaybackEngine {
   // command leaves the position, never past the end; with `show` the frame
   // there reaches the consumer.
   void StepFrame(int direction, bool show);
+  // Moves channel `channel`'s picture by exactly one of its frames, back
+  // (direction < 0) or on, through the files' indexes and across file
+  // boundaries; the other channels show their frames at that time. Meant
+  // while paused; at either end of the recording nothing moves.
+  void StepExactFrame(int direction, int channel);
+  // Channel c's frame shown in the current file: its number there (from
+  // 0), the file's frame count and the frame's own time in the file (ns).
+  // False before a frame was shown since the last seek.
+  bool ShownFrame(int channel, int64_t& frame, int64_t& count, int64_t& timeNs);
   // Playback speed, one of the steps of playback_rate.h (other values go to
   // the nearest): every camera and the following files at the same rate,
   // sound only from 1/2 to 2 times. Performed as a seek to the position.
@@ -162,7 +171,10 @@ class PlaybackEngine {
   void Perform(const TransportCommand& command);
   void PlayNow();
   void PauseNow();
-  void SeekTo(int64_t t, bool show);
+  // `exactNs` (>= 0): the target on the timeline to the nanosecond, for a
+  // frame's own time; `t` then only picks the file.
+  void SeekTo(int64_t t, bool show, int64_t exactNs = -1);
+  void StepExactNow(int direction, int channel);
   void AdvanceLocked();
   // The state `g` should be in now: the current graph plays while the user
   // plays, a next file started ahead too, every other graph waits paused.

@@ -4,6 +4,7 @@
 #include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -285,6 +286,7 @@ GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
   const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_preroll(sink));
   if (!sample) return GST_FLOW_OK;
+  st.graph->shownPts_[size_t(st.channel)] = SampleStamp(sample.get());
   // A paused graph shows its frame at once (after a seek or a step). The
   // same buffer comes again as the first sample when the graph runs; it is
   // passed on only once. A graph prerolled while nobody watched it (the next
@@ -303,6 +305,7 @@ GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
   const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_sample(sink));
   if (!sample) return GST_FLOW_OK;
+  st.graph->shownPts_[size_t(st.channel)] = SampleStamp(sample.get());
   st.graph->NoteShown(sample.get());
   const int64_t shown = st.prerollPts.exchange(-1);
   if (shown != -1 && shown == SampleStamp(sample.get())) return GST_FLOW_OK;
@@ -460,6 +463,8 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
     if (b.kind == BranchKind::kVideo) {
       const avi::AviStream& s = reader.Stream(size_t(b.streamIndex));
       fps_[b.channel] = s.header.scale ? double(s.header.rate) / s.header.scale : 0.0;
+      frameScale_[b.channel] = s.header.scale;
+      frameRate_[b.channel] = s.header.rate;
       for (const auto& chunk : s.chunks) videoBytes_[b.channel] += chunk.size;
       videoChunks_[b.channel] = s.chunks.size();
     }
@@ -611,6 +616,7 @@ bool RecordingGraph::SeekTo(int64_t ns, double rate) {
   // fresh from its preroll: it can still follow another file seamlessly.
   moved_ = ns != 0;
   rate_ = rate;
+  for (auto& pts : shownPts_) pts = -1;
   HandOver(this);
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   // Sent once, to the demuxer's first source pad: sent to the pipeline,
@@ -628,6 +634,29 @@ bool RecordingGraph::SeekTo(int64_t ns, double rate) {
   const bool sent = gst_pad_send_event(pad, seek);
   gst_object_unref(pad);
   return sent;
+}
+
+int64_t RecordingGraph::FrameCount(int c) const {
+  if (c < 0 || c > 3 || !frameScale_[c] || !frameRate_[c]) return 0;
+  return int64_t(videoChunks_[c]);
+}
+
+int64_t RecordingGraph::FrameTimeNs(int c, int64_t n) const {
+  if (FrameCount(c) == 0 || n < 0) return -1;
+  return int64_t(gst_util_uint64_scale(guint64(n), guint64(frameScale_[c]) * GST_SECOND, frameRate_[c]));
+}
+
+int64_t RecordingGraph::FrameAtNs(int c, int64_t ns) const {
+  if (FrameCount(c) == 0 || ns < 0) return -1;
+  // Stamps are rounded down from the exact frame times: the frame whose
+  // stamp is nearest below, with a nanosecond's grace.
+  const guint64 n =
+      gst_util_uint64_scale(guint64(ns) + 1, frameRate_[c], guint64(frameScale_[c]) * GST_SECOND);
+  return std::min<int64_t>(int64_t(n), FrameCount(c) - 1);
+}
+
+int64_t RecordingGraph::ShownPts(int c) const {
+  return c < 0 || c > 3 ? -1 : shownPts_[size_t(c)].load();
 }
 
 int64_t RecordingGraph::PositionNs() const {

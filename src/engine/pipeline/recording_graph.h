@@ -85,6 +85,15 @@ class RecordingGraph {
   // From 4 times on only the frames a screen can show are decoded
   // (playback_rate.h).
   bool SeekTo(int64_t ns, double rate = 1.0);
+  // Channel c's frames as the file's index has them: how many, the start
+  // time of frame n (as the demuxer stamps it), and the frame whose span
+  // holds `ns`. 0 / -1 where the channel has no video.
+  int64_t FrameCount(int channel) const;
+  int64_t FrameTimeNs(int channel, int64_t n) const;
+  int64_t FrameAtNs(int channel, int64_t ns) const;
+  // The stamp of channel c's last frame that reached its sink; -1 none
+  // since the last seek.
+  int64_t ShownPts(int channel) const;
   // The rate of the last seek; 1 for a graph fresh from its preroll.
   double Rate() const { return rate_.load(); }
   int64_t PositionNs() const;  // -1 unknown
@@ -205,6 +214,8 @@ class RecordingGraph {
   std::array<SinkState, 4> sinkState_;
   std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
   std::array<double, 4> fps_{};
+  std::array<uint32_t, 4> frameScale_{}, frameRate_{};  // the stream headers' time base
+  std::array<std::atomic<int64_t>, 4> shownPts_{{{-1}, {-1}, {-1}, {-1}}};
   std::array<uint64_t, 4> videoBytes_{}, videoChunks_{};
 
   std::atomic<FrameConsumer*> consumer_{nullptr};
