@@ -14,7 +14,9 @@
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
 #include "ui/evidence_worker.h"
+#include "ui/frame_step_controller.h"
 #include "ui/please_wait_dialog.h"
+#include "ui/speed_controller.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -86,6 +88,15 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   AddConversionMenuEntry();
   AddEvidenceCommands();
   AddVideoExportCommand();
+  {
+    QMenu* video = nullptr;
+    for (QAction* a : menuBar()->actions())
+      if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) video = a->menu();
+    auto engine = [this] { return playback_.get(); };
+    speed_ = new SpeedController(*this, video, engine);
+    frameStep_ = new FrameStepController(
+        *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
+  }
   captured_ = CaptureLayout();
   BuildControls();
   BuildTimeline();

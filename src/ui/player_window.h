@@ -36,6 +36,8 @@ class QSlider;
 class TimelineStrip;
 class VideoPane;
 class EvidenceWorker;
+class FrameStepController;
+class SpeedController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -269,6 +271,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool timelineWanted_ = true;  // the strip is shown (stored as ShowTimeline)
   QAction* actionEvidenceTrack_ = nullptr;
   QAction* actionEvidencePackage_ = nullptr;
+  SpeedController* speed_ = nullptr;  // children of the window
+  FrameStepController* frameStep_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

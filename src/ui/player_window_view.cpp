@@ -10,7 +10,9 @@
 #include "metadata/qt/glyph_font_rasterizer.h"
 #include "metadata/windows1252.h"
 #include "ui/core/window_controls.h"
+#include "ui/frame_step_controller.h"
 #include "ui/player_window.h"
+#include "ui/speed_controller.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -138,7 +140,8 @@ std::string CQMXPlayerDlg::StatusLine() const {
     if (IsChecked(kViewButtons[k])) viewChannel = k + 1;
   const auto [w, h] = viewChannel ? channelSize_[viewChannel - 1] : std::pair<int, int>{0, 0};
   const std::string resolution = ResolutionText(IsChecked(kQuadButton), viewChannel, w, h, scanSpeed_);
-  return RecordingStatusLine(statusText_, displayName_, resolution, extraHeight_ > 0);
+  return RecordingStatusLine(statusText_, displayName_, resolution, extraHeight_ > 0) + speed_->StatusText() +
+         frameStep_->StatusText();
 }
 
 void CQMXPlayerDlg::PaintCanvas(QPainter& p) {

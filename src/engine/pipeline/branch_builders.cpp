@@ -151,11 +151,13 @@ GstElement* BuildAudioBranch(const BranchPlan& p, int dvrKind, const std::string
   GstElement* s16 = b.MakeCaps(ChannelElementName("Audio Format", c), "audio/x-raw,format=S16LE");
   const std::string transformName = ChannelElementName("Audio Transform", c);
   GstElement* transform = b.Add(MakeQmxFilter(kRoleAudio, dvrKind, transformName, transformName));
+  // Sound slowed down or sped up keeps its pitch.
+  GstElement* tempo = b.Make("scaletempo", ChannelElementName("Tempo", c));
   GstElement* volume = b.Make("volume", ChannelElementName("Volume", c));
   // Silent until the routing is applied.
   if (volume) g_object_set(volume, "volume", 0.0, "mute", TRUE, nullptr);
   GstElement* sink = b.Add(MakeAudioSink(audioSink, c, ChannelElementName("Audio", c)));
-  return b.Finish({queue, decoder, convert, s16, transform, volume, sink});
+  return b.Finish({queue, decoder, convert, s16, transform, tempo, volume, sink});
 }
 
 GstElement* BuildMetadataBranch(const BranchPlan& p, int dvrKind) {

@@ -15,7 +15,8 @@
 //   video:    queue ! qmxmetaextract "Metadata N" ! <decoder> "MJPEG Decompressor N"
 //             [! videoconvert ! BGRx] ! qmxoverlay "Overlay N" ! appsink "Video N"
 //   audio:    queue ! <decoder> "ACM N" ! audioconvert ! S16LE
-//             ! qmxaudiotransform "Audio Transform N" ! volume "Volume N" ! <sink> "Audio N"
+//             ! qmxaudiotransform "Audio Transform N" ! scaletempo "Tempo N" ! volume "Volume N"
+//             ! <sink> "Audio N"
 //   metadata: queue ! qmxmultimeta "Multi Meta Filter" ! fakesink "NULL Renderer"
 
 // The one place our filter elements are made. `objectName` is the source

@@ -1,6 +1,7 @@
 // Views, audio routing, overlay switches, snapshots and what the open
 // recording holds.
 #include "engine/pipeline/playback_engine.h"
+#include "engine/pipeline/playback_rate.h"
 #include "metadata/overlay_filter.h"
 
 template <class F>
@@ -24,7 +25,8 @@ void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
     const AudioSettings s = ComputeAudioSettings(routes_, volume_, view, stereoPair);
     for (int c = 0; c < kChannelCount; ++c) {
       if (GstElement* v = g.Volume(c)) {
-        const double linear = VolumeToLinear(s.rendererVolume[c]);
+        // Beyond 1/2 to 2 times the sound would only be noise.
+        const double linear = SoundAtRate(rate_) ? VolumeToLinear(s.rendererVolume[c]) : 0.0;
         g_object_set(v, "volume", linear, "mute", linear == 0.0, nullptr);
       }
     }

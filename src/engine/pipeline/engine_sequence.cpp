@@ -3,6 +3,7 @@
 // the following files' graphs off the caller's thread.
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "avi/avi_length.h"
 #include "engine/pipeline/graph_result.h"
@@ -15,8 +16,7 @@ constexpr int kPreviousSlot = 0;
 constexpr int kCurrentSlot = 1;
 }  // namespace
 
-PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool shown, bool lockHeld,
-                                                   int& result) {
+PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool shown, int& result) {
   auto g = std::make_shared<RecordingGraph>();
   const RecordingGraph* id = g.get();
   g->SetEventHandler([this, id](RecordingGraph::Event e) { PostBusNews({id, e}); });
@@ -25,11 +25,11 @@ PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool
   // playback moves past it.
   if (result != kGraphOk) return g;
   // Volumes and switches are in place before the first sample passes.
-  std::unique_lock<std::mutex> l(lock_, std::defer_lock);
-  if (!lockHeld) l.lock();
-  ApplyRoutingTo(*g);
-  ApplyOverlaySwitches(*g);
-  if (l.owns_lock()) l.unlock();
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    ApplyRoutingTo(*g);
+    ApplyOverlaySwitches(*g);
+  }
   g->Preroll();
   return g;
 }
@@ -38,19 +38,19 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
   g.SetStartOffset(files_[size_t(index)].start);
   ApplyOverlaySwitches(g);
   if (!g.Pipeline()) return;
+  // Its state follows once the lock is let go (FinishUnlocked); running the
+  // next file comes before anything else is built, so the boundary costs no
+  // more than starting a prerolled pipeline.
+  toSettle_.push_back(SlotGraphLocked(slot));
   if (slot == kCurrentSlot) {
     g.SetConsumer(consumer_);
     g.SetListener(listener_);
     SetTriggerNames(g.Properties().triggerNames);
-    // Running the next file comes before anything else is built, so the
-    // boundary costs no more than starting a prerolled pipeline.
-    if (playing_) g.SetState(GST_STATE_PLAYING);
     return;
   }
   g.SetConsumer(nullptr);
   g.SetListener(nullptr);
-  g.SetState(GST_STATE_PAUSED);
-  if (slot != kPreviousSlot && g.Moved()) {
+  if (slot != kPreviousSlot && (g.Moved() || g.Rate() != rate_)) {
     // The next file waits paused on its first frame, so that switching to it
     // is only a matter of running it; a graph fresh from its build is there
     // already. The seek is sent once the lock is let go.
@@ -79,7 +79,7 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
     sequence = ++sequence_;
   }
   int result;
-  GraphPtr first = MakeGraph(paths[0], true, false, result);
+  GraphPtr first = MakeGraph(paths[0], true, result);
   h264Mode_ = first->Properties().h264Mode;
   if (result == kGraphOk) result = first->WaitReady();
   if (result != kGraphOk) {
@@ -123,22 +123,28 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
     slots_ = std::make_unique<Slots>(
         int(paths.size()),
         [this](int i) {
-          int ignored;
-          GraphPtr g = MakeGraph(files_[size_t(i)].path, false, true, ignored);
+          // Nothing is built under the lock: a graph built beforehand for
+          // this move, else the preparer builds it and offers it.
+          if (auto it = built_.find(i); it != built_.end()) {
+            GraphPtr g = std::move(it->second);
+            built_.erase(it);
+            return g;
+          }
           std::lock_guard<std::mutex> pl(prepareLock_);
-          jobs_.push_back({sequence_, i, files_[size_t(i)].path, g});
+          jobs_.push_back({sequence_, i, files_[size_t(i)].path});
           prepareWake_.notify_all();
-          return g;
+          return GraphPtr();
         },
         [this](RecordingGraph& g, int i, int slot) { PlaceGraph(g, i, slot); });
     playing_ = true;
     slots_->Adopt(0, first);
     ApplyRoutingLocked();
   }
+  FinishUnlocked({});
   {
     std::lock_guard<std::mutex> l(prepareLock_);
     for (int i = 1; i < int(paths.size()) && i < Slots::kBuiltAtOpen; ++i)
-      jobs_.push_back({sequence, i, paths[size_t(i)], nullptr});
+      jobs_.push_back({sequence, i, paths[size_t(i)]});
   }
   prepareWake_.notify_all();
   return kGraphOk;
@@ -149,11 +155,16 @@ void PlaybackEngine::CloseSequence() {
   // progress holds its own reference to its graph.
   if (transport_) transport_->Drop();
   std::unique_ptr<Slots> old;
+  std::map<int, GraphPtr> built;
+  std::vector<GraphPtr> settle, rewind;
   {
     std::lock_guard<std::mutex> l(lock_);
     playing_ = false;
     ++sequence_;
     old = std::move(slots_);
+    built.swap(built_);
+    settle.swap(toSettle_);
+    rewind.swap(toRewind_);
     files_.clear();
     total_ = 0;
     sequenceBytes_ = 0;
@@ -177,6 +188,9 @@ void PlaybackEngine::AdvanceLocked() {
   bool moved = false;
   while (slots_ && slots_->current().graph &&
          (slots_->current().graph->AtEnd() || slots_->current().graph->HasError())) {
+    // The next file's graph is still being built: the preparer moves on
+    // once it offers it.
+    if (NextPendingLocked()) break;
     if (!slots_->next().graph) {
       playing_ = false;  // the recording really ended
       if (events_) Post([this] { events_->OnEndOfRecording(); });
@@ -214,15 +228,30 @@ void PlaybackEngine::HandleBusNews(const BusNews& news) {
     // prerolled on its first, runs now and shows that picture the moment
     // the last one's span ends, instead of after the end is reported and
     // handled. The file change itself follows the end as before.
-    std::lock_guard<std::mutex> l(lock_);
-    if (!slots_ || !playing_ || slots_->current().graph.get() != news.graph) return;
-    const GraphPtr& next = slots_->next().graph;
-    const GstClockTime at = slots_->current().graph->ShownEndClockTime();
-    if (!next || !next->Ready() || next->Moved() || next->HasError() || at == GST_CLOCK_TIME_NONE) return;
-    // Its texts are parsed as soon as it runs, ahead of its pictures.
-    next->SetConsumer(consumer_);
-    next->SetListener(listener_);
+    GraphPtr next;
+    GstClockTime at;
+    {
+      std::lock_guard<std::mutex> l(lock_);
+      if (!slots_ || !playing_ || slots_->current().graph.get() != news.graph) return;
+      next = slots_->next().graph;
+      at = slots_->current().graph->ShownEndClockTime();
+      if (!next || !next->Ready() || next->Moved() || next->HasError() || at == GST_CLOCK_TIME_NONE) return;
+      // Its texts are parsed as soon as it runs, ahead of its pictures.
+      next->SetConsumer(consumer_);
+      next->SetListener(listener_);
+    }
     next->StartAt(at);
+    {
+      // A pause that came meanwhile may not have seen it started: it waits
+      // on its first frame again, as a pause leaves it.
+      std::lock_guard<std::mutex> l(lock_);
+      if (playing_ || !slots_ || slots_->next().graph != next) return;
+      next->SetConsumer(nullptr);
+      next->SetListener(nullptr);
+      toRewind_.push_back(next);
+      toSettle_.push_back(next);
+    }
+    FinishUnlocked({});
     return;
   }
   {
@@ -247,29 +276,28 @@ void PlaybackEngine::PrepareLoop() {
     PrepareJob job = std::move(jobs_.front());
     jobs_.pop_front();
     l.unlock();
-    if (job.graph) {
-      // A graph a seek or an advance built: its results are read once it
-      // has prerolled, here rather than on the thread that needed it.
-      job.graph->WaitReady();
-      job.graph = nullptr;
-    } else {
-      bool wanted;
+    bool wanted;
+    {
+      std::lock_guard<std::mutex> el(lock_);
+      wanted = job.sequence == sequence_ && slots_ && !slots_->Holds(job.index) && !built_.count(job.index);
+    }
+    if (wanted) {
+      int result;
+      GraphPtr g = MakeGraph(job.path, false, result);
+      if (result == kGraphOk) g->WaitReady();
       {
         std::lock_guard<std::mutex> el(lock_);
-        wanted = job.sequence == sequence_ && slots_ && !slots_->Holds(job.index);
-      }
-      if (wanted) {
-        int result;
-        GraphPtr g = MakeGraph(job.path, false, false, result);
-        if (result == kGraphOk) g->WaitReady();
-        {
-          std::lock_guard<std::mutex> el(lock_);
-          if (job.sequence == sequence_ && slots_ && slots_->Offer(job.index, g)) g = nullptr;
+        if (job.sequence == sequence_ && slots_ && slots_->Offer(job.index, g)) {
+          g = nullptr;
+          // A file that ended while its successor was still being built
+          // goes on now.
+          const GraphPtr& cur = slots_->current().graph;
+          if (playing_ && cur && (cur->AtEnd() || cur->HasError())) AdvanceLocked();
         }
-        std::vector<GraphPtr> unused;
-        if (g) unused.push_back(std::move(g));
-        FinishUnlocked(std::move(unused));
       }
+      std::vector<GraphPtr> unused;
+      if (g) unused.push_back(std::move(g));
+      FinishUnlocked(std::move(unused));
     }
     l.lock();
   }

@@ -25,9 +25,10 @@ class GraphSlots {
     std::shared_ptr<Graph> graph;
   };
 
-  // `build` makes the graph of file i (never null; a failed build is still a
-  // graph, an empty one). `place` is told whenever a graph enters a slot:
-  // 0 previous, 1 current, 2 next.
+  // `build` gives the graph of file i (a failed build is still a graph, an
+  // empty one), or null when it is not built yet: the slot then stays empty
+  // until Offer brings the graph. `place` is told whenever a graph enters a
+  // slot: 0 previous, 1 current, 2 next.
   using BuildFn = std::function<std::shared_ptr<Graph>(int index)>;
   using PlaceFn = std::function<void(Graph&, int index, int slot)>;
 
@@ -78,14 +79,16 @@ class GraphSlots {
     Fill(next_, g + 1, 2);
   }
 
-  // A graph built off the engine's lock arrives: it becomes the next graph
-  // when it is the current file's successor and that slot is empty, else it
-  // waits in the cache. False (the graph is not taken) when its file already
-  // has a graph.
+  // A graph built off the engine's lock arrives: it becomes the next or the
+  // previous graph when it is the current file's neighbour and that slot is
+  // empty, else it waits in the cache. False (the graph is not taken) when
+  // its file already has a graph.
   bool Offer(int index, std::shared_ptr<Graph> g) {
     if (index < 0 || index >= count_ || !g || Holds(index)) return false;
     if (index == current_.index + 1 && current_.graph && !next_.graph) {
       Put(next_, index, std::move(g), 2);
+    } else if (index == current_.index - 1 && current_.graph && !previous_.graph) {
+      Put(previous_, index, std::move(g), 0);
     } else {
       CachePut(index, std::move(g));
     }
@@ -110,6 +113,7 @@ class GraphSlots {
     cache_.clear();
   }
 
+  int FileCount() const { return count_; }
   Slot& previous() { return previous_; }
   Slot& current() { return current_; }
   Slot& next() { return next_; }
@@ -149,7 +153,7 @@ class GraphSlots {
     if (wanted < 0 || wanted >= count_) return;
     std::shared_ptr<Graph> g = CacheTake(wanted);
     if (!g) g = build_(wanted);
-    Put(s, wanted, std::move(g), slot);
+    if (g) Put(s, wanted, std::move(g), slot);
   }
 
   void CachePut(int index, std::shared_ptr<Graph> g) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -88,6 +89,20 @@ class PlaybackEngine {
   // command leaves the position, never past the end; with `show` the frame
   // there reaches the consumer.
   void StepFrame(int direction, bool show);
+  // Moves channel `channel`'s picture by exactly one of its frames, back
+  // (direction < 0) or on, through the files' indexes and across file
+  // boundaries; the other channels show their frames at that time. Meant
+  // while paused; at either end of the recording nothing moves.
+  void StepExactFrame(int direction, int channel);
+  // Channel c's frame shown in the current file: its number there (from
+  // 0), the file's frame count and the frame's own time in the file (ns).
+  // False before a frame was shown since the last seek.
+  bool ShownFrame(int channel, int64_t& frame, int64_t& count, int64_t& timeNs);
+  // Playback speed, one of the steps of playback_rate.h (other values go to
+  // the nearest): every camera and the following files at the same rate,
+  // sound only from 1/2 to 2 times. Performed as a seek to the position.
+  void SetRate(double rate);
+  double Rate() const { return rate_.load(); }
   // Waits until every transport command posted so far has been performed;
   // false when `limit` passed first. For headless modes and tests: a window
   // listens for OnTransportSettled instead.
@@ -148,7 +163,8 @@ class PlaybackEngine {
   };
 
   // Starts a graph of `path` with the routing and switches set, prerolling.
-  GraphPtr MakeGraph(const std::string& path, bool shown, bool lockHeld, int& result);
+  // Without the lock.
+  GraphPtr MakeGraph(const std::string& path, bool shown, int& result);
   void PlaceGraph(RecordingGraph& g, int index, int slot);
   GraphPtr Current();
   // A sequence is open (and, with `playableGraph`, its current file has a
@@ -159,8 +175,20 @@ class PlaybackEngine {
   void Perform(const TransportCommand& command);
   void PlayNow();
   void PauseNow();
-  void SeekTo(int64_t t, bool show);
+  // `exactNs` (>= 0): the target on the timeline to the nanosecond, for a
+  // frame's own time; `t` then only picks the file.
+  void SeekTo(int64_t t, bool show, int64_t exactNs = -1);
+  void StepExactNow(int direction, int channel);
   void AdvanceLocked();
+  // The state `g` should be in now: the current graph plays while the user
+  // plays, a next file started ahead too, every other graph waits paused.
+  GstState WantedStateLocked(const GraphPtr& g);
+  // Brings `g` to its wanted state; without the lock.
+  void SettleState(const GraphPtr& g);
+  // The current file has a successor whose graph is not there yet.
+  bool NextPendingLocked();
+  int FileAtLocked(int64_t t) const;
+  GraphPtr SlotGraphLocked(int slot);
   void ArrangeLocked(bool quad, int which, VideoArrangement* shown);
   void ApplyRoutingLocked();
   void ApplyRoutingTo(RecordingGraph& g);  // under the lock
@@ -193,9 +221,12 @@ class PlaybackEngine {
   int videoWidth_ = 320, videoHeight_ = 240;
   bool videoSizeKnown_ = false;
   std::vector<GraphPtr> toRewind_;  // next graphs to seek back to 0 once the lock is let go
+  std::vector<GraphPtr> toSettle_;  // graphs whose state follows once the lock is let go
+  std::map<int, GraphPtr> built_;   // graphs built off the lock for a move, by file index
 
   std::atomic<int64_t> total_{0};
   std::atomic<bool> playing_{false};
+  std::atomic<double> rate_{1.0};
   std::atomic<int> view_{0};
   std::atomic<bool> overlayText_{false};
   std::atomic<bool> fastDeinterlace_{true};
@@ -214,7 +245,6 @@ class PlaybackEngine {
     int sequence;
     int index;
     std::string path;
-    GraphPtr graph;  // null: build file `index`; else wait for its preroll
   };
   std::mutex prepareLock_;
   std::condition_variable prepareWake_;

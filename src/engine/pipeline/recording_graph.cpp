@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "avi/read_only_file.h"
 #include "engine/pipeline/branch_builders.h"
 #include "engine/pipeline/graph_result.h"
+#include "engine/pipeline/playback_rate.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/recording_layout.h"
 #include "gst/element_registry.h"
@@ -32,7 +34,9 @@ namespace {
 // A healthy graph settles in milliseconds; a failing one says so on its bus.
 // The bound only covers a pipeline that neither settles nor fails.
 constexpr auto kSettleLimit = std::chrono::seconds(5) * kSanitizerSlowdown;
-constexpr GstClockTime kSettleStep = 20 * GST_MSECOND;
+// How long a state query waits, once the bus has spoken, for the pipeline
+// to commit the state its message announced.
+constexpr GstClockTime kCommitLook = 50 * GST_MSECOND;
 
 bool IsH264Handler(avi::FourCC f) {
   const std::string text = avi::FourCCText(f);
@@ -114,7 +118,12 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
   auto* g = static_cast<RecordingGraph*>(data);
   const StreamingPass pass(*g);
   switch (GST_MESSAGE_TYPE(msg)) {
+    case GST_MESSAGE_ASYNC_DONE:
+    case GST_MESSAGE_STATE_CHANGED:
+      if (GST_MESSAGE_SRC(msg) == GST_OBJECT_CAST(g->pipeline_.get())) g->NoteSettling();
+      break;
     case GST_MESSAGE_EOS:
+      g->NoteSettling();
       if (!g->ended_.exchange(true)) g->Notify(Event::kEndOfStream);
       break;
     case GST_MESSAGE_ERROR: {
@@ -130,7 +139,9 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
       g->NoteCause(text);
       if (err) g_error_free(err);
       g_free(debug);
-      if (!g->errored_.exchange(true)) g->Notify(Event::kError);
+      const bool first = !g->errored_.exchange(true);
+      g->NoteSettling();
+      if (first) g->Notify(Event::kError);
       break;
     }
     case GST_MESSAGE_WARNING:
@@ -142,6 +153,14 @@ GstBusSyncReply RecordingGraph::OnBusMessage(GstBus*, GstMessage* msg, gpointer 
   }
   // Everything the graph needs is taken here; nobody pops this bus.
   return GST_BUS_DROP;
+}
+
+void RecordingGraph::NoteSettling() {
+  {
+    std::lock_guard<std::mutex> l(settleLock_);
+    ++busTicks_;
+  }
+  settleWake_.notify_all();
 }
 
 void RecordingGraph::Notify(Event e) {
@@ -272,11 +291,30 @@ GstPadProbeReturn RecordingGraph::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gp
   return GST_PAD_PROBE_OK;
 }
 
+GstPadProbeReturn RecordingGraph::OnBranchInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto& st = *static_cast<SinkState*>(data);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & (GST_PAD_PROBE_TYPE_EVENT_BOTH | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    // A seek starts the spans anew.
+    if (event &&
+        (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP || GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT))
+      st.keptSpan = -1;
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* b = GST_PAD_PROBE_INFO_BUFFER(info);
+  const int64_t span = ThinningSpanNs(st.graph->rate_.load());
+  if (!b || span == 0 || !GST_BUFFER_PTS_IS_VALID(b)) return GST_PAD_PROBE_OK;
+  // Dropped before the queue: a frame never shown is never decoded.
+  return KeepThinnedFrame(int64_t(GST_BUFFER_PTS(b)), span, st.keptSpan) ? GST_PAD_PROBE_OK
+                                                                         : GST_PAD_PROBE_DROP;
+}
+
 GstFlowReturn RecordingGraph::OnPreroll(GstAppSink* sink, gpointer data) {
   auto& st = *static_cast<SinkState*>(data);
   const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_preroll(sink));
   if (!sample) return GST_FLOW_OK;
+  st.graph->shownPts_[size_t(st.channel)] = SampleStamp(sample.get());
   // A paused graph shows its frame at once (after a seek or a step). The
   // same buffer comes again as the first sample when the graph runs; it is
   // passed on only once. A graph prerolled while nobody watched it (the next
@@ -295,6 +333,7 @@ GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
   const StreamingPass pass(*st.graph);
   gsth::Sample sample(gst_app_sink_pull_sample(sink));
   if (!sample) return GST_FLOW_OK;
+  st.graph->shownPts_[size_t(st.channel)] = SampleStamp(sample.get());
   st.graph->NoteShown(sample.get());
   const int64_t shown = st.prerollPts.exchange(-1);
   if (shown != -1 && shown == SampleStamp(sample.get())) return GST_FLOW_OK;
@@ -354,6 +393,12 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       if (sinkPad)
         gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &OnSinkEvent, &sinkState_[c],
                           nullptr);
+      gsth::Pad input(gst_element_get_static_pad(bin, "sink"));
+      if (input)
+        gst_pad_add_probe(input.get(),
+                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                          GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                          &OnBranchInput, &sinkState_[c], nullptr);
       break;
     }
     case BranchKind::kAudio:
@@ -461,6 +506,8 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
     if (b.kind == BranchKind::kVideo) {
       const avi::AviStream& s = reader.Stream(size_t(b.streamIndex));
       fps_[b.channel] = s.header.scale ? double(s.header.rate) / s.header.scale : 0.0;
+      frameScale_[b.channel] = s.header.scale;
+      frameRate_[b.channel] = s.header.rate;
       for (const auto& chunk : s.chunks) videoBytes_[b.channel] += chunk.size;
       videoChunks_[b.channel] = s.chunks.size();
     }
@@ -489,25 +536,30 @@ void RecordingGraph::Preroll() {
 bool RecordingGraph::WaitSettled() {
   if (!pipeline_) return false;
   const auto until = std::chrono::steady_clock::now() + kSettleLimit;
-  while (!errored_) {
+  std::unique_lock<std::mutex> l(settleLock_);
+  GstClockTime look = 0;
+  for (;;) {
+    if (errored_) return false;
+    const uint64_t seen = busTicks_;
+    l.unlock();
+    // The state itself is the answer; the bus only says when to ask again.
     GstState state, pending;
-    switch (gst_element_get_state(pipeline_.get(), &state, &pending, kSettleStep)) {
-      case GST_STATE_CHANGE_SUCCESS:
-      case GST_STATE_CHANGE_NO_PREROLL:
-        return !errored_;
-      case GST_STATE_CHANGE_FAILURE:
-        return false;
-      case GST_STATE_CHANGE_ASYNC:
-        break;
-    }
-    if (std::chrono::steady_clock::now() > until) {
+    const GstStateChangeReturn r = gst_element_get_state(pipeline_.get(), &state, &pending, look);
+    l.lock();
+    if (r == GST_STATE_CHANGE_SUCCESS || r == GST_STATE_CHANGE_NO_PREROLL) return !errored_;
+    if (r == GST_STATE_CHANGE_FAILURE) return false;
+    if (!settleWake_.wait_until(l, until, [&] { return busTicks_ != seen || errored_.load(); })) {
+      if (errored_) return false;
+      l.unlock();
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kSettleLimit).count();
       NoteCause("timed out: the pipeline neither started nor failed within " + std::to_string(seconds) +
                 " s");
       return false;
     }
+    // The pipeline posts its news as it commits; a moment's wait on the
+    // state itself covers a commit that lands just after its message.
+    look = kCommitLook;
   }
-  return false;
 }
 
 int RecordingGraph::WaitReady() {
@@ -604,14 +656,18 @@ GstClockTime RecordingGraph::ShownEndClockTime() const {
   return gst_element_get_base_time(pipeline_.get()) + GstClockTime(end);
 }
 
-bool RecordingGraph::SeekTo(int64_t ns) {
+bool RecordingGraph::SeekTo(int64_t ns, double rate) {
   if (!pipeline_) return false;
   if (ns < 0) ns = 0;
   EndScheduledStart();
   ended_ = false;
   ending_ = false;
   shownEnd_ = -1;
-  moved_ = true;
+  // A paused graph sought back to its start waits on its first frame as if
+  // fresh from its preroll: it can still follow another file seamlessly.
+  moved_ = ns != 0;
+  rate_ = rate;
+  for (auto& pts : shownPts_) pts = -1;
   HandOver(this);
   const auto flags = GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
   // Sent once, to the demuxer's first source pad: sent to the pipeline,
@@ -621,12 +677,37 @@ bool RecordingGraph::SeekTo(int64_t ns) {
   GST_OBJECT_LOCK(demuxer_);
   if (demuxer_->srcpads) pad = GST_PAD(gst_object_ref(demuxer_->srcpads->data));
   GST_OBJECT_UNLOCK(demuxer_);
-  if (!pad) return gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, ns);
-  GstEvent* seek = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
+  if (!pad)
+    return gst_element_seek(pipeline_.get(), rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns,
+                            GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+  GstEvent* seek = gst_event_new_seek(rate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, ns, GST_SEEK_TYPE_NONE,
                                       GST_CLOCK_TIME_NONE);
   const bool sent = gst_pad_send_event(pad, seek);
   gst_object_unref(pad);
   return sent;
+}
+
+int64_t RecordingGraph::FrameCount(int c) const {
+  if (c < 0 || c > 3 || !frameScale_[c] || !frameRate_[c]) return 0;
+  return int64_t(videoChunks_[c]);
+}
+
+int64_t RecordingGraph::FrameTimeNs(int c, int64_t n) const {
+  if (FrameCount(c) == 0 || n < 0) return -1;
+  return int64_t(gst_util_uint64_scale(guint64(n), guint64(frameScale_[c]) * GST_SECOND, frameRate_[c]));
+}
+
+int64_t RecordingGraph::FrameAtNs(int c, int64_t ns) const {
+  if (FrameCount(c) == 0 || ns < 0) return -1;
+  // Stamps are rounded down from the exact frame times: the frame whose
+  // stamp is nearest below, with a nanosecond's grace.
+  const guint64 n =
+      gst_util_uint64_scale(guint64(ns) + 1, frameRate_[c], guint64(frameScale_[c]) * GST_SECOND);
+  return std::min<int64_t>(int64_t(n), FrameCount(c) - 1);
+}
+
+int64_t RecordingGraph::ShownPts(int c) const {
+  return c < 0 || c > 3 ? -1 : shownPts_[size_t(c)].load();
 }
 
 int64_t RecordingGraph::PositionNs() const {

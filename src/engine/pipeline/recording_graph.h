@@ -66,7 +66,7 @@ class RecordingGraph {
   // settled within a short bound. The first success reads the results.
   int WaitReady();
   // Waits until the pipeline has reached its target state after a change or
-  // a seek; false on an error.
+  // a seek; false on an error. Woken by the bus, never by polling.
   bool WaitSettled();
 
   // Non-waiting transport: the pipeline reports through its bus.
@@ -80,9 +80,22 @@ class RecordingGraph {
   // was shown.
   GstClockTime ShownEndClockTime() const;
   bool StartedAhead() const { return scheduled_.load(); }
-  // A flushing, frame-accurate seek to `ns` inside the file, sent once to
-  // the demuxer; false when it was refused.
-  bool SeekTo(int64_t ns);
+  // A flushing, frame-accurate seek to `ns` inside the file at playback
+  // `rate` (1 normal), sent once to the demuxer; false when it was refused.
+  // From 4 times on only the frames a screen can show are decoded
+  // (playback_rate.h).
+  bool SeekTo(int64_t ns, double rate = 1.0);
+  // Channel c's frames as the file's index has them: how many, the start
+  // time of frame n (as the demuxer stamps it), and the frame whose span
+  // holds `ns`. 0 / -1 where the channel has no video.
+  int64_t FrameCount(int channel) const;
+  int64_t FrameTimeNs(int channel, int64_t n) const;
+  int64_t FrameAtNs(int channel, int64_t ns) const;
+  // The stamp of channel c's last frame that reached its sink; -1 none
+  // since the last seek.
+  int64_t ShownPts(int channel) const;
+  // The rate of the last seek; 1 for a graph fresh from its preroll.
+  double Rate() const { return rate_.load(); }
   int64_t PositionNs() const;  // -1 unknown
 
   const std::string& Path() const { return path_; }
@@ -142,6 +155,7 @@ class RecordingGraph {
     RecordingGraph* graph = nullptr;
     int channel = 0;
     std::atomic<int64_t> prerollPts{-1};  // pts of a preroll frame already handed on, -1 none
+    int64_t keptSpan = -1;                // the branch's streaming thread only (playback_rate.h)
   };
   // A streaming-thread callback's use of the graph, ordered after the
   // owner's hand-over and before the graph's end (thread_order.h).
@@ -165,6 +179,7 @@ class RecordingGraph {
   static GstFlowReturn OnPreroll(GstAppSink* sink, gpointer data);
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data);
   static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+  static GstPadProbeReturn OnBranchInput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
   void NoteShown(GstSample* sample);
   // Back on the pipeline's own timing after StartAt, before a pause or seek.
   void EndScheduledStart();
@@ -176,6 +191,9 @@ class RecordingGraph {
   void Notify(Event e);
   // Keeps the first cause of a failure.
   void NoteCause(const std::string& cause);
+  // The bus told of a step towards settling (ASYNC_DONE, the pipeline's
+  // state change, EOS, ERROR): WaitSettled looks at the state again.
+  void NoteSettling();
 
   std::string path_;
   DvrLayout layout_ = DvrLayout::kFourChannel;
@@ -203,6 +221,8 @@ class RecordingGraph {
   std::array<SinkState, 4> sinkState_;
   std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
   std::array<double, 4> fps_{};
+  std::array<uint32_t, 4> frameScale_{}, frameRate_{};  // the stream headers' time base
+  std::array<std::atomic<int64_t>, 4> shownPts_{{{-1}, {-1}, {-1}, {-1}}};
   std::array<uint64_t, 4> videoBytes_{}, videoChunks_{};
 
   std::atomic<FrameConsumer*> consumer_{nullptr};
@@ -215,6 +235,11 @@ class RecordingGraph {
   std::atomic<int64_t> shownEnd_{-1};   // running time where the last picture shown ends
   std::atomic<bool> errored_{false};
   std::atomic<int> warnings_{0};
+  std::atomic<double> rate_{1.0};
+
+  std::mutex settleLock_;
+  std::condition_variable settleWake_;
+  uint64_t busTicks_ = 0;  // guarded by settleLock_
 
   char streamingDone_ = 0;   // only its address is used, to order the callbacks' end
   mutable std::mutex lock_;  // guards the fields below

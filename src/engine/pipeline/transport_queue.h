@@ -9,14 +9,17 @@
 #include <optional>
 #include <thread>
 
-// One transport request of the user: play, pause, or go to a time.
+// One transport request of the user: play, pause, go to a time, or move by
+// exactly one frame.
 struct TransportCommand {
-  enum class Kind { kPlay, kPause, kSeek };
+  enum class Kind { kPlay, kPause, kSeek, kFrame };
   Kind kind = Kind::kPlay;
   int64_t centis = 0;    // kSeek: the target on the timeline, hundredths
   double perMille = -1;  // kSeek: the slider position it came from, -1 none
   bool show = true;      // kSeek: hand the frame at the target on
   bool step = false;     // kSeek: made by a frame step
+  int direction = 0;     // kFrame: -1 back, 1 on
+  int channel = 0;       // kFrame: the camera whose frames count
 };
 
 // Performs transport commands in the order they were posted, on a thread of
