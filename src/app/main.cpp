@@ -18,6 +18,7 @@
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
 #include "app/verify_mode.h"
+#include "app/version.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -25,6 +26,7 @@ namespace {
 void PrintUsage(std::ostream& out, const std::string& brand) {
   out << MainWindowTitle(brand) << "\n"
       << "usage: qmxplayer [RECORDING.avi] [exportfiltergraph]\n"
+      << "       qmxplayer --version               print the player's version\n"
       << "       qmxplayer --info FILE             print the recording's properties\n"
       << "       qmxplayer --export-metadata FILE  print every frame's metadata as CSV\n"
       << "       qmxplayer --events FILE [--threshold TENTHS]\n"
@@ -81,12 +83,17 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << "qmxplayer " << PlayerVersion() << "\n";
+    return FinishOutput(std::cout, std::cerr);
+  }
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
-  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
+      line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());

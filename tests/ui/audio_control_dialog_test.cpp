@@ -37,7 +37,8 @@ Shown Read(const CAudioControlDlg& d) {
     }
   }
   for (int c = 0; c < 4; ++c)
-    s.sliders[c] = d.findChild<QSlider*>(QStringLiteral("volume%1").arg(c + 1))->value();
+    // How far the handle stands from the top (0: full volume).
+    s.sliders[c] = 100 - d.findChild<QSlider*>(QStringLiteral("volume%1").arg(c + 1))->value();
   return s;
 }
 
@@ -105,7 +106,7 @@ TEST(AudioControlDialog, ButtonsOkAndCancel) {
     CAudioControlDlg dialog;
     dialog.findChild<QCheckBox*>("vid3aud1")->setChecked(true);
     dialog.findChild<QCheckBox*>("quadaud2")->setChecked(false);
-    dialog.findChild<QSlider*>("volume1")->setValue(25);
+    dialog.findChild<QSlider*>("volume1")->setValue(75);
     Standard(dialog, QDialogButtonBox::Ok)->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
   }
