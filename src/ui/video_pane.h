@@ -10,8 +10,8 @@
 // none. `crop` picks the rows of the frame it shows (the stacked two-camera
 // layout shows one half per pane).
 //
-// The frame is scaled smoothly once when it arrives (or the pane's size
-// changes), not on every paint: a paint then only copies pixels.
+// The frame is scaled (bilinear) once when it arrives or the pane's size
+// changes, not on every paint: a paint then only copies pixels.
 //
 // Threads: the window thread only; frames arrive through FrameRelay.
 class VideoPane : public QWidget {
@@ -45,6 +45,7 @@ class VideoPane : public QWidget {
 
   int index_;
   QImage frame_;
-  QImage scaled_;  // frame_ at PictureRect's size; null when stale
+  QImage scaled_;      // frame_ at PictureRect's size
+  bool stale_ = true;  // scaled_ is of an older frame or crop
   SourceCrop crop_;
 };
