@@ -399,3 +399,31 @@ TEST_F(PlayerWindowDisplayTest, RecentFilesVersionVolumeAndPositionHelpers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayerWindowDisplayTest, MessagesStandCentredOnTheWindow) {
+  SetMessageCatcher({});
+  window_->resize(900, 700);
+  window_->move(200, 150);
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  const QPoint centre = window_->frameGeometry().center();
+  QPoint boxCentre;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 5000));
+    QWidget* box = QApplication::activeModalWidget();
+    // Shown and settled (the window system may take a moment to move it).
+    QTest::qWaitFor(
+        [&] {
+          boxCentre = box->frameGeometry().center();
+          return box->isVisible() && (boxCentre - centre).manhattanLength() <= 4;
+        },
+        3000);
+    box->close();
+  });
+  ShowPlayerMessage(window_.get(), "A message");
+  EXPECT_LE((boxCentre - centre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
+}
+
+}  // namespace
