@@ -5,8 +5,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -26,6 +28,7 @@
 #include "recording_writer.h"
 #include "run_command.h"
 #include "temp_dir.h"
+#include "ui/clip_extract_dialog.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/recent_files.h"
@@ -424,6 +427,46 @@ TEST_F(PlayerWindowDisplayTest, MessagesStandCentredOnTheWindow) {
   });
   ShowPlayerMessage(window_.get(), "A message");
   EXPECT_LE((boxCentre - centre).manhattanLength(), 4) << boxCentre.x() << "," << boxCentre.y();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlayerWindowDisplayTest, QuittingWhileAClipIsExtractedAsksFirst) {
+  ShowPlaying(Write("clip.avi", Cameras(320, 240, 4)), QSize(900, 700), false);
+  window_->RunCommand(kCmdExtractClip);
+  CVideoClipExtractDlg* clip = window_->ClipDialog();
+  ASSERT_NE(clip, nullptr);
+  auto* destination = qobject_cast<QLineEdit*>(clip->Control(CVideoClipExtractDlg::kDestination));
+  ASSERT_NE(destination, nullptr);
+  destination->setText(QString::fromStdString((dir_ / "out.avi").string()));
+  clip->SetCurrentPosition(0);
+  qobject_cast<QPushButton*>(clip->Control(CVideoClipExtractDlg::kSetStart))->click();
+  clip->SetCurrentPosition(300);
+  qobject_cast<QPushButton*>(clip->Control(CVideoClipExtractDlg::kSetEnd))->click();
+  auto* extract = qobject_cast<QPushButton*>(clip->Control(CVideoClipExtractDlg::kExtract));
+  ASSERT_TRUE(extract && extract->isEnabled());
+  extract->click();
+  // The extraction counts as running until its end reaches the window thread.
+  ASSERT_TRUE(clip->IsRunning());
+  int asked = 0;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000));
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->objectName(), "confirmQuit");
+    ++asked;
+    box->button(QMessageBox::No)->click();
+  });
+  window_->RunCommand(kCmdExit);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(window_->isVisible());
+  // Once it is over, quitting asks nothing.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return !window_->ClipDialog() || !window_->ClipDialog()->IsRunning(); }, 20000));
+  window_->RunCommand(kCmdExit);
+  EXPECT_FALSE(window_->isVisible());
 }
 
 }  // namespace
