@@ -20,6 +20,7 @@
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
 #include "app/verify_mode.h"
+#include "app/version.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -27,6 +28,7 @@ namespace {
 void PrintUsage(std::ostream& out, const std::string& brand) {
   out << MainWindowTitle(brand) << "\n"
       << "usage: qmxplayer [RECORDING.avi] [exportfiltergraph]\n"
+      << "       qmxplayer --version               print the player's version\n"
       << "       qmxplayer --info FILE             print the recording's properties\n"
       << "       qmxplayer --export-metadata FILE  print every frame's metadata as CSV\n"
       << "       qmxplayer --events FILE [--threshold TENTHS]\n"
@@ -103,13 +105,18 @@ int main(int argc, char** argv) {
   // reported and cleaned up like a full disk, instead of the signal ending
   // the player with hidden temporary files left behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << "qmxplayer " << PlayerVersion() << "\n";
+    return FinishOutput(std::cout, std::cerr);
+  }
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
-  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--screenshot-after")
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
+      line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());

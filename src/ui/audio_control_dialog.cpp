@@ -12,8 +12,8 @@
 
 namespace {
 
-// The slider's position counts down from the top, as on the recorder's own
-// software: position 0 (top) is full volume.
+// A slider's value is the volume: full at the top, the groove filled from
+// the bottom up to the handle.
 constexpr int kVolumeMax = 100;
 
 QString ViewTitle(int view) {
@@ -27,23 +27,27 @@ CAudioControlDlg::CAudioControlDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("audioControlDialog"));
 
   auto* matrix = new QHBoxLayout;
+  // One grid: a row per audio channel with its name, a column per view, so
+  // every name stands on the line of its boxes.
+  auto* routesGroup = new QGroupBox(QStringLiteral("Heard while watching"), this);
+  auto* routes = new QGridLayout(routesGroup);
   for (int v = 0; v < 5; ++v) {
-    auto* group = new QGroupBox(ViewTitle(v), this);
-    auto* column = new QVBoxLayout(group);
-    for (int a = 0; a < 4; ++a) {
-      auto* box = new QCheckBox(group);
+    auto* title = new QLabel(ViewTitle(v), routesGroup);
+    routes->addWidget(title, 0, v + 1, Qt::AlignHCenter);
+  }
+  for (int a = 0; a < 4; ++a) {
+    auto* name = new QLabel(QStringLiteral("Audio Channel %1").arg(a + 1), routesGroup);
+    name->setObjectName(QStringLiteral("channelLabel%1").arg(a + 1));
+    routes->addWidget(name, a + 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    for (int v = 0; v < 5; ++v) {
+      auto* box = new QCheckBox(routesGroup);
       box->setObjectName(QString::fromStdString(RouteSettingName(v, a)).toLower());
       box->setAccessibleName(ViewTitle(v) + QStringLiteral(" hears Audio Channel %1").arg(a + 1));
-      column->addWidget(box);
+      routes->addWidget(box, a + 1, v + 1, Qt::AlignCenter);
       boxes_[v][a] = box;
     }
-    matrix->addWidget(group);
   }
-  auto* rowLabels = new QVBoxLayout;
-  rowLabels->addSpacing(fontMetrics().height());
-  for (int a = 0; a < 4; ++a)
-    rowLabels->addWidget(new QLabel(QStringLiteral("Audio Channel %1").arg(a + 1), this));
-  matrix->addLayout(rowLabels);
+  matrix->addWidget(routesGroup);
 
   auto* volumeGroup = new QGroupBox(QStringLiteral("Channel Volume"), this);
   auto* volumes = new QGridLayout(volumeGroup);
@@ -51,8 +55,6 @@ CAudioControlDlg::CAudioControlDlg(QWidget* parent) : QDialog(parent) {
     auto* slider = new QSlider(Qt::Vertical, volumeGroup);
     slider->setObjectName(QStringLiteral("volume%1").arg(a + 1));
     slider->setRange(0, kVolumeMax);
-    slider->setInvertedAppearance(true);  // position 0 at the top
-    slider->setInvertedControls(true);
     slider->setAccessibleName(QStringLiteral("Volume of audio channel %1").arg(a + 1));
     volumes->addWidget(slider, 0, a, Qt::AlignHCenter);
     volumes->addWidget(new QLabel(QString::number(a + 1), volumeGroup), 1, a, Qt::AlignHCenter);
@@ -84,7 +86,7 @@ CAudioControlDlg::CAudioControlDlg(QWidget* parent) : QDialog(parent) {
   const AudioRouting stored = LoadAudioRouting();
   SetBoxes(stored);
   // A stored volume outside 0..100 shows at the slider's end.
-  for (int a = 0; a < 4; ++a) sliders_[a]->setValue(kVolumeMax - stored.volume[a]);
+  for (int a = 0; a < 4; ++a) sliders_[a]->setValue(stored.volume[a]);
 }
 
 AudioRouting CAudioControlDlg::Routing() const {
@@ -92,7 +94,7 @@ AudioRouting CAudioControlDlg::Routing() const {
   for (int v = 0; v < 5; ++v) {
     for (int a = 0; a < 4; ++a) r.hear[v][a] = boxes_[v][a]->isChecked();
   }
-  for (int a = 0; a < 4; ++a) r.volume[a] = kVolumeMax - sliders_[a]->value();
+  for (int a = 0; a < 4; ++a) r.volume[a] = sliders_[a]->value();
   return r;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 #include "app/titles.h"
 
@@ -17,6 +18,13 @@ void Show(QWidget* parent, const std::string& title, const std::string& text, co
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
                   QMessageBox::Ok, parent);
   if (!cause.empty()) box.setDetailedText(QString::fromStdString(cause));
+  // The box settles its size only once shown, after the dialog placed it
+  // for its first size: it is centred on the window again then.
+  if (parent)
+    QTimer::singleShot(0, &box, [&box, window = parent->window()] {
+      box.move(window->frameGeometry().center() -
+               QPoint(box.frameGeometry().width() / 2, box.frameGeometry().height() / 2));
+    });
   box.exec();
 }
 }  // namespace

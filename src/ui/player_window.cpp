@@ -2,13 +2,17 @@
 #include "ui/player_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSlider>
 
+#include "app/settings.h"
 #include "app/titles.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/commands.h"
@@ -86,6 +90,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   SetTitle(MainWindowTitle(brand_));
   BuildMenu();
   AddConversionMenuEntry();
+  AddRecentMenu();
   AddEvidenceCommands();
   AddVideoExportCommand();
   {
@@ -99,13 +104,21 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   }
   captured_ = CaptureLayout();
   BuildControls();
+  BuildVolumeControls();
   BuildTimeline();
   InitialControlStates();
-  // The client area starts at the template's size; the menu bar sits above it.
+  // The window opens at about two thirds of the screen (the template's size
+  // at least), or where the user left it; the menu bar sits above the client.
   canvas_->setMinimumSize(1, 1);
-  resize(captured_.initialWidth, captured_.initialHeight + menuBar()->sizeHint().height());
-  clientWidth_ = captured_.initialWidth;
-  clientHeight_ = captured_.initialHeight;
+  const int menuHeight = menuBar()->sizeHint().height();
+  const QRect screen = QGuiApplication::primaryScreen()
+                           ? QGuiApplication::primaryScreen()->availableGeometry()
+                           : QRect(0, 0, captured_.initialWidth, captured_.initialHeight);
+  const WindowSize opening = OpeningWindowSize(captured_, screen.width(), screen.height() - menuHeight);
+  resize(opening.width, opening.height + menuHeight);
+  clientWidth_ = opening.width;
+  clientHeight_ = opening.height;
+  RestoreWindowPlacement();
   ApplySize(clientWidth_, clientHeight_);
   UpdateMenuState();
 
@@ -155,10 +168,21 @@ void CQMXPlayerDlg::BuildMenu() {
   placeSubMenus();
   for (MenuPopup p : {MenuPopup::kFile, MenuPopup::kVideo, MenuPopup::kAudio, MenuPopup::kHelp})
     menuBar()->addMenu(menuFor(p));
+  // The Metadata modes: exactly one is on.
+  auto* modes = new QActionGroup(this);
+  modes->setExclusive(true);
+  for (int id : {kCmdMetadataHide, kCmdMetadataOverlay, kCmdMetadataBanner, kCmdMetadataBoth}) {
+    Action(id)->setCheckable(true);
+    modes->addAction(Action(id));
+  }
+  Action(kCmdMetadataBanner)->setChecked(true);
 }
 
 void CQMXPlayerDlg::BuildControls() {
-  for (int k = 0; k < 4; ++k) panes_[k] = new VideoPane(k, canvas_);
+  for (int k = 0; k < 4; ++k) {
+    panes_[k] = new VideoPane(k, canvas_);
+    connect(panes_[k], &VideoPane::DoubleClicked, this, &CQMXPlayerDlg::OnPaneDoubleClicked);
+  }
   for (const ControlInfo& c : BarControls()) {
     const PixelRect size{0, 0, DialogUnitsToPixelsX(c.rect.width), DialogUnitsToPixelsY(c.rect.height)};
     if (c.id == kPositionSlider) {
@@ -168,6 +192,8 @@ void CQMXPlayerDlg::BuildControls() {
       slider_->setPageStep(10);
       slider_->setTickInterval(1);
       slider_->setFocusPolicy(Qt::NoFocus);
+      slider_->setMouseTracking(true);  // the time under the mouse as a tooltip
+      slider_->installEventFilter(this);
       connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
         switch (action) {
           case QAbstractSlider::SliderPageStepAdd:
@@ -231,6 +257,7 @@ QAction* CQMXPlayerDlg::AddCommandAction(QMenu* menu, const CommandInfo& c) {
   if (c.shortcut && *c.shortcut) {
     a->setShortcut(QKeySequence(QString::fromUtf8(c.shortcut)));
     a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);  // the shortcut works with the menu bar hidden (full screen) too
   }
   const int id = c.id;
   connect(a, &QAction::triggered, this, [this, id] { RunCommand(id); });
@@ -261,9 +288,9 @@ bool CQMXPlayerDlg::IsChecked(int id) const {
 }
 
 void CQMXPlayerDlg::keyPressEvent(QKeyEvent* event) {
-  // Escape closes the player as the close box does; Enter does nothing.
+  // Escape leaves full screen and nothing else (Ctrl+Q quits); Enter does nothing.
   if (event->key() == Qt::Key_Escape) {
-    close();
+    SetFullScreen(false);
     return;
   }
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
@@ -272,4 +299,36 @@ void CQMXPlayerDlg::keyPressEvent(QKeyEvent* event) {
 
 void CQMXPlayerDlg::SetTitle(const std::string& title) {
   setWindowTitle(QString::fromStdString(title));
+}
+
+void CQMXPlayerDlg::SetFullScreen(bool on) {
+  if (on == fullScreen_) return;
+  fullScreen_ = on;
+  menuBar()->setVisible(!on);
+  // The geometry is set too: without a window manager (a bare X server)
+  // the full-screen state alone changes nothing.
+  if (on) {
+    wasMaximized_ = isMaximized();
+    normalGeometry_ = geometry();
+    showFullScreen();
+    if (QScreen* s = screen()) setGeometry(s->geometry());
+  } else if (wasMaximized_) {
+    showMaximized();
+  } else {
+    showNormal();
+    setGeometry(normalGeometry_);
+  }
+  ApplySize(canvas_->width(), canvas_->height());
+  UpdateMenuState();
+}
+
+void CQMXPlayerDlg::RestoreWindowPlacement() {
+  const std::string stored = ReadSetting(kWindowPlacementSetting);
+  if (!stored.empty()) restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)));
+}
+
+void CQMXPlayerDlg::SaveWindowPlacement() {
+  // Full screen is left out: the next start opens where the window stood before.
+  if (fullScreen_) return;
+  WriteSetting(kWindowPlacementSetting, saveGeometry().toBase64().toStdString());
 }

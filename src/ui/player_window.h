@@ -48,6 +48,9 @@ class SpeedController;
 // for a pipeline to build or to shut down. OnMetadata and the EngineEvents
 // arrive on the engine's threads and reach the window by queued calls or
 // through the banner board's own lock.
+// The window's size, position and maximised state (Qt's saved geometry, base64).
+inline constexpr const char* kWindowPlacementSetting = "WindowPlacement";
+
 class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public EngineEvents {
   Q_OBJECT
  public:
@@ -90,13 +93,25 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QPushButton* Button(int id) const;
   QAction* Action(int id) const;
   QSlider* Slider() const { return slider_; }
+  QSlider* VolumeSlider() const { return volume_; }
+  QPushButton* MuteButton() const { return mute_; }
+  bool Muted() const { return muted_; }
+  // The time the slider's tooltip shows for the mouse at slider x `x`.
+  QString SliderTimeAt(int x) const;
   TimelineStrip* Timeline() const { return timeline_; }
   VideoPane* Pane(int index) const { return panes_[index]; }
   std::string StatusLine() const;
   std::string TimeText() const;
+  // What the last paint drew: the status text as elided, whether the
+  // banner lines were drawn.
+  const std::string& StatusDrawn() const { return statusDrawn_; }
+  bool BannerDrawn() const { return bannerDrawn_; }
   std::array<std::string, 4> BannerLines() const { return banner_.Lines(); }
   const VideoAreaLayout& VideoLayout() const { return video_; }
   bool BannerOn() const { return bannerOn_; }
+  bool FullScreenOn() const { return fullScreen_; }
+  // Full screen on or off: only the pictures and the banner show.
+  void SetFullScreen(bool on);
   bool OverlayOn() const { return overlayOn_; }
   int ScanSpeed() const { return scanSpeed_; }
   // Frames handed to the panes since the window was made.
@@ -104,6 +119,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   const std::string& DisplayName() const { return displayName_; }
   CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
   CMappingDlg* MapDialog() const;  // the map window, or null
+  QMenu* RecentMenu() const { return recentMenu_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -136,6 +152,15 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void InvalidateStrips();
   void ShowFrames();
   void ArrangePanes();
+  double ShownPictureAspect() const;
+  void OnPaneDoubleClicked(int index);
+  void RestoreWindowPlacement();
+  void SaveWindowPlacement();
+  // File > Open Recent (player_window_recent.cpp).
+  void AddRecentMenu();
+  void FillRecentMenu();
+  // False when the user keeps the player open (a clip extraction is running).
+  bool ConfirmQuit();
 
   // Commands (player_window_commands.cpp).
   void Play();
@@ -155,6 +180,15 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void VideoSizeOneToOne();
   void ShowProperties();
   void ShowAbout();
+  // The volume and mute controls of the bar (player_window_volume.cpp).
+  void BuildVolumeControls();
+  void PlaceVolumeControls(bool barHidden);
+  void SetViewVolume(int percent);
+  void ToggleMute();
+  void SyncVolumeControls();
+  // The stored volumes given to the engine and the live session, or
+  // silence while muted.
+  void ApplyVolumes();
   void UpdateMenuState();
   int CurrentView() const;
 
@@ -169,6 +203,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void StartTimelineScan();
   void TickTimeline();
   void UpdateTimelineMenu();
+  // The mouse wheel over the slider or the strip: one step later (+1) or earlier.
+  void WheelStep(int direction);
   // Evidence exports (player_window_evidence.cpp).
   void AddEvidenceCommands();
   void UpdateEvidenceCommands();
@@ -214,6 +250,11 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QWidget* canvas_ = nullptr;  // the client area: panes, bar, strips
   std::array<VideoPane*, 4> panes_{};
   QSlider* slider_ = nullptr;
+  QSlider* volume_ = nullptr;
+  QPushButton* mute_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  bool muted_ = false;
+  int wheelAngle_ = 0;  // eighths of a degree over the slider not yet stepped
   TimelineStrip* timeline_ = nullptr;
   std::unordered_map<int, QPushButton*> buttons_;
   std::unordered_map<int, QAction*> actions_;
@@ -251,7 +292,15 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   int scanTicks_ = 0;
   bool overlayOn_ = false;
   bool bannerOn_ = true;
+  MetadataDisplay displayMode_ = MetadataDisplay::kBanner;  // the radio group's choice
   bool interfaceHidden_ = false;
+  bool fullScreen_ = false;
+  bool wasMaximized_ = false;  // before full screen
+  QRect normalGeometry_;       // before full screen
+  bool soloFromQuad_ = false;  // a double-click in quad showed one camera
+  double laidOutAspect_ = 0;
+  std::string statusDrawn_;
+  bool bannerDrawn_ = false;  // the picture aspect the video area was laid out for
   bool dialogReady_ = false;
   bool repaintVideoArea_ = false;
   SliderDrag drag_;

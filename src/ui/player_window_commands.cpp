@@ -1,14 +1,17 @@
 // The main window's commands: transport, skip and fast scan, close, views,
 // audio routing, display modes, snapshot and the small toggles.
 #include <QAction>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 
 #include "app/settings.h"
 #include "app/titles.h"
 #include "avi/output_guard.h"
+#include "app/version.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
+#include "ui/clip_extract_dialog.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/menu_state.h"
@@ -22,6 +25,10 @@
 #include "ui/video_pane.h"
 
 namespace {
+
+// Where a forward scan stops, before the end: the last frames stay on screen
+// (the timer's end-of-recording Stop is not reached).
+constexpr int64_t kScanEndMarginCentis = 50;
 
 bool IsViewButton(int id, int& view) {
   for (int k = 0; k < 4; ++k)
@@ -107,6 +114,10 @@ void CQMXPlayerDlg::RunCommand(int id) {
       return TakeSnapshot();
     case kCmdHideInterface:
       return ToggleHideInterface();
+    case kCmdMute:
+      return ToggleMute();
+    case kCmdFullScreen:
+      return SetFullScreen(!fullScreen_);
     case kCmdProperties:
       return ShowProperties();
     case kCmdConfigureAudio:
@@ -192,9 +203,25 @@ void CQMXPlayerDlg::ScanStep() {
   scanSpeed_ = NormalizedScanSpeed(scanSpeed_);
   const int step = ScanStepCentis(scanSpeed_);
   if (!playback_ || step == 0) return;
-  playback_->Pause();
   const int64_t p = playback_->GetPositionCentis();
-  playback_->Seek(-1, std::max<int64_t>(0, p + step));
+  const int64_t total = playback_->GetTotal();
+  // A scan ends at the ends of the recording: forward it pauses on the last
+  // frames, backward it plays on from the start.
+  const int64_t lastFrame = std::max<int64_t>(0, total - kScanEndMarginCentis);
+  if (step > 0 && p + step >= lastFrame) {
+    scanSpeed_ = 0;
+    playback_->Seek(-1, lastFrame);
+    Pause();
+    return;
+  }
+  playback_->Pause();
+  if (step < 0 && p + step <= 0) {
+    scanSpeed_ = 0;
+    playback_->Seek(0, 0);
+    playback_->Play();
+    return;
+  }
+  playback_->Seek(-1, p + step);
   playback_->Play();
 }
 
@@ -220,6 +247,7 @@ void CQMXPlayerDlg::CloseRecording() {
 
 void CQMXPlayerDlg::SelectView(int view) {
   repaintVideoArea_ = true;
+  soloFromQuad_ = false;
   const bool quad = view == 4;
   const bool stacked = playback_ && dvrKind_ == 2;
   metadataChannel_ = quad ? 1 : view + 1;
@@ -250,6 +278,7 @@ void CQMXPlayerDlg::SelectView(int view) {
     liveSession_->ArrangeVideo(quad);
   }
   if (quad) SetButtonEnabled(kSnapshotButton, false);
+  SyncVolumeControls();
   canvas_->update();
   UpdateMenuState();
 }
@@ -280,14 +309,17 @@ void CQMXPlayerDlg::ConfigureAudio() {
 
 void CQMXPlayerDlg::ApplyAudioSettings() {
   if (liveSession_) ApplyAudioRouting(LoadAudioRouting(), *liveSession_);
-  if (!playback_) return;
-  ApplyAudioRouting(LoadAudioRouting(), *playback_);
+  if (playback_) ApplyAudioRouting(LoadAudioRouting(), *playback_);
+  if (muted_) ApplyVolumes();
+  SyncVolumeControls();
 }
 
 void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {
   const DisplayFlags f = FlagsForDisplay(mode);
   overlayOn_ = f.overlayOn;
   bannerOn_ = f.bannerOn;
+  displayMode_ = mode;
+  UpdateMenuState();
   if (playback_) playback_->SetOverlayText(overlayOn_);
   if (liveSession_) liveSession_->SetOverlayText(overlayOn_);
   canvas_->update();
@@ -327,11 +359,40 @@ void CQMXPlayerDlg::ToggleHideInterface() {
 
 void CQMXPlayerDlg::VideoSizeOneToOne() {
   if (!playback_) return;
-  int w = 0, h = 0;
-  bool known = false;
-  playback_->VideoSize(w, h, known);
-  const WindowSize s = OneToOneWindowSize(captured_, w, h);
-  resize(s.width, s.height);
+  SetFullScreen(false);
+  if (isMaximized()) showNormal();
+  // The shown camera's own pixels (each quad cell one camera's), with the
+  // menu bar, the banners, the timeline and the bar around them.
+  const VideoPane* shown = nullptr;
+  for (VideoPane* p : panes_)
+    if (p->isVisibleTo(canvas_)) {
+      shown = p;
+      break;
+    }
+  QSize picture = shown && !shown->Frame().isNull() ? shown->SourceSize() : QSize();
+  if (picture.isEmpty()) {
+    int w = 0, h = 0;
+    bool known = false;
+    playback_->VideoSize(w, h, known);
+    picture = QSize(w, h);
+  }
+  if (IsChecked(kQuadButton) && dvrKind_ != 2) picture *= 2;
+  const WindowSize client =
+      ExactVideoClientSize(captured_, picture.width(), picture.height(), TimelineHeight(), extraHeight_);
+  // What the window has around its client area (the menu bar).
+  const QSize around = size() - canvas_->size();
+  resize(std::max(client.width, captured_.initialWidth) + around.width(),
+         std::max(client.height, captured_.initialHeight) + around.height());
+}
+
+bool CQMXPlayerDlg::ConfirmQuit() {
+  if (!clipDialog_ || !clipDialog_->IsRunning()) return true;
+  QMessageBox ask(QMessageBox::Question, QString::fromUtf8(kMessageCaption),
+                  QStringLiteral("A video clip is being extracted. Quit and stop the extraction?"),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  ask.setObjectName(QStringLiteral("confirmQuit"));
+  ask.setDefaultButton(QMessageBox::No);
+  return ask.exec() == QMessageBox::Yes;
 }
 
 void CQMXPlayerDlg::ShowProperties() {
@@ -340,9 +401,10 @@ void CQMXPlayerDlg::ShowProperties() {
 }
 
 void CQMXPlayerDlg::ShowAbout() {
-  std::string text =
-      MainWindowTitle(brand_) + "\nA player for multi-camera in-vehicle DVR recordings.\n\nShortcuts:\n";
-  text += "  Space\tPlay / Pause\n";
+  std::string text = MainWindowTitle(brand_) + "\nVersion " + PlayerVersion() +
+                     "\nA player for multi-camera in-vehicle DVR recordings.\n\nShortcuts:\n";
+  text +=
+      "  Space\tPlay / Pause\n  Escape\tLeave full screen\n  Double-click\tOne camera of the quad / back\n";
   std::vector<CommandInfo> commands = MenuCommands();
   commands.insert(commands.end(), TimelineCommands().begin(), TimelineCommands().end());
   for (const CommandInfo& c : commands) {
@@ -366,6 +428,7 @@ void CQMXPlayerDlg::UpdateMenuState() {
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
   in.dvrKind = dvrKind_;
   in.channelPresent = channelPresent_;
+  in.quadEnabled = Button(kQuadButton)->isEnabled();
   in.hasLiveSession = liveSession_ != nullptr;
   if (playback_ || liveSession_) {
     const int v = CurrentView();
@@ -380,6 +443,16 @@ void CQMXPlayerDlg::UpdateMenuState() {
       a->setCheckable(true);
       a->setChecked(*state.checked);
     }
+  }
+  const std::pair<int, MetadataDisplay> modes[] = {{kCmdMetadataHide, MetadataDisplay::kHide},
+                                                   {kCmdMetadataOverlay, MetadataDisplay::kOverlay},
+                                                   {kCmdMetadataBanner, MetadataDisplay::kBanner},
+                                                   {kCmdMetadataBoth, MetadataDisplay::kBoth}};
+  for (const auto& [id, mode] : modes)
+    if (QAction* a = Action(id)) a->setChecked(mode == displayMode_);
+  if (QAction* a = Action(kCmdFullScreen)) {
+    a->setCheckable(true);
+    a->setChecked(fullScreen_);
   }
   UpdateTimelineMenu();
 }

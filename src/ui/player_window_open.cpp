@@ -14,6 +14,7 @@
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/menu_state.h"
+#include "ui/core/recent_files.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
 #include "ui/message_box.h"
@@ -55,6 +56,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     QStringList filters;
     for (const char* f : kOpenFilters) filters << QString::fromUtf8(f);
     dialog.setNameFilters(filters);
+    dialog.setDirectory(QString::fromStdString(DialogStartFolder(currentPath_)));
     dialog.selectFile(QString::fromUtf8(kOpenDefaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
       SetButtonChecked(kOpenButton, false);
@@ -122,7 +124,8 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     emit OpenFinished(kGraphFileUnusable);
     return;
   }
-  if (!plan.title.empty()) SetTitle(plan.title);
+  // A recording that did not open leaves the title as it was.
+  if (!plan.title.empty() && outcome->result == kGraphOk) SetTitle(plan.title);
   displayName_ = plan.displayName;
   metadataChannel_ = 1;
 
@@ -178,6 +181,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
   ApplyAudioSettings();
   SetButtonChecked(kOpenButton, false);
   UpdateMenuState();
+  if (outcome->result == kGraphOk) NoteOpenedRecording(currentPath_);
   emit OpenFinished(outcome->result);
 }
 
@@ -286,6 +290,11 @@ bool CQMXPlayerDlg::OpenDropped(const QMimeData& data) {
 }
 
 void CQMXPlayerDlg::closeEvent(QCloseEvent* event) {
+  if (!ConfirmQuit()) {
+    event->ignore();
+    return;
+  }
+  SaveWindowPlacement();
   timer_.stop();
   if (pleaseWait_) pleaseWait_->hide();
   QMainWindow::closeEvent(event);

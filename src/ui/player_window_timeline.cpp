@@ -11,6 +11,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/trip_events.h"
+#include "ui/core/status_text.h"
 #include "ui/core/timeline_commands.h"
 #include "ui/player_window.h"
 #include "ui/timeline_strip.h"
@@ -31,6 +32,9 @@ void CQMXPlayerDlg::BuildTimeline() {
   timelineWanted_ = StoredTimelineWanted();
   timeline_->SetHarshThreshold(HarshTenthsFromText(ReadSetting(kHarshMotionSetting)));
   connect(timeline_, &TimelineStrip::SeekRequested, this, [this](qint64 centis) { SeekToCentis(centis); });
+  connect(timeline_, &TimelineStrip::StepRequested, this, &CQMXPlayerDlg::WheelStep);
+  timeline_->SetCompact(QString::fromStdString(ReadSetting(kCompactTimelineSetting))
+                            .compare(QStringLiteral("On"), Qt::CaseInsensitive) == 0);
 
   // The items join the Video menu (the one that holds Video Size 1:1).
   QMenu* video = nullptr;
@@ -42,6 +46,7 @@ void CQMXPlayerDlg::BuildTimeline() {
     AddCommandAction(video, c);
   }
   Action(kCmdShowTimeline)->setCheckable(true);
+  Action(kCmdCompactTimeline)->setCheckable(true);
 }
 
 bool CQMXPlayerDlg::RunTimelineCommand(int id) {
@@ -49,6 +54,12 @@ bool CQMXPlayerDlg::RunTimelineCommand(int id) {
     case kCmdShowTimeline:
       timelineWanted_ = !timelineWanted_;
       WriteSetting(kShowTimelineSetting, timelineWanted_ ? "On" : "Off");
+      ApplySize(clientWidth_, clientHeight_);
+      UpdateMenuState();
+      return true;
+    case kCmdCompactTimeline:
+      timeline_->SetCompact(!timeline_->Compact());
+      WriteSetting(kCompactTimelineSetting, timeline_->Compact() ? "On" : "Off");
       ApplySize(clientWidth_, clientHeight_);
       UpdateMenuState();
       return true;
@@ -91,7 +102,8 @@ void CQMXPlayerDlg::SeekToCentis(int64_t centis) {
 
 int CQMXPlayerDlg::TimelineHeight() const {
   // Hide Interface (or a window below its first size) hides it with the bar.
-  return playback_ && extraHeight_ == 0 && timelineWanted_ ? kTimelineStripHeight : 0;
+  if (!playback_ || extraHeight_ != 0 || fullScreen_ || !timelineWanted_) return 0;
+  return timeline_->Compact() ? kCompactTimelineHeight : kTimelineStripHeight;
 }
 
 void CQMXPlayerDlg::LayoutTimeline() {
@@ -131,7 +143,20 @@ void CQMXPlayerDlg::TickTimeline() {
 
 void CQMXPlayerDlg::UpdateTimelineMenu() {
   if (QAction* a = Action(kCmdShowTimeline)) a->setChecked(timelineWanted_);
+  if (QAction* a = Action(kCmdCompactTimeline)) {
+    a->setChecked(timeline_->Compact());
+    a->setEnabled(timelineWanted_);
+  }
   const bool jumps = playback_ && timeline_->Scanned() && !timeline_->Events().empty();
   for (int id : {kCmdNextEvent, kCmdPreviousEvent})
     if (QAction* a = Action(id)) a->setEnabled(jumps);
+}
+
+void CQMXPlayerDlg::WheelStep(int direction) {
+  if (!playback_) return;
+  // A notch moves as one scan step of the lowest speed does.
+  const int64_t total = playback_->GetTotal();
+  const int64_t target = std::clamp<int64_t>(playback_->GetPositionCentis() + direction * ScanStepCentis(1),
+                                             0, std::max<int64_t>(0, total - 1));
+  SeekToCentis(target);
 }

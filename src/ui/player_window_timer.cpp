@@ -54,9 +54,8 @@ void CQMXPlayerDlg::OnTick() {
     }
     if (ScanTickDue(scanTicks_)) ScanStep();
   } else if (scanMuted_) {
-    const AudioRouting r = LoadAudioRouting();
-    for (int c = 0; c < 4; ++c) playback_->SetAudioVolume(c, r.volume[c]);
     scanMuted_ = false;
+    ApplyVolumes();
   }
   if (scanSpeed_ == 0 && scanActive_) {
     SetButtonVisible(kSkipBackButton, true);

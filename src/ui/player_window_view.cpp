@@ -1,10 +1,16 @@
 // The main window's geometry and painting: resizes, the video area, the
 // status strip and the banner strips.
 #include <QGuiApplication>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "engine/pipeline/playback_engine.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
@@ -32,7 +38,47 @@ QString FromDvrText(const std::string& s) {
 
 }  // namespace
 
+QString CQMXPlayerDlg::SliderTimeAt(int x) const {
+  if (!playback_) return {};
+  QStyleOptionSlider opt;
+  opt.initFrom(slider_);
+  opt.orientation = slider_->orientation();
+  opt.minimum = slider_->minimum();
+  opt.maximum = slider_->maximum();
+  const QRect groove =
+      slider_->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, slider_);
+  const QRect handle =
+      slider_->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider_);
+  const int span = std::max(1, groove.width() - handle.width());
+  const int perMille = QStyle::sliderValueFromPosition(slider_->minimum(), slider_->maximum(),
+                                                       x - groove.x() - handle.width() / 2, span);
+  return QString::fromStdString(FormatClockText(CurrentCentis(perMille, playback_->GetTotal())));
+}
+
 bool CQMXPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == slider_) {
+    if (event->type() == QEvent::Wheel) {
+      // A notch steps the position; the slider's own wheel handling would
+      // start a drag that never ends.
+      const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
+      wheelAngle_ += delta.y() != 0 ? delta.y() : delta.x();
+      while (std::abs(wheelAngle_) >= 120) {
+        const int direction = wheelAngle_ > 0 ? 1 : -1;
+        wheelAngle_ -= direction * 120;
+        WheelStep(direction);
+      }
+      return true;
+    }
+    if (event->type() == QEvent::MouseMove) {
+      const auto* move = static_cast<QMouseEvent*>(event);
+      const QString text = SliderTimeAt(int(move->position().x()));
+      if (text.isEmpty())
+        QToolTip::hideText();
+      else
+        QToolTip::showText(move->globalPosition().toPoint(), text, slider_);
+    }
+    return QMainWindow::eventFilter(watched, event);
+  }
   if (watched == canvas_) {
     if (event->type() == QEvent::Resize) {
       const QSize s = static_cast<QResizeEvent*>(event)->size();
@@ -60,7 +106,8 @@ void CQMXPlayerDlg::ApplySize(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
   if (dialogReady_) {
-    const bool hidden = BarControlsHidden(captured_, this->width(), this->height(), interfaceHidden_);
+    const bool hidden =
+        fullScreen_ || BarControlsHidden(captured_, this->width(), this->height(), interfaceHidden_);
     for (auto& [id, b] : buttons_) b->setVisible(!hidden);
     slider_->setVisible(!hidden);
     if (!hidden) {
@@ -70,13 +117,14 @@ void CQMXPlayerDlg::ApplySize(int width, int height) {
       SetButtonVisible(kSkipForwardButton, looks.forwardNormal);
       SetButtonVisible(kSkipForwardActiveButton, looks.forwardActive);
     }
-    extraHeight_ = hidden ? kHiddenInterfaceExtraHeight : 0;
+    extraHeight_ = hidden && !fullScreen_ ? kHiddenInterfaceExtraHeight : 0;
   }
   LayoutVideoArea();
   for (const PlacedControl& c : PlaceBarControls(captured_, width, height)) {
     QWidget* w = c.id == kPositionSlider ? static_cast<QWidget*>(slider_) : Button(c.id);
     if (w) w->setGeometry(ToQRect(c.rect));
   }
+  PlaceVolumeControls(!slider_->isVisible() && dialogReady_);
   LayoutTimeline();
   ArrangePanes();
   canvas_->update();
@@ -92,6 +140,8 @@ void CQMXPlayerDlg::LayoutVideoArea() {
   in.previousLetterbox = video_.letterbox;
   in.previousPillarbox = video_.pillarbox;
   in.timelineHeight = TimelineHeight();
+  in.fullScreen = fullScreen_;
+  in.pictureAspect = laidOutAspect_ = ShownPictureAspect();
   video_ = ::LayoutVideoArea(captured_, in);
   for (int k = 0; k < 4; ++k) panes_[k]->setGeometry(ToQRect(video_.panes[k]));
 }
@@ -101,6 +151,26 @@ void CQMXPlayerDlg::ArrangePanes() {
   const VideoArrangement a = playback_->ArrangeVideo(IsChecked(kQuadButton), -1);
   for (int k = 0; k < 4; ++k) panes_[k]->SetCrop(a.crop[k]);
   paneChannel_ = a.paneChannel;
+}
+
+double CQMXPlayerDlg::ShownPictureAspect() const {
+  // The frames themselves say best what is shown (a live stream's too);
+  // before the first one, the recording's header.
+  for (VideoPane* pane : panes_)
+    if (pane->isVisibleTo(canvas_) && !pane->Frame().isNull()) {
+      const QSize s = pane->SourceSize();
+      return PictureAspect(s.width(), s.height());
+    }
+  if (!playback_) return 0;
+  const bool quad = IsChecked(kQuadButton);
+  int channel = -1;
+  for (int k = 0; k < 4 && channel < 0; ++k)
+    if (quad ? channelPresent_[k] : IsChecked(kViewButtons[k])) channel = k;
+  if (dvrKind_ == 2) channel = 0;  // both cameras share the first channel's frame
+  if (channel < 0) return 0;
+  auto [w, h] = channelSize_[channel];
+  if (dvrKind_ == 2 && !quad) h /= 2;
+  return PictureAspect(w, h);
 }
 
 void CQMXPlayerDlg::ShowFrames() {
@@ -113,6 +183,24 @@ void CQMXPlayerDlg::ShowFrames() {
       ++framesShown_;
     }
   }
+  // A picture of another shape than the area was laid out for (the first
+  // frame, a stream's camera changing size) lays the area out again.
+  if (const double a = ShownPictureAspect(); a > 0 && std::abs(a - laidOutAspect_) > 1e-3) {
+    LayoutVideoArea();
+    canvas_->update();
+  }
+}
+
+void CQMXPlayerDlg::OnPaneDoubleClicked(int index) {
+  if (!playback_ && !liveSession_) return SetFullScreen(!fullScreen_);
+  if (IsChecked(kQuadButton) && dvrKind_ != 2) {
+    // One camera of the quad, alone; the next double-click goes back.
+    SelectView(index);
+    soloFromQuad_ = true;
+    return;
+  }
+  if (soloFromQuad_) return SelectView(4);
+  SetFullScreen(!fullScreen_);
 }
 
 void CQMXPlayerDlg::InvalidateStrips() {
@@ -128,7 +216,9 @@ void CQMXPlayerDlg::InvalidateStrips() {
 std::string CQMXPlayerDlg::TimeText() const {
   if (!playback_) return {};
   const int64_t total = playback_->GetTotal();
-  return FormatTimeText(CurrentCentis(playback_->GetPosition(), total), total);
+  // While the thumb is held the clock shows where the drag would seek.
+  const double perMille = drag_.held && slider_->isSliderDown() ? drag_.target : playback_->GetPosition();
+  return FormatTimeText(CurrentCentis(perMille, total), total);
 }
 
 std::string CQMXPlayerDlg::StatusLine() const {
@@ -138,7 +228,12 @@ std::string CQMXPlayerDlg::StatusLine() const {
   int viewChannel = 0;
   for (int k = 0; k < 4; ++k)
     if (IsChecked(kViewButtons[k])) viewChannel = k + 1;
-  const auto [w, h] = viewChannel ? channelSize_[viewChannel - 1] : std::pair<int, int>{0, 0};
+  auto [w, h] = viewChannel ? channelSize_[viewChannel - 1] : std::pair<int, int>{0, 0};
+  // Both cameras of a stacked two-camera recording are halves of the first channel's frame.
+  if (viewChannel && dvrKind_ == 2) {
+    w = channelSize_[0].first;
+    h = channelSize_[0].second / 2;
+  }
   const std::string resolution = ResolutionText(IsChecked(kQuadButton), viewChannel, w, h, scanSpeed_);
   return RecordingStatusLine(statusText_, displayName_, resolution, extraHeight_ > 0) + speed_->StatusText() +
          frameStep_->StatusText();
@@ -146,26 +241,34 @@ std::string CQMXPlayerDlg::StatusLine() const {
 
 void CQMXPlayerDlg::PaintCanvas(QPainter& p) {
   p.fillRect(canvas_->rect(), Qt::black);
-  if (LeftButtonDown()) return;  // nothing is drawn while a button is held (a window drag)
   // The overlays draw nothing until the glyph fonts exist.
   CreateProcessGlyphFonts();
   repaintVideoArea_ = false;
 
-  const QRect strip = ToQRect(StatusStripRect(clientWidth_, clientHeight_));
-  QFont status(QStringLiteral("Arial"));
-  status.setPixelSize(14);
-  status.setWeight(QFont::Light);
-  p.setFont(status);
-  p.setPen(Qt::white);
-  const QRect text = strip.adjusted(20, 2, -20, 0);
-  p.drawText(text, Qt::AlignLeft | Qt::AlignTop, FromDvrText(StatusLine()));
-  if (playback_) p.drawText(text, Qt::AlignRight | Qt::AlignTop, QString::fromStdString(TimeText()));
+  if (!fullScreen_) {
+    const QRect strip = ToQRect(StatusStripRect(clientWidth_, clientHeight_));
+    QFont status(QStringLiteral("Arial"));
+    status.setPixelSize(14);
+    status.setWeight(QFont::Light);
+    p.setFont(status);
+    p.setPen(Qt::white);
+    const QRect text = strip.adjusted(20, 2, -20, 0);
+    // The time keeps its place; the status text gives way before it, elided.
+    const QString time = playback_ ? QString::fromStdString(TimeText()) : QString();
+    const int timeWidth = time.isEmpty() ? 0 : p.fontMetrics().horizontalAdvance(time) + 12;
+    const QString line = p.fontMetrics().elidedText(FromDvrText(StatusLine()), Qt::ElideMiddle,
+                                                    std::max(0, text.width() - timeWidth));
+    p.drawText(text, Qt::AlignLeft | Qt::AlignTop, line);
+    if (!time.isEmpty()) p.drawText(text, Qt::AlignRight | Qt::AlignTop, time);
+    statusDrawn_ = line.toStdString();
+  }
 
   if ((playback_ || liveSession_) && bannerOn_) {
     QFont bannerFont(QStringLiteral("Arial"));
     bannerFont.setPixelSize(12);
     bannerFont.setWeight(QFont::Bold);
     p.setFont(bannerFont);
+    p.setPen(Qt::white);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(Qt::black);
     const std::array<std::string, 4> lines = banner_.Lines();
@@ -175,6 +278,9 @@ void CQMXPlayerDlg::PaintCanvas(QPainter& p) {
     p.drawText(top.adjusted(0, 15, 0, 0), Qt::AlignHCenter | Qt::AlignTop, FromDvrText(lines[1]));
     p.drawText(bottom, Qt::AlignHCenter | Qt::AlignTop, FromDvrText(lines[2]));
     p.drawText(bottom.adjusted(0, 15, 0, 0), Qt::AlignHCenter | Qt::AlignTop, FromDvrText(lines[3]));
+    bannerDrawn_ = true;
+  } else {
+    bannerDrawn_ = false;
   }
   UpdateMenuState();
 }

@@ -34,23 +34,30 @@ void ScreenshotAfter(CQMXPlayerDlg& window, double seconds, const QString& out) 
 }  // namespace
 
 const char* PlayerWindowUsage() {
-  return "       qmxplayer [RECORDING.avi] [--quad]   open the player window (on the recording, its\n"
+  return "       qmxplayer [RECORDING.avi] [--quad] [--full-screen]\n"
+         "                                        open the player window (on the recording, its\n"
          "                                        numbered sequence or its group; --quad shows\n"
-         "                                        all four cameras)\n"
+         "                                        all four cameras, --full-screen only the\n"
+         "                                        pictures and the banner)\n"
          "       qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n"
          "                                        play, save a picture of the window after\n"
-         "                                        SECONDS, and close\n";
+         "                                        SECONDS, and close\n"
+         "In the window: F11 or a double-click full screen, Escape leaves it, a\n"
+         "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
+         "M mutes, Ctrl+Q quits; Help > About lists every shortcut.\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
   (void)line.mode;  // the window's own switches may stand anywhere on the line
   double shotSeconds = -1;
   QString shotPath;
-  bool quad = false;
+  bool quad = false, fullScreen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--quad") {
       quad = true;
+    } else if (a == "--full-screen") {
+      fullScreen = true;
     } else if (a == "--screenshot-after") {
       if (i + 2 >= argc || std::atof(argv[i + 1]) <= 0) {
         std::cerr << "usage: qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n";
@@ -71,6 +78,7 @@ int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
   if (const char* sink = std::getenv("QMX_AUDIO_SINK")) engineConfig.audioSink = sink;
   CQMXPlayerDlg window(LoadBrandText(QCoreApplication::applicationDirPath().toStdString()), engineConfig);
   window.show();
+  if (fullScreen) window.SetFullScreen(true);
   // The path is kept exactly as given: file names are case-sensitive here.
   if (line.recordingPath) window.OpenRecording(*line.recordingPath);
   if (quad) {

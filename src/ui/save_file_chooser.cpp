@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <utility>
 
+#include "ui/core/recent_files.h"
+
 namespace {
 
 SaveFileAnswerer& Answerer() {
@@ -19,6 +21,7 @@ std::optional<std::string> ChooseSaveFile(QWidget* parent, const std::string& fi
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QString::fromStdString(filter));
   dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+  dialog.setDirectory(QString::fromStdString(DialogStartFolder({})));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   if (chosenFilter) *chosenFilter = dialog.selectedNameFilter().toStdString();
   return dialog.selectedFiles().front().toStdString();

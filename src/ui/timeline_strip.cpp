@@ -7,10 +7,12 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "engine/scan_cache.h"
 #include "metadata/windows1252.h"
+#include "ui/core/status_text.h"
 #include "ui/core/timeline_commands.h"
 
 namespace {
@@ -32,10 +34,23 @@ const QColor kLaneColour(230, 120, 40);
 const QColor kEventColour(255, 255, 255);
 const QColor kCursorColour(255, 255, 255);
 
+// The status clock's format, so a time read here is found there.
 QString TimeText(int64_t centis) {
-  const int64_t s = centis / 100;
-  return QString::asprintf("%lld:%02lld.%02lld", static_cast<long long>(s / 60),
-                           static_cast<long long>(s % 60), static_cast<long long>(centis % 100));
+  return QString::fromStdString(FormatClockText(centis));
+}
+
+// A lane's name and scale at its right end, over a dark patch so the graph
+// under it does not hide it.
+void DrawLaneLabel(QPainter& p, const QRect& lane, const QString& text) {
+  QFont f = p.font();
+  f.setPixelSize(10);
+  p.setFont(f);
+  const QFontMetrics m(f);
+  const int w = m.horizontalAdvance(text) + 6;
+  const QRect box(lane.right() - w, lane.top(), w, std::min(lane.height(), m.height()));
+  p.fillRect(box, QColor(16, 16, 20, 200));
+  p.setPen(QColor(200, 200, 210));
+  p.drawText(box, Qt::AlignCenter, text);
 }
 
 QString FromDvrText(const std::string& s) {
@@ -65,7 +80,13 @@ TimelineStrip::TimelineStrip(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("timelineStrip"));
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumHeight(kTimelineStripHeight);
+  setMinimumHeight(kCompactTimelineHeight);
+}
+
+void TimelineStrip::SetCompact(bool compact) {
+  if (compact == compact_) return;
+  compact_ = compact;
+  update();
 }
 
 TimelineStrip::~TimelineStrip() {
@@ -249,6 +270,24 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     return;
   }
 
+  if (compact_) {
+    // One line: the events as marks, triggers as a thin bar, the cursor.
+    for (int bit = 0; bit < kTriggerCount; ++bit)
+      for (const LaneSpan& span : lanes_[std::size_t(bit)]) {
+        const PixelSpan px = SpanPixels(axis_, span);
+        p.fillRect(px.x0, height() - 4, px.x1 - px.x0, 3, kLaneColour);
+      }
+    p.setPen(kEventColour);
+    for (const TripEvent& e : events_) {
+      const int x = XOfTime(e.centis);
+      p.drawLine(x, 2, x, height() - 6);
+    }
+    p.setPen(kCursorColour);
+    const int cursor = XOfTime(position_);
+    p.drawLine(cursor, 0, cursor, height());
+    return;
+  }
+
   const int speedTop = 0, speedBottom = kSpeedRows - 1;
   const int accelTop = kSpeedRows + kGap, accelBottom = accelTop + kAccelRows - 1;
   const int lanesTop = accelBottom + 1 + kGap;
@@ -259,6 +298,7 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
   DrawSeries(p, axis_, series_.speedMph, 0, top, speedTop + 1, speedBottom, kSpeedColour);
   p.setPen(kGrid);
   p.drawLine(0, speedBottom + 1, width(), speedBottom + 1);
+  DrawLaneLabel(p, QRect(0, speedTop, width(), kSpeedRows), tr("speed 0-%1 mph").arg(int(std::ceil(top))));
 
   // Accelerations around a zero line.
   p.drawLine(axis_.left, YOfValue(0, -kAccelRangeG, kAccelRangeG, accelTop, accelBottom), axis_.right,
@@ -268,6 +308,13 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
                kAxisColours[a]);
   p.setPen(kGrid);
   p.drawLine(0, accelBottom + 1, width(), accelBottom + 1);
+  p.setPen(kGrid);
+  for (double g : {-1.0, 1.0}) {
+    const int y = YOfValue(g, -kAccelRangeG, kAccelRangeG, accelTop, accelBottom);
+    for (int x = axis_.left; x < axis_.right; x += 4) p.drawPoint(x, y);
+  }
+  DrawLaneLabel(p, QRect(0, accelTop, width(), kAccelRows),
+                tr("accel X Y Z \u00b1%1 g").arg(kAccelRangeG, 0, 'f', 0));
 
   // Trigger lanes: each active span a bar, the name over it.
   for (int bit = 0; bit < kTriggerCount; ++bit) {
@@ -308,6 +355,17 @@ void TimelineStrip::mouseMoveEvent(QMouseEvent* event) {
   else
     QToolTip::showText(event->globalPosition().toPoint(), text, this);
   QWidget::mouseMoveEvent(event);
+}
+
+void TimelineStrip::wheelEvent(QWheelEvent* event) {
+  // One step per notch (120 eighths of a degree); touchpads send less.
+  wheelAngle_ += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+  while (std::abs(wheelAngle_) >= 120) {
+    const int direction = wheelAngle_ > 0 ? 1 : -1;  // away from the user: later, as a slider does
+    wheelAngle_ -= direction * 120;
+    emit StepRequested(direction);
+  }
+  event->accept();
 }
 
 void TimelineStrip::leaveEvent(QEvent* event) {

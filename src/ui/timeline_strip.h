@@ -42,6 +42,9 @@ class TimelineStrip : public QWidget {
   void AlignWith(const QSlider* slider);
   void SetPosition(int64_t centis);
   void SetHarshThreshold(int tenths);
+  // Collapsed to one line: only the events and the cursor.
+  void SetCompact(bool compact);
+  bool Compact() const { return compact_; }
 
   bool Scanned() const { return scanned_; }
   const RecordingScan& Scan() const { return scan_; }
@@ -55,6 +58,8 @@ class TimelineStrip : public QWidget {
 
  signals:
   void SeekRequested(qint64 centis);
+  // The wheel turned over the strip: +1 a step later, -1 earlier.
+  void StepRequested(int direction);
   // The scan is over (finished, failed or empty) and the strip shows it.
   void ScanFinished();
 
@@ -63,6 +68,7 @@ class TimelineStrip : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   struct Job {
@@ -91,4 +97,6 @@ class TimelineStrip : public QWidget {
   TimeAxis axis_;
   int64_t position_ = 0;
   int hoverX_ = -1;
+  bool compact_ = false;
+  int wheelAngle_ = 0;  // eighths of a degree not yet stepped
 };

@@ -4,8 +4,10 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 
 #include "app/settings.h"
 #include "ui/audio_control_dialog.h"
@@ -37,7 +39,8 @@ Shown Read(const CAudioControlDlg& d) {
     }
   }
   for (int c = 0; c < 4; ++c)
-    s.sliders[c] = d.findChild<QSlider*>(QStringLiteral("volume%1").arg(c + 1))->value();
+    // How far the handle stands from the top (0: full volume).
+    s.sliders[c] = 100 - d.findChild<QSlider*>(QStringLiteral("volume%1").arg(c + 1))->value();
   return s;
 }
 
@@ -105,7 +108,7 @@ TEST(AudioControlDialog, ButtonsOkAndCancel) {
     CAudioControlDlg dialog;
     dialog.findChild<QCheckBox*>("vid3aud1")->setChecked(true);
     dialog.findChild<QCheckBox*>("quadaud2")->setChecked(false);
-    dialog.findChild<QSlider*>("volume1")->setValue(25);
+    dialog.findChild<QSlider*>("volume1")->setValue(75);
     Standard(dialog, QDialogButtonBox::Ok)->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
   }
@@ -119,6 +122,28 @@ TEST(AudioControlDialog, ButtonsOkAndCancel) {
   expected.hear[4][1] = false;
   expected.volume = {75, 100, 100, 30};
   EXPECT_EQ(LoadAudioRouting(), expected);
+}
+
+TEST(AudioControlDialog, NamesStandOnTheLinesOfTheirBoxesAndVolumesFillFromTheBottom) {
+  ClearStoredRouting();
+  WriteSetting("Volume3", "40");
+  CAudioControlDlg dialog;
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  for (int a = 0; a < 4; ++a) {
+    const auto* name = dialog.findChild<QLabel*>(QStringLiteral("channelLabel%1").arg(a + 1));
+    ASSERT_NE(name, nullptr) << a;
+    const int nameY = name->mapTo(&dialog, name->rect().center()).y();
+    for (int v = 0; v < 5; ++v) {
+      const auto* box =
+          dialog.findChild<QCheckBox*>(QString::fromStdString(RouteSettingName(v, a)).toLower());
+      EXPECT_NEAR(box->mapTo(&dialog, box->rect().center()).y(), nameY, 2) << v << "/" << a;
+    }
+  }
+  // Full volume at the top, the groove filled from the bottom up to the handle.
+  const auto* slider = dialog.findChild<QSlider*>("volume3");
+  EXPECT_FALSE(slider->invertedAppearance());
+  EXPECT_EQ(slider->value(), 40);
 }
 
 }  // namespace

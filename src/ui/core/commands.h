@@ -33,6 +33,9 @@ inline constexpr int kCmdConfigureAudio = 32834;
 inline constexpr int kCmdStream[4] = {32835, 32836, 32837, 32838};
 inline constexpr int kCmdAbout = 32781;
 inline constexpr int kCmdSystemAbout = 16;  // the system-menu item
+// The window's own additions to the menu resource's set.
+inline constexpr int kCmdFullScreen = 33111;
+inline constexpr int kCmdMute = 33113;
 
 // Where an item sits in the menu bar.
 enum class MenuPopup { kFile, kVideo, kVideoWindow, kMetadata, kAudio, kHelp };

@@ -46,9 +46,12 @@ std::unordered_map<int, MenuItemState> UpdateMenuState(const PlayerMenuInput& in
   };
   for (int id : {kCmdOpenFile, kCmdOpenStream, kCmdProxySettings, kCmdExit, kCmdAbout, kCmdMetadataHide,
                  kCmdMetadataOverlay, kCmdMetadataBanner, kCmdMetadataBoth}) {
-    set(id, true, false);
+    set(id, true);
   }
   set(kCmdHighSpeedDeinterlace, true, FastDeinterlaceOn(in.fastDeinterlaceSetting));
+  // The window keeps these two checks itself (full screen, muted).
+  set(kCmdFullScreen, true);
+  set(kCmdMute, (in.hasPlayback && in.hasRecordingInfo) || in.hasLiveSession);
 
   // What a recording and a live stream both offer.
   auto viewAndAudio = [&](bool videoEnabledFromChannels) {
@@ -57,7 +60,7 @@ std::unordered_map<int, MenuItemState> UpdateMenuState(const PlayerMenuInput& in
       if (videoEnabledFromChannels) enabled = in.dvrKind == 2 ? k < 2 : in.channelPresent[k];
       set(kCmdVideo[k], enabled);
     }
-    set(kCmdAllVideos, true);
+    set(kCmdAllVideos, in.quadEnabled);
     set(kCmdConfigureAudio, true);
     for (int k = 0; k < 4; ++k) set(kCmdStream[k], true, in.streamHeard[k]);
     set(kCmdHideInterface, true, in.interfaceHidden);

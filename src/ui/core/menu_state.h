@@ -7,7 +7,9 @@
 
 // Which menu items are enabled and checked, from the player's state: the
 // rules of UpdateMenuState as a pure function. Items the rules don't mention
-// keep their state; a check mark the rules leave alone comes back as nullopt.
+// keep their state; a check mark the rules leave alone comes back as nullopt,
+// and items that are never checked carry none (no check box). The Metadata
+// modes are one radio group the window keeps itself.
 
 struct PlayerMenuInput {
   std::string fastDeinterlaceSetting;  // ReadSetting("FastDeinterlace") as read
@@ -21,6 +23,7 @@ struct PlayerMenuInput {
   std::array<bool, 4> viewChecked{};  // view buttons "1".."4"
   int dvrKind = 0;                    // layout kind of the recording
   std::array<bool, 4> channelPresent{};
+  bool quadEnabled = false;  // the quad button is enabled (All Videos follows it)
   // GetAudioRoute(current view, k) of the engine, or of the live session
   // without a recording.
   std::array<bool, 4> streamHeard{};
@@ -33,8 +36,8 @@ struct MenuItemState {
 };
 
 // The state of every command the rules name, by command id (commands.h).
-// Items never grayed nor checked (Open File, Open Stream, Proxy Server
-// Settings, Exit, About, the Metadata items) are listed as enabled.
+// Items never grayed (Open File, Open Stream, Proxy Server Settings, Exit,
+// About, the Metadata items) are listed as enabled.
 std::unordered_map<int, MenuItemState> UpdateMenuState(const PlayerMenuInput& in);
 
 // "FastDeinterlace": anything but "Off" (any letter case), an absent value

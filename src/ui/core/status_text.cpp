@@ -1,15 +1,18 @@
 #include "ui/core/status_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
-std::string FormatTimeText(int64_t currentCentis, int64_t totalCentis) {
-  const int64_t c = currentCentis / 100, t = totalCentis / 100;
-  char text[96];
-  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld/%lld:%02lld:%02lld", static_cast<long long>(c / 3600),
-                static_cast<long long>(c / 60 % 60), static_cast<long long>(c % 60),
-                static_cast<long long>(t / 3600), static_cast<long long>(t / 60 % 60),
-                static_cast<long long>(t % 60));
+std::string FormatClockText(int64_t centis) {
+  const int64_t c = std::max<int64_t>(0, centis) / 100;
+  char text[48];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(c / 3600),
+                static_cast<long long>(c / 60 % 60), static_cast<long long>(c % 60));
   return text;
+}
+
+std::string FormatTimeText(int64_t currentCentis, int64_t totalCentis) {
+  return FormatClockText(currentCentis) + "/" + FormatClockText(totalCentis);
 }
 
 int64_t CurrentCentis(double perMille, int64_t totalCentis) {
@@ -69,7 +72,8 @@ bool ScanTickDue(int& tickCounter) {
 
 std::string ResolutionText(bool quad, int viewChannel, int width, int height, int scanSpeed) {
   std::string text;
-  if (!quad && viewChannel >= 1 && viewChannel <= 4)
+  // A size the recording does not know (-1) is left out rather than shown.
+  if (!quad && viewChannel >= 1 && viewChannel <= 4 && width > 0 && height > 0)
     text = std::to_string(width) + "x" + std::to_string(height);
   return text + ScanSuffix(scanSpeed);
 }

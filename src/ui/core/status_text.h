@@ -15,6 +15,9 @@ inline constexpr const char* kStatusPaused = "Paused";
 inline constexpr const char* kStatusStopped = "Stopped";
 inline constexpr const char* kStatusConnecting = "Connecting to Stream";
 
+// "H:MM:SS" of one time ("0:01:01"): the clock every time display of the
+// window uses.
+std::string FormatClockText(int64_t centis);
 // "H:MM:SS/H:MM:SS" of the elapsed and total time ("0:01:01/1:02:05").
 std::string FormatTimeText(int64_t currentCentis, int64_t totalCentis);
 // The elapsed hundredths the time text and the clip window use:
@@ -32,7 +35,8 @@ int NormalizedScanSpeed(int scanSpeed);
 bool ScanTickDue(int& tickCounter);
 
 // The resolution text: "%dx%d" of the view's channel, "" in quad view or
-// without a checked view; the scan suffix follows either way.
+// without a checked view or for an unknown (non-positive) size; the scan
+// suffix follows either way.
 std::string ResolutionText(bool quad, int viewChannel /* 1..4, 0 none */, int width, int height,
                            int scanSpeed);
 

@@ -6,7 +6,8 @@ const std::vector<CommandInfo>& TimelineCommands() {
       {kCmdShowTimeline, P::kVideo, "Incident &Timeline", "Ctrl+T", true},
       {kCmdPreviousEvent, P::kVideo, "Pre&vious Event", "Ctrl+Left", false},
       {kCmdNextEvent, P::kVideo, "&Next Event", "Ctrl+Right", false},
-      {kCmdEventThreshold, P::kVideo, "Harsh &Motion Threshold...", "", false},
+      {kCmdEventThreshold, P::kVideo, "Harsh M&otion Threshold...", "", false},
+      {kCmdCompactTimeline, P::kVideo, "Compact Timelin&e", "Ctrl+Shift+T", false},
   };
   return commands;
 }

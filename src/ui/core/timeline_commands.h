@@ -13,6 +13,7 @@ inline constexpr int kCmdShowTimeline = 33101;
 inline constexpr int kCmdNextEvent = 33102;
 inline constexpr int kCmdPreviousEvent = 33103;
 inline constexpr int kCmdEventThreshold = 33104;
+inline constexpr int kCmdCompactTimeline = 33105;  // the strip down to one line
 
 // In the Video menu, after the window's own items.
 const std::vector<CommandInfo>& TimelineCommands();
@@ -21,6 +22,10 @@ const std::vector<CommandInfo>& TimelineCommands();
 inline constexpr const char* kShowTimelineSetting = "ShowTimeline";
 
 inline constexpr int kTimelineStripHeight = 128;
+// Collapsed: only the event lane, one line high.
+inline constexpr int kCompactTimelineHeight = 18;
+// "On" keeps the strip collapsed to its one line.
+inline constexpr const char* kCompactTimelineSetting = "CompactTimeline";
 
 struct TimelinePlacement {
   PixelRect slider;

@@ -1,6 +1,7 @@
 #include "ui/core/video_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -38,14 +39,17 @@ CapturedLayout CaptureLayout() {
 
 VideoAreaLayout LayoutVideoArea(const CapturedLayout& layout, const VideoAreaInput& in) {
   const int W = in.clientWidth, H = in.clientHeight, HX = in.extraHeight;
-  int x0 = layout.marginLeft, x1 = W - layout.marginRight;
-  const int marginBottom = layout.marginBottom + in.timelineHeight;
-  int y0 = layout.marginTop, y1 = H - marginBottom + HX;
+  const int marginLeft = in.fullScreen ? 0 : layout.marginLeft;
+  const int marginRight = in.fullScreen ? 0 : layout.marginRight;
+  const int marginTop = in.fullScreen ? kFullScreenBannerHeight : layout.marginTop;
+  int x0 = marginLeft, x1 = W - marginRight;
+  const int marginBottom = in.fullScreen ? kFullScreenBannerHeight : layout.marginBottom + in.timelineHeight;
+  int y0 = marginTop, y1 = H - marginBottom + HX;
   int w = x1 - x0, h = y1 - y0;
 
   VideoAreaLayout out;
   const bool stackedQuad = in.stackedLayout && in.quad;
-  const double r = stackedQuad ? kStackedQuadAspect : kVideoAspect;
+  const double r = in.pictureAspect > 0 ? in.pictureAspect : stackedQuad ? kStackedQuadAspect : kVideoAspect;
   const int wantW = static_cast<int>(h * r);
   const int wantH = static_cast<int>(w / r);
   if (wantW > w) {  // too tall
@@ -76,17 +80,17 @@ VideoAreaLayout LayoutVideoArea(const CapturedLayout& layout, const VideoAreaInp
     out.panes.fill(out.area);
   }
 
-  const int left = layout.marginLeft, right = W - layout.marginRight;
+  const int left = marginLeft, right = W - marginRight;
   const int videoBottom = H - marginBottom;
-  out.topBanner = {left, layout.marginTop - 30, right, layout.marginTop + 3};
+  out.topBanner = {left, marginTop - 30, right, marginTop + 3};
   out.bottomBanner = {left, videoBottom, right, videoBottom + 30};
 
   if (const int p = out.pillarbox; p != 0) {
-    out.bars.push_back({left, layout.marginTop, left + p / 2, videoBottom + HX + 5});
-    out.bars.push_back({right - p / 2, layout.marginTop, W, videoBottom + HX + 5});
+    out.bars.push_back({left, marginTop, left + p / 2, videoBottom + HX + 5});
+    out.bars.push_back({right - p / 2, marginTop, W, videoBottom + HX + 5});
   }
   if (const int q = out.letterbox; q != 0) {
-    out.bars.push_back({left, layout.marginTop, right, layout.marginTop + q / 2});
+    out.bars.push_back({left, marginTop, right, marginTop + q / 2});
     out.bars.push_back({left, videoBottom + HX - q / 2, right, videoBottom + HX});
   }
   return out;
@@ -130,4 +134,40 @@ WindowSize OneToOneWindowSize(const CapturedLayout& layout, int videoWidth, int 
   if (layout.ratioW > 0) s.width = std::max(s.width, static_cast<int>(videoWidth / layout.ratioW));
   if (layout.ratioH > 0) s.height = std::max(s.height, static_cast<int>(videoHeight / layout.ratioH));
   return s;
+}
+
+WindowSize ExactVideoClientSize(const CapturedLayout& layout, int areaWidth, int areaHeight,
+                                int timelineHeight, int extraHeight) {
+  return {areaWidth + layout.marginLeft + layout.marginRight,
+          areaHeight + layout.marginTop + layout.marginBottom + timelineHeight - extraHeight};
+}
+
+WindowSize OpeningWindowSize(const CapturedLayout& layout, int availableWidth, int availableHeight) {
+  // Two thirds of the area: each side by the square root of 2/3.
+  const double side = std::sqrt(2.0 / 3.0);
+  WindowSize s{static_cast<int>(availableWidth * side), static_cast<int>(availableHeight * side)};
+  s.width = std::max(s.width, layout.initialWidth);
+  s.height = std::max(s.height, layout.initialHeight);
+  if (availableWidth > 0) s.width = std::min(s.width, availableWidth);
+  if (availableHeight > 0) s.height = std::min(s.height, availableHeight);
+  return s;
+}
+
+double PictureAspect(int width, int height, double statedAspect) {
+  if (statedAspect > 0) return statedAspect;
+  if (width <= 0 || height <= 0) return 0;
+  if (width == 640 && height == 240) height = 480;
+  return static_cast<double>(width) / height;
+}
+
+PixelRect FitPicture(const PixelRect& box, double aspect) {
+  const int w = box.width(), h = box.height();
+  if (aspect <= 0 || w <= 0 || h <= 0) return box;
+  int fitW = w, fitH = static_cast<int>(std::lround(w / aspect));
+  if (fitH > h) {
+    fitH = h;
+    fitW = static_cast<int>(std::lround(h * aspect));
+  }
+  const int left = box.left + (w - fitW) / 2, top = box.top + (h - fitH) / 2;
+  return {left, top, left + fitW, top + fitH};
 }

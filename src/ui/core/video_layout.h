@@ -58,6 +58,12 @@ struct VideoAreaInput {
   // Rows the incident timeline takes under the video (0 when it is hidden):
   // the video, its banner and bars move up by them.
   int timelineHeight = 0;
+  // Width to height of what the area shows (PictureAspect of the shown
+  // camera, or of one quad cell); 0 keeps the template's 17/12 (2/3 stacked).
+  double pictureAspect = 0;
+  // Full screen: the video spans the client's width, with only the two
+  // banner strips above and below it.
+  bool fullScreen = false;
 };
 
 struct VideoAreaLayout {
@@ -71,6 +77,18 @@ struct VideoAreaLayout {
 };
 
 VideoAreaLayout LayoutVideoArea(const CapturedLayout& layout, const VideoAreaInput& in);
+
+// Height of each banner strip in full screen (two lines of banner text).
+inline constexpr int kFullScreenBannerHeight = 30;
+
+// The display aspect of a decoded picture of w x h: the recording's stated
+// aspect when it gives one (> 0), else square pixels, so 720x576 shows as
+// 5:4 and 720x480 as 3:2. A 640x240 frame holds one field of a 640x480
+// picture. 0 for an empty picture.
+double PictureAspect(int width, int height, double statedAspect = 0);
+// The largest rectangle of `aspect` centred in `box` (the letterboxed place
+// of a picture in its pane).
+PixelRect FitPicture(const PixelRect& box, double aspect);
 
 // The bottom banner where it is drawn (moved down by the extra height).
 PixelRect DrawnBottomBanner(const VideoAreaLayout& v, int extraHeight);
@@ -106,3 +124,13 @@ struct WindowSize {
   bool operator==(const WindowSize&) const = default;
 };
 WindowSize OneToOneWindowSize(const CapturedLayout& layout, int videoWidth, int videoHeight);
+// The client size whose video area is exactly w x h (a quad area: twice a
+// camera each way) with the rows the timeline and the hidden interface
+// take counted; the caller adds the frame and the menu bar.
+WindowSize ExactVideoClientSize(const CapturedLayout& layout, int areaWidth, int areaHeight,
+                                int timelineHeight, int extraHeight);
+
+// The size a window opens at on a screen whose free area is w x h: about
+// two thirds of that area at the template's proportions, never below the
+// template, never above the screen.
+WindowSize OpeningWindowSize(const CapturedLayout& layout, int availableWidth, int availableHeight);

@@ -13,6 +13,7 @@ PlayerMenuInput Recording(std::array<bool, 4> present = {true, true, true, true}
   in.channelPresent = present;
   in.dvrKind = kind;
   in.viewChecked = {true, false, false, false};
+  in.quadEnabled = true;
   return in;
 }
 
@@ -27,7 +28,8 @@ TEST(MenuState, EnabledAndCheckedByPlayerState) {
                                   kCmdPause,        kCmdStop,         kCmdFrameBackward,
                                   kCmdFrameForward, kCmdTakeSnapshot, kCmdVideoSize1To1};
   std::set<int> nothingOpen = fileOnly;
-  for (int id : {kCmdHideInterface, kCmdConfigureAudio, kCmdClose, kCmdMapLocation, kCmdAllVideos}) {
+  for (int id :
+       {kCmdHideInterface, kCmdConfigureAudio, kCmdClose, kCmdMapLocation, kCmdAllVideos, kCmdMute}) {
     nothingOpen.insert(id);
   }
   for (int k = 0; k < 4; ++k) nothingOpen.insert({kCmdStream[k], kCmdVideo[k]});
@@ -45,6 +47,7 @@ TEST(MenuState, EnabledAndCheckedByPlayerState) {
   pausedQuad.quadChecked = true;
   PlayerMenuInput live;
   live.hasLiveSession = true;
+  live.quadEnabled = true;
   live.streamHeard = {false, true, false, false};
   live.fastDeinterlaceSetting = "oFF";
 
@@ -52,7 +55,7 @@ TEST(MenuState, EnabledAndCheckedByPlayerState) {
       {"nothing open",
        {},
        nothingOpen,
-       {{kCmdHighSpeedDeinterlace, true}, {kCmdOpenFile, false}, {kCmdPlay, {}}}},
+       {{kCmdHighSpeedDeinterlace, true}, {kCmdOpenFile, {}}, {kCmdPlay, {}}}},
       {"an engine that knows nothing yet counts as nothing open", engineWithoutInfo, nothingOpen, {}},
       {"playing in view 1",
        playing,
@@ -81,6 +84,14 @@ TEST(MenuState, EnabledAndCheckedByPlayerState) {
       {"stacked two-camera recording: Video 1 and 2 only",
        Recording({true, false, false, false}, 2),
        {kCmdTakeSnapshot, kCmdVideo[2], kCmdVideo[3]},
+       {}},
+      {"one camera: All Videos grayed with the quad button",
+       [] {
+         PlayerMenuInput in = Recording({true, false, false, false});
+         in.quadEnabled = false;
+         return in;
+       }(),
+       {kCmdTakeSnapshot, kCmdVideo[1], kCmdVideo[2], kCmdVideo[3], kCmdAllVideos},
        {}},
       {"live stream",
        live,
@@ -133,7 +144,7 @@ TEST(Commands, OneTableOfUniqueIdsMnemonicsAndShortcuts) {
   }
   EXPECT_EQ(FindCommand(kCmdConvert), nullptr);  // no menu item carries the conversion
   EXPECT_STREQ(FindCommand(kCmdVideoSize1To1)->caption, "Video Si&ze 1:1");
-  EXPECT_STREQ(FindCommand(kCmdProperties)->caption, "&File/Stream Properties");
+  EXPECT_STREQ(FindCommand(kCmdProperties)->caption, "File/Stream P&roperties");
   EXPECT_STREQ(PopupTitle(MenuPopup::kMetadata), "&Metadata");
 }
 

@@ -50,6 +50,7 @@ TEST(StatusText, StatusLines) {
   EXPECT_EQ(ResolutionText(false, 1, 352, 240, -2), "352x240 <<");
   EXPECT_EQ(ResolutionText(true, 1, 720, 480, 1), " >");
   EXPECT_EQ(ResolutionText(false, 0, 720, 480, 0), "");
+  EXPECT_EQ(ResolutionText(false, 2, -1, -1, 1), " >");  // a size the recording does not know
   EXPECT_EQ(RecordingStatusLine("Playing", "Trip-001.avi", "720x480", false),
             "Playing - Trip-001.avi - 720x480");
   EXPECT_EQ(RecordingStatusLine("Playing", "Trip-001.avi", "720x480", true), "Trip-001.avi");

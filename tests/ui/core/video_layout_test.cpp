@@ -159,3 +159,60 @@ TEST(VideoLayout, HiddenControlsSkipLooksAndOneToOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VideoLayout, PicturesAtTheirOwnAspectAndTheWindowsSizes) {
+  struct Aspect {
+    int width, height;
+    double stated, want;
+  };
+  for (const Aspect& a : std::vector<Aspect>{{720, 576, 0, 1.25},
+                                             {720, 480, 0, 1.5},
+                                             {640, 240, 0, 4.0 / 3},  // one field of 640x480
+                                             {320, 480, 0, 2.0 / 3},  // two stacked cameras
+                                             {720, 576, 16.0 / 9, 16.0 / 9},
+                                             {0, 480, 0, 0}})
+    EXPECT_DOUBLE_EQ(PictureAspect(a.width, a.height, a.stated), a.want) << a.width << "x" << a.height;
+
+  struct Fit {
+    PixelRect box;
+    double aspect;
+    PixelRect want;
+  };
+  for (const Fit& f : std::vector<Fit>{{{0, 0, 500, 500}, 1.25, {0, 50, 500, 450}},   // letterbox
+                                       {{10, 0, 510, 200}, 1.5, {110, 0, 410, 200}},  // pillarbox
+                                       {{0, 0, 300, 200}, 1.5, {0, 0, 300, 200}},     // exact
+                                       {{0, 0, 300, 200}, 0, {0, 0, 300, 200}}})      // unknown
+    EXPECT_EQ(FitPicture(f.box, f.aspect), f.want) << f.aspect;
+
+  const CapturedLayout c = CaptureLayout();
+  // A 720x480 area in a layout that lays out for 3:2 gets no bars at all.
+  VideoAreaInput in = AreaOf(720, 480);
+  in.pictureAspect = 1.5;
+  const VideoAreaLayout v = LayoutVideoArea(c, in);
+  EXPECT_EQ(v.area.width(), 720);
+  EXPECT_EQ(v.area.height(), 480);
+  EXPECT_TRUE(v.bars.empty());
+  // Full screen: the width of the client, the banners' rows only above and below.
+  in.fullScreen = true;
+  in.clientWidth = 1280;
+  in.clientHeight = 1024;
+  const VideoAreaLayout full = LayoutVideoArea(c, in);
+  EXPECT_EQ(full.area, (PixelRect{0, 85, 1280, 939}));
+  EXPECT_EQ(full.topBanner.top, 0);
+  // Video Size 1:1 counts the margins, the timeline and the hidden bar.
+  EXPECT_EQ(ExactVideoClientSize(c, 720, 480, 128, 0), (WindowSize{741, 751}));
+  EXPECT_EQ(ExactVideoClientSize(c, 720, 480, 0, kHiddenInterfaceExtraHeight), (WindowSize{741, 563}));
+
+  struct Opening {
+    int availableWidth, availableHeight;
+    WindowSize want;
+  };
+  for (const Opening& o : std::vector<Opening>{{1280, 1024 - 23, {1045, 817}},  // two thirds of the area
+                                               {800, 600, {678, 489}},          // the template at least
+                                               {640, 480, {640, 480}}})         // never past the screen
+    EXPECT_EQ(OpeningWindowSize(c, o.availableWidth, o.availableHeight), o.want) << o.availableWidth;
+}
+
+}  // namespace

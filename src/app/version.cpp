@@ -1,0 +1,5 @@
+#include "app/version.h"
+
+const char* PlayerVersion() {
+  return QMX_VERSION;
+}
