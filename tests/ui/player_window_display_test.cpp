@@ -417,7 +417,7 @@ TEST_F(PlayerWindowDisplayTest, MessagesStandCentredOnTheWindow) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 5000));
     QWidget* box = QApplication::activeModalWidget();
     // Shown and settled (the window system may take a moment to move it).
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
           boxCentre = box->frameGeometry().center();
           return box->isVisible() && (boxCentre - centre).manhattanLength() <= 4;
