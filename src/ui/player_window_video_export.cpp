@@ -27,7 +27,9 @@ void CQMXPlayerDlg::AddVideoExportCommand() {
     QMenu* menu = popup->menu();
     if (!menu || !clip || !menu->actions().contains(clip)) continue;
     const QList<QAction*> items = menu->actions();
-    const qsizetype at = items.indexOf(clip) + 1;
+    // After the clip and its evidence package, the derivatives' place.
+    qsizetype at = items.indexOf(clip) + 1;
+    if (at < items.size() && items[at]->objectName() == QStringLiteral("exportEvidence")) ++at;
     QAction* video = new QAction(QStringLiteral("Export Video..."), menu);
     video->setObjectName(QStringLiteral("exportVideo"));
     menu->insertAction(at < items.size() ? items[at] : nullptr, video);
