@@ -94,6 +94,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     --map-image: also when no map could be had (no position, no answer\n"
       << "     from the map source)\n"
       << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
+      << "CENTIS, a position on the timeline, is hundredths of a second (1250), seconds\n"
+      << "with an s (12.5s) or h:mm:ss[.ff] as the status clock shows it (0:00:12.50).\n"
       << "Without a mode the player window opens:\n"
       << PlayerWindowUsage();
 }

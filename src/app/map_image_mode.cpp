@@ -39,7 +39,9 @@ int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      if (!ParseWholeNumber(args[++i], at) || at < 0) return Usage();
+      int64_t centis = 0;
+      if (!ParseCentis(args[++i], centis)) return Usage();
+      at = centis;
     } else if (a == "--zoom" && hasValue) {
       if (!ParseWholeNumber(args[++i], zoom) || zoom < kMinZoom || zoom > kMaxZoom) return Usage();
     } else if (a == "--out" && hasValue) {

@@ -11,7 +11,9 @@
 // A decimal integer.
 bool ParseWholeNumber(const std::string& text, long long& out);
 
-// A position in hundredths of a second: a decimal integer ≥ 0.
+// A position on the timeline in hundredths of a second: a decimal integer
+// ≥ 0 ("1250"), seconds with an "s" ("12.5s", "12s"), or "h:mm:ss[.ff]" as
+// the status clock writes it ("0:00:12.50"); at most two decimals.
 bool ParseCentis(const std::string& text, int64_t& out);
 
 // "1,2,4" → cameras 1, 2 and 4 chosen; false for anything else (an empty

@@ -62,7 +62,9 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      if (!ParseWholeNumber(args[++i], at) || at < 0) return Usage();
+      int64_t centis = 0;
+      if (!ParseCentis(args[++i], centis)) return Usage();
+      at = centis;
     } else if (a == "--channel" && hasValue) {
       if (!ParseWholeNumber(args[++i], channel) || channel < 1 || channel > 4) return Usage();
     } else if (a == "--out" && hasValue) {

@@ -54,7 +54,13 @@ TEST(ModeArguments, OptionValuesAreTakenWholeOrRefused) {
   };
   for (const Row& r :
        {Row{"0", true, 0}, Row{"360000", true, 360000}, Row{"-1", false, 0}, Row{"12x", false, 0},
-        Row{"", false, 0}, Row{" 12", false, 0}, Row{"99999999999999999999", false, 0}}) {
+        Row{"", false, 0}, Row{" 12", false, 0}, Row{"99999999999999999999", false, 0},
+        // Seconds and the status clock's form.
+        Row{"12.5s", true, 1250}, Row{"12s", true, 1200}, Row{"0.07s", true, 7}, Row{"1.234s", false, 0},
+        Row{"s", false, 0}, Row{".5s", false, 0}, Row{"1:02:03.45", true, 372345}, Row{"0:00:07", true, 700},
+        Row{"0:00:07.5", true, 750}, Row{"0:60:00", false, 0}, Row{"0:00:60", false, 0},
+        Row{"0:0:07", false, 0}, Row{"0:00:7", false, 0}, Row{"1:02", false, 0}, Row{"1:02:03:04", false, 0},
+        Row{"-0:00:01", false, 0}}) {
     int64_t value = -7;
     EXPECT_EQ(ParseCentis(r.text, value), r.centisOk) << r.text;
     if (r.centisOk) {
