@@ -298,7 +298,8 @@ TEST(MapWindow, AViewWhoseServerNeverAnswersCostsOneTimeOutNotOnePerTile) {
   // Every tile was asked for before the bound ran out (one after another,
   // each would have waited its own time-out).
   EXPECT_EQ(server.RequestCount(), std::min(tiles, 6));
-  EXPECT_GE(took, kTimeOut.count() - 50);
+  // Qt's coarse timers may end the bound up to 5 % early.
+  EXPECT_GE(took, kTimeOut.count() * 9 / 10);
   EXPECT_LT(took, 2 * kTimeOut.count()) << tiles << " tiles";
   EXPECT_EQ(composer.LastError(), "timed out: no answer within 1500 ms");
 }
