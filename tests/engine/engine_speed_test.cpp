@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "engine/pipeline/graph_result.h"
@@ -16,15 +15,6 @@
 #include "temp_dir.h"
 
 namespace {
-
-bool WaitUntilStopped(PlaybackEngine& e, std::chrono::seconds limit = std::chrono::seconds(30)) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (e.IsPlaying()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 recgen::RecordingOptions OneCamera(double seconds) {
   auto o = SmallOptions();
@@ -49,7 +39,8 @@ TEST(EngineSettling, PlaysOnFromAFarSeekThroughFilesBuiltLaterAtEveryRate) {
   const auto paths = WriteSmallSequence(dir.path(), 9, OneCamera(0.5));
   for (const Row& r : rows) {
     FrameRecorder frames(0);
-    PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
+    EndOfRecording end;
+    PlaybackEngine e(&frames, nullptr, &end, TestConfig());
     ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
     e.Pause();
     e.SetRate(r.rate);
@@ -59,7 +50,7 @@ TEST(EngineSettling, PlaysOnFromAFarSeekThroughFilesBuiltLaterAtEveryRate) {
     ASSERT_TRUE(frames.WaitForCount(1));
     frames.Clear();
     e.Play();
-    ASSERT_TRUE(WaitUntilStopped(e)) << r.rate;
+    ASSERT_TRUE(end.Wait()) << r.rate;
     std::vector<int64_t> shown = frames.Numbers();
     std::vector<int64_t> want;
     for (int64_t n = r.from / 10 + 1; n < 45; ++n) want.push_back(n);
@@ -108,7 +99,8 @@ TEST(EngineSpeed, CamerasKeepStepAtEveryRateAndTheNextFileStartsAtTheSameRate) {
   o.audio = {true, false, false, false};
   const auto paths = WriteSmallSequence(dir.path(), 2, o);
   AllChannels frames;
-  PlaybackEngine e(&frames, nullptr, nullptr, TestConfig());
+  EndOfRecording end;
+  PlaybackEngine e(&frames, nullptr, &end, TestConfig());
   ASSERT_EQ(e.OpenSequence(paths), kGraphOk);
   for (const Row& r : rows) {
     e.Pause();
@@ -117,8 +109,9 @@ TEST(EngineSpeed, CamerasKeepStepAtEveryRateAndTheNextFileStartsAtTheSameRate) {
     e.Seek(-1, r.from);
     ASSERT_TRUE(Settled(e));
     frames.Take();
+    end.Rearm();
     e.Play();
-    ASSERT_TRUE(WaitUntilStopped(e)) << r.rate;
+    ASSERT_TRUE(end.Wait()) << r.rate;
     std::array<std::vector<int64_t>, 4> shown = frames.Take();
     std::vector<int64_t> want;
     // The frame at the start was shown paused, before the play.

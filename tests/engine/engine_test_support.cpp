@@ -12,6 +12,24 @@ bool Settled(PlaybackEngine& engine) {
   return engine.WaitTransport(std::chrono::seconds(30));
 }
 
+void EndOfRecording::OnEndOfRecording() {
+  {
+    std::lock_guard<std::mutex> l(lock_);
+    ended_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool EndOfRecording::Wait(std::chrono::seconds limit) {
+  std::unique_lock<std::mutex> l(lock_);
+  return changed_.wait_for(l, limit, [this] { return ended_; });
+}
+
+void EndOfRecording::Rearm() {
+  std::lock_guard<std::mutex> l(lock_);
+  ended_ = false;
+}
+
 EngineConfig TestConfig() {
   EngineConfig c;
   c.audioSink = "fakesink sync=true";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/pipeline/engine_config.h"
+#include "engine/pipeline/engine_events.h"
 #include "engine/pipeline/frame_consumer.h"
 #include "recording_options.h"
 
@@ -28,6 +29,20 @@ recgen::RecordingOptions SmallOptions();
 std::string WriteSmall(const std::filesystem::path& path, const recgen::RecordingOptions& options);
 std::vector<std::string> WriteSmallSequence(const std::filesystem::path& dir, int count,
                                             const recgen::RecordingOptions& options);
+
+// Tells when the engine has played to the end of the recording.
+class EndOfRecording : public EngineEvents {
+ public:
+  void OnEndOfRecording() override;
+  // Waits (bounded) for the end reported since the last Rearm.
+  bool Wait(std::chrono::seconds limit = std::chrono::seconds(30));
+  void Rearm();
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool ended_ = false;
+};
 
 // Keeps the generator's frame number of every frame shown on one channel.
 class FrameRecorder : public FrameConsumer {

@@ -210,8 +210,17 @@ TEST_F(PlayerWindowOpenTest, ClosedRecordingNeverShowsAgain) {
     ASSERT_EQ(Open(dir_ / "trip.avi"), kGraphOk);
     window_->RunCommand(kCmdAllVideos);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->Pane(3)->Frame().isNull(); }, 10000));
-    // Closed at a different moment of the frames' coming each round.
-    QTest::qWait(round * 7);
+    // Closed at a different moment of the frames' coming each round: after
+    // `round` more pictures have reached the pane.
+    int changes = 0;
+    qint64 key = window_->Pane(3)->Frame().cacheKey();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          const qint64 now = window_->Pane(3)->Frame().cacheKey();
+          if (now != key) key = now, ++changes;
+          return changes >= round;
+        },
+        10000));
     window_->RunCommand(kCmdClose);
     auto anyFrame = [&] {
       for (int k = 0; k < 4; ++k)
