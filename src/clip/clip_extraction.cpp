@@ -15,6 +15,7 @@
 #include "clip/dvr_settings_block.h"
 #include "clip/extraction_plan.h"
 #include "clip/private_temp_folder.h"
+#include "clip/remove_unless_kept.h"
 #include "clip/segment_mux.h"
 #include "engine/numbered_run.h"
 
@@ -55,19 +56,6 @@ ExtractOutcome FromCopy(ExtractOutcome out, const CopyResult& copy) {
   }
   return out;
 }
-
-// Removes a file on every path out unless it was handed on.
-class RemoveUnlessKept {
- public:
-  explicit RemoveUnlessKept(std::filesystem::path path) : path_(std::move(path)) {}
-  ~RemoveUnlessKept() {
-    if (!path_.empty()) ::remove(path_.c_str());
-  }
-  void Keep() { path_.clear(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "clip/camera_segment_copy.h"
 #include "clip/extraction_plan.h"
 #include "clip/private_temp_folder.h"
+#include "clip/remove_unless_kept.h"
 #include "engine/pipeline/gst_handles.h"
 #include "export/frame_composer.h"
 #include "metadata/glyph_font.h"
@@ -35,19 +36,6 @@ VideoExportOutcome Fail(VideoExportStatus status, std::string reason) {
   out.reason = std::move(reason);
   return out;
 }
-
-// Removes a file on every path out unless it was handed on.
-class RemoveUnlessKept {
- public:
-  explicit RemoveUnlessKept(std::filesystem::path path) : path_(std::move(path)) {}
-  ~RemoveUnlessKept() {
-    if (!path_.empty()) ::remove(path_.c_str());
-  }
-  void Keep() { path_.clear(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Stops the pipeline on every path out.
 struct PipelineStop {
@@ -218,7 +206,7 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
   std::string error;
   const std::filesystem::path partial = clip::CreateSiblingTemporary(destination, error);
   if (partial.empty()) return Fail(VideoExportStatus::kWriteFailed, error);
-  RemoveUnlessKept cleanup(partial);
+  clip::RemoveUnlessKept cleanup(partial);
 
   gsth::EnsureGstInitialized();
   const std::string videoCaps = "video/x-raw,format=BGRx,width=" + std::to_string(geometry.width) +
