@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "app/clock_positions.h"
 #include "app/export_metadata_mode.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
@@ -255,14 +256,15 @@ int ExportEvidencePackage(const EvidenceRequest& r, const std::atomic<bool>& can
 int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& err) {
   EvidenceRequest request;
   bool from = false, to = false;
+  ClockPositions clocks;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const bool hasValue = i + 1 < args.size();
     const std::string& a = args[i];
     if (a == "--from" && hasValue) {
-      if (!ParseCentis(args[++i], request.fromCentis)) return Usage(err);
+      if (!clocks.Parse(args[++i], request.fromCentis, ClockPositions::Use::kRangeEnd)) return Usage(err);
       from = true;
     } else if (a == "--to" && hasValue) {
-      if (!ParseCentis(args[++i], request.toCentis)) return Usage(err);
+      if (!clocks.Parse(args[++i], request.toCentis, ClockPositions::Use::kRangeEnd)) return Usage(err);
       to = true;
     } else if (a == "--cameras" && hasValue) {
       std::array<bool, 4> chosen{};
@@ -279,6 +281,8 @@ int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& er
   }
   if (request.recording.empty() || request.folder.empty() || !from || !to || request.cameras.empty())
     return Usage(err);
+  if (std::string reason; !clocks.Resolve(request.recording, reason))
+    return ModeFailure(err, request.recording, reason, kExitBadInput);
   std::atomic<bool> cancel{false};
   std::string message;
   const int status = ExportEvidencePackage(request, cancel, {}, message);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/clock_positions.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
@@ -39,14 +40,15 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
   video_export::VideoExportRequest request;
   const std::vector<std::string>& args = line.modeArgs;
   std::string file;
+  ClockPositions clocks;
   if (!args.empty()) file = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--from" && hasValue) {
-      if (!ParseCentis(args[++i], request.startCentis)) return Usage();
+      if (!clocks.Parse(args[++i], request.startCentis, ClockPositions::Use::kRangeEnd)) return Usage();
     } else if (a == "--to" && hasValue) {
-      if (!ParseCentis(args[++i], request.endCentis)) return Usage();
+      if (!clocks.Parse(args[++i], request.endCentis, ClockPositions::Use::kRangeEnd)) return Usage();
     } else if (a == "--cameras" && hasValue) {
       if (!ParseCameraList(args[++i], request.cameras)) return Usage();
     } else if (a == "--layout" && hasValue) {
@@ -63,6 +65,8 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
   if (file.empty() || request.destination.empty() || request.startCentis < 0 || request.endCentis < 0 ||
       request.cameras == std::array<bool, 4>{})
     return Usage();
+  if (std::string reason; !clocks.Resolve(file, reason))
+    return ModeFailure(std::cerr, file, reason, kExitBadInput);
   if (request.endCentis <= request.startCentis)
     return ModeFailure(std::cerr, file, "the range ends before it starts (--to must be after --from)",
                        kExitBadInput);

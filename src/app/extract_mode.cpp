@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "app/clock_positions.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
@@ -31,14 +32,15 @@ int Usage(std::ostream& err) {
 int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   clip::ExtractRequest request;
   std::string file;
+  ClockPositions clocks;
   if (!args.empty()) file = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--from" && hasValue) {
-      if (!ParseCentis(args[++i], request.startCentis)) return Usage(err);
+      if (!clocks.Parse(args[++i], request.startCentis, ClockPositions::Use::kRangeEnd)) return Usage(err);
     } else if (a == "--to" && hasValue) {
-      if (!ParseCentis(args[++i], request.endCentis)) return Usage(err);
+      if (!clocks.Parse(args[++i], request.endCentis, ClockPositions::Use::kRangeEnd)) return Usage(err);
     } else if (a == "--cameras" && hasValue) {
       if (!ParseCameraList(args[++i], request.cameras)) return Usage(err);
     } else if (a == "--out" && hasValue) {
@@ -50,6 +52,7 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
   if (file.empty() || request.destination.empty() || request.startCentis < 0 || request.endCentis < 0 ||
       request.cameras == std::array<bool, 4>{})
     return Usage(err);
+  if (std::string reason; !clocks.Resolve(file, reason)) return ModeFailure(err, file, reason, kExitBadInput);
   if (request.endCentis <= request.startCentis)
     return ModeFailure(err, file, "the range ends before it starts (--to must be after --from)",
                        kExitBadInput);

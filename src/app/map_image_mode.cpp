@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
@@ -33,15 +34,16 @@ int Usage() {
 int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
   std::string file, out;
   long long at = -1, zoom = kStartZoom;
+  ClockPositions clocks;
+  int64_t atCentis = -1;
   const std::vector<std::string>& args = line.modeArgs;
   if (!args.empty()) file = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      int64_t centis = 0;
-      if (!ParseCentis(args[++i], centis)) return Usage();
-      at = centis;
+      if (!clocks.Parse(args[++i], atCentis, ClockPositions::Use::kFrame)) return Usage();
+      at = atCentis;
     } else if (a == "--zoom" && hasValue) {
       if (!ParseWholeNumber(args[++i], zoom) || zoom < kMinZoom || zoom > kMaxZoom) return Usage();
     } else if (a == "--out" && hasValue) {
@@ -51,6 +53,9 @@ int RunMapImageMode(int argc, char** argv, const CommandLine& line) {
     }
   }
   if (file.empty() || out.empty() || at < 0) return Usage();
+  if (std::string reason; !clocks.Resolve(file, reason))
+    return ModeFailure(std::cerr, file, reason, kExitBadInput);
+  at = atCentis;
   {
     avi::AviReader reader;
     if (!reader.Open(file, avi::AviReader::Load::kHeadersOnly))

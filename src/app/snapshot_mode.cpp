@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
@@ -56,15 +57,16 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   std::string file, out;
   long long at = -1, channel = -1;
   bool overlay = false;
+  ClockPositions clocks;
+  int64_t atCentis = -1;
   const std::vector<std::string>& args = line.modeArgs;
   if (!args.empty()) file = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--at" && hasValue) {
-      int64_t centis = 0;
-      if (!ParseCentis(args[++i], centis)) return Usage();
-      at = centis;
+      if (!clocks.Parse(args[++i], atCentis, ClockPositions::Use::kFrame)) return Usage();
+      at = atCentis;
     } else if (a == "--channel" && hasValue) {
       if (!ParseWholeNumber(args[++i], channel) || channel < 1 || channel > 4) return Usage();
     } else if (a == "--out" && hasValue) {
@@ -76,6 +78,9 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
     }
   }
   if (file.empty() || out.empty() || at < 0 || channel < 0) return Usage();
+  if (std::string reason; !clocks.Resolve(file, reason))
+    return ModeFailure(std::cerr, file, reason, kExitBadInput);
+  at = atCentis;
 
   // The recording and the output are checked first, so each failure is told
   // by its real reason, once, before anything is played.

@@ -19,8 +19,10 @@
 #include "ui/core/window_controls.h"
 #include "ui/evidence_worker.h"
 #include "ui/frame_step_controller.h"
+#include "ui/go_to_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
+#include "ui/timeline_strip.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -101,6 +103,9 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     speed_ = new SpeedController(*this, video, engine);
     frameStep_ = new FrameStepController(
         *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
+    goTo_ = new GoToController(
+        *this, video, engine, [this] { return timeline_ && timeline_->Scanned() ? &timeline_->Scan() : nullptr; },
+        [this](int64_t centis) { SeekToCentis(centis); });
   }
   captured_ = CaptureLayout();
   BuildControls();

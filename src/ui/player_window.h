@@ -38,6 +38,7 @@ class VideoPane;
 class EvidenceWorker;
 class FrameStepController;
 class SpeedController;
+class GoToController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -152,6 +153,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void InvalidateStrips();
   void ShowFrames();
   void ArrangePanes();
+  // Tells the engine the size each channel's picture is shown at.
+  void ApplyShownSizes();
   double ShownPictureAspect() const;
   void OnPaneDoubleClicked(int index);
   void RestoreWindowPlacement();
@@ -322,6 +325,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QAction* actionEvidencePackage_ = nullptr;
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
+  GoToController* goTo_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

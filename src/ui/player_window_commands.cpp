@@ -412,6 +412,12 @@ void CQMXPlayerDlg::ShowAbout() {
     QString caption = QString::fromUtf8(c.caption).remove('&');
     text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
   }
+  // The commands of the window's feature controllers (speed, frames, go to).
+  for (const QAction* a : actions()) {
+    const QString key = a->shortcut().toString(QKeySequence::NativeText);
+    if (key.isEmpty() || text.find("  " + key.toStdString() + "\t") != std::string::npos) continue;
+    text += "  " + key.toStdString() + "\t" + QString(a->text()).remove('&').toStdString() + "\n";
+  }
   ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
 }
 

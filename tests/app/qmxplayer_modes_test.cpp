@@ -425,6 +425,53 @@ TEST_F(QmxplayerModes, SnapshotNamesTheCameraAndKeepsLibraryLinesOff) {
   }
 }
 
+// Positions as the recording's clock time, local or UTC, in the modes that
+// take positions: each gives exactly what the same frame's timeline
+// position gives (byte for byte), and a time the recording never reached
+// is refused with the clock's span.
+TEST_F(QmxplayerModes, ClockTimePositionsPickTheFrameTheTimelinePositionDoes) {
+  recgen::RecordingOptions o = Short();
+  o.seconds = 2;
+  o.width = 320;
+  o.height = 240;
+  o.audio = {false, false, false, false};
+  o.startUtc = 1298988309 - recgen::kLocalOffsetSeconds;  // 14:05:09 local, 22:05:09 UTC
+  const std::string path = Write("clock.avi", o);
+  const std::string a = (dir_ / "a").string(), b = (dir_ / "b").string();
+  struct Row {
+    std::string clock, timeline;  // the same mode and output with each form of position
+    int status;
+    std::string reason;  // for a refusal of the clock form
+  } rows[] = {
+      {"--snapshot " + path + " --at @14:05:10 --channel 1 --out " + a + ".jpg",
+       "--snapshot " + path + " --at 100 --channel 1 --out " + b + ".jpg", 0, ""},
+      {"--snapshot " + path + " --at @22:05:10.25Z --channel 1 --out " + a + ".jpg",
+       "--snapshot " + path + " --at 130 --channel 1 --out " + b + ".jpg", 0, ""},
+      {"--extract " + path + " --from @14:05:09.5 --to @22:05:10.250Z --cameras 1 --out " + a + ".avi",
+       "--extract " + path + " --from 50 --to 130 --cameras 1 --out " + b + ".avi", 0, ""},
+      {"--snapshot " + path + " --at @14:06:00 --channel 1 --out " + a + ".jpg", "", 2,
+       "14:06:00 local is not in the recording (its local clock runs from 2011-03-01 14:05:09 to 14:05:10)"},
+      {"--extract " + path + " --from @14:05:10 --to @14:05:09 --cameras 1 --out " + a + ".avi", "", 2,
+       "the range ends before it starts"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.clock);
+    const PlayerRun run = RunPlayer(r.clock, dir_);
+    EXPECT_EQ(run.status, r.status) << run.err;
+    if (!r.reason.empty()) {
+      ExpectOneLineNaming(run, path, r.reason, r.clock);
+      continue;
+    }
+    ASSERT_EQ(RunPlayer(r.timeline, dir_).status, 0);
+    const std::string ext = r.clock.find("--snapshot") == 0 ? ".jpg" : ".avi";
+    const std::string clockOut = ReadAll(a + ext), timelineOut = ReadAll(b + ext);
+    EXPECT_FALSE(clockOut.empty());
+    EXPECT_TRUE(clockOut == timelineOut);
+  }
+  EXPECT_EQ(RunPlayer("--snapshot " + path + " --at @14:5:10 --channel 1 --out " + a + ".jpg", dir_).status,
+            2);
+}
+
 // Header values at the ends of their ranges: a top-down height of INT_MIN
 // and a rate over a scale of 1 are shown, clamped, instead of overflowing.
 TEST_F(QmxplayerModes, ExtremeHeaderValuesAreClamped) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -16,13 +18,16 @@
 #include "app/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
+#include "expected_metadata.h"
 #include "frame_mark.h"
 #include "recording_writer.h"
 #include "temp_dir.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
+#include "ui/go_to_dialog.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
+#include "ui/timeline_strip.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -49,6 +54,7 @@ class PlayerWindowSpeedTest : public testing::Test {
   }
   void TearDown() override {
     window_.reset();
+    WriteSetting(kWindowPlacementSetting, "");  // later windows open where they always do
     SetMessageCatcher({});
   }
   // A numbered run of `files` four-camera files of `seconds` each at 30 fps,
@@ -111,8 +117,9 @@ TEST_F(PlayerWindowSpeedTest, PositionMovesAtTheRateAndTheCamerasKeepStep) {
     const int64_t start = r.fromCentis * 30 / 100;
     ASSERT_NO_FATAL_FAILURE(PauseAt(r.fromCentis, start, {0, 1, 2, 3}));
     EXPECT_NE(window_->StatusLine().find(std::string("Paused") + " - "), std::string::npos);
-    if (*r.status)
+    if (*r.status) {
       EXPECT_NE(window_->StatusLine().find(r.status), std::string::npos) << window_->StatusLine();
+    }
     PlaybackEngine* e = window_->Engine();
     window_->RunCommand(kCmdPlay);
     // The clock starts once the position has left the paused frame.
@@ -121,7 +128,7 @@ TEST_F(PlayerWindowSpeedTest, PositionMovesAtTheRateAndTheCamerasKeepStep) {
     const int64_t p0 = e->GetPositionCentis();
     int64_t widest = 0;
     int samples = 0;
-    QTest::qWaitFor(
+    const bool ran = QTest::qWaitFor(
         [&] {
           int64_t low = INT64_MAX, high = -1;
           for (int k = 0; k < 4; ++k) {
@@ -136,6 +143,7 @@ TEST_F(PlayerWindowSpeedTest, PositionMovesAtTheRateAndTheCamerasKeepStep) {
           return Clock::now() - t0 >= std::chrono::seconds(2);
         },
         5000);
+    EXPECT_TRUE(ran);
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const double moved = double(e->GetPositionCentis() - p0) / 100;
     EXPECT_NEAR(moved * 2 / wall, r.wantSeconds, r.tolerance)
@@ -188,7 +196,9 @@ TEST_F(PlayerWindowSpeedTest, NextAndPreviousFrameLandOnTheNeighbouringRecordedF
     const auto& panes = view == 4 ? quad : single;
     for (const Row& r : rows) {
       SCOPED_TRACE(r.want);
-      if (r.seekCentis >= 0) ASSERT_NO_FATAL_FAILURE(PauseAt(r.seekCentis, r.seekCentis * 30 / 100, panes));
+      if (r.seekCentis >= 0) {
+        ASSERT_NO_FATAL_FAILURE(PauseAt(r.seekCentis, r.seekCentis * 30 / 100, panes));
+      }
       Named(r.command)->trigger();
       for (int k : panes)
         ASSERT_TRUE(QTest::qWaitFor([&] { return PaneNumber(*window_, k) == r.want; }, 10000))
@@ -204,3 +214,84 @@ TEST_F(PlayerWindowSpeedTest, NextAndPreviousFrameLandOnTheNeighbouringRecordedF
 }
 
 }  // namespace
+
+namespace {
+
+// Ms since 1970 on the DVR's local clock of camera 1's frame k.
+int64_t LocalMillis(const recgen::RecordingOptions& o, int64_t k) {
+  const MetadataSample s = recgen::ExpectedMetadata(o, 1, k);
+  return int64_t(s.localSeconds) * 1000 + s.milliseconds;
+}
+
+}  // namespace
+
+// Go to Time through its dialog on a recording whose local clock starts at
+// 14:05:09: a clock time shows the frame whose own metadata time is the
+// first at or after it, a timeline position its frame, and a time the
+// recording never reached gives a message and leaves the picture.
+TEST_F(PlayerWindowSpeedTest, GoToTimeShowsTheFirstFrameAtOrAfterTheClockTime) {
+  recgen::RecordingOptions o;
+  o.width = 320;
+  o.height = 240;
+  o.seconds = 15;
+  o.audio = {false, false, false, false};
+  o.startUtc = 1298988309 - recgen::kLocalOffsetSeconds;  // 2011-03-01 14:05:09 local
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(dir_ / "clock.avi", o, error)) << error;
+  QSignalSpy finished(window_.get(), &CQMXPlayerDlg::OpenFinished);
+  window_->OpenRecording((dir_ / "clock.avi").string());
+  ASSERT_TRUE(finished.wait(30000));
+  window_->RunCommand(kCmdPause);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->Timeline()->Scanned(); }, 20000));
+  const int64_t day = int64_t(o.startUtc + recgen::kLocalOffsetSeconds) / 86400 * 86400 * 1000;
+  // The first frame whose local time is at or after ms `t` of the day.
+  auto firstAtOrAfter = [&](int64_t t) {
+    int64_t k = 0;
+    while (LocalMillis(o, k) < day + t) ++k;
+    return k;
+  };
+  struct Row {
+    int clock;  // the dialog's choice: 0 timeline, 1 local, 2 UTC
+    const char* text;
+    int64_t want;  // frame number; -1: a message
+  } rows[] = {
+      {1, "14:05:20", firstAtOrAfter(((14 * 60 + 5) * 60 + 20) * 1000)},
+      {1, "14:05:20.05", firstAtOrAfter(((14 * 60 + 5) * 60 + 20) * 1000 + 50)},
+      {2, "22:05:13.5", firstAtOrAfter(((14 * 60 + 5) * 60 + 13) * 1000 + 500)},
+      {0, "0:00:02.50", 75},
+      {1, "14:30:00", -1},
+  };
+  ASSERT_EQ(rows[0].want, 330);
+  // The About box lists the new shortcuts with the others.
+  window_->RunCommand(kCmdAbout);
+  ASSERT_EQ(messages_.size(), 1u);
+  for (const char* line : {"Ctrl+G\tGo to Time...", "[\tSlower", "]\tFaster", "Backspace\tNormal Speed",
+                           ".\tNext Frame", ",\tPrevious Frame"})
+    EXPECT_NE(messages_[0].find(line), std::string::npos) << line;
+  QAction* goTo = window_->findChild<QAction*>(QStringLiteral("goToTime"));
+  ASSERT_TRUE(goTo);
+  EXPECT_EQ(goTo->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    const int64_t before = PaneNumber(*window_, 0);
+    messages_.clear();
+    goTo->trigger();
+    auto* dialog = window_->findChild<GoToDialog*>(QStringLiteral("goToDialog"));
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    dialog->findChild<QComboBox*>(QStringLiteral("goToClock"))->setCurrentIndex(r.clock);
+    dialog->findChild<QLineEdit*>(QStringLiteral("goToText"))->setText(QString::fromUtf8(r.text));
+    dialog->accept();
+    if (r.want < 0) {
+      ASSERT_EQ(messages_.size(), 1u);
+      EXPECT_NE(messages_[0].find("14:30:00 local is not in the recording (its local clock runs from "
+                                  "2011-03-01 14:05:09 to 14:05:23)"),
+                std::string::npos)
+          << messages_[0];
+      EXPECT_EQ(PaneNumber(*window_, 0), before);
+      continue;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneNumber(*window_, 0) == r.want; }, 10000))
+        << PaneNumber(*window_, 0) << " for " << r.want;
+    EXPECT_TRUE(messages_.empty());
+  }
+}
