@@ -17,13 +17,22 @@ namespace {
 
 struct QmxJpegDec {
   GstVideoDecoder parent;
-  JpegBgrxDecoder* decoder;        // owned; made in start, deleted in stop (streaming state only)
-  GstVideoCodecState* inputState;  // owned reference, for the frame rate and aspect of the output
-  gint deinterlace;                // a QmxDeinterlace value; atomic access, set from any thread
+  JpegBgrxDecoder* decoder;          // owned; made in start, deleted in stop (streaming state only)
+  GstVideoCodecState* inputState;    // owned reference, for the frame rate and aspect of the output
+  gint deinterlace;                  // a QmxDeinterlace value; atomic access, set from any thread
+  gint shownWidth, shownHeight;      // the size the picture is shown at, 0 unknown; atomic, any thread
+  gint pictureWidth, pictureHeight;  // the last frame's own size; atomic, read from any thread
 };
 
 enum QmxDeinterlace { kDeinterlaceNone = 0, kDeinterlaceAdaptive = 1, kDeinterlaceFast = 2 };
-enum { PROP_0, PROP_DEINTERLACE };
+enum {
+  PROP_0,
+  PROP_DEINTERLACE,
+  PROP_SHOWN_WIDTH,
+  PROP_SHOWN_HEIGHT,
+  PROP_PICTURE_WIDTH,
+  PROP_PICTURE_HEIGHT
+};
 
 struct QmxJpegDecClass {
   GstVideoDecoderClass parent_class;
@@ -100,12 +109,19 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
   GstMapInfo in;
   GstVideoCodecState* state = nullptr;
   GstVideoFrame out;
-  int width = 0, height = 0;
+  int width = 0, height = 0, scale = 1;
   bool deinterlaced = false;
 
   if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) goto map_failed;
   result = self->decoder->ReadSize(in.data, in.size, width, height);
   if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
+  g_atomic_int_set(&self->pictureWidth, width);
+  g_atomic_int_set(&self->pictureHeight, height);
+  // A picture shown at less than half its size is decoded at the reduced
+  // size libjpeg-turbo computes directly: a fraction of the work.
+  scale = ReducedJpegScale(width, height, g_atomic_int_get(&self->shownWidth),
+                           g_atomic_int_get(&self->shownHeight));
+  ReducedJpegSize(width, height, scale, width, height);
   if (!EnsureOutputSize(self, width, height)) goto not_negotiated;
 
   ret = gst_video_decoder_allocate_output_frame(base, frame);
@@ -117,7 +133,7 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
     const gsize before = gsize(pixels - out.map[0].data);
     const gsize capacity = out.map[0].size > before ? out.map[0].size - before : 0;
     const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&out, 0);
-    deinterlaced = DeinterlacesFrame(self, width, height);
+    deinterlaced = scale == 1 && DeinterlacesFrame(self, width, height);
     const bool fast = g_atomic_int_get(&self->deinterlace) == kDeinterlaceFast;
     int done = 0;
     JpegBgrxDecoder::RowsDone rowsDone;
@@ -127,12 +143,15 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
         done = rows;
       };
     }
-    result = self->decoder->Decode(in.data, in.size, pixels, capacity, width, height, stride, rowsDone);
+    result =
+        self->decoder->Decode(in.data, in.size, pixels, capacity, width, height, stride, rowsDone, scale);
   }
   gst_video_frame_unmap(&out);
   gst_video_codec_state_unref(state);
   if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
   if (deinterlaced) MarkDeinterlaced(frame->output_buffer);
+  // The recorded frame goes along with its reduced picture.
+  if (scale > 1) gst_buffer_add_parent_buffer_meta(frame->output_buffer, frame->input_buffer);
   gst_buffer_unmap(frame->input_buffer, &in);
   return gst_video_decoder_finish_frame(base, frame);
 
@@ -178,6 +197,10 @@ void qmx_jpeg_dec_set_property(GObject* object, guint id, const GValue* value, G
   QmxJpegDec* self = QMX_JPEG_DEC(object);
   if (id == PROP_DEINTERLACE)
     g_atomic_int_set(&self->deinterlace, g_value_get_int(value));
+  else if (id == PROP_SHOWN_WIDTH)
+    g_atomic_int_set(&self->shownWidth, g_value_get_int(value));
+  else if (id == PROP_SHOWN_HEIGHT)
+    g_atomic_int_set(&self->shownHeight, g_value_get_int(value));
   else
     G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
 }
@@ -186,6 +209,14 @@ void qmx_jpeg_dec_get_property(GObject* object, guint id, GValue* value, GParamS
   QmxJpegDec* self = QMX_JPEG_DEC(object);
   if (id == PROP_DEINTERLACE)
     g_value_set_int(value, g_atomic_int_get(&self->deinterlace));
+  else if (id == PROP_SHOWN_WIDTH)
+    g_value_set_int(value, g_atomic_int_get(&self->shownWidth));
+  else if (id == PROP_SHOWN_HEIGHT)
+    g_value_set_int(value, g_atomic_int_get(&self->shownHeight));
+  else if (id == PROP_PICTURE_WIDTH)
+    g_value_set_int(value, g_atomic_int_get(&self->pictureWidth));
+  else if (id == PROP_PICTURE_HEIGHT)
+    g_value_set_int(value, g_atomic_int_get(&self->pictureHeight));
   else
     G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
 }
@@ -205,6 +236,26 @@ void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
                        "does not: 0 no, 1 adaptive, 2 fast",
                        kDeinterlaceNone, kDeinterlaceFast, kDeinterlaceNone,
                        GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+  const struct {
+    guint id;
+    const char *name, *blurb;
+    GParamFlags flags;
+  } sizes[] = {
+      {PROP_SHOWN_WIDTH, "shown-width",
+       "Width the picture is shown at: below half the picture's, it is decoded at 1/2, 1/4 or 1/8 of its "
+       "size "
+       "(0: always the full size)",
+       G_PARAM_READWRITE},
+      {PROP_SHOWN_HEIGHT, "shown-height", "Height the picture is shown at (see shown-width)",
+       G_PARAM_READWRITE},
+      {PROP_PICTURE_WIDTH, "picture-width", "The last frame's own width, whatever size it was decoded at",
+       G_PARAM_READABLE},
+      {PROP_PICTURE_HEIGHT, "picture-height", "The last frame's own height", G_PARAM_READABLE},
+  };
+  for (const auto& p : sizes)
+    g_object_class_install_property(gobject_class, p.id,
+                                    g_param_spec_int(p.name, p.name, p.blurb, 0, G_MAXINT, 0,
+                                                     GParamFlags(p.flags | G_PARAM_STATIC_STRINGS)));
   gst_element_class_set_static_metadata(element_class, "QMX Motion-JPEG decoder", "Codec/Decoder/Video",
                                         "Decodes Motion-JPEG frames straight into BGRx", "QMX");
   gst_element_class_add_static_pad_template(element_class, &sink_template);
@@ -220,6 +271,8 @@ void qmx_jpeg_dec_init(QmxJpegDec* self) {
   self->decoder = nullptr;
   self->inputState = nullptr;
   self->deinterlace = kDeinterlaceNone;
+  self->shownWidth = self->shownHeight = 0;
+  self->pictureWidth = self->pictureHeight = 0;
   GstVideoDecoder* base = GST_VIDEO_DECODER(self);
   // Every buffer from the demuxer is one whole frame.
   gst_video_decoder_set_packetized(base, TRUE);

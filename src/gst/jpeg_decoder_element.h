@@ -16,6 +16,14 @@
 // pictures are deinterlaced as their rows come out of the decoder, exactly as
 // the overlay would, and carry the mark of deinterlaced_meta.h.
 //
+// Properties "shown-width" and "shown-height" (0, the default: unknown): the
+// size the picture is shown at. A picture shown at less than half its size
+// is decoded at 1/2, 1/4 or 1/8 of it (libjpeg-turbo's reduced inverse DCT,
+// never below the shown size), not deinterlaced, and its output caps say
+// so; whoever needs the recorded frame (snapshots, exports, checks) decodes
+// it apart at full size. "picture-width" and "picture-height" (read only)
+// give the last frame's own size.
+//
 // Registered by RegisterQmxElements() (element_registry.h) with rank none,
 // so only pipelines that name it use it.
 GType QmxJpegDecoderElementType();

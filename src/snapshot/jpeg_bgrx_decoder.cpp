@@ -45,7 +45,7 @@ bool FastIdctSuits(const jpeg_decompress_struct& cinfo) {
 // error leaves it by longjmp. `target` null reads the header only.
 Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, uint8_t* target,
            std::size_t capacity, int* width, int* height, int strideBytes,
-           const JpegBgrxDecoder::RowsDone* rowsDone) {
+           const JpegBgrxDecoder::RowsDone* rowsDone, int scaleDenom) {
   jpeg_decompress_struct& cinfo = s.cinfo;
   // Read again after a longjmp: must live in memory, not in a register.
   volatile bool headerRead = false;
@@ -71,12 +71,15 @@ Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, u
     jpeg_abort_decompress(&cinfo);
     return Result::kOk;
   }
-  if (w != std::size_t(*width) || h != std::size_t(*height)) {
+  int scaledW = 0, scaledH = 0;
+  ReducedJpegSize(int(w), int(h), scaleDenom, scaledW, scaledH);
+  if (scaledW != *width || scaledH != *height) {
     jpeg_abort_decompress(&cinfo);
     return Result::kSizeMismatch;
   }
-  if (strideBytes < 0 || std::size_t(strideBytes) < w * 4 ||
-      capacity < std::size_t(strideBytes) * (h - 1) + w * 4) {
+  const std::size_t ow = std::size_t(scaledW), oh = std::size_t(scaledH);
+  if (strideBytes < 0 || std::size_t(strideBytes) < ow * 4 ||
+      capacity < std::size_t(strideBytes) * (oh - 1) + ow * 4) {
     jpeg_abort_decompress(&cinfo);
     return Result::kBadTarget;
   }
@@ -87,9 +90,15 @@ Result Run(JpegBgrxDecoder::State& s, const uint8_t* data, std::size_t length, u
   // two, about a sixth of the decode; the chroma is replicated instead of
   // interpolated, a difference of a few levels at colour edges.
   cinfo.do_fancy_upsampling = FALSE;
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = unsigned(scaleDenom);
   jpeg_start_decompress(&cinfo);
-  // Scaling is never asked for, so the output size is the image size checked
-  // above; read straight into the target's rows, a batch at a time.
+  if (cinfo.output_width != ow || cinfo.output_height != oh) {
+    jpeg_abort_decompress(&cinfo);
+    return Result::kSizeMismatch;
+  }
+  // The output size is the one checked above; read straight into the
+  // target's rows, a batch at a time.
   constexpr int kBatch = 16;
   JSAMPROW rows[kBatch];
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -129,7 +138,7 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   int w = 0, h = 0;
   state_->errors.message[0] = '\0';
-  const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0, nullptr);
+  const Result r = Run(*state_, data, length, nullptr, 0, &w, &h, 0, nullptr, 1);
   if (r == Result::kOk) {
     width = w;
     height = h;
@@ -140,15 +149,32 @@ JpegBgrxDecoder::Result JpegBgrxDecoder::ReadSize(const uint8_t* data, std::size
 
 JpegBgrxDecoder::Result JpegBgrxDecoder::Decode(const uint8_t* data, std::size_t length, uint8_t* target,
                                                 std::size_t capacity, int width, int height, int strideBytes,
-                                                const RowsDone& rowsDone) {
+                                                const RowsDone& rowsDone, int scaleDenom) {
   lastError_.clear();
   if (data == nullptr || length == 0) return Result::kNotJpeg;
   if (target == nullptr || width <= 0 || height <= 0) return Result::kBadTarget;
+  if (scaleDenom != 1 && scaleDenom != 2 && scaleDenom != 4 && scaleDenom != 8) return Result::kBadTarget;
   state_->errors.message[0] = '\0';
   const Result r = Run(*state_, data, length, target, capacity, &width, &height, strideBytes,
-                       rowsDone ? &rowsDone : nullptr);
+                       rowsDone ? &rowsDone : nullptr, scaleDenom);
   lastError_ = state_->errors.message;
   return r;
+}
+
+void ReducedJpegSize(int width, int height, int scaleDenom, int& outWidth, int& outHeight) {
+  const int d = scaleDenom > 0 ? scaleDenom : 1;
+  outWidth = (width + d - 1) / d;
+  outHeight = (height + d - 1) / d;
+}
+
+int ReducedJpegScale(int width, int height, int shownWidth, int shownHeight) {
+  if (shownWidth <= 0 || shownHeight <= 0) return 1;
+  for (const int d : {8, 4, 2}) {
+    int w = 0, h = 0;
+    ReducedJpegSize(width, height, d, w, h);
+    if (w >= shownWidth && h >= shownHeight) return d;
+  }
+  return 1;
 }
 
 const char* JpegBgrxResultText(JpegBgrxDecoder::Result result) {

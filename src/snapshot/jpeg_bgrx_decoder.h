@@ -54,9 +54,13 @@ class JpegBgrxDecoder {
   // top rows complete so far (the last call with `height`), so that a pass
   // over the rows can follow the decode while they are still in the cache.
   // It must not throw.
+  //
+  // `scaleDenom` 2, 4 or 8 decodes at that fraction of the picture's size
+  // through libjpeg-turbo's reduced inverse DCT (far less work than a full
+  // decode and a scale); width × height must then be ReducedJpegSize's.
   using RowsDone = std::function<void(int rows)>;
   Result Decode(const uint8_t* data, std::size_t length, uint8_t* target, std::size_t capacity, int width,
-                int height, int strideBytes, const RowsDone& rowsDone = nullptr);
+                int height, int strideBytes, const RowsDone& rowsDone = nullptr, int scaleDenom = 1);
 
   // libjpeg's message for the last kNotJpeg or kCorrupt result, "" otherwise.
   const std::string& LastError() const { return lastError_; }
@@ -68,6 +72,16 @@ class JpegBgrxDecoder {
   std::unique_ptr<State> state_;
   std::string lastError_;
 };
+
+// The size a width × height picture decodes to at 1/`scaleDenom` (1, 2, 4
+// or 8): each side divided, rounded up, as libjpeg-turbo does.
+void ReducedJpegSize(int width, int height, int scaleDenom, int& outWidth, int& outHeight);
+
+// The largest reduction (8, 4 or 2; 1 for none) at which a width × height
+// picture still has at least `shownWidth` × `shownHeight` pixels, so the
+// picture is only ever scaled down for the screen; 1 when either shown
+// side is 0 or less (no display size known: the full frame).
+int ReducedJpegScale(int width, int height, int shownWidth, int shownHeight);
 
 // A short text for a result ("corrupt JPEG data", …) for log and bus messages.
 const char* JpegBgrxResultText(JpegBgrxDecoder::Result result);

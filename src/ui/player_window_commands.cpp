@@ -321,6 +321,7 @@ void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {
   displayMode_ = mode;
   UpdateMenuState();
   if (playback_) playback_->SetOverlayText(overlayOn_);
+  ApplyShownSizes();
   if (liveSession_) liveSession_->SetOverlayText(overlayOn_);
   canvas_->update();
 }
@@ -369,7 +370,8 @@ void CQMXPlayerDlg::VideoSizeOneToOne() {
       shown = p;
       break;
     }
-  QSize picture = shown && !shown->Frame().isNull() ? shown->SourceSize() : QSize();
+  // A four-camera frame may be shown reduced: the recording's size is its own.
+  QSize picture = shown && !shown->Frame().isNull() && dvrKind_ != 0 ? shown->SourceSize() : QSize();
   if (picture.isEmpty()) {
     int w = 0, h = 0;
     bool known = false;

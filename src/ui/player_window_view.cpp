@@ -144,6 +144,29 @@ void CQMXPlayerDlg::LayoutVideoArea() {
   in.pictureAspect = laidOutAspect_ = ShownPictureAspect();
   video_ = ::LayoutVideoArea(captured_, in);
   for (int k = 0; k < 4; ++k) panes_[k]->setGeometry(ToQRect(video_.panes[k]));
+  ApplyShownSizes();
+}
+
+void CQMXPlayerDlg::ApplyShownSizes() {
+  if (!playback_) return;
+  // Only a four-camera recording's own pictures are decoded reduced: the
+  // two-camera layouts crop and stack their frame, and the metadata text
+  // is drawn at the recorded size.
+  const bool reducible = dvrKind_ == 0 && !overlayOn_;
+  const double ratio = devicePixelRatioF();
+  for (int c = 0; c < 4; ++c) {
+    int width = 0, height = 0;
+    for (int k = 0; k < 4 && reducible; ++k) {
+      if (paneChannel_[k] != c || !panes_[k]->isVisibleTo(canvas_)) continue;
+      const auto [w, h] = channelSize_[c];
+      if (w <= 0 || h <= 0) continue;
+      const PixelRect box{0, 0, panes_[k]->width(), panes_[k]->height()};
+      const PixelRect fit = FitPicture(box, PictureAspect(w, h));
+      width = std::max(width, int(fit.width() * ratio + 0.5));
+      height = std::max(height, int(fit.height() * ratio + 0.5));
+    }
+    playback_->SetShownSize(c, width, height);
+  }
 }
 
 void CQMXPlayerDlg::ArrangePanes() {

@@ -126,3 +126,73 @@ TEST(JpegBgrxDecoder, QualityIsReadBackFromTheEncodersTables) {
   std::fill(std::begin(ones), std::end(ones), uint16_t(1));
   EXPECT_GE(EstimatedJpegQuality(ones), 99);
 }
+
+namespace {
+
+// libjpeg's own decode of `jpeg` at 1/`denom` (its default upsampling and
+// inverse DCT), as packed BGRx rows; the size in `width` and `height`.
+std::vector<uint8_t> ReducedReference(const std::vector<uint8_t>& jpeg, int denom, int& width, int& height) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_EXT_BGRX;
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = unsigned(denom);
+  jpeg_start_decompress(&cinfo);
+  width = int(cinfo.output_width);
+  height = int(cinfo.output_height);
+  std::vector<uint8_t> out(std::size_t(width) * height * 4);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = out.data() + std::size_t(cinfo.output_scanline) * width * 4;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return out;
+}
+
+}  // namespace
+
+// Pictures shown small are decoded at 1/2, 1/4 or 1/8 of their size: the
+// reduction chosen never goes below the size shown, and the reduced
+// pixels are libjpeg's own reduced decode of the frame.
+TEST(JpegBgrxDecoder, ReducedDecodesMatchLibjpegsScaledDecodeAtTheReductionTheShownSizeAllows) {
+  struct Scale {
+    int shownWidth, shownHeight, want;
+  } scales[] = {{0, 0, 1},     {720, 480, 1}, {400, 200, 1}, {361, 1, 1}, {360, 240, 2},
+                {359, 100, 2}, {180, 120, 4}, {181, 100, 2}, {90, 60, 8}, {10, 10, 8}};
+  for (const Scale& s : scales)
+    EXPECT_EQ(ReducedJpegScale(720, 480, s.shownWidth, s.shownHeight), s.want)
+        << s.shownWidth << "x" << s.shownHeight;
+
+  JpegBgrxDecoder decoder;
+  struct Row {
+    int width, height, denom;
+  } rows[] = {{720, 480, 2}, {720, 480, 4}, {720, 480, 8}, {721, 481, 2}, {33, 17, 8}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " / " + std::to_string(r.denom));
+    const std::vector<uint8_t> jpeg = TestJpeg(r.width, r.height);
+    int wantW = 0, wantH = 0;
+    const std::vector<uint8_t> want = ReducedReference(jpeg, r.denom, wantW, wantH);
+    int w = 0, h = 0;
+    ReducedJpegSize(r.width, r.height, r.denom, w, h);
+    ASSERT_EQ(w, wantW);
+    ASSERT_EQ(h, wantH);
+    std::vector<uint8_t> out(std::size_t(w) * h * 4 + 64, kGuard);
+    const std::size_t capacity = std::size_t(w) * h * 4;
+    ASSERT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), out.data(), capacity, w, h, w * 4, nullptr, r.denom),
+              Result::kOk);
+    EXPECT_GE(CompareColours(out.data(), w * 4, want, w, h).psnr, 30.0);
+    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](uint8_t b) { return b == kGuard; }));
+    // The full size with a reduction asked for, or an odd reduction: refused.
+    std::vector<uint8_t> full(std::size_t(r.width) * r.height * 4);
+    EXPECT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), full.data(), full.size(), r.width, r.height,
+                             r.width * 4, nullptr, r.denom),
+              Result::kSizeMismatch);
+    EXPECT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), out.data(), capacity, w, h, w * 4, nullptr, 3),
+              Result::kBadTarget);
+  }
+}

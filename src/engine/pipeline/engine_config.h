@@ -18,4 +18,8 @@ struct EngineConfig {
   // kApply corrects an old one-stream header on disk, as clip extraction
   // needs; viewing without writing (the headless modes) passes kReportOnly.
   HeaderCorrection headerCorrection = HeaderCorrection::kApply;
+  // Pictures shown at less than half their size are decoded at a reduced
+  // size (PlaybackEngine::SetShownSize); false always decodes the whole
+  // frame, the baseline a measurement compares with.
+  bool reducedDecoding = true;
 };

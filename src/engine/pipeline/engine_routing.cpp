@@ -41,6 +41,15 @@ void PlaybackEngine::ApplyOverlaySwitches(RecordingGraph& g) {
     if (COverlayFilter* f = g.Overlay(c)) f->SetOverlayOn(overlayText_);
   }
   g.SetFastDeinterlace(fastDeinterlace_);
+  for (int c = 0; c < 4; ++c) g.SetShownSize(c, shownSize_[size_t(c)].first, shownSize_[size_t(c)].second);
+}
+
+void PlaybackEngine::SetShownSize(int channel, int width, int height) {
+  if (channel < 0 || channel > 3 || !config_.reducedDecoding) return;
+  std::lock_guard<std::mutex> l(lock_);
+  if (shownSize_[size_t(channel)] == std::pair(width, height)) return;
+  shownSize_[size_t(channel)] = {width, height};
+  ForEachSlotGraph(-1, [&](RecordingGraph& g) { g.SetShownSize(channel, width, height); });
 }
 
 void PlaybackEngine::SetView(int view) {
@@ -145,7 +154,12 @@ void PlaybackEngine::VideoSize(int& width, int& height, bool& known) {
 bool PlaybackEngine::TakeSnapshot(int channel, const std::string& path) {
   if (channel < 0 || channel > 3) return false;
   GraphPtr cur = Current();
-  COverlayFilter* f = cur ? cur->Overlay(channel) : nullptr;
+  if (!cur) return false;
+  // A picture shown reduced is not the recorded frame: that is decoded again.
+  const RecordingGraph::FullSnapshot full = cur->SaveFullSnapshot(channel, path);
+  if (full != RecordingGraph::FullSnapshot::kNotReduced)
+    return full == RecordingGraph::FullSnapshot::kWritten;
+  COverlayFilter* f = cur->Overlay(channel);
   return f && f->SaveSnapshot(path);
 }
 

@@ -25,6 +25,9 @@ struct MessageUnref {
 struct QueryUnref {
   void operator()(GstQuery* p) const { gst_query_unref(p); }
 };
+struct BufferUnref {
+  void operator()(GstBuffer* p) const { gst_buffer_unref(p); }
+};
 struct GFreeDeleter {
   void operator()(gpointer p) const { g_free(p); }
 };
@@ -36,6 +39,7 @@ using Caps = std::unique_ptr<GstCaps, CapsUnref>;
 using Sample = std::unique_ptr<GstSample, SampleUnref>;
 using Message = std::unique_ptr<GstMessage, MessageUnref>;
 using Query = std::unique_ptr<GstQuery, QueryUnref>;
+using Buffer = std::unique_ptr<GstBuffer, BufferUnref>;
 using GString = std::unique_ptr<gchar, GFreeDeleter>;
 
 template <class T>

@@ -141,6 +141,12 @@ class PlaybackEngine {
   // a graph with video has been arranged.
   void VideoSize(int& width, int& height, bool& known);
 
+  // The size channel c's pictures are shown at, in pixels (0 × 0, the
+  // default: the full size). A picture shown at less than half its size is
+  // decoded at 1/2, 1/4 or 1/8 of it; whoever needs more (a zoom) asks for
+  // the size it draws at. Snapshots always hold the recorded frame.
+  void SetShownSize(int channel, int width, int height);
+
   // Writes channel 0..3's last frame as a JPEG; false without such a frame.
   bool TakeSnapshot(int channel, const std::string& path);
 
@@ -218,6 +224,7 @@ class PlaybackEngine {
   RoutingMatrix routes_ = DefaultRoutes();
   std::array<int, 4> volume_{};  // hundredths of a dB, -4000..0
   bool arrangedQuad_ = false;
+  std::array<std::pair<int, int>, 4> shownSize_{};  // SetShownSize's, per channel
   int videoWidth_ = 320, videoHeight_ = 240;
   bool videoSizeKnown_ = false;
   std::vector<GraphPtr> toRewind_;  // next graphs to seek back to 0 once the lock is let go

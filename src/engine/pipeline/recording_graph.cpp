@@ -25,9 +25,12 @@
 #include "gst/element_registry.h"
 #include "gst/held_buffer.h"
 #include "gst/overlay_element.h"
+#include "metadata/deinterlace.h"
 #include "metadata/overlay_filter.h"
 #include "metadata/recording_context.h"
 #include "metadata/trigger_names.h"
+#include "snapshot/jpeg_bgrx_decoder.h"
+#include "snapshot/snapshot_image.h"
 
 namespace {
 
@@ -238,6 +241,13 @@ void RecordingGraph::RemoveBranch(const Branch& branch) {
 }
 
 void RecordingGraph::Deliver(SinkState& st, GstSample* sample) {
+  if (GstBuffer* shown = sample ? gst_sample_get_buffer(sample) : nullptr) {
+    // A reduced picture carries its compressed frame, for a full snapshot.
+    GstParentBufferMeta* parent = gst_buffer_get_parent_buffer_meta(shown);
+    gsth::Buffer jpeg(parent ? gst_buffer_ref(parent->buffer) : nullptr);
+    std::lock_guard<std::mutex> l(reducedLock_);
+    std::swap(reducedJpeg_[size_t(st.channel)], jpeg);
+  }  // the one let go is unreferenced outside the lock
   FrameConsumer* consumer = consumer_.load();
   if (!consumer || !sample) return;
   GstBuffer* buffer = gst_sample_get_buffer(sample);
@@ -582,6 +592,12 @@ void RecordingGraph::Inspect() {
     r.videoPresent[c] = true;
     r.width[c] = GST_VIDEO_INFO_WIDTH(&info);
     r.height[c] = GST_VIDEO_INFO_HEIGHT(&info);
+    // A picture decoded reduced for a small pane keeps its own size here.
+    if (videoDecoder_[c]) {
+      int w = 0, h = 0;
+      g_object_get(videoDecoder_[c], "picture-width", &w, "picture-height", &h, nullptr);
+      if (w > 0 && h > 0) r.width[c] = w, r.height[c] = h;
+    }
     ++r.channelCount;
     char text[64];
     std::snprintf(text, sizeof text, "%dx%d, %.2f fps", r.width[c], r.height[c], fps_[c]);
@@ -778,6 +794,45 @@ void RecordingGraph::SetFastDeinterlace(bool fast) {
     if (COverlayFilter* f = Overlay(c)) f->SetFastDeinterlace(fast);
     SetDecoderDeinterlace(c, fast);
   }
+}
+
+void RecordingGraph::SetShownSize(int channel, int width, int height) {
+  if (channel < 0 || channel > 3 || !videoDecoder_[size_t(channel)]) return;
+  g_object_set(videoDecoder_[size_t(channel)], "shown-width", std::max(0, width), "shown-height",
+               std::max(0, height), nullptr);
+}
+
+RecordingGraph::FullSnapshot RecordingGraph::SaveFullSnapshot(int channel, const std::string& path) {
+  if (channel < 0 || channel > 3) return FullSnapshot::kNotReduced;
+  gsth::Buffer jpeg;
+  {
+    std::lock_guard<std::mutex> l(reducedLock_);
+    if (reducedJpeg_[size_t(channel)]) jpeg.reset(gst_buffer_ref(reducedJpeg_[size_t(channel)].get()));
+  }
+  if (!jpeg) return FullSnapshot::kNotReduced;
+  std::vector<uint8_t> pixels;
+  int width = 0, height = 0;
+  bool decoded = false;
+  {
+    gsth::BufferMap map(jpeg.get(), GST_MAP_READ);
+    JpegBgrxDecoder decoder;
+    if (map.ok() && decoder.ReadSize(map.data(), map.size(), width, height) == JpegBgrxDecoder::Result::kOk) {
+      pixels.resize(size_t(width) * size_t(height) * 4);
+      decoded = decoder.Decode(map.data(), map.size(), pixels.data(), pixels.size(), width, height,
+                               width * 4) == JpegBgrxDecoder::Result::kOk;
+    }
+  }
+  if (!decoded) return FullSnapshot::kFailed;
+  // As the decoder or the overlay treats a full-size frame of this size.
+  const COverlayFilter* overlay = Overlay(channel);
+  int w = 0, h = 0;
+  bool deinterlace = false;
+  if (overlay && COverlayFilter::VideoFrameSize(pixels.size(), overlay->DvrKind(), w, h, deinterlace) &&
+      deinterlace && w == width && h == height)
+    FastDeinterlaceFrame(pixels.data(), width, height, overlay->FastDeinterlace());
+  const std::vector<uint8_t> image = BuildSnapshotImage(pixels.data(), width, height, false);
+  return WriteJpegFile(path.c_str(), image.data(), width, height, 75) ? FullSnapshot::kWritten
+                                                                      : FullSnapshot::kFailed;
 }
 
 void RecordingGraph::SetDecoderDeinterlace(int channel, bool fast) {

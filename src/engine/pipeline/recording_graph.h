@@ -145,6 +145,15 @@ class RecordingGraph {
   void SetFastDeinterlace(bool fast);
 
   // Our filters, null where the branch is absent.
+  // The size channel c's pictures are shown at (0 × 0: unknown, always the
+  // full size): our decoder decodes a picture shown below half its size at
+  // a reduced size. Any thread, never waits.
+  void SetShownSize(int channel, int width, int height);
+  // Channel c's last shown frame when it was shown reduced: decoded again at
+  // full size from its compressed picture (deinterlaced as a full-size frame
+  // is) and written as the snapshot JPEG the overlay's copy would give.
+  enum class FullSnapshot { kNotReduced, kWritten, kFailed };
+  FullSnapshot SaveFullSnapshot(int channel, const std::string& path);
   COverlayFilter* Overlay(int channel) const;
   COverlayFilter* AudioTransform(int channel) const;
   GstElement* Volume(int channel) const;
@@ -219,6 +228,10 @@ class RecordingGraph {
   void RemoveBranch(const Branch& branch);
 
   std::array<SinkState, 4> sinkState_;
+  // The compressed picture of each channel's last shown frame when it was
+  // shown reduced (a reference), else null; guarded by reducedLock_.
+  std::mutex reducedLock_;
+  std::array<gsth::Buffer, 4> reducedJpeg_;
   std::array<int, 4> plannedAudio_{};  // 1 where an audio branch was built
   std::array<double, 4> fps_{};
   std::array<uint32_t, 4> frameScale_{}, frameRate_{};  // the stream headers' time base
