@@ -6,8 +6,6 @@
 // Needs a display; without one it runs itself again under xvfb-run at
 // 1280x1024.
 // usage: player_bench [SECONDS]   (default 30)
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -21,22 +19,12 @@
 #include "recording_writer.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"
+#include "window_bench_support.h"
 
 namespace {
 
-double Seconds(const rusage& u) {
-  auto s = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-  return s(u.ru_utime) + s(u.ru_stime);
-}
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return Seconds(u);
-}
-
 double WholePlayer(const std::string& file, long long& frames, QSize& size) {
-  const double before = CpuSeconds();
+  const double before = ProcessCpuSeconds();
   {
     CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
     window.show();
@@ -52,39 +40,14 @@ double WholePlayer(const std::string& file, long long& frames, QSize& size) {
     frames = window.FramesShown();
     size = window.size();
   }
-  return CpuSeconds() - before;
-}
-
-// mpv's own CPU time, as its parent sees it once it has ended; -1 when it
-// could not run.
-double Mpv(const std::string& file, const QSize& size) {
-  const std::string geometry =
-      "--geometry=" + std::to_string(size.width()) + "x" + std::to_string(size.height());
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execlp("mpv", "mpv", "--no-config", "--really-quiet", "--vo=x11", "--hwdec=no", "--ao=null",
-           "--lavfi-complex=[vid1][vid2]hstack[top];[vid3][vid4]hstack[bottom];[top][bottom]vstack[vo]",
-           geometry.c_str(), file.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (pid < 0) return -1;
-  int status = 0;
-  rusage u{};
-  if (wait4(pid, &status, 0, &u) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return Seconds(u);
+  return ProcessCpuSeconds() - before;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
-  const char* display = std::getenv("DISPLAY");
-  if ((!display || !*display) && !std::getenv("QMX_BENCH_UNDER_XVFB")) {
-    setenv("QMX_BENCH_UNDER_XVFB", "1", 1);
-    std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' '" + std::string(argv[0]) + "'";
-    if (argc > 1) command += std::string(" ") + argv[1];
-    return std::system(command.c_str()) == 0 ? 0 : 1;
-  }
+  if (const int status = RunUnderXvfbWithoutDisplay(argc, argv); status >= 0) return status;
   QApplication app(argc, argv);
   const auto dir = std::filesystem::temp_directory_path() / ("qmx_player_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
@@ -99,7 +62,7 @@ int main(int argc, char** argv) {
   long long playerFrames = 0;
   QSize size;
   const double player = WholePlayer(file, playerFrames, size);
-  const double mpv = Mpv(file, size);
+  const double mpv = MpvQuadCpuSeconds(file, size, "");
   std::filesystem::remove_all(dir);
   if (mpv <= 0) {
     std::fprintf(stderr, "player_bench: mpv: did not play the file\n");
