@@ -95,7 +95,9 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     from the map source)\n"
       << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
       << "CENTIS, a position on the timeline, is hundredths of a second (1250), seconds\n"
-      << "with an s (12.5s) or h:mm:ss[.ff] as the status clock shows it (0:00:12.50).\n"
+      << "with an s (12.5s) or h:mm:ss[.ff] as the status clock shows it (0:00:12.50);\n"
+      << "or the recording's clock time from its metadata, the first frame at or after\n"
+      << "it: @HH:MM:SS[.fff] local (@14:05:20), @HH:MM:SS[.fff]Z UTC (@22:05:20.5Z).\n"
       << "Without a mode the player window opens:\n"
       << PlayerWindowUsage();
 }

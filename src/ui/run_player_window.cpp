@@ -44,7 +44,10 @@ const char* PlayerWindowUsage() {
          "                                        SECONDS, and close\n"
          "In the window: F11 or a double-click full screen, Escape leaves it, a\n"
          "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
-         "M mutes, Ctrl+Q quits; Help > About lists every shortcut.\n";
+         "M mutes, Ctrl+Q quits; [ and ] slower and faster (1/8x to 16x), Backspace\n"
+         "normal speed, . and , the next and previous recorded frame, Ctrl+G goes to\n"
+         "a time (h:mm:ss.ff on the timeline, or HH:MM:SS[.fff] of the recording's\n"
+         "local or UTC clock); Help > About lists every shortcut.\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
