@@ -5,8 +5,11 @@
 //    composed by its filter graph (hstack, vstack) in a window of the same
 //    size (want ours <= 0.5 x mpv's);
 //  - at 1x: the CPU time with pictures decoded at the size the panes show
-//    them against the same with every frame decoded whole (want <= 0.6).
-// Prints a "speed ... ratio" and a "scaled ... ratio" line.
+//    them against the same with every frame decoded whole (want <= 0.6),
+//    at the default size on this display and in a window of the template's
+//    size (the default on a screen of 1024x768 or less), where the quad's
+//    panes show the pictures below half their size.
+// Prints a "speed ... ratio" and two "scaled ... ratio" lines.
 // Needs a display; without one it runs itself again under xvfb-run at
 // 1280x1024.
 // usage: speed_bench [SECONDS]   (default 60)
@@ -24,6 +27,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"
 #include "ui/core/commands.h"
+#include "ui/core/video_layout.h"
 #include "ui/player_window.h"
 #include "window_bench_support.h"
 
@@ -39,14 +43,15 @@ struct Run {
 };
 
 // The window plays `file` in quad view from its start to its end at
-// `faster` steps above normal speed.
-Run PlayWindow(const std::string& file, int faster, bool reduced) {
+// `faster` steps above normal speed, at its default size or `size`.
+Run PlayWindow(const std::string& file, int faster, bool reduced, QSize size = {}) {
   Run r;
   const double before = ProcessCpuSeconds();
   {
     EngineConfig config{"fakesink sync=true"};
     config.reducedDecoding = reduced;
     CQMXPlayerDlg window("QMX", config);
+    if (!size.isEmpty()) window.resize(size);
     window.show();
     long long framesAtStart = 0;
     Clock::time_point start;
@@ -92,6 +97,10 @@ int main(int argc, char** argv) {
   const double mpv = MpvQuadCpuSeconds(file, fast.size, "--speed=16");
   const Run scaled = PlayWindow(file, 0, true);
   const Run whole = PlayWindow(file, 0, false);
+  const CapturedLayout layout = CaptureLayout();
+  const QSize small(layout.initialWidth, layout.initialHeight);
+  const Run smallScaled = PlayWindow(file, 0, true, small);
+  const Run smallWhole = PlayWindow(file, 0, false, small);
   std::filesystem::remove_all(dir);
   if (mpv <= 0) {
     std::fprintf(stderr, "speed_bench: mpv: did not play the file\n");
@@ -103,8 +112,13 @@ int main(int argc, char** argv) {
       seconds, fast.size.width(), fast.size.height(), double(fast.frames) / 4 / fast.wall, mpv, fast.cpu,
       fast.cpu / mpv);
   std::printf(
-      "scaled decoding at 1x in the same window: cpu %.2f s against %.2f s decoding every frame whole, "
+      "scaled decoding at 1x in the same %dx%d window: cpu %.2f s against %.2f s decoding every frame whole, "
       "ratio %.2f (want <= 0.6)\n",
-      scaled.cpu, whole.cpu, scaled.cpu / whole.cpu);
+      scaled.size.width(), scaled.size.height(), scaled.cpu, whole.cpu, scaled.cpu / whole.cpu);
+  std::printf(
+      "scaled decoding at 1x in a %dx%d window: cpu %.2f s against %.2f s decoding every frame whole, "
+      "ratio %.2f (want <= 0.6)\n",
+      smallScaled.size.width(), smallScaled.size.height(), smallScaled.cpu, smallWhole.cpu,
+      smallScaled.cpu / smallWhole.cpu);
   return 0;
 }
