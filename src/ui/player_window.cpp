@@ -19,6 +19,7 @@
 #include "ui/core/window_controls.h"
 #include "ui/evidence_worker.h"
 #include "ui/frame_step_controller.h"
+#include "ui/picture_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
 #include "ui/video_pane.h"
@@ -104,6 +105,15 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   }
   captured_ = CaptureLayout();
   BuildControls();
+  {
+    QMenu* video = nullptr;
+    for (QAction* a : menuBar()->actions())
+      if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) video = a->menu();
+    picture_ = new PictureController(
+        *this, video, panes_, [this] { return playback_.get(); },
+        [this](int pane) { return paneChannel_[size_t(pane)]; },
+        [this] { return playback_ && IsChecked(kPauseButton); });
+  }
   BuildVolumeControls();
   BuildTimeline();
   InitialControlStates();

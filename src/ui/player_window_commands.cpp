@@ -7,7 +7,6 @@
 
 #include "app/settings.h"
 #include "app/titles.h"
-#include "avi/output_guard.h"
 #include "app/version.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
@@ -20,8 +19,8 @@
 #include "ui/core/window_messages.h"
 #include "ui/file_properties_dialog.h"
 #include "ui/message_box.h"
+#include "ui/picture_controller.h"
 #include "ui/player_window.h"
-#include "ui/save_file_chooser.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -339,16 +338,7 @@ void CQMXPlayerDlg::TakeSnapshot() {
   for (int k = 0; k < 4 && channel < 0; ++k)
     if (IsChecked(kViewButtons[k])) channel = k;
   if (channel < 0) return;
-  const std::optional<std::string> path = ChooseSaveFile(this, kSnapshotFilter, kSnapshotDefaultSuffix);
-  if (!path || !playback_) return;
-  std::vector<std::string> sources;
-  for (const SequenceFile& f : playback_->Files()) sources.push_back(f.path);
-  if (const avi::OutputRefusal refusal = avi::RefuseOutputs({*path}, sources)) {
-    return ShowPlayerMessage(
-        this, std::string(kSnapshotErrorMessage) + "\n" + refusal.output + ": " + refusal.reason);
-  }
-  if (playback_->TakeSnapshot(channel, *path)) return;
-  ShowPlayerMessage(this, kSnapshotErrorMessage);
+  picture_->SaveSnapshot(channel, nullptr);
 }
 
 void CQMXPlayerDlg::ToggleHideInterface() {
@@ -412,6 +402,7 @@ void CQMXPlayerDlg::ShowAbout() {
     QString caption = QString::fromUtf8(c.caption).remove('&');
     text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
   }
+  text += PictureController::ShortcutLines();
   ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
 }
 

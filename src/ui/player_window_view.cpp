@@ -17,6 +17,7 @@
 #include "metadata/windows1252.h"
 #include "ui/core/window_controls.h"
 #include "ui/frame_step_controller.h"
+#include "ui/picture_controller.h"
 #include "ui/player_window.h"
 #include "ui/speed_controller.h"
 #include "ui/video_pane.h"
@@ -151,6 +152,7 @@ void CQMXPlayerDlg::ArrangePanes() {
   const VideoArrangement a = playback_->ArrangeVideo(IsChecked(kQuadButton), -1);
   for (int k = 0; k < 4; ++k) panes_[k]->SetCrop(a.crop[k]);
   paneChannel_ = a.paneChannel;
+  picture_->Arranged();
 }
 
 double CQMXPlayerDlg::ShownPictureAspect() const {

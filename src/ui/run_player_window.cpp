@@ -44,7 +44,11 @@ const char* PlayerWindowUsage() {
          "                                        SECONDS, and close\n"
          "In the window: F11 or a double-click full screen, Escape leaves it, a\n"
          "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
-         "M mutes, Ctrl+Q quits; Help > About lists every shortcut.\n";
+         "M mutes, Ctrl+Q quits; Help > About lists every shortcut.\n"
+         "The wheel zooms a camera about the pointer (1x to 8x), a drag pans it,\n"
+         "Ctrl+double-click or Z resets; Ctrl+Shift+S saves the zoomed area. Ctrl+J\n"
+         "adjusts the picture; 1/2 contrast, 3/4 brightness, 5/6 gamma down/up, 0 none\n"
+         "(the picture shown only; snapshots stay as recorded unless asked).\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
