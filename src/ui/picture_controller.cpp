@@ -51,15 +51,15 @@ PictureController::PictureController(QWidget& window, QMenu* menu, std::array<Vi
   for (VideoPane* pane : panes_)
     connect(pane, &VideoPane::Touched, this, [this](int index) { touched_ = index; });
   if (menu) menu->addSeparator();
-  connect(AddWindowAction(window, menu, "resetZoom", tr("Reset &Zoom"), QKeySequence(Qt::Key_Z)),
+  connect(AddWindowAction(window, menu, "resetZoom", tr("Reset Zoom"), QKeySequence(Qt::Key_Z)),
           &QAction::triggered, this, &PictureController::ResetZoom);
-  connect(AddWindowAction(window, menu, "zoomedSnapshot", tr("Snapshot of Zoomed &Area..."),
+  connect(AddWindowAction(window, menu, "zoomedSnapshot", tr("Snapshot of Zoomed Area..."),
                           QKeySequence(QStringLiteral("Ctrl+Shift+S"))),
           &QAction::triggered, this, &PictureController::SaveZoomedSnapshot);
-  connect(AddWindowAction(window, menu, "pictureAdjustments", tr("&Picture Adjustments..."),
+  connect(AddWindowAction(window, menu, "pictureAdjustments", tr("Picture A&djustments..."),
                           QKeySequence(QStringLiteral("Ctrl+J"))),
           &QAction::triggered, this, &PictureController::ShowAdjustments);
-  QMenu* steps = menu ? menu->addMenu(tr("Adjust Picture")) : nullptr;
+  QMenu* steps = menu ? menu->addMenu(tr("Ad&just Picture")) : nullptr;
   if (steps) steps->setObjectName(QStringLiteral("adjustPictureMenu"));
   const struct {
     const char* name;
@@ -86,7 +86,7 @@ PictureController::PictureController(QWidget& window, QMenu* menu, std::array<Vi
             if (const int c = ActiveChannel(); c >= 0) SetAdjustment(c, PictureAdjustment{});
           });
   adjustedSnapshots_ =
-      AddWindowAction(window, menu, "adjustedSnapshots", tr("Snapshots with Picture A&djustments"));
+      AddWindowAction(window, menu, "adjustedSnapshots", tr("Snapshots with Pi&cture Adjustments"));
   adjustedSnapshots_->setCheckable(true);
   Arranged();
 }
