@@ -338,7 +338,9 @@ void CQMXPlayerDlg::TakeSnapshot() {
   for (int k = 0; k < 4 && channel < 0; ++k)
     if (IsChecked(kViewButtons[k])) channel = k;
   if (channel < 0) return;
-  picture_->SaveSnapshot(channel, nullptr);
+  // The view's pane holds the camera's frame: both cameras of a stacked
+  // recording are halves of the first channel's.
+  picture_->SaveSnapshot(paneChannel_[size_t(channel)], nullptr);
 }
 
 void CQMXPlayerDlg::ToggleHideInterface() {

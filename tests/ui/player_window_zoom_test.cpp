@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -262,6 +263,69 @@ TEST_F(PlayerWindowZoomTest, ZoomedSnapshotIsTheCropOfTheWholeFrame) {
   const PixelRect r = third->ShownFramePixels();
   const QImage zoomed = Rgb(QImage(QString::fromStdString(ZoomedSnapshot("third.png").string())));
   EXPECT_EQ(zoomed, Rgb(third->Frame()).copy(r.left, r.top, r.width(), r.height()));
+}
+
+// The two-camera layouts: both cameras stacked in one frame (a pane shows
+// half its rows) and side by side at half height (snapshots double the rows).
+// Take Snapshot of the lower camera saves the frame it is recorded in (it
+// used to report an error: that camera has no channel of its own).
+TEST_F(PlayerWindowZoomTest, ZoomedSnapshotOfTwoCameraFramesIsTheirCropToo) {
+  struct Case {
+    const char* what;
+    int kind, width, height;
+    int view;             // the camera shown
+    int rowsPerFrameRow;  // snapshot rows for each frame row
+  } cases[] = {
+      {"stacked, the lower camera", 2, 320, 480, 1, 1},
+      {"side by side, rows doubled", 3, 640, 240, 0, 2},
+  };
+  for (const Case& c : cases) {
+    recgen::RecordingOptions o;
+    o.kind = c.kind;
+    o.width = c.width;
+    o.height = c.height;
+    o.fps = 10;
+    o.seconds = 2;
+    const std::string name = std::string("Kind") + char('0' + c.kind);
+    std::string error;
+    ASSERT_TRUE(recgen::WriteSequence(dir_.path(), name, 1, o, error)) << error;
+    QSignalSpy finished(&window_, &CQMXPlayerDlg::OpenFinished);
+    window_.OpenRecording((dir_ / (name + "-001.avi")).string());
+    ASSERT_TRUE(finished.wait(30000)) << c.what;
+    ASSERT_EQ(finished.front().front().toInt(), kGraphOk) << c.what;
+    window_.RunCommand(kCmdPause);
+    window_.RunCommand(kCmdVideo[c.view]);
+    ASSERT_TRUE(window_.Engine()->WaitTransport(std::chrono::seconds(20))) << c.what;
+    VideoPane* pane = nullptr;
+    for (int k = 0; k < 4 && !pane; ++k)
+      if (Pane(k)->isVisible()) pane = Pane(k);
+    ASSERT_TRUE(pane) << c.what;
+    // Settled once the pane shows the frame the snapshot is made of.
+    QImage whole;
+    auto paneRows = [&] {
+      const QImage shown = Rgb(pane->Frame());
+      if (shown.isNull() || whole.height() != shown.height() * c.rowsPerFrameRow) return QImage();
+      QImage rows(shown.width(), shown.height(), QImage::Format_RGB888);
+      for (int y = 0; y < rows.height(); ++y)
+        std::copy_n(whole.constScanLine(y * c.rowsPerFrameRow), whole.bytesPerLine(), rows.scanLine(y));
+      return rows;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          whole = Rgb(QImage(QString::fromStdString(Snapshot("whole.png").string())));
+          const QImage rows = paneRows();
+          return !rows.isNull() && rows == Rgb(pane->Frame());
+        },
+        15000))
+        << c.what;
+    Wheel(pane, At(pane, 0.7, 0.8), 600);
+    const PixelRect r = pane->ShownFramePixels();
+    ASSERT_GT(pane->Zoom().zoom, 2) << c.what;
+    const QImage zoomed = Rgb(QImage(QString::fromStdString(ZoomedSnapshot("zoomed.png").string())));
+    EXPECT_EQ(zoomed,
+              whole.copy(r.left, r.top * c.rowsPerFrameRow, r.width(), r.height() * c.rowsPerFrameRow))
+        << c.what;
+  }
 }
 
 TEST_F(PlayerWindowZoomTest, AdjustmentsChangeThePaneButNotThePlainSnapshot) {
