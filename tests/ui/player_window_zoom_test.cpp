@@ -27,6 +27,7 @@
 #include "frame_mark.h"
 #include "psnr.h"
 #include "recording_writer.h"
+#include "run_command.h"
 #include "snapshot/jpeg_file.h"
 #include "temp_dir.h"
 #include "ui/core/audio_routing_store.h"
@@ -210,7 +211,9 @@ TEST_F(PlayerWindowZoomTest, WheelZoomsAboutThePointerDragPansCtrlDoubleClickRes
 
 TEST_F(PlayerWindowZoomTest, ZoomedSnapshotIsTheCropOfTheWholeFrame) {
   VideoPane* pane = Pane();
-  const QImage whole = Rgb(QImage(QString::fromStdString(Snapshot("whole.png").string())));
+  const fs::path wholePng = Snapshot("whole.png");
+  const QImage whole = Rgb(QImage(QString::fromStdString(wholePng.string())));
+  const bool haveFfmpeg = !RunCommand("command -v ffmpeg").empty();
   ASSERT_EQ(whole.size(), QSize(kWidth, kHeight));
   EXPECT_EQ(whole, Rgb(pane->Frame())) << "a PNG snapshot is the decoded frame itself";
   // JPEGs at the snapshots' quality come within 25 dB of the frame: the
@@ -246,9 +249,20 @@ TEST_F(PlayerWindowZoomTest, ZoomedSnapshotIsTheCropOfTheWholeFrame) {
     Mouse(pane, QEvent::MouseButtonRelease, to, Qt::NoButton);
     const PixelRect r = pane->ShownFramePixels();
     const QImage crop = whole.copy(r.left, r.top, r.width(), r.height());
-    const QImage zoomed = Rgb(QImage(QString::fromStdString(ZoomedSnapshot("zoomed.png").string())));
+    const fs::path zoomedPng = ZoomedSnapshot("zoomed.png");
+    const QImage zoomed = Rgb(QImage(QString::fromStdString(zoomedPng.string())));
     EXPECT_EQ(zoomed.size(), crop.size()) << c.what;
     EXPECT_EQ(zoomed, crop) << c.what << ": the same pixels";
+    if (haveFfmpeg) {
+      // ffmpeg reads both files and crops the whole one to the same bytes.
+      const std::string raw = " -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
+      const std::string cropped =
+          RunCommand("ffmpeg -v error -i " + ShellQuote(wholePng.string()) +
+                     " -vf crop=" + std::to_string(r.width()) + ":" + std::to_string(r.height()) + ":" +
+                     std::to_string(r.left) + ":" + std::to_string(r.top) + raw);
+      EXPECT_FALSE(cropped.empty()) << c.what;
+      EXPECT_EQ(RunCommand("ffmpeg -v error -i " + ShellQuote(zoomedPng.string()) + raw), cropped) << c.what;
+    }
     const QImage jpeg = readJpeg(ZoomedSnapshot("zoomed.jpg"));
     EXPECT_EQ(jpeg.size(), crop.size()) << c.what;
     EXPECT_GT(psnr(jpeg, crop), 25.0) << c.what;
