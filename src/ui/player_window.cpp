@@ -111,8 +111,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
       if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) video = a->menu();
     picture_ = new PictureController(
         *this, video, panes_, [this] { return playback_.get(); },
-        [this](int pane) { return paneChannel_[size_t(pane)]; },
-        [this] { return playback_ && IsChecked(kPauseButton); });
+        [this](int pane) { return paneChannel_[size_t(pane)]; }, [this] { return playback_ != nullptr; });
   }
   BuildVolumeControls();
   BuildTimeline();
