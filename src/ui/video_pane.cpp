@@ -160,12 +160,12 @@ void VideoPane::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void VideoPane::mousePressEvent(QMouseEvent* event) {
   emit Touched(index_);
-  if (event->button() == Qt::LeftButton && WantsFullFrame()) {
-    dragging_ = true;
-    dragFrom_ = event->position();
-    ShowCursor();
-  }
-  QWidget::mousePressEvent(event);
+  if (event->button() != Qt::LeftButton || !WantsFullFrame()) return QWidget::mousePressEvent(event);
+  // The press starts a pan: it is the pane's alone.
+  dragging_ = true;
+  dragFrom_ = event->position();
+  ShowCursor();
+  event->accept();
 }
 
 void VideoPane::mouseMoveEvent(QMouseEvent* event) {
