@@ -280,18 +280,23 @@ void COverlayFilter::ReleaseFrameCopy() {
   copyHeight_ = 0;
 }
 
+bool COverlayFilter::SnapshotImage(std::vector<uint8_t>& rgb, int& width, int& rows) const {
+  rgb.clear();
+  width = rows = 0;
+  // Built under the lock, written outside it by the caller: the streaming
+  // thread waits only for one conversion, never for the disk.
+  std::lock_guard<std::mutex> hold(context_->FrameLock());
+  const uint8_t* frame = heldFrame_ ? heldFrame_.get() : frameCopy_.get();
+  if (!frame || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
+  rgb = BuildSnapshotImage(frame, copyWidth_, copyHeight_, DvrKind() == 3);
+  width = copyWidth_;
+  rows = DvrKind() == 3 ? 2 * copyHeight_ : copyHeight_;
+  return !rgb.empty();
+}
+
 bool COverlayFilter::SaveSnapshot(const std::string& path) const {
   std::vector<uint8_t> image;
   int width = 0, rows = 0;
-  {
-    // Build the image under the lock, write the file outside it: the
-    // streaming thread waits only for one conversion, never for the disk.
-    std::lock_guard<std::mutex> hold(context_->FrameLock());
-    const uint8_t* frame = heldFrame_ ? heldFrame_.get() : frameCopy_.get();
-    if (!frame || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
-    image = BuildSnapshotImage(frame, copyWidth_, copyHeight_, DvrKind() == 3);
-    width = copyWidth_;
-    rows = DvrKind() == 3 ? 2 * copyHeight_ : copyHeight_;
-  }
+  if (!SnapshotImage(image, width, rows)) return false;
   return WriteJpegFile(path.c_str(), image.data(), width, rows, 75);
 }

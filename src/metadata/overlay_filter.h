@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "metadata/metadata_decoder.h"
 #include "metadata/recording_context.h"
@@ -117,6 +118,9 @@ class COverlayFilter : public CTimedMetadataInterface {
   // rows doubled for DVR kind 3). False when no frame was kept or writing
   // failed.
   bool SaveSnapshot(const std::string& path) const;
+  // The image SaveSnapshot would write, as packed RGB (snapshot_image.h):
+  // false, and `rgb` empty, when no frame was kept.
+  bool SnapshotImage(std::vector<uint8_t>& rgb, int& width, int& rows) const;
 
   int Role() const { return role_; }
   const std::string& Name() const { return name_; }

@@ -1,5 +1,6 @@
 #include "snapshot/snapshot_image.h"
 
+#include <algorithm>
 #include <cstddef>
 
 std::vector<uint8_t> BuildSnapshotImage(const uint8_t* frame, int width, int height, bool doubleRows) {
@@ -20,4 +21,19 @@ std::vector<uint8_t> BuildSnapshotImage(const uint8_t* frame, int width, int hei
   // The frame holds blue first; JPEG wants red first.
   SwapRedBlue(image.data(), width, rows);
   return image;
+}
+
+std::vector<uint8_t> CropSnapshotImage(const std::vector<uint8_t>& image, int width, int height, int left,
+                                       int top, int cropWidth, int cropHeight) {
+  if (width <= 0 || height <= 0 || image.size() < std::size_t(width) * std::size_t(height) * 3) return {};
+  if (left < 0 || top < 0 || cropWidth <= 0 || cropHeight <= 0 || cropWidth > width - left ||
+      cropHeight > height - top)
+    return {};
+  const std::size_t rowBytes = std::size_t(cropWidth) * 3;
+  std::vector<uint8_t> out(rowBytes * std::size_t(cropHeight));
+  for (int r = 0; r < cropHeight; ++r) {
+    const uint8_t* in = image.data() + (std::size_t(top + r) * std::size_t(width) + std::size_t(left)) * 3;
+    std::copy(in, in + rowBytes, out.data() + std::size_t(r) * rowBytes);
+  }
+  return out;
 }

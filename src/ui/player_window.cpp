@@ -20,6 +20,7 @@
 #include "ui/evidence_worker.h"
 #include "ui/frame_step_controller.h"
 #include "ui/go_to_controller.h"
+#include "ui/picture_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
 #include "ui/timeline_strip.h"
@@ -109,6 +110,14 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   }
   captured_ = CaptureLayout();
   BuildControls();
+  {
+    QMenu* video = nullptr;
+    for (QAction* a : menuBar()->actions())
+      if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) video = a->menu();
+    picture_ = new PictureController(
+        *this, video, panes_, [this] { return playback_.get(); },
+        [this](int pane) { return paneChannel_[size_t(pane)]; }, [this] { return playback_ != nullptr; });
+  }
   BuildVolumeControls();
   BuildTimeline();
   InitialControlStates();
@@ -187,6 +196,7 @@ void CQMXPlayerDlg::BuildControls() {
   for (int k = 0; k < 4; ++k) {
     panes_[k] = new VideoPane(k, canvas_);
     connect(panes_[k], &VideoPane::DoubleClicked, this, &CQMXPlayerDlg::OnPaneDoubleClicked);
+    connect(panes_[k], &VideoPane::FullFrameWantedChanged, this, [this] { ApplyShownSizes(); });
   }
   for (const ControlInfo& c : BarControls()) {
     const PixelRect size{0, 0, DialogUnitsToPixelsX(c.rect.width), DialogUnitsToPixelsY(c.rect.height)};

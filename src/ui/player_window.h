@@ -39,6 +39,7 @@ class EvidenceWorker;
 class FrameStepController;
 class SpeedController;
 class GoToController;
+class PictureController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -121,6 +122,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
   CMappingDlg* MapDialog() const;  // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
+  PictureController* Picture() const { return picture_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -326,6 +328,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
   GoToController* goTo_ = nullptr;
+  PictureController* picture_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

@@ -7,7 +7,6 @@
 
 #include "app/settings.h"
 #include "app/titles.h"
-#include "avi/output_guard.h"
 #include "app/version.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
@@ -20,8 +19,8 @@
 #include "ui/core/window_messages.h"
 #include "ui/file_properties_dialog.h"
 #include "ui/message_box.h"
+#include "ui/picture_controller.h"
 #include "ui/player_window.h"
-#include "ui/save_file_chooser.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -340,16 +339,9 @@ void CQMXPlayerDlg::TakeSnapshot() {
   for (int k = 0; k < 4 && channel < 0; ++k)
     if (IsChecked(kViewButtons[k])) channel = k;
   if (channel < 0) return;
-  const std::optional<std::string> path = ChooseSaveFile(this, kSnapshotFilter, kSnapshotDefaultSuffix);
-  if (!path || !playback_) return;
-  std::vector<std::string> sources;
-  for (const SequenceFile& f : playback_->Files()) sources.push_back(f.path);
-  if (const avi::OutputRefusal refusal = avi::RefuseOutputs({*path}, sources)) {
-    return ShowPlayerMessage(
-        this, std::string(kSnapshotErrorMessage) + "\n" + refusal.output + ": " + refusal.reason);
-  }
-  if (playback_->TakeSnapshot(channel, *path)) return;
-  ShowPlayerMessage(this, kSnapshotErrorMessage);
+  // The view's pane holds the camera's frame: both cameras of a stacked
+  // recording are halves of the first channel's.
+  picture_->SaveSnapshot(paneChannel_[size_t(channel)], nullptr);
 }
 
 void CQMXPlayerDlg::ToggleHideInterface() {
@@ -414,6 +406,7 @@ void CQMXPlayerDlg::ShowAbout() {
     QString caption = QString::fromUtf8(c.caption).remove('&');
     text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
   }
+  text += PictureController::ShortcutLines();
   // The commands of the window's feature controllers (speed, frames, go to).
   for (const QAction* a : actions()) {
     const QString key = a->shortcut().toString(QKeySequence::NativeText);

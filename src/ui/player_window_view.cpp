@@ -17,6 +17,7 @@
 #include "metadata/windows1252.h"
 #include "ui/core/window_controls.h"
 #include "ui/frame_step_controller.h"
+#include "ui/picture_controller.h"
 #include "ui/player_window.h"
 #include "ui/speed_controller.h"
 #include "ui/video_pane.h"
@@ -160,6 +161,11 @@ void CQMXPlayerDlg::ApplyShownSizes() {
       if (paneChannel_[k] != c || !panes_[k]->isVisibleTo(canvas_)) continue;
       const auto [w, h] = channelSize_[c];
       if (w <= 0 || h <= 0) continue;
+      // A zoomed pane draws its area from the whole recorded frame.
+      if (panes_[k]->WantsFullFrame()) {
+        width = w, height = h;
+        break;
+      }
       const PixelRect box{0, 0, panes_[k]->width(), panes_[k]->height()};
       const PixelRect fit = FitPicture(box, PictureAspect(w, h));
       width = std::max(width, int(fit.width() * ratio + 0.5));
@@ -174,6 +180,7 @@ void CQMXPlayerDlg::ArrangePanes() {
   const VideoArrangement a = playback_->ArrangeVideo(IsChecked(kQuadButton), -1);
   for (int k = 0; k < 4; ++k) panes_[k]->SetCrop(a.crop[k]);
   paneChannel_ = a.paneChannel;
+  picture_->Arranged();
 }
 
 double CQMXPlayerDlg::ShownPictureAspect() const {

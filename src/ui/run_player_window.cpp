@@ -47,7 +47,11 @@ const char* PlayerWindowUsage() {
          "M mutes, Ctrl+Q quits; [ and ] slower and faster (1/8x to 16x), Backspace\n"
          "normal speed, . and , the next and previous recorded frame, Ctrl+G goes to\n"
          "a time (h:mm:ss.ff on the timeline, or HH:MM:SS[.fff] of the recording's\n"
-         "local or UTC clock); Help > About lists every shortcut.\n";
+         "local or UTC clock); Help > About lists every shortcut.\n"
+         "The wheel zooms a camera about the pointer (1x to 8x), a drag pans it,\n"
+         "Ctrl+double-click or Z resets; Ctrl+Shift+S saves the zoomed area. Ctrl+J\n"
+         "adjusts the picture; 1/2 contrast, 3/4 brightness, 5/6 gamma down/up, 0 none\n"
+         "(the picture shown only; snapshots stay as recorded unless asked).\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {

@@ -207,3 +207,30 @@ TEST(SnapshotImage, TopDownBgrxBecomesRgbWithOptionalRowDoubling) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SnapshotImageCrop, TheSameBytesOfTheAreaOrNothing) {
+  // 4 × 3 pixels, each byte its own index.
+  std::vector<uint8_t> image(4 * 3 * 3);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(i);
+  struct Case {
+    const char* what;
+    int left, top, width, height;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"one pixel", 2, 1, 1, 1, {18, 19, 20}},
+      {"two by two", 1, 1, 2, 2, {15, 16, 17, 18, 19, 20, 27, 28, 29, 30, 31, 32}},
+      {"the last column", 3, 0, 1, 3, {9, 10, 11, 21, 22, 23, 33, 34, 35}},
+      {"past the right", 3, 0, 2, 1, {}},
+      {"past the bottom", 0, 2, 1, 2, {}},
+      {"negative", -1, 0, 1, 1, {}},
+      {"empty", 0, 0, 0, 1, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(CropSnapshotImage(image, 4, 3, c.left, c.top, c.width, c.height), c.bytes) << c.what;
+  EXPECT_EQ(CropSnapshotImage(image, 4, 3, 0, 0, 4, 3), image);
+  EXPECT_TRUE(CropSnapshotImage(std::vector<uint8_t>(5), 4, 3, 0, 0, 1, 1).empty()) << "short image";
+}
+
+}  // namespace

@@ -76,6 +76,10 @@ TEST(PlayerWindowOutputs, EveryCommandThatWritesRefusesAFileOfTheRecording) {
     answer(out);
     window.RunCommand(kCmdTakeSnapshot);
   };
+  auto zoomed = [&](const fs::path& out) {
+    answer(out);
+    window.findChild<QAction*>(QStringLiteral("zoomedSnapshot"))->trigger();
+  };
   auto track = [&](const fs::path& out) {
     answer(out);
     window.findChild<QAction*>(QStringLiteral("exportTrack"))->trigger();
@@ -114,6 +118,7 @@ TEST(PlayerWindowOutputs, EveryCommandThatWritesRefusesAFileOfTheRecording) {
   } rows[] = {
       {"Take Snapshot over another file of the run", snapshot, second, replaces + "it is made from"},
       {"Take Snapshot into a FIFO", snapshot, dir / "fifo", ": is a FIFO, not a regular file"},
+      {"Snapshot of Zoomed Area over the recording", zoomed, first, replaces + "it is made from"},
       {"Export Track over a symbolic link", track, dir / "link.avi", replaces + first.string()},
       {"Export Evidence Package over a hard link", package, dir / "hard.avi", replaces + first.string()},
       {"Extract Video Clip over the recording", extract, first, replaces + "it is made from"},

@@ -163,6 +163,15 @@ bool PlaybackEngine::TakeSnapshot(int channel, const std::string& path) {
   return f && f->SaveSnapshot(path);
 }
 
+bool PlaybackEngine::SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& width, int& rows) {
+  rgb.clear();
+  width = rows = 0;
+  if (channel < 0 || channel > 3) return false;
+  GraphPtr cur = Current();
+  COverlayFilter* f = cur ? cur->Overlay(channel) : nullptr;
+  return f && f->SnapshotImage(rgb, width, rows);
+}
+
 std::array<bool, 4> PlaybackEngine::ChannelPresent() {
   GraphPtr cur = Current();
   return cur ? cur->VideoPresent() : std::array<bool, 4>{};

@@ -149,6 +149,9 @@ class PlaybackEngine {
 
   // Writes channel 0..3's last frame as a JPEG; false without such a frame.
   bool TakeSnapshot(int channel, const std::string& path);
+  // The frame TakeSnapshot would write, as packed RGB (snapshot_image.h),
+  // for the window to crop or adjust first; false when none is kept.
+  bool SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& width, int& rows);
 
   // What the open recording holds (the current file's graph).
   std::array<bool, 4> ChannelPresent();

@@ -15,7 +15,8 @@ inline constexpr const char* kPleaseWaitText =
 // GraphResultMessage (engine/pipeline/graph_result.h).
 
 // The save dialog of Take Snapshot, and the open dialog's default name.
-inline constexpr const char* kSnapshotFilter = "JPEG image files (*.jpg);;All Files (*.*)";
+inline constexpr const char* kSnapshotFilter =
+    "JPEG image files (*.jpg);;PNG image files (*.png);;All Files (*.*)";
 inline constexpr const char* kSnapshotDefaultSuffix = "jpg";
 inline constexpr const char* kOpenDefaultName = "*-001.avi";
 
