@@ -17,6 +17,7 @@
 #include "app/live_mode.h"
 #include "app/map_image_mode.h"
 #include "app/mode_status.h"
+#include "app/report_mode.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
 #include "app/verify_mode.h"
@@ -72,6 +73,17 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         or the first alone, the overlay's texts and a\n"
       << "                                         caption burned in, the first camera's sound;\n"
       << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not written\n"
+      << "       qmxplayer --report FILE --from CENTIS --to CENTIS --cameras 1,2,... --out REPORT.pdf\n"
+      << "                 [--case TEXT] [--examiner TEXT]\n"
+      << "                                         write an incident report of the range as a PDF:\n"
+      << "                                         case, examiner, the recording's properties, the\n"
+      << "                                         range in timeline, local and UTC time, each\n"
+      << "                                         camera's picture at the start and at each event,\n"
+      << "                                         the map of its track (map source and proxy of the\n"
+      << "                                         settings), speed and acceleration graphs, events,\n"
+      << "                                         bookmarks, --check findings and the sources'\n"
+      << "                                         SHA-256; exit 0 done, 2 unreadable FILE or\n"
+      << "                                         refused OUT, 3 not written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
@@ -117,6 +129,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
+  if (line.mode == "--report") return RunReportMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
       line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);

@@ -54,6 +54,7 @@ void CQMXPlayerDlg::UpdateEvidenceCommands() {
   const bool open = playback_ != nullptr && !currentPath_.empty();
   if (actionEvidenceTrack_) actionEvidenceTrack_->setEnabled(open);
   if (actionEvidencePackage_) actionEvidencePackage_->setEnabled(open);
+  if (actionReport_) actionReport_->setEnabled(open);
 }
 
 void CQMXPlayerDlg::ExportTrackCommand() {
