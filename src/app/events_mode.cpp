@@ -7,7 +7,7 @@
 #include "app/export_metadata_mode.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/metadata_scan.h"
 #include "engine/trip_events.h"
 

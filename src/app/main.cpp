@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/brand.h"
 #include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
@@ -18,9 +17,10 @@
 #include "app/map_image_mode.h"
 #include "app/mode_status.h"
 #include "app/snapshot_mode.h"
-#include "app/titles.h"
 #include "app/verify_mode.h"
-#include "app/version.h"
+#include "base/brand.h"
+#include "base/titles.h"
+#include "base/version.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -71,7 +71,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         player opens: the cameras in a 2x2 grid (quad)\n"
       << "                                         or the first alone, the overlay's texts and a\n"
       << "                                         caption burned in, the first camera's sound;\n"
-      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not written\n"
+      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not "
+         "written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
       line.mode == "--screenshot-after")
-    return RunPlayerWindow(argc, argv, line);
+    return RunPlayerWindow(argc, argv, PlayerWindowStart{line.recordingPath, line.exportFilterGraph});
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 

@@ -7,7 +7,7 @@
 #include <QSlider>
 
 #include "app/events_mode.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/trip_events.h"
