@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QSlider>
 
-#include "app/events_mode.h"
 #include "base/settings.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/timeline.h"
