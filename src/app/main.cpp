@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/brand.h"
 #include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
@@ -19,9 +18,10 @@
 #include "app/mode_status.h"
 #include "app/report_mode.h"
 #include "app/snapshot_mode.h"
-#include "app/titles.h"
 #include "app/verify_mode.h"
-#include "app/version.h"
+#include "base/brand.h"
+#include "base/titles.h"
+#include "base/version.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--report") return RunReportMode(argc, argv, line);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
       line.mode == "--screenshot-after")
-    return RunPlayerWindow(argc, argv, line);
+    return RunPlayerWindow(argc, argv, PlayerWindowStart{line.recordingPath, line.exportFilterGraph});
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 

@@ -5,14 +5,12 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/events_mode.h"
 #include "app/library_diagnostics.h"
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
-#include "app/settings.h"
-#include "app/version.h"
 #include "report/incident_report.h"
+#include "report/player_report_inputs.h"
 
 namespace {
 
@@ -30,21 +28,9 @@ int Usage() {
 
 }  // namespace
 
-report::IncidentRequest NewReportRequest(const std::string& recording) {
-  report::IncidentRequest request;
-  request.recording = recording;
-  request.tool = std::string("qmxplayer ") + PlayerVersion();
-  request.harshTenths = HarshTenthsFromText(ReadSetting(kHarshMotionSetting));
-  return request;
-}
-
-report::MapAccess StoredMapAccess() {
-  return {ReadMapSource(ReadSetting), ReadProxyConfig(ReadSetting)};
-}
-
 int RunReportMode(int argc, char** argv, const CommandLine& line) {
   const std::vector<std::string>& args = line.modeArgs;
-  report::IncidentRequest request = NewReportRequest(args.empty() ? std::string() : args[0]);
+  report::IncidentRequest request = report::NewReportRequest(args.empty() ? std::string() : args[0]);
   std::string out;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -78,7 +64,8 @@ int RunReportMode(int argc, char** argv, const CommandLine& line) {
   gCancel.store(false);
   std::signal(SIGINT, CancelReportOnSignal);
   std::signal(SIGTERM, CancelReportOnSignal);
-  const report::ReportOutcome outcome = report::MakeIncidentReport(request, StoredMapAccess(), out, gCancel);
+  const report::ReportOutcome outcome =
+      report::MakeIncidentReport(request, report::StoredMapAccess(), out, gCancel);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   std::vector<std::string> named = RecordingSources(request.recording);

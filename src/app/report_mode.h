@@ -1,8 +1,6 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "report/incident_facts.h"
-#include "report/range_map.h"
 
 // `qmxplayer --report FILE --from CENTIS --to CENTIS --cameras 1,2,...
 // --out REPORT.pdf [--case TEXT] [--examiner TEXT]`: an incident report of
@@ -17,13 +15,3 @@
 // or not covering the range, or REPORT.pdf refused; 3 it could not be
 // written (or the report was cancelled by SIGINT/SIGTERM).
 int RunReportMode(int argc, char** argv, const CommandLine& line);
-
-// The request every incident report of the player starts from, in the mode
-// and in the window alike: the recording, the tool's version and the
-// harsh-motion threshold of the settings. The one place where a report's
-// inputs from the player's stores (its bookmarks, its picture filter) are
-// filled in.
-report::IncidentRequest NewReportRequest(const std::string& recording);
-
-// The map source and proxy the settings name, as the map window uses them.
-report::MapAccess StoredMapAccess();

@@ -12,8 +12,8 @@
 #include <QShortcut>
 #include <QSlider>
 
-#include "app/settings.h"
-#include "app/titles.h"
+#include "base/settings.h"
+#include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"

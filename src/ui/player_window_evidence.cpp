@@ -6,9 +6,9 @@
 #include <QMenuBar>
 #include <filesystem>
 
-#include "app/export_evidence_mode.h"
-#include "app/export_track_mode.h"
 #include "engine/pipeline/playback_engine.h"
+#include "evidence/evidence_package.h"
+#include "evidence/track_export.h"
 #include "ui/core/commands.h"
 #include "ui/evidence_package_dialog.h"
 #include "ui/evidence_worker.h"
@@ -65,16 +65,18 @@ void CQMXPlayerDlg::ExportTrackCommand() {
       ChooseSaveFile(this, "GPX track (*.gpx);;KML track (*.kml);;GeoJSON track (*.geojson)", "", &filter);
   if (!chosen) return;
   std::string out = *chosen;
-  const std::string format = filter.find("kml") != std::string::npos       ? "kml"
-                             : filter.find("geojson") != std::string::npos ? "geojson"
-                                                                           : "gpx";
-  if (std::filesystem::path(out).extension().empty()) out += "." + format;
+  const std::string extension = filter.find("kml") != std::string::npos       ? "kml"
+                                : filter.find("geojson") != std::string::npos ? "geojson"
+                                                                              : "gpx";
+  evidence::TrackFormat format = evidence::TrackFormat::kGpx;
+  evidence::ParseTrackFormat(extension, format);
+  if (std::filesystem::path(out).extension().empty()) out += "." + extension;
   const std::string recording = currentPath_;
   evidence_->Start(
       this,
       [recording, format, out] {
         std::string message;
-        ExportTrack(recording, format, out, message);
+        evidence::ExportTrack(recording, format, out, message);
         return message;
       },
       [this](const std::string& message) { ShowPlayerMessage(this, message); });
@@ -85,7 +87,7 @@ void CQMXPlayerDlg::ExportEvidenceCommand() {
   if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
   EvidencePackageDialog dialog(playback_->GetPositionCentis(), playback_->GetTotal(), channelPresent_, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  EvidenceRequest request;
+  evidence::PackageRequest request;
   request.recording = currentPath_;
   request.fromCentis = dialog.FromCentis();
   request.toCentis = dialog.ToCentis();
@@ -96,7 +98,8 @@ void CQMXPlayerDlg::ExportEvidenceCommand() {
       this,
       [request, worker] {
         std::string message;
-        if (ExportEvidencePackage(request, worker->Cancelled(), {}, message) == 0)
+        if (evidence::BuildPackage(request, worker->Cancelled(), {}, message) ==
+            evidence::ExportStatus::kDone)
           message = "Evidence package written to " + request.folder;
         return message;
       },

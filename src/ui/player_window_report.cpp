@@ -5,11 +5,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/report_mode.h"
 #include "clip/extraction_plan.h"
 #include "engine/camera_streams.h"
 #include "engine/pipeline/playback_engine.h"
 #include "report/incident_report.h"
+#include "report/player_report_inputs.h"
 #include "ui/clip_extract_dialog.h"
 #include "ui/evidence_worker.h"
 #include "ui/incident_report_dialog.h"
@@ -55,14 +55,14 @@ void CQMXPlayerDlg::ExportReportCommand() {
         channelPresent_[std::size_t(c)] && clip::CameraOffered(dvrKind_ == 0, present, c);
   IncidentReportDialog dialog(from, to, total, cameras, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  report::IncidentRequest request = NewReportRequest(currentPath_);
+  report::IncidentRequest request = report::NewReportRequest(currentPath_);
   request.fromCentis = dialog.FromCentis();
   request.toCentis = dialog.ToCentis();
   request.cameras = dialog.Cameras();
   request.caseText = dialog.CaseText();
   request.examiner = dialog.Examiner();
   const std::string out = dialog.Output();
-  const report::MapAccess map = StoredMapAccess();
+  const report::MapAccess map = report::StoredMapAccess();
   EvidenceWorker* worker = evidence_.get();
   evidence_->Start(
       this,
