@@ -12,4 +12,8 @@
 // can't be read, a range no file covers, a camera the recording lacks or a
 // first frame of the range that is no picture; kExitOutputFailed when DIR is
 // not empty or a file can't be written. `err` gets one line with the reason.
-int RunExportEvidenceMode(const std::vector<std::string>& args, std::ostream& err);
+// `--with-video` adds video.mp4 (the range as --export-video makes it) and
+// `--with-report` report.pdf (as --report makes it, with `--case` and
+// `--examiner`), both listed in manifest.json as derived. Makes the
+// process's application object.
+int RunExportEvidenceMode(int argc, char** argv, const std::vector<std::string>& args, std::ostream& err);

@@ -20,6 +20,7 @@
 #include "evidence/integrity_check.h"
 #include "evidence/integrity_report_format.h"
 #include "evidence/metadata_csv.h"
+#include "evidence/package_log.h"
 #include "evidence/package_manifest.h"
 #include "evidence/staged_folder.h"
 #include "evidence/track_formats.h"
@@ -144,10 +145,39 @@ std::string ClipWriteReason(const clip::ExtractOutcome& clip) {
   return reason;
 }
 
+// The derived files asked for, each described as made from the sources of
+// the range.
+ExportStatus WriteDerivatives(const PackageRequest& r, const std::vector<clip::ClipSourceFile>& used,
+                              PackageDescription& description, const std::atomic<bool>& cancel,
+                              const PackageFiles& package, PackageLog& log, std::string& message) {
+  for (const PackageDerivative& d : r.derivatives) {
+    DerivedFile file{d.file, d.kind, {}, {}};
+    for (const clip::ClipSourceFile& f : used)
+      file.madeFrom.push_back(std::filesystem::absolute(f.path).lexically_normal().string());
+    std::string cameras;
+    for (const int c : r.cameras) cameras += (cameras.empty() ? "" : ",") + std::to_string(c);
+    file.how = {{"tool", std::string("qmxplayer ") + PlayerVersion()},
+                {"from_centis", std::to_string(description.fromCentis)},
+                {"to_centis", std::to_string(description.toCentis)},
+                {"cameras", cameras}};
+    log.Step(d.file + ": making the " + d.kind);
+    const std::string reason = d.make ? d.make(package.Path(d.file), cancel, file.how) : "nothing makes it";
+    if (cancel.load()) return message = "cancelled", ExportStatus::kOutputFailed;
+    if (!reason.empty())
+      return message = package.shown + "/" + d.file + ": " + reason, ExportStatus::kOutputFailed;
+    log.Step(d.file + ": " + d.kind + " made (derived: checked by hash, not frame-compared)");
+    description.derived.push_back(std::move(file));
+  }
+  return ExportStatus::kDone;
+}
+
 // Writes every file of the package into `package.staging`; the manifest last.
 ExportStatus WritePackage(const PackageRequest& r, const std::vector<clip::ClipSourceFile>& files,
                           const std::atomic<bool>& cancel, const std::function<void(double)>& report,
                           const PackageFiles& package, std::string& message) {
+  PackageLog log;
+  log.Step("package of " + r.recording + " from " + std::to_string(r.fromCentis) + " to " +
+           std::to_string(r.toCentis) + " hundredths begun by qmxplayer " + PlayerVersion());
   // The clips first: they are the package's reason to be.
   RecordingProperties props;
   ReadRecordingProperties(r.recording, props, HeaderCorrection::kReportOnly);
@@ -170,6 +200,8 @@ ExportStatus WritePackage(const PackageRequest& r, const std::vector<clip::ClipS
     return message = "the clip could not be extracted: " + reason, ExportStatus::kBadInput;
   }
 
+  for (const std::string& out : clip.outputs)
+    log.Step(std::filesystem::path(out).filename().string() + ": frames copied byte for byte");
   // Only the files the range uses are the package's sources: another file
   // of the run, even an unreadable one, has no part in it.
   const std::vector<clip::ClipSourceFile> used = clip::FilesForRange(files, r.fromCentis, extract.endCentis);
@@ -190,25 +222,37 @@ ExportStatus WritePackage(const PackageRequest& r, const std::vector<clip::ClipS
   std::string csv;
   if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, csv, message)) return ExportStatus::kBadInput;
   if (!package.Text("metadata.csv", csv, message)) return ExportStatus::kOutputFailed;
+  log.Step("metadata.csv: metadata rows of the range written");
   report(0.65);
   const RecordingScan scan = ScanRecording(r.recording, &cancel);
   const Track track = BuildTrack(ScannedSamples(scan, r.fromCentis, extract.endCentis),
                                  std::filesystem::path(r.recording).stem().string());
   if (!package.Text("track.gpx", FormatTrack(track, TrackFormat::kGpx), message))
     return ExportStatus::kOutputFailed;
+  log.Step("track.gpx: positions of the range written");
   if (const ExportStatus status = WriteStartSnapshots(used, r, package, message);
       status != ExportStatus::kDone)
     return status;
+  log.Step("camera pictures: each camera's first frame of the range decoded and saved as JPEG");
   report(0.7);
   const IntegrityReport integrity = CheckRecording(paths);
   if (!package.Text("integrity.txt", FormatReportText(integrity), message) ||
       !package.Text("integrity.json", FormatReportJson(integrity), message))
     return ExportStatus::kOutputFailed;
+  log.Step(std::string("integrity.txt, integrity.json: integrity check of the sources, ") +
+           (integrity.Clean() ? "clean" : std::to_string(integrity.findings.size()) + " findings"));
   report(0.8);
+  if (const ExportStatus status = WriteDerivatives(r, used, description, cancel, package, log, message);
+      status != ExportStatus::kDone)
+    return status;
+  report(0.95);
   if (!HashSources(description, message)) return ExportStatus::kBadInput;
+  log.Step("sources hashed (SHA-256)");
   if (!package.Text(kPackageJsonName, FormatPackageJson(description), message))
     return ExportStatus::kOutputFailed;
   if (cancel.load()) return message = "cancelled", ExportStatus::kOutputFailed;
+  log.Step(std::string(kPackageJsonName) + " written; " + kManifestFileName + " lists every file");
+  if (!package.Text(kPackageLogName, log.Text(), message)) return ExportStatus::kOutputFailed;
   std::string error;
   if (!WriteManifest(package.staging, description, error))
     return message = package.shown + "/" + error, ExportStatus::kOutputFailed;

@@ -9,6 +9,8 @@
 #include "engine/pipeline/playback_engine.h"
 #include "evidence/evidence_package.h"
 #include "evidence/track_export.h"
+#include "metadata/qt/glyph_font_rasterizer.h"
+#include "report/package_derivatives.h"
 #include "ui/core/commands.h"
 #include "ui/evidence_package_dialog.h"
 #include "ui/evidence_worker.h"
@@ -93,6 +95,10 @@ void CQMXPlayerDlg::ExportEvidenceCommand() {
   request.toCentis = dialog.ToCentis();
   request.cameras = dialog.Cameras();
   request.folder = dialog.Folder();
+  // The video's burned-in texts need the glyph fonts, made on this thread.
+  if (dialog.WithVideo()) CreateProcessGlyphFonts();
+  request.derivatives =
+      report::PlayerPackageDerivatives(request, {dialog.WithVideo(), dialog.WithReport(), "", ""});
   EvidenceWorker* worker = evidence_.get();
   evidence_->Start(
       this,

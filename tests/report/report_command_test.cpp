@@ -1,9 +1,11 @@
 // File > Export Incident Report... on an open recording, offscreen: where it
-// sits, what the dialog offers, and the report it makes on the worker.
+// sits, what the dialog offers, and the report it makes on the worker; and
+// the evidence package's dialog asking for the derived video and report.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -15,6 +17,7 @@
 #include "recording_writer.h"
 #include "run_command.h"
 #include "temp_dir.h"
+#include "ui/evidence_package_dialog.h"
 #include "ui/incident_report_dialog.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
@@ -64,5 +67,28 @@ TEST(ReportCommand, MakesTheReportOfTheOpenRecordingFromTheFileMenu) {
   const std::string text = RunCommand("pdftotext " + ShellQuote(out.string() + ".pdf") + " -");
   for (const char* want : {"Window case 12", "B. Examiner", "Window Van", "Camera 1", "Camera 3"})
     EXPECT_NE(text.find(want), std::string::npos) << want;
+
+  // The evidence package's dialog adds both as derived files when asked.
+  const std::filesystem::path package = dir / "package";
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<EvidencePackageDialog*>(QApplication::activeModalWidget());
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->WithVideo() || dialog->WithReport()) << "the evidence alone unless asked";
+    dialog->findChild<QLineEdit*>("evidenceFolder")->setText(QString::fromStdString(package.string()));
+    dialog->findChild<QCheckBox*>("evidenceWithVideo")->setChecked(true);
+    dialog->findChild<QCheckBox*>("evidenceWithReport")->setChecked(true);
+    dialog->accept();
+  });
+  messages.clear();
+  window.findChild<QAction*>(QStringLiteral("exportEvidence"))->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 60000)) << "!messages.empty()";
+  EXPECT_EQ(messages.back(), "Evidence package written to " + package.string());
+  const std::string manifest = RunCommand("cat " + ShellQuote((package / "manifest.json").string()));
+  EXPECT_NE(manifest.find("\"file\": \"video.mp4\", \"kind\": \"video\", \"derived\": true"),
+            std::string::npos)
+      << manifest;
+  EXPECT_NE(manifest.find("\"file\": \"report.pdf\", \"kind\": \"report\", \"derived\": true"),
+            std::string::npos)
+      << manifest;
   SetMessageCatcher({});
 }
