@@ -13,6 +13,7 @@ packages=(
   libgtest-dev
   xvfb xauth
   ffmpeg mpv
+  poppler-utils
   tinyproxy
   libssl-dev libxml2-utils
 )

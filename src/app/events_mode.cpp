@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/export_metadata_mode.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/metadata_scan.h"
 #include "engine/trip_events.h"
+#include "evidence/metadata_csv.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::
         std::filesystem::path(scan.files[std::size_t(e.fileIndex)].path).filename().string();
     const std::string name = e.kind == TripEventKind::kTrigger ? scan.triggerNames[std::size_t(e.trigger)]
                                                                : std::string(1, e.axis);
-    out << e.centis << ',' << CsvQuoted(file) << ',' << TripEventKindText(e.kind) << ',' << CsvField(name)
-        << ',' << ValueText(e) << "\r\n";
+    out << e.centis << ',' << evidence::CsvQuoted(file) << ',' << TripEventKindText(e.kind) << ','
+        << evidence::CsvField(name) << ',' << ValueText(e) << "\r\n";
   }
   if (first.textLines) err << "qmxplayer: " << path << ": text-line recording: no values to find events in\n";
 

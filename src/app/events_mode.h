@@ -22,6 +22,3 @@
 // run that is cut short or unreadable (the rows found before stay written);
 // kExitOutputFailed when `out` can't be written. Only reads the files.
 int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-// The setting that holds the harsh-motion threshold in tenths of g.
-inline constexpr const char* kHarshMotionSetting = "HarshMotionThreshold";

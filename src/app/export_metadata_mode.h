@@ -4,26 +4,10 @@
 #include <string>
 
 // `qmxplayer --export-metadata FILE`: the decoded metadata of every video
-// frame as CSV (RFC 4180: header row, CRLF line ends, fields with a comma,
-// quote or line break quoted) on `out`.
-//
-// Columns: channel (1..4, or "meta" for samples of a metadata stream), frame
-// (from 0 within its channel or the metadata stream), then the labels the
-// decoder delivers: "UTC Time" … "Triggers", or "Line1,Line2,Line3" for
-// text-line recordings. Rows follow the file order of the chunks; a frame
-// that delivered nothing has empty texts (the frame of a text-line recording
-// that revealed its layout, for one). Trigger names are the defaults replaced
-// by the file's own names. The file is only read.
-//
-// Every text is written in UTF-8 (the DVR's own are Windows-1252).
+// frame as CSV on `out` (evidence/metadata_csv.h describes the columns).
 //
 // Returns the exit status (mode_status.h): kExitDone; kExitBadInput with one
 // line on `err` naming the reason when FILE can't be opened, is no regular
 // file or is not an AVI, or when a chunk can't be read (the rows before it
 // stay written); kExitOutputFailed as soon as `out` can't be written.
 int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err);
-
-// One CSV field from a Windows-1252 text: in UTF-8, quoted when it has to be.
-std::string CsvField(const std::string& raw);
-// One CSV field from a text that is UTF-8 already (file names), quoted when it has to be.
-std::string CsvQuoted(const std::string& utf8);

@@ -1,7 +1,7 @@
 #include "app/info_mode.h"
 
 #include "app/mode_status.h"
-#include "app/recording_summary.h"
+#include "engine/recording_summary.h"
 #include "metadata/windows1252.h"
 
 int RunInfoMode(const std::string& path, std::ostream& out, std::ostream& err) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "app/brand.h"
 #include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
@@ -17,10 +16,12 @@
 #include "app/live_mode.h"
 #include "app/map_image_mode.h"
 #include "app/mode_status.h"
+#include "app/report_mode.h"
 #include "app/snapshot_mode.h"
-#include "app/titles.h"
 #include "app/verify_mode.h"
-#include "app/version.h"
+#include "base/brand.h"
+#include "base/titles.h"
+#include "base/version.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -51,13 +52,17 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         speed in km/h); positions of exactly 0 and\n"
       << "                                         impossible jumps are left out and counted\n"
       << "       qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
-      << "                 --out DIR               write an evidence package into the new or empty\n"
+      << "                 --out DIR [--with-video] [--with-report [--case TEXT] [--examiner TEXT]]\n"
+      << "                                         write an evidence package into the new or empty\n"
       << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
-      << "                                         integrity report, MANIFEST.sha256, manifest.json;\n"
+      << "                                         integrity report, log.txt, MANIFEST.sha256,\n"
+      << "                                         manifest.json; --with-video adds video.mp4 and\n"
+      << "                                         --with-report report.pdf, listed as derived;\n"
       << "                                         all or nothing: a failure leaves no file\n"
       << "       qmxplayer --verify DIR [--sources FILE...]\n"
       << "                                         re-hash an evidence package and compare its\n"
-      << "                                         clip frames with the sources; exit 0 only\n"
+      << "                                         clip frames with the sources (derived files\n"
+      << "                                         by hash only); exit 0 only\n"
       << "                                         when all holds, 1 on any mismatch\n"
       << "       qmxplayer --extract FILE --from CENTIS --to CENTIS --cameras 1,2,... --out OUT.avi\n"
       << "                                         copy cameras' frames and sound from CENTIS to\n"
@@ -71,7 +76,19 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         player opens: the cameras in a 2x2 grid (quad)\n"
       << "                                         or the first alone, the overlay's texts and a\n"
       << "                                         caption burned in, the first camera's sound;\n"
-      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not written\n"
+      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not "
+         "written\n"
+      << "       qmxplayer --report FILE --from CENTIS --to CENTIS --cameras 1,2,... --out REPORT.pdf\n"
+      << "                 [--case TEXT] [--examiner TEXT]\n"
+      << "                                         write an incident report of the range as a PDF:\n"
+      << "                                         case, examiner, the recording's properties, the\n"
+      << "                                         range in timeline, local and UTC time, each\n"
+      << "                                         camera's picture at the start and at each event,\n"
+      << "                                         the map of its track (map source and proxy of the\n"
+      << "                                         settings), speed and acceleration graphs, events,\n"
+      << "                                         bookmarks, --check findings and the sources'\n"
+      << "                                         SHA-256; exit 0 done, 2 unreadable FILE or\n"
+      << "                                         refused OUT, 3 not written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
@@ -119,9 +136,11 @@ int main(int argc, char** argv) {
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
+  if (line.mode == "--report") return RunReportMode(argc, argv, line);
+  if (line.mode == "--export-evidence") return RunExportEvidenceMode(argc, argv, line.modeArgs, std::cerr);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
       line.mode == "--screenshot-after")
-    return RunPlayerWindow(argc, argv, line);
+    return RunPlayerWindow(argc, argv, PlayerWindowStart{line.recordingPath, line.exportFilterGraph});
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 
@@ -136,7 +155,6 @@ int main(int argc, char** argv) {
   if (line.mode == "--events") return RunEventsMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
-  if (line.mode == "--export-evidence") return RunExportEvidenceMode(line.modeArgs, std::cerr);
   if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {

@@ -1,21 +1,6 @@
 #include "app/mode_files.h"
 
-#include <algorithm>
-
 #include "app/mode_status.h"
-#include "avi/avi_reader.h"
-#include "engine/numbered_run.h"
-
-std::vector<std::string> RecordingSources(const std::string& file) {
-  std::vector<std::string> files = NumberedRunFrom(file);
-  if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
-  return files;
-}
-
-std::string RecordingProblem(const std::string& file) {
-  avi::AviReader reader;
-  return reader.Open(file, avi::AviReader::Load::kHeadersOnly) ? "" : reader.Error();
-}
 
 int RefuseModeOutputs(std::ostream& err, const std::vector<std::string>& outputs,
                       const std::vector<std::string>& sources, avi::OutputKind kind) {

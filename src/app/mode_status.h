@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "evidence/export_status.h"
+
 // How the command-line modes end: an exit status from this short list and,
 // on failure, exactly one line on stderr that names its subject (the
 // recording, the output file or the standard output) once and the real
@@ -11,6 +13,19 @@
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitBadInput = 2;      // bad command line, or FILE is no usable recording
 inline constexpr int kExitOutputFailed = 3;  // the output could not be written
+
+// The exit status of an export's outcome.
+inline int ExitStatusOf(evidence::ExportStatus status) {
+  switch (status) {
+    case evidence::ExportStatus::kDone:
+      return kExitDone;
+    case evidence::ExportStatus::kBadInput:
+      return kExitBadInput;
+    case evidence::ExportStatus::kOutputFailed:
+      break;
+  }
+  return kExitOutputFailed;
+}
 
 // The note a mode prints for a file of a numbered run it skipped (4,000
 // bytes or less): the run goes on, and the status is not changed by it.

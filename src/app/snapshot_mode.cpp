@@ -16,13 +16,13 @@
 #include "app/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
-#include "app/recording_summary.h"
 #include "avi/avi_reader.h"
 #include "engine/numbered_run.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/recording_graph.h"
 #include "engine/pipeline/thread_order.h"
+#include "engine/recording_summary.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
 
 namespace {

@@ -22,6 +22,7 @@ int RunVerifyMode(const std::vector<std::string>& args, std::ostream& out, std::
   if (!result.error.empty()) return ModeFailure(err, folder, result.error, kExitBadInput);
   for (const std::string& m : result.mismatches) out << "MISMATCH: " << m << "\n";
   for (const std::string& n : result.notes) out << "NOT CHECKED: " << n << "\n";
+  for (const std::string& d : result.derived) out << "DERIVED: " << d << "\n";
   if (result.Verified()) {
     out << "Verified: " << result.filesChecked << " files and " << result.framesChecked << " clip frames\n";
   } else if (result.Passed()) {

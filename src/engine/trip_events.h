@@ -31,6 +31,9 @@ inline constexpr int kMaxHarshTenths = 127;
 // kMinHarshTenths..kMaxHarshTenths, otherwise (absent, garbage, out of
 // range) the default.
 int HarshTenthsFromText(const std::string& text);
+
+// The setting that holds the harsh-motion threshold in tenths of g.
+inline constexpr const char* kHarshMotionSetting = "HarshMotionThreshold";
 // The same, or nothing for a text that is no such number.
 std::optional<int> ParseHarshTenths(const std::string& text);
 

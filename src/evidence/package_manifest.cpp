@@ -24,7 +24,22 @@ std::string FormatPackageJson(const PackageDescription& p) {
   for (std::size_t i = 0; i < p.cameras.size(); ++i) out += (i ? ", " : "") + std::to_string(p.cameras[i]);
   out += "],\n  \"clips\": [";
   for (std::size_t i = 0; i < p.clips.size(); ++i) out += (i ? ", " : "") + JsonString(p.clips[i]);
-  return out + "]\n}\n";
+  out += "]";
+  if (!p.derived.empty()) {
+    out += ",\n  \"derived\": [";
+    for (std::size_t i = 0; i < p.derived.size(); ++i) {
+      const DerivedFile& d = p.derived[i];
+      out += std::string(i ? "," : "") + "\n    {\"file\": " + JsonString(d.file) +
+             ", \"kind\": " + JsonString(d.kind) + ", \"derived\": true, \"made_from\": [";
+      for (std::size_t k = 0; k < d.madeFrom.size(); ++k) out += (k ? ", " : "") + JsonString(d.madeFrom[k]);
+      out += "], \"how\": {";
+      for (std::size_t k = 0; k < d.how.size(); ++k)
+        out += (k ? ", " : "") + JsonString(d.how[k].first) + ": " + JsonString(d.how[k].second);
+      out += "}}";
+    }
+    out += "\n  ]";
+  }
+  return out + "\n}\n";
 }
 
 bool ParsePackageJson(const std::string& text, PackageDescription& p, std::string& error) {
@@ -54,6 +69,20 @@ bool ParsePackageJson(const std::string& text, PackageDescription& p, std::strin
     if (c.type != Type::kString || name.empty() || name.find('/') != std::string::npos || name == "..")
       return error = "a clip name that is not a file of the package", false;
     p.clips.push_back(name);
+  }
+  // Packages made before derived files existed have none.
+  const JsonValue& derived = root["derived"];
+  if (derived.type != Type::kNull && derived.type != Type::kArray)
+    return error = "\"derived\" is not a list", false;
+  for (const JsonValue& d : derived.items) {
+    const std::string& name = d["file"].text;
+    if (d["file"].type != Type::kString || name.empty() || name.find('/') != std::string::npos ||
+        name == "..")
+      return error = "a derived file name that is not a file of the package", false;
+    DerivedFile file{name, d["kind"].text, {}, {}};
+    for (const JsonValue& from : d["made_from"].items) file.madeFrom.push_back(from.text);
+    for (const auto& [key, value] : d["how"].members) file.how.emplace_back(key, value.text);
+    p.derived.push_back(std::move(file));
   }
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace evidence {
@@ -22,12 +23,23 @@ struct PackageSource {
   int64_t startCentis = 0;  // where the file starts on the recording's timeline
 };
 
+// A file of the package made from the recording for people to view (a
+// video, a report): checked by its hash, never compared frame by frame.
+struct DerivedFile {
+  std::string file;                   // its name in the package
+  std::string kind;                   // "video", "report"
+  std::vector<std::string> madeFrom;  // the source recordings, absolute paths
+  // How it was made: tool, range, cameras, layout, redactions, settings; in order.
+  std::vector<std::pair<std::string, std::string>> how;
+};
+
 struct PackageDescription {
   std::string tool;                    // "qmxplayer 0.1"
   std::vector<PackageSource> sources;  // in timeline order
   int64_t fromCentis = 0, toCentis = 0;
   std::vector<int> cameras;        // 1..4, ascending
   std::vector<std::string> clips;  // clip files of the package, in segment order
+  std::vector<DerivedFile> derived;
 };
 
 std::string FormatPackageJson(const PackageDescription& package);

@@ -14,6 +14,7 @@ struct VerifyResult {
   std::string error;                    // the package can't be read at all (no or bad manifest)
   std::vector<std::string> mismatches;  // one line each, naming the file, or the clip and the frame
   std::vector<std::string> notes;       // what could not be checked, and why
+  std::vector<std::string> derived;     // one line per derived file: checked by hash only
   int64_t filesChecked = 0;
   int64_t framesChecked = 0;
 

@@ -56,6 +56,12 @@ EvidencePackageDialog::EvidencePackageDialog(int64_t position, int64_t length,
     const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Package Folder"));
     if (!dir.isEmpty()) folder_->setText(dir);
   });
+  withVideo_ = new QCheckBox(QStringLiteral("Add a video of the range (video.mp4)"), this);
+  withVideo_->setObjectName(QStringLiteral("evidenceWithVideo"));
+  withReport_ = new QCheckBox(QStringLiteral("Add an incident report (report.pdf)"), this);
+  withReport_->setObjectName(QStringLiteral("evidenceWithReport"));
+  form->addRow(QStringLiteral("Derived files:"), withVideo_);
+  form->addRow(QString(), withReport_);
   connect(folder_, &QLineEdit::textChanged, this, &EvidencePackageDialog::UpdateOk);
   connect(from_, &QDoubleSpinBox::valueChanged, this, &EvidencePackageDialog::UpdateOk);
   connect(to_, &QDoubleSpinBox::valueChanged, this, &EvidencePackageDialog::UpdateOk);
@@ -86,4 +92,12 @@ std::vector<int> EvidencePackageDialog::Cameras() const {
 }
 std::string EvidencePackageDialog::Folder() const {
   return folder_->text().toStdString();
+}
+
+bool EvidencePackageDialog::WithVideo() const {
+  return withVideo_->isChecked();
+}
+
+bool EvidencePackageDialog::WithReport() const {
+  return withReport_->isChecked();
 }

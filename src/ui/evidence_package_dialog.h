@@ -12,7 +12,8 @@ class QLineEdit;
 
 // Asks for what an evidence package holds: the range (seconds on the
 // recording's timeline, from the current position by default), the cameras
-// and the folder to write it to.
+// and the folder to write it to; and whether it also holds a video and an
+// incident report of the range, listed as derived.
 class EvidencePackageDialog : public QDialog {
   Q_OBJECT
  public:
@@ -24,6 +25,9 @@ class EvidencePackageDialog : public QDialog {
   int64_t ToCentis() const;
   std::vector<int> Cameras() const;  // 1..4
   std::string Folder() const;
+  // The derived files asked for beside the evidence.
+  bool WithVideo() const;
+  bool WithReport() const;
 
  private:
   void UpdateOk();
@@ -32,5 +36,7 @@ class EvidencePackageDialog : public QDialog {
   QDoubleSpinBox* to_ = nullptr;
   std::array<QCheckBox*, 4> cameras_{};
   QLineEdit* folder_ = nullptr;
+  QCheckBox* withVideo_ = nullptr;
+  QCheckBox* withReport_ = nullptr;
   QPushButton* ok_ = nullptr;
 };

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/map_cache_file.h"
 #include "map/trip_track.h"
 

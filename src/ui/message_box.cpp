@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "app/titles.h"
+#include "base/titles.h"
 
 namespace {
 MessageCatcher& Catcher() {

@@ -12,8 +12,8 @@
 #include <QShortcut>
 #include <QSlider>
 
-#include "app/settings.h"
-#include "app/titles.h"
+#include "base/settings.h"
+#include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
@@ -96,6 +96,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   AddRecentMenu();
   AddEvidenceCommands();
   AddVideoExportCommand();
+  AddReportCommand();
   {
     QMenu* video = nullptr;
     for (QAction* a : menuBar()->actions())

@@ -215,6 +215,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateEvidenceCommands();
   void ExportTrackCommand();
   void ExportEvidenceCommand();
+  // File > Export Incident Report... (player_window_report.cpp).
+  void AddReportCommand();
+  void ExportReportCommand();
   // File > Export Video... (player_window_video_export.cpp).
   void AddVideoExportCommand();
   void ExportVideoCommand();
@@ -325,6 +328,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool timelineWanted_ = true;  // the strip is shown (stored as ShowTimeline)
   QAction* actionEvidenceTrack_ = nullptr;
   QAction* actionEvidencePackage_ = nullptr;
+  QAction* actionReport_ = nullptr;
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
   GoToController* goTo_ = nullptr;

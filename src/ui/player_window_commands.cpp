@@ -5,9 +5,10 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "app/settings.h"
-#include "app/titles.h"
-#include "app/version.h"
+#include "avi/output_guard.h"
+#include "base/settings.h"
+#include "base/titles.h"
+#include "base/version.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/clip_extract_dialog.h"

@@ -6,9 +6,11 @@
 #include <QMenuBar>
 #include <filesystem>
 
-#include "app/export_evidence_mode.h"
-#include "app/export_track_mode.h"
 #include "engine/pipeline/playback_engine.h"
+#include "evidence/evidence_package.h"
+#include "evidence/track_export.h"
+#include "metadata/qt/glyph_font_rasterizer.h"
+#include "report/package_derivatives.h"
 #include "ui/core/commands.h"
 #include "ui/evidence_package_dialog.h"
 #include "ui/evidence_worker.h"
@@ -54,6 +56,7 @@ void CQMXPlayerDlg::UpdateEvidenceCommands() {
   const bool open = playback_ != nullptr && !currentPath_.empty();
   if (actionEvidenceTrack_) actionEvidenceTrack_->setEnabled(open);
   if (actionEvidencePackage_) actionEvidencePackage_->setEnabled(open);
+  if (actionReport_) actionReport_->setEnabled(open);
 }
 
 void CQMXPlayerDlg::ExportTrackCommand() {
@@ -64,16 +67,18 @@ void CQMXPlayerDlg::ExportTrackCommand() {
       ChooseSaveFile(this, "GPX track (*.gpx);;KML track (*.kml);;GeoJSON track (*.geojson)", "", &filter);
   if (!chosen) return;
   std::string out = *chosen;
-  const std::string format = filter.find("kml") != std::string::npos       ? "kml"
-                             : filter.find("geojson") != std::string::npos ? "geojson"
-                                                                           : "gpx";
-  if (std::filesystem::path(out).extension().empty()) out += "." + format;
+  const std::string extension = filter.find("kml") != std::string::npos       ? "kml"
+                                : filter.find("geojson") != std::string::npos ? "geojson"
+                                                                              : "gpx";
+  evidence::TrackFormat format = evidence::TrackFormat::kGpx;
+  evidence::ParseTrackFormat(extension, format);
+  if (std::filesystem::path(out).extension().empty()) out += "." + extension;
   const std::string recording = currentPath_;
   evidence_->Start(
       this,
       [recording, format, out] {
         std::string message;
-        ExportTrack(recording, format, out, message);
+        evidence::ExportTrack(recording, format, out, message);
         return message;
       },
       [this](const std::string& message) { ShowPlayerMessage(this, message); });
@@ -84,18 +89,23 @@ void CQMXPlayerDlg::ExportEvidenceCommand() {
   if (evidence_->Busy()) return ShowPlayerMessage(this, kBusyText);
   EvidencePackageDialog dialog(playback_->GetPositionCentis(), playback_->GetTotal(), channelPresent_, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  EvidenceRequest request;
+  evidence::PackageRequest request;
   request.recording = currentPath_;
   request.fromCentis = dialog.FromCentis();
   request.toCentis = dialog.ToCentis();
   request.cameras = dialog.Cameras();
   request.folder = dialog.Folder();
+  // The video's burned-in texts need the glyph fonts, made on this thread.
+  if (dialog.WithVideo()) CreateProcessGlyphFonts();
+  request.derivatives =
+      report::PlayerPackageDerivatives(request, {dialog.WithVideo(), dialog.WithReport(), "", ""});
   EvidenceWorker* worker = evidence_.get();
   evidence_->Start(
       this,
       [request, worker] {
         std::string message;
-        if (ExportEvidencePackage(request, worker->Cancelled(), {}, message) == 0)
+        if (evidence::BuildPackage(request, worker->Cancelled(), {}, message) ==
+            evidence::ExportStatus::kDone)
           message = "Evidence package written to " + request.folder;
         return message;
       },

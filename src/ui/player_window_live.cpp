@@ -2,7 +2,7 @@
 // closing the session.
 #include <QPushButton>
 
-#include "app/titles.h"
+#include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
 #include "live/live_session.h"
 #include "metadata/trigger_names.h"

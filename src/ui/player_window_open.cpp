@@ -8,9 +8,9 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "app/settings.h"
-#include "app/titles.h"
 #include "avi/read_only_file.h"
+#include "base/settings.h"
+#include "base/titles.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/menu_state.h"

@@ -6,8 +6,7 @@
 #include <QMenu>
 #include <QSlider>
 
-#include "app/events_mode.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/playback_engine.h"
 #include "engine/pipeline/timeline.h"
 #include "engine/trip_events.h"

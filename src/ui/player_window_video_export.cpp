@@ -5,7 +5,7 @@
 #include <QMenuBar>
 #include <filesystem>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "clip/extraction_plan.h"
 #include "engine/camera_streams.h"
 #include "engine/pipeline/playback_engine.h"

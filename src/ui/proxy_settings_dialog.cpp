@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/proxy_config.h"
 #include "map/text_rules.h"
 

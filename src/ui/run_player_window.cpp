@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/brand.h"
+#include "base/brand.h"
 #include "engine/pipeline/recording_graph.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"
@@ -54,8 +54,8 @@ const char* PlayerWindowUsage() {
          "(the picture shown only; snapshots stay as recorded unless asked).\n";
 }
 
-int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
-  (void)line.mode;  // the window's own switches may stand anywhere on the line
+int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
+  // The window's own switches may stand anywhere on the line.
   double shotSeconds = -1;
   QString shotPath;
   bool quad = false, fullScreen = false;
@@ -79,7 +79,7 @@ int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
   QApplication::setApplicationName(QStringLiteral("qmxplayer"));
   QApplication::setDesktopFileName(QStringLiteral("qmxplayer"));
   EngineConfig engineConfig;
-  engineConfig.exportGraph = line.exportFilterGraph;
+  engineConfig.exportGraph = start.exportFilterGraph;
   // An audio output other than the device (a gst-launch fragment), for
   // machines without one and for recording what the player plays.
   if (const char* sink = std::getenv("QMX_AUDIO_SINK")) engineConfig.audioSink = sink;
@@ -87,7 +87,7 @@ int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {
   window.show();
   if (fullScreen) window.SetFullScreen(true);
   // The path is kept exactly as given: file names are case-sensitive here.
-  if (line.recordingPath) window.OpenRecording(*line.recordingPath);
+  if (start.recordingPath) window.OpenRecording(*start.recordingPath);
   if (quad) {
     auto toQuad = [&window] {
       if (window.Engine()) window.RunCommand(kCmdAllVideos);

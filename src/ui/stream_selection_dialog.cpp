@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "live/known_units.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "app/export_metadata_mode.h"
+#include "evidence/metadata_csv.h"
 #include "expected_metadata.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
@@ -491,10 +492,10 @@ TEST_F(QmxplayerModes, ExtremeHeaderValuesAreClamped) {
 }
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {
-  EXPECT_EQ(CsvField("Trigger 0"), "Trigger 0");
-  EXPECT_EQ(CsvField("Door,Brake"), "\"Door,Brake\"");
-  EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
-  EXPECT_EQ(CsvField("a\nb"), "\"a\nb\"");
+  EXPECT_EQ(evidence::CsvField("Trigger 0"), "Trigger 0");
+  EXPECT_EQ(evidence::CsvField("Door,Brake"), "\"Door,Brake\"");
+  EXPECT_EQ(evidence::CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(evidence::CsvField("a\nb"), "\"a\nb\"");
 }
 
 }  // namespace

@@ -53,8 +53,9 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
                     " --from 50 --to 300 --cameras 1,3 --out " + ShellQuote(fresh.string()),
                 dir);
   ASSERT_EQ(made.status, 0) << made.err;
-  for (const char* name : {"clip.avi", "metadata.csv", "track.gpx", "camera-1.jpg", "camera-3.jpg",
-                           "integrity.txt", "integrity.json", "manifest.json", "MANIFEST.sha256"}) {
+  for (const char* name :
+       {"clip.avi", "metadata.csv", "track.gpx", "camera-1.jpg", "camera-3.jpg", "integrity.txt",
+        "integrity.json", "log.txt", "manifest.json", "MANIFEST.sha256"}) {
     EXPECT_TRUE(fs::is_regular_file(fresh / name)) << name;
   }
   EXPECT_FALSE(fs::exists(fresh / "camera-2.jpg"));
@@ -84,7 +85,7 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
     int status;
     std::vector<std::string> lines;  // each expected in the output
   } rows2[] = {
-      {"fresh", [](const fs::path&) {}, "", 0, {"Verified: 8 files and 150 clip frames"}},
+      {"fresh", [](const fs::path&) {}, "", 0, {"Verified: 9 files and 150 clip frames"}},
       {"one byte of the clip",
        [](const fs::path& p) { FlipByte(p / "clip.avi", 3000); },
        "",
@@ -123,13 +124,13 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
        },
        "",
        0,
-       {"NOT CHECKED: source ", "Hashes match: 8 files; no clip frame was checked"}},
+       {"NOT CHECKED: source ", "Hashes match: 9 files; no clip frame was checked"}},
       {"sources given where they are now",
        [](const fs::path&) {},
        " --sources " + ShellQuote((dir / "moved/Trip-001.avi").string()) + " " +
            ShellQuote((dir / "moved/Trip-002.avi").string()),
        0,
-       {"Verified: 8 files and 150 clip frames"}},
+       {"Verified: 9 files and 150 clip frames"}},
       {"a changed frame found in moved sources",
        [](const fs::path& p) { ChangeClipFrameAndRehash(p, 0, 0); },
        " --sources " + ShellQuote((dir / "moved/Trip-001.avi").string()) + " " +
@@ -224,7 +225,7 @@ TEST(EvidencePackage, SourcesAreTheFilesTheRangeUses) {
   for (const evidence::ManifestEntry& e : entries) EXPECT_EQ(e.name.find("Trip-002"), std::string::npos);
   const PlayerRun verified = RunPlayer("--verify " + ShellQuote(package.string()), dir);
   EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
-  EXPECT_NE(verified.out.find("Verified: 7 files and 45 clip frames"), std::string::npos) << verified.out;
+  EXPECT_NE(verified.out.find("Verified: 8 files and 45 clip frames"), std::string::npos) << verified.out;
 }
 
 // Packaging, checking and exporting only read: even a recording whose header

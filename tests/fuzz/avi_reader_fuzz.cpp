@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/recording_summary.h"
 #include "avi/avi_chunk_cursor.h"
 #include "avi/avi_length.h"
 #include "avi/avi_reader.h"
+#include "engine/recording_summary.h"
 #include "fuzz_input_file.h"
 
 namespace {

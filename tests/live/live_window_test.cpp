@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "live_test_support.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"

@@ -3,7 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/map_source.h"
 #include "map/proxy_config.h"
 

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "dvr_simulator.h"
 #include "expected_metadata.h"
 #include "map/map_cache_file.h"

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "map/proxy_config.h"
 #include "map_test_support.h"
 #include "ui/proxy_settings_dialog.h"

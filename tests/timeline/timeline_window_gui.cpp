@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"
 #include "temp_dir.h"

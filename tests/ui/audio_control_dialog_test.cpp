@@ -9,7 +9,7 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/core/audio_routing_store.h"
 

@@ -22,7 +22,7 @@
 #include <fstream>
 #include <set>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"

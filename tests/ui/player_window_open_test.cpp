@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/titles.h"
+#include "base/titles.h"
 #include "engine/pipeline/graph_result.h"
 #include "recording_writer.h"
 #include "temp_dir.h"

@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"

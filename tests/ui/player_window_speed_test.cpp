@@ -15,7 +15,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "expected_metadata.h"

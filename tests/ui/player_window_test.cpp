@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"

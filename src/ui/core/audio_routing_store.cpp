@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 namespace {
 

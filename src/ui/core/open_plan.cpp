@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/titles.h"
+#include "base/titles.h"
 #include "ui/core/file_order.h"
 #include "ui/core/group_discovery.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 namespace {
 

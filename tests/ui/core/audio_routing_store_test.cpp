@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "config_home.h"
 #include "ui/core/audio_routing_store.h"
 

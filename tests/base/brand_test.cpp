@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "app/brand.h"
-#include "app/titles.h"
+#include "base/brand.h"
+#include "base/titles.h"
 #include "temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/recording_summary.h"
+#include "engine/recording_summary.h"
 
 #include <algorithm>
 #include <cstdint>

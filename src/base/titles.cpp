@@ -1,4 +1,4 @@
-#include "app/titles.h"
+#include "base/titles.h"
 
 std::string MainWindowTitle(const std::string& brand) {
   return brand + " Player";

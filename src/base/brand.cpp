@@ -1,4 +1,4 @@
-#include "app/brand.h"
+#include "base/brand.h"
 
 #include <cstring>
 #include <fstream>

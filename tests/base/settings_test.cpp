@@ -5,7 +5,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "config_home.h"
 #include "temp_dir.h"
 
