@@ -27,7 +27,18 @@ struct Position {
   double latitude, longitude;
 };
 
-Position RouteAt(double seconds) {
+Position RouteAt(const RecordingOptions& o, double seconds) {
+  if (!o.route.empty()) {
+    const std::vector<Waypoint>& r = o.route;
+    if (seconds <= r.front().seconds) return {r.front().latitude, r.front().longitude};
+    for (std::size_t i = 1; i < r.size(); ++i) {
+      if (seconds > r[i].seconds) continue;
+      const double f = (seconds - r[i - 1].seconds) / (r[i].seconds - r[i - 1].seconds);
+      return {r[i - 1].latitude + f * (r[i].latitude - r[i - 1].latitude),
+              r[i - 1].longitude + f * (r[i].longitude - r[i - 1].longitude)};
+    }
+    return {r.back().latitude, r.back().longitude};
+  }
   const double angle = 2 * kPi * seconds / 600.0;
   return {kStartLatitude + 0.003 * std::sin(angle), kStartLongitude + 0.0045 * (std::cos(angle) - 1.0)};
 }
@@ -64,7 +75,7 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
   m.triggerBits = 1u << ((wholeSeconds / 2) % 11);
   if (ms % 5000 < 500) m.triggerBits |= 1u;
   m.satellites = 5 + channel;
-  const Position p = RouteAt(t);
+  const Position p = RouteAt(o, t);
   m.latitude = PackDegrees(p.latitude);
   m.longitude = PackDegrees(p.longitude);
   m.speed = uint32_t(std::lround(40.0 + 30.0 * std::sin(2 * kPi * t / 60.0)));
@@ -92,7 +103,7 @@ std::array<std::string, 3> ExpectedTextLines(const RecordingOptions& o, int chan
   std::tm tm{};
   gmtime_r(&local, &tm);
   const double t = double(FrameMilliseconds(o, o.firstFrame + frameIndex)) / 1000.0;
-  const Position p = RouteAt(t);
+  const Position p = RouteAt(o, t);
   int latD, latM, latS, lonD, lonM, lonS;
   SplitDms(p.latitude, latD, latM, latS);
   SplitDms(p.longitude, lonD, lonM, lonS);

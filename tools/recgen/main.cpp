@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "         --incidents calm|t:BIT@START-END,x:TENTHS@SECONDS,y:TENTHS@SECONDS,...\n"
     "         --fault drop-frame|repeat-frame|corrupt-frame|drop-audio:CAMERA:FRAME --fault "
     "clock-back:FRAME:SECONDS\n"
-    "         --file-gap SECONDS (sequence)\n";
+    "         --route LAT,LON@SECONDS;... --file-gap SECONDS (sequence)\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "recgen: %s\n", message.c_str());

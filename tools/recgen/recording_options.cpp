@@ -131,6 +131,24 @@ std::string ParseIncidents(const std::string& text, std::vector<Incident>& out) 
   return "";
 }
 
+std::string ParseRoute(const std::string& text, std::vector<Waypoint>& out) {
+  out.clear();
+  for (const std::string& item : Split(text, ';')) {
+    const std::string bad = "--route item \"" + item + "\" wants LAT,LON@SECONDS with rising times";
+    const auto comma = item.find(',');
+    const auto at = item.find('@');
+    Waypoint w;
+    if (comma == std::string::npos || at == std::string::npos || at < comma ||
+        !ParseNumber(item.substr(0, comma), -90, 90, w.latitude) ||
+        !ParseNumber(item.substr(comma + 1, at - comma - 1), -180, 180, w.longitude) ||
+        !ParseNumber(item.substr(at + 1), 0, 1e7, w.seconds) ||
+        (!out.empty() && w.seconds <= out.back().seconds))
+      return bad;
+    out.push_back(w);
+  }
+  return out.empty() ? "--route wants at least one LAT,LON@SECONDS" : "";
+}
+
 std::string ParseRecordingOptions(const std::vector<std::string>& args, std::size_t begin,
                                   RecordingOptions& o, std::vector<std::string>& rest) {
   bool audioGiven = false;
@@ -231,6 +249,9 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
     } else if (a == "--incidents") {
       o.scripted = true;
       const std::string error = ParseIncidents(v, o.incidents);
+      if (!error.empty()) return error;
+    } else if (a == "--route") {
+      const std::string error = ParseRoute(v, o.route);
       if (!error.empty()) return error;
     } else if (a == "--fault") {
       FrameFault fault;

@@ -34,6 +34,12 @@ enum class FaultKind {
   kClockBack,     // from that frame on, every record's time is `seconds` earlier
 };
 
+// A point the vehicle passes, at `seconds` of the run (from global frame 0).
+struct Waypoint {
+  double latitude = 0, longitude = 0;  // decimal degrees
+  double seconds = 0;
+};
+
 struct FrameFault {
   FaultKind kind = FaultKind::kDropFrame;
   int camera = 1;      // 1..4 (not used by kClockBack)
@@ -71,6 +77,10 @@ struct RecordingOptions {
   bool scripted = false;
   std::vector<Incident> incidents;
   std::vector<FrameFault> faults;
+  // A scripted route: straight lines between the waypoints (in time order),
+  // standing at the first before it and at the last after it. Empty: the
+  // default loop.
+  std::vector<Waypoint> route;
   // Sequences: the record times of every file after the first start this
   // much later than the frame count says, as if the recorder paused.
   double fileGapSeconds = 0;
@@ -92,6 +102,9 @@ void FrameSize(const RecordingOptions& options, int& width, int& height);
 // Reads "t:BIT@START-END", "x:TENTHS@SECONDS" and "y:TENTHS@SECONDS" items,
 // comma-separated ("calm" for none); "" means success.
 std::string ParseIncidents(const std::string& text, std::vector<Incident>& out);
+
+// Reads "LAT,LON@SECONDS;LAT,LON@SECONDS;..." with times rising; "" means success.
+std::string ParseRoute(const std::string& text, std::vector<Waypoint>& out);
 
 // Reads the options of `write`, `sequence` and `group` from args[begin..].
 // Unknown options and bad values give a one-line message; "" means success.
