@@ -15,6 +15,7 @@ packages=(
   ffmpeg mpv
   tinyproxy
   libssl-dev libxml2-utils
+  libsqlite3-dev libpq-dev postgresql
 )
 
 as_root() {

@@ -11,17 +11,6 @@
 #include "engine/metadata_scan.h"
 #include "engine/trip_events.h"
 
-namespace {
-
-std::string ValueText(const TripEvent& e) {
-  if (e.kind == TripEventKind::kTrigger) return "on";
-  char text[16];
-  std::snprintf(text, sizeof text, "%+.1f", e.tenthsOfG / 10.0);
-  return text;
-}
-
-}  // namespace
-
 int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string path;
   int tenths = HarshTenthsFromText(ReadSetting(kHarshMotionSetting));
@@ -63,7 +52,7 @@ int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string name = e.kind == TripEventKind::kTrigger ? scan.triggerNames[std::size_t(e.trigger)]
                                                                : std::string(1, e.axis);
     out << e.centis << ',' << CsvQuoted(file) << ',' << TripEventKindText(e.kind) << ',' << CsvField(name)
-        << ',' << ValueText(e) << "\r\n";
+        << ',' << TripEventValueText(e) << "\r\n";
   }
   if (first.textLines) err << "qmxplayer: " << path << ": text-line recording: no values to find events in\n";
 
