@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
   if (line.mode == "--map-image") return RunMapImageMode(argc, argv, line);
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
-  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" || line.mode == "--at" ||
       line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, line);
   QCoreApplication app(argc, argv);

@@ -85,6 +85,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void OnFileChanged(int fileIndex) override;
   void OnEndOfRecording() override;
 
+  // Moves the open recording to `centis` on its timeline (qmxplayer FILE --at POS, the library).
+  void GoToCentis(int64_t centis) { SeekToCentis(centis); }
+
   // What tests and the demo look at.
   bool IsOpening() const { return openThread_.joinable(); }
   // Engines closed that are still being torn down.
