@@ -88,8 +88,16 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
     m.accelY = 0;
     m.accelZ = 10;
     for (const Incident& inc : o.incidents) {
-      if (inc.kind == 't' && t >= inc.start && t < inc.end) m.triggerBits |= 1u << inc.value;
-      const bool inFrame = t >= inc.start && t < inc.start + 1.0 / o.fps;
+      // A periodic happening: the time folded back into its first period.
+      // In whole milliseconds, so frame times on a period's multiple land exactly on it.
+      double u = t;
+      if (inc.period > 0 && t >= inc.start) {
+        const int64_t startMs = std::llround(inc.start * 1000),
+                      periodMs = std::max<int64_t>(1, std::llround(inc.period * 1000));
+        u = double(startMs + (ms - startMs) % periodMs) / 1000.0;
+      }
+      if (inc.kind == 't' && u >= inc.start && u < inc.end) m.triggerBits |= 1u << inc.value;
+      const bool inFrame = u >= inc.start && u < inc.start + 1.0 / o.fps;
       if (inc.kind == 'x' && inFrame) m.accelX = int8_t(inc.value);
       if (inc.kind == 'y' && inFrame) m.accelY = int8_t(inc.value);
     }

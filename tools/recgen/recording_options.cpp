@@ -105,12 +105,17 @@ std::string ParseIncidents(const std::string& text, std::vector<Incident>& out) 
   for (const std::string& item : Split(text, ',')) {
     const auto colon = item.find(':');
     const auto at = item.find('@');
-    const std::string bad = "--incidents item \"" + item + "\" wants t:BIT@START-END or x|y:TENTHS@SECONDS";
+    const std::string bad = "--incidents item \"" + item +
+                            "\" wants t:BIT@START-END or x|y:TENTHS@SECONDS, each with an optional /PERIOD";
     if (colon != 1 || at == std::string::npos || at < colon) return bad;
     Incident inc;
     inc.kind = item[0];
     double value = 0, start = 0, end = 0;
-    const std::string when = item.substr(at + 1);
+    std::string when = item.substr(at + 1);
+    if (const auto slash = when.find('/'); slash != std::string::npos) {
+      if (!ParseNumber(when.substr(slash + 1), 0.001, 1e7, inc.period)) return bad;
+      when.resize(slash);
+    }
     if (inc.kind == 't') {
       const auto dash = when.find('-');
       if (!ParseNumber(item.substr(2, at - 2), 0, 10, value) || dash == std::string::npos ||

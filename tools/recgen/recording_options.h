@@ -19,10 +19,13 @@ enum class ConfigSource { kNone, kDefault, kFile };
 // global frame 0): trigger bit `value` on for start <= t < end, or the X or
 // Y reading `value` (tenths of g) in the one frame whose time is in
 // [start, start + 1 / fps).
+// With a `period`, the happening comes again every `period` seconds from
+// `start` on.
 struct Incident {
   char kind = 't';  // 't' trigger, 'x' or 'y' acceleration
   int value = 0;
   double start = 0, end = 0;
+  double period = 0;
 };
 
 // A fault written on purpose, so the integrity check has something to find.
@@ -100,7 +103,8 @@ std::vector<std::string> EffectiveTriggerNames(const RecordingOptions& options);
 void FrameSize(const RecordingOptions& options, int& width, int& height);
 
 // Reads "t:BIT@START-END", "x:TENTHS@SECONDS" and "y:TENTHS@SECONDS" items,
-// comma-separated ("calm" for none); "" means success.
+// each optionally followed by "/PERIOD", comma-separated ("calm" for none);
+// "" means success.
 std::string ParseIncidents(const std::string& text, std::vector<Incident>& out);
 
 // Reads "LAT,LON@SECONDS;LAT,LON@SECONDS;..." with times rising; "" means success.
