@@ -29,10 +29,9 @@ const std::vector<std::vector<const char*>> kMigrations = {
         " speed_kmh BIGINT NOT NULL)",
         "CREATE INDEX recordings_span ON recordings (start_utc_ms, end_utc_ms)",
         "CREATE INDEX events_recording ON events (recording_id)",
-        "CREATE INDEX events_utc ON events (utc_ms)",
-        "CREATE INDEX events_local ON events (local_ms)",
-        "CREATE INDEX events_kind ON events (kind, name)",
-        "CREATE INDEX events_place ON events (latitude, longitude)",
+        "CREATE INDEX events_utc ON events (kind, utc_ms)",
+        "CREATE INDEX events_local ON events (kind, local_ms)",
+        "CREATE INDEX events_place ON events (kind, latitude, longitude)",
         "CREATE INDEX track_recording ON track (recording_id, centis)",
         "CREATE INDEX track_utc ON track (utc_ms)",
         "CREATE INDEX track_local ON track (local_ms)",
@@ -94,15 +93,19 @@ void AddRecordingFilters(const SearchQuery& q, Where& where) {
 }
 
 // The box around the --near circle, for the place indexes; the exact
-// distance is measured on what it lets through.
+// distance is measured on what it lets through. With a time range as well,
+// the time index is the one to use (a place is passed again on every trip,
+// a time window holds few rows): the unary "+" keeps both databases off the
+// place index then.
 void AddPlaceBox(const SearchQuery& q, const std::string& table, Where& where) {
   if (!q.nearLatitude) return;
+  const std::string column = (q.from || q.to ? "+" : "") + table;
   constexpr double kMetresPerDegree = 111320.0;
   const double dLat = *q.nearMetres / kMetresPerDegree * 1.01;
   const double cosLat = std::max(std::cos(*q.nearLatitude * M_PI / 180.0), 1e-6);
   const double dLon = std::min(180.0, *q.nearMetres / (kMetresPerDegree * cosLat) * 1.01);
   where.Add(
-      table + ".latitude BETWEEN ? AND ? AND " + table + ".longitude BETWEEN ? AND ?",
+      column + ".latitude BETWEEN ? AND ? AND " + column + ".longitude BETWEEN ? AND ?",
       {*q.nearLatitude - dLat, *q.nearLatitude + dLat, *q.nearLongitude - dLon, *q.nearLongitude + dLon});
 }
 
