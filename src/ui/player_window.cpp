@@ -93,6 +93,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   AddRecentMenu();
   AddEvidenceCommands();
   AddVideoExportCommand();
+  AddLibraryCommand();
   {
     QMenu* video = nullptr;
     for (QAction* a : menuBar()->actions())
