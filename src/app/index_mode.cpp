@@ -92,7 +92,9 @@ int RunIndexMode(const std::vector<std::string>& args, std::ostream& out, std::o
   if (options.shards > 1)
     out << ", " << outcome.inShard << " in shard " << options.shard << "/" << options.shards;
   out << ", " << outcome.indexed << " indexed, " << outcome.unchanged << " unchanged, "
-      << outcome.problems.size() << " not indexed; the library holds " << total << " recordings\n";
+      << outcome.problems.size() << " not indexed";
+  if (outcome.removed > 0) out << ", " << outcome.removed << " gone and taken out";
+  out << "; the library holds " << total << " recordings\n";
   if (const int status = FinishOutput(out, err); status != kExitDone) return status;
   return outcome.problems.empty() ? kExitDone : kExitFindings;
 }

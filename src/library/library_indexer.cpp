@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "library/recording_reader.h"
 
 namespace library {
 namespace {
+
+namespace fs = std::filesystem;
 
 bool Unchanged(const FoundRecording& found, const std::vector<LibraryFile>& indexed) {
   if (indexed.size() != found.files.size()) return false;
@@ -65,8 +69,10 @@ IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,
   outcome.found = listing.recordings.size();
   const std::map<int64_t, std::vector<LibraryFile>> indexed = store.IndexedFiles();
   std::vector<FoundRecording> todo;
+  std::set<int64_t> present;
   for (FoundRecording& r : listing.recordings) {
     const int64_t id = RecordingId(r.files.front());
+    present.insert(id);
     if (options.shards > 1 && id % options.shards != options.shard) continue;
     ++outcome.inShard;
     const auto stored = indexed.find(id);
@@ -75,6 +81,29 @@ IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,
       continue;
     }
     todo.push_back(std::move(r));
+  }
+
+  // Recordings gone from the roots (their first file deleted or moved away).
+  std::vector<std::string> roots;
+  for (const std::string& root : options.roots) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(root).lexically_normal();
+    if (fs::is_directory(absolute, ec)) roots.push_back((absolute / "").string());
+  }
+  for (const auto& [id, files] : indexed) {
+    if (present.count(id) || files.empty() || (options.shards > 1 && id % options.shards != options.shard))
+      continue;
+    const std::string& first = files.front().path;
+    std::error_code ec;
+    const bool underRoot =
+        std::any_of(roots.begin(), roots.end(), [&](const std::string& r) { return first.rfind(r, 0) == 0; });
+    if (!underRoot || fs::exists(first, ec) || ec) continue;
+    try {
+      store.RemoveRecording(id);
+      ++outcome.removed;
+    } catch (const SqlError& e) {
+      outcome.problems.push_back({first, std::string("not removed from the library: ") + e.what()});
+    }
   }
 
   const std::size_t workers = std::clamp<std::size_t>(std::size_t(std::max(options.jobs, 1)), 1,

@@ -5,7 +5,9 @@
 // times), reads the others on worker threads and writes each whole, one at a
 // time, on the calling thread. A recording that can't be read is listed and
 // the run goes on; a run stopped anywhere leaves only whole recordings, so
-// the next run goes on where it stopped. Only reads the recordings.
+// the next run goes on where it stopped. A recording under one of the roots
+// whose first file no longer exists is taken out of the library. Only reads
+// the recordings.
 
 #include <atomic>
 #include <cstddef>
@@ -38,6 +40,7 @@ struct IndexOutcome {
   std::size_t inShard = 0;        // of them, this worker's
   std::size_t unchanged = 0;      // already indexed as they are
   std::size_t indexed = 0;        // written in this run
+  std::size_t removed = 0;        // taken out: under a root, of this shard, its first file gone
   std::vector<OddFile> problems;  // files or recordings that could not be indexed, with the reason
   bool cancelled = false;
 };

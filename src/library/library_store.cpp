@@ -123,6 +123,13 @@ bool Inside(const SearchQuery& q, const std::optional<double>& lat, const std::o
   return d <= *q.nearMetres;
 }
 
+void DeleteRows(SqlConnection& db, int64_t id) {
+  db.Run("DELETE FROM events WHERE recording_id = ?", {id});
+  db.Run("DELETE FROM track WHERE recording_id = ?", {id});
+  db.Run("DELETE FROM files WHERE recording_id = ?", {id});
+  db.Run("DELETE FROM recordings WHERE id = ?", {id});
+}
+
 }  // namespace
 
 LibraryStore::LibraryStore(std::unique_ptr<SqlConnection> connection) : db_(std::move(connection)) {
@@ -170,12 +177,7 @@ void LibraryStore::PutRecording(const LibraryRecording& rec) {
     }
     std::sort(stale.begin(), stale.end());
     stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
-    for (int64_t id : stale) {
-      db_->Run("DELETE FROM events WHERE recording_id = ?", {id});
-      db_->Run("DELETE FROM track WHERE recording_id = ?", {id});
-      db_->Run("DELETE FROM files WHERE recording_id = ?", {id});
-      db_->Run("DELETE FROM recordings WHERE id = ?", {id});
-    }
+    for (int64_t id : stale) DeleteRows(*db_, id);
     db_->Run(
         "INSERT INTO recordings (id, first_path, title, dvr_version, cameras, start_utc_ms, end_utc_ms,"
         " start_local_ms, end_local_ms, duration_centis, check_summary, findings)"
@@ -204,6 +206,17 @@ void LibraryStore::PutRecording(const LibraryRecording& rec) {
           " VALUES (?, ?, ?, ?, ?, ?, ?)",
           {rec.id, p.centis, p.utcMillis, p.localMillis, p.latitude, p.longitude, p.speedKmh});
     }
+    db_->Commit();
+  } catch (...) {
+    db_->Rollback();
+    throw;
+  }
+}
+
+void LibraryStore::RemoveRecording(int64_t id) {
+  db_->Begin();
+  try {
+    DeleteRows(*db_, id);
     db_->Commit();
   } catch (...) {
     db_->Rollback();

@@ -56,6 +56,8 @@ class LibraryStore {
   // Replaces whatever the library holds of the recording and of any of its
   // files, in one transaction.
   void PutRecording(const LibraryRecording& recording);
+  // Takes the recording's rows out of the library, in one transaction.
+  void RemoveRecording(int64_t id);
   // The files of every indexed recording, by recording id.
   std::map<int64_t, std::vector<LibraryFile>> IndexedFiles();
   int64_t CountRecordings();

@@ -58,11 +58,12 @@ bool LibraryController::IndexFolder(const std::string& folder) {
                 this, [this, done = int(p.done), total = int(p.total)] { emit IndexProgress(done, total); },
                 Qt::QueuedConnection);
           });
-      summary = QStringLiteral("%1 recordings found, %2 indexed, %3 unchanged, %4 not indexed%5")
+      summary = QStringLiteral("%1 recordings found, %2 indexed, %3 unchanged, %4 not indexed, %5 gone%6")
                     .arg(outcome.found)
                     .arg(outcome.indexed)
                     .arg(outcome.unchanged)
                     .arg(outcome.problems.size())
+                    .arg(outcome.removed)
                     .arg(outcome.cancelled ? QStringLiteral(" (cancelled)") : QString());
       for (const library::OddFile& f : outcome.problems)
         summary +=

@@ -166,18 +166,18 @@ PostgresServer* Server() {
     GTEST_SKIP() << "PostgreSQL server binaries (initdb, pg_ctl) not installed; apt-get install postgresql"; \
   ASSERT_TRUE(Server()->Error().empty()) << Server()->Error()
 
-std::string Run(const std::string& args, int* status = nullptr) {
+std::string Player(const std::string& args, int* status = nullptr) {
   return RunCommand(kPlayer + " " + args + " 2>/dev/null", status);
 }
 
 std::string Index(const std::string& db, const std::string& extra = "", int* status = nullptr) {
-  return Run("--index " + ShellQuote(Fleet().Root()) + " --db " + ShellQuote(db) + " " + extra, status);
+  return Player("--index " + ShellQuote(Fleet().Root()) + " --db " + ShellQuote(db) + " " + extra, status);
 }
 
 // The rows of a --search as "FIRST-FILE POSITION KIND NAME VALUE", paths from the root.
 std::vector<std::string> Search(const std::string& db, const std::string& args) {
   int status = -1;
-  std::stringstream csv(Run("--search --db " + ShellQuote(db) + " " + args, &status));
+  std::stringstream csv(Player("--search --db " + ShellQuote(db) + " " + args, &status));
   EXPECT_EQ(status, 0) << args;
   std::vector<std::string> rows;
   std::string line;
@@ -309,6 +309,20 @@ TEST_P(LibraryBackends, IndexesEveryRecordingOnceFindsExactlyTheScriptedOnesAndR
   EXPECT_TRUE(after != before) << "the touched file's time is not in the library";
   EXPECT_EQ(after.size(), before.size()) << "the recording's rows were replaced, not added to";
   EXPECT_EQ(Count(db, "recordings"), 40);
+
+  // A recording that leaves its root is taken out; those under other roots stay.
+  const std::string extra = (dir_.path() / "extra").string(), file = extra + "/late.avi";
+  fs::create_directories(extra);
+  RunCommand(kRecgen + " write " + ShellQuote(file) + " --size 320x240 --fps 5 --seconds 2 >/dev/null");
+  const std::string indexExtra = "--index " + ShellQuote(extra) + " --db " + ShellQuote(db);
+  EXPECT_NE(Player(indexExtra).find("1 recordings found, 1 indexed"), std::string::npos);
+  EXPECT_EQ(Count(db, "recordings"), 41);
+  fs::remove(file);
+  const std::string gone = Player(indexExtra);
+  EXPECT_NE(gone.find("0 recordings found, 0 indexed, 0 unchanged, 0 not indexed, 1 gone and taken out"),
+            std::string::npos)
+      << gone;
+  EXPECT_TRUE(Dump(db) == after) << "only the gone recording's rows were taken out";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LibraryBackends, ::testing::Values("sqlite", "postgresql"),
