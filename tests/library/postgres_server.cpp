@@ -27,7 +27,9 @@ std::string PostgresServer::BinaryFolder() {
 
 std::string PostgresServer::AsServerUser(const std::string& command) const {
   if (::geteuid() != 0) return command;
-  return "runuser -u postgres -- sh -c " + ShellQuote(command);
+  // runuser lives in /usr/sbin, which a root shell's PATH may lack.
+  const std::string runuser = fs::exists("/usr/sbin/runuser") ? "/usr/sbin/runuser" : "runuser";
+  return runuser + " -u postgres -- sh -c " + ShellQuote(command);
 }
 
 PostgresServer::PostgresServer() : dir_(std::make_unique<TempDir>()), bin_(BinaryFolder()) {
