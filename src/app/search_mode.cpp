@@ -11,6 +11,7 @@
 #include "evidence/text_escape.h"
 #include "evidence/track_points.h"
 #include "library/library_store.h"
+#include "library/number_text.h"
 #include "library/search_time.h"
 
 namespace {
@@ -20,14 +21,9 @@ constexpr const char* kSearchUsage =
     "                          [--between T1 T2] [--title TEXT] [--findings] [--format csv|json]\n";
 
 bool ParseReal(const std::string& text, double& out) {
-  if (text.empty()) return false;
-  std::size_t used = 0;
-  try {
-    out = std::stod(text, &used);
-  } catch (const std::exception&) {
-    return false;
-  }
-  return used == text.size() && std::isfinite(out);
+  const std::optional<double> value = library::ParseDecimal(text);
+  if (value) out = *value;
+  return value.has_value();
 }
 
 bool ParseNear(const std::string& text, library::SearchQuery& q) {
@@ -58,10 +54,7 @@ std::string Local(const std::optional<int64_t>& ms) {
   return ms ? library::IsoLocal(*ms) : "";
 }
 std::string Degrees(const std::optional<double>& d) {
-  if (!d) return "";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6f", *d);
-  return text;
+  return d ? library::FixedDecimal(*d, 6) : "";
 }
 
 void WriteCsv(const std::vector<library::SearchHit>& hits, std::ostream& out) {
@@ -78,7 +71,7 @@ void WriteJson(const std::vector<library::SearchHit>& hits, std::ostream& out) {
   using evidence::JsonString;
   auto text = [](const std::string& s) { return s.empty() ? std::string("null") : JsonString(s); };
   auto number = [](const std::optional<double>& d) {
-    return d ? evidence::JsonNumber(*d, 6) : std::string("null");
+    return d ? library::FixedDecimal(*d, 6) : std::string("null");
   };
   out << "[";
   for (std::size_t i = 0; i < hits.size(); ++i) {

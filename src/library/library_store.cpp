@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "evidence/track_points.h"
+#include "library/number_text.h"
 
 namespace library {
 namespace {
@@ -45,7 +46,7 @@ std::optional<int64_t> OptionalInt(const std::optional<std::string>& text) {
 }
 std::optional<double> OptionalReal(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
-  return std::stod(*text);
+  return ParseDecimal(*text);
 }
 SqlValue Value(const std::optional<int64_t>& v) {
   return v ? SqlValue(*v) : SqlValue();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 
+#include "library/number_text.h"
+
 namespace library {
 namespace {
 
@@ -59,11 +61,7 @@ class PostgresConnection : public SqlConnection {
       if (v.type == SqlValue::Type::kNull) continue;
       if (v.type == SqlValue::Type::kInteger) texts[i] = std::to_string(v.integer);
       if (v.type == SqlValue::Type::kText) texts[i] = v.text;
-      if (v.type == SqlValue::Type::kReal) {
-        char text[40];
-        std::snprintf(text, sizeof text, "%.17g", v.real);
-        texts[i] = text;
-      }
+      if (v.type == SqlValue::Type::kReal) texts[i] = ExactDecimal(v.real);
       values[i] = texts[i].c_str();
     }
     Result r(
