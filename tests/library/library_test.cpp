@@ -415,6 +415,34 @@ TEST(LibrarySchema, ALibraryOfANewerSchemaIsRefusedInOneLineAndAnOlderOneMigrate
             library::kSchemaVersion);
 }
 
+TEST(LibraryForeignFiles, RecordingsOtherProgramsWroteAreIndexedWithoutASpan) {
+  TempDir dir;
+  const std::string folder = (dir / "other").string(), db = (dir / "l.sqlite").string();
+  fs::create_directories(folder);
+  int ffmpeg = -1, avimux = -1;
+  RunCommand("ffmpeg -loglevel error -f lavfi -i testsrc=size=320x240:rate=5 -t 3 -c:v mjpeg " +
+                 ShellQuote(folder + "/ffmpeg.avi") + " 2>&1",
+             &ffmpeg);
+  RunCommand(
+      "gst-launch-1.0 -q videotestsrc num-buffers=15 ! video/x-raw,width=320,height=240,framerate=5/1 ! "
+      "jpegenc ! avimux ! filesink location=" +
+          ShellQuote(folder + "/avimux.avi") + " 2>&1",
+      &avimux);
+  ASSERT_EQ(ffmpeg, 0);
+  ASSERT_EQ(avimux, 0);
+  int status = -1;
+  const std::string out = Player("--index " + ShellQuote(folder) + " --db " + ShellQuote(db), &status);
+  EXPECT_EQ(status, 0) << out;
+  std::vector<std::string> rows;
+  for (const library::SqlRow& row : library::OpenSqlConnection(db)->Run(
+           "SELECT first_path, title, start_utc_ms IS NULL, duration_centis, check_summary FROM recordings"
+           " ORDER BY first_path"))
+    rows.push_back(fs::path(*row[0]).filename().string() + " " + *row[1] + " " + *row[2] + " " + *row[3] +
+                   " " + *row[4]);
+  EXPECT_EQ(rows, (std::vector<std::string>{"avimux.avi Unknown DVR 1 300 clean",
+                                            "ffmpeg.avi Unknown DVR 1 300 clean"}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
