@@ -119,7 +119,11 @@ IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,
         if (options.cancel && options.cancel->load())
           r.error = kScanCancelledError;
         else
-          r.error = ReadLibraryRecording(todo[i], r.recording, options.cancel, options.harshTenths);
+          try {
+            r.error = ReadLibraryRecording(todo[i], r.recording, options.cancel, options.harshTenths);
+          } catch (const std::exception& e) {
+            r.error = e.what();  // listed like any unreadable recording; the run goes on
+          }
         queue.Push(std::move(r));
       }
     });
@@ -135,7 +139,8 @@ IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,
       try {
         store.PutRecording(r.recording);
         ++outcome.indexed;
-      } catch (const SqlError& e) {
+      } catch (const std::exception& e) {
+        // Caught whatever it is: the workers wait for this loop to take their results.
         outcome.problems.push_back({first, std::string("not written to the library: ") + e.what()});
       }
     } else {
