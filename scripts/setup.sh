@@ -16,6 +16,7 @@ packages=(
   poppler-utils
   tinyproxy
   libssl-dev libxml2-utils
+  libsqlite3-dev libpq-dev postgresql
 )
 
 as_root() {

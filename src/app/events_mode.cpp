@@ -11,17 +11,6 @@
 #include "engine/trip_events.h"
 #include "evidence/metadata_csv.h"
 
-namespace {
-
-std::string ValueText(const TripEvent& e) {
-  if (e.kind == TripEventKind::kTrigger) return "on";
-  char text[16];
-  std::snprintf(text, sizeof text, "%+.1f", e.tenthsOfG / 10.0);
-  return text;
-}
-
-}  // namespace
-
 int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string path;
   int tenths = HarshTenthsFromText(ReadSetting(kHarshMotionSetting));
@@ -63,7 +52,7 @@ int RunEventsMode(const std::vector<std::string>& args, std::ostream& out, std::
     const std::string name = e.kind == TripEventKind::kTrigger ? scan.triggerNames[std::size_t(e.trigger)]
                                                                : std::string(1, e.axis);
     out << e.centis << ',' << evidence::CsvQuoted(file) << ',' << TripEventKindText(e.kind) << ','
-        << evidence::CsvField(name) << ',' << ValueText(e) << "\r\n";
+        << evidence::CsvField(name) << ',' << TripEventValueText(e) << "\r\n";
   }
   if (first.textLines) err << "qmxplayer: " << path << ": text-line recording: no values to find events in\n";
 

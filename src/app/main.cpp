@@ -12,11 +12,13 @@
 #include "app/export_track_mode.h"
 #include "app/export_video_mode.h"
 #include "app/extract_mode.h"
+#include "app/index_mode.h"
 #include "app/info_mode.h"
 #include "app/live_mode.h"
 #include "app/map_image_mode.h"
 #include "app/mode_status.h"
 #include "app/report_mode.h"
+#include "app/search_mode.h"
 #include "app/snapshot_mode.h"
 #include "app/verify_mode.h"
 #include "base/brand.h"
@@ -97,6 +99,22 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         hundredths, with its whole track, as a PNG\n"
       << "                                         (zoom 2..20, 15 by default; the map source\n"
       << "                                         and proxy of the settings)\n"
+      << "       qmxplayer --index ROOT... [--db FILE|URL] [--jobs N] [--shard K/N]\n"
+      << "                                         add the recordings under the ROOT folders to the\n"
+      << "                                         fleet library (new or changed ones; files, span,\n"
+      << "                                         events, track, quick check, SHA-256); the library\n"
+      << "                                         is $XDG_DATA_HOME/qmxplayer/library.sqlite, another\n"
+      << "                                         SQLite FILE or a postgresql:// URL; --shard K/N\n"
+      << "                                         (K = 0..N-1) takes one of N disjoint parts; exit 0\n"
+      << "                                         done, 1 some files not indexed (listed)\n"
+      << "       qmxplayer --search [--db FILE|URL] [--event harsh|trigger[:NAME]]\n"
+      << "                 [--near LAT,LON,METRES] [--between T1 T2] [--title TEXT] [--findings]\n"
+      << "                 [--format csv|json]\n"
+      << "                                         the library's matching events, passes of the\n"
+      << "                                         place or recordings, each with its first file\n"
+      << "                                         and position for qmxplayer FILE --at POS; T1, T2:\n"
+      << "                                         2011-03-01T14:05[:09] (DVR local time), with Z or\n"
+      << "                                         +HH:MM (UTC), a date, or positions\n"
       << "The modes only read FILE and write UTF-8. A failure prints one line naming\n"
       << "its reason and ends with an exit status:\n"
       << "  0  done\n"
@@ -138,7 +156,7 @@ int main(int argc, char** argv) {
   if (line.mode == "--export-video") return RunExportVideoMode(argc, argv, line);
   if (line.mode == "--report") return RunReportMode(argc, argv, line);
   if (line.mode == "--export-evidence") return RunExportEvidenceMode(argc, argv, line.modeArgs, std::cerr);
-  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" ||
+  if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" || line.mode == "--at" ||
       line.mode == "--screenshot-after")
     return RunPlayerWindow(argc, argv, PlayerWindowStart{line.recordingPath, line.exportFilterGraph});
   QCoreApplication app(argc, argv);
@@ -157,6 +175,8 @@ int main(int argc, char** argv) {
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
   if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--index") return RunIndexMode(line.modeArgs, std::cout, std::cerr);
+  if (line.mode == "--search") return RunSearchMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {
     return ModeFailure(std::cerr, line.mode, "unknown option (qmxplayer --help lists them)", kExitBadInput);
   }

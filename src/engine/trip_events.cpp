@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 
 #include "metadata/trigger_names.h"
@@ -86,4 +87,11 @@ std::optional<int64_t> PreviousEventTarget(const std::vector<TripEvent>& events,
 
 const char* TripEventKindText(TripEventKind kind) {
   return kind == TripEventKind::kTrigger ? "trigger" : "harsh motion";
+}
+
+std::string TripEventValueText(const TripEvent& e) {
+  if (e.kind == TripEventKind::kTrigger) return "on";
+  char text[16];
+  std::snprintf(text, sizeof text, "%+.1f", e.tenthsOfG / 10.0);
+  return text;
 }

@@ -64,3 +64,7 @@ inline constexpr int64_t kNextEventSlackCentis = 10;
 
 // "trigger" or "harsh motion".
 const char* TripEventKindText(TripEventKind kind);
+
+// The event's value as the modes print it: "on" for a trigger, the reading
+// in g with its sign ("+0.5") for harsh motion.
+std::string TripEventValueText(const TripEvent& e);

@@ -97,6 +97,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   AddEvidenceCommands();
   AddVideoExportCommand();
   AddReportCommand();
+  AddLibraryCommand();
   {
     QMenu* video = nullptr;
     for (QAction* a : menuBar()->actions())

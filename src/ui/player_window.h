@@ -29,6 +29,7 @@ struct CommandInfo;
 class CMappingDlg;
 class PlaybackEngine;
 class PleaseWaitDialog;
+class LibraryDialog;
 class QAction;
 class QMimeData;
 class QPushButton;
@@ -86,6 +87,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void OnPlaybackError(int fileIndex, const std::string& message) override;
   void OnFileChanged(int fileIndex) override;
   void OnEndOfRecording() override;
+
+  // Moves the open recording to `centis` on its timeline (qmxplayer FILE --at POS, the library).
+  void GoToCentis(int64_t centis) { SeekToCentis(centis); }
 
   // What tests and the demo look at.
   bool IsOpening() const { return openThread_.joinable(); }
@@ -220,6 +224,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void ExportReportCommand();
   // File > Export Video... (player_window_video_export.cpp).
   void AddVideoExportCommand();
+  // File > Library... (player_window_library.cpp).
+  void AddLibraryCommand();
+  void LibraryCommand();
   void ExportVideoCommand();
   // Clip extraction and conversion (player_window_clip.cpp).
   void ToggleClipDialog();
@@ -272,6 +279,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   std::unique_ptr<PlaybackEngine> playback_;
   std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
+  QPointer<LibraryDialog> libraryDialog_;  // made on first use, a child window
   QPointer<CMappingDlg> mapDialog_;          // a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;

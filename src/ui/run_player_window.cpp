@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/brand.h"
+#include "app/mode_arguments.h"
 #include "engine/pipeline/recording_graph.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"
@@ -39,6 +40,9 @@ const char* PlayerWindowUsage() {
          "                                        numbered sequence or its group; --quad shows\n"
          "                                        all four cameras, --full-screen only the\n"
          "                                        pictures and the banner)\n"
+         "       qmxplayer RECORDING.avi --at POS [--quad] [--full-screen]\n"
+         "                                        open the recording at POS on its timeline (as\n"
+         "                                        --search prints it, or any position the modes take)\n"
          "       qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n"
          "                                        play, save a picture of the window after\n"
          "                                        SECONDS, and close\n"
@@ -59,12 +63,19 @@ int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
   double shotSeconds = -1;
   QString shotPath;
   bool quad = false, fullScreen = false;
+  int64_t atCentis = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--quad") {
       quad = true;
     } else if (a == "--full-screen") {
       fullScreen = true;
+    } else if (a == "--at") {
+      if (i + 1 >= argc || !ParseCentis(argv[i + 1], atCentis)) {
+        std::cerr << "usage: qmxplayer RECORDING.avi --at POS (1250, 12.5s or 0:00:12.50)\n";
+        return 2;
+      }
+      ++i;
     } else if (a == "--screenshot-after") {
       if (i + 2 >= argc || std::atof(argv[i + 1]) <= 0) {
         std::cerr << "usage: qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n";
@@ -93,6 +104,12 @@ int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
       if (window.Engine()) window.RunCommand(kCmdAllVideos);
     };
     QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toQuad, Qt::SingleShotConnection);
+  }
+  if (atCentis >= 0) {
+    auto toPosition = [&window, atCentis] {
+      if (window.Engine()) window.GoToCentis(atCentis);
+    };
+    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toPosition, Qt::SingleShotConnection);
   }
   if (shotSeconds > 0) ScreenshotAfter(window, shotSeconds, shotPath);
   return app.exec();

@@ -27,7 +27,18 @@ struct Position {
   double latitude, longitude;
 };
 
-Position RouteAt(double seconds) {
+Position RouteAt(const RecordingOptions& o, double seconds) {
+  if (!o.route.empty()) {
+    const std::vector<Waypoint>& r = o.route;
+    if (seconds <= r.front().seconds) return {r.front().latitude, r.front().longitude};
+    for (std::size_t i = 1; i < r.size(); ++i) {
+      if (seconds > r[i].seconds) continue;
+      const double f = (seconds - r[i - 1].seconds) / (r[i].seconds - r[i - 1].seconds);
+      return {r[i - 1].latitude + f * (r[i].latitude - r[i - 1].latitude),
+              r[i - 1].longitude + f * (r[i].longitude - r[i - 1].longitude)};
+    }
+    return {r.back().latitude, r.back().longitude};
+  }
   const double angle = 2 * kPi * seconds / 600.0;
   return {kStartLatitude + 0.003 * std::sin(angle), kStartLongitude + 0.0045 * (std::cos(angle) - 1.0)};
 }
@@ -64,7 +75,7 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
   m.triggerBits = 1u << ((wholeSeconds / 2) % 11);
   if (ms % 5000 < 500) m.triggerBits |= 1u;
   m.satellites = 5 + channel;
-  const Position p = RouteAt(t);
+  const Position p = RouteAt(o, t);
   m.latitude = PackDegrees(p.latitude);
   m.longitude = PackDegrees(p.longitude);
   m.speed = uint32_t(std::lround(40.0 + 30.0 * std::sin(2 * kPi * t / 60.0)));
@@ -77,8 +88,16 @@ MetadataSample ExpectedMetadata(const RecordingOptions& o, int channel, int64_t 
     m.accelY = 0;
     m.accelZ = 10;
     for (const Incident& inc : o.incidents) {
-      if (inc.kind == 't' && t >= inc.start && t < inc.end) m.triggerBits |= 1u << inc.value;
-      const bool inFrame = t >= inc.start && t < inc.start + 1.0 / o.fps;
+      // A periodic happening: the time folded back into its first period.
+      // In whole milliseconds, so frame times on a period's multiple land exactly on it.
+      double u = t;
+      if (inc.period > 0 && t >= inc.start) {
+        const int64_t startMs = std::llround(inc.start * 1000),
+                      periodMs = std::max<int64_t>(1, std::llround(inc.period * 1000));
+        u = double(startMs + (ms - startMs) % periodMs) / 1000.0;
+      }
+      if (inc.kind == 't' && u >= inc.start && u < inc.end) m.triggerBits |= 1u << inc.value;
+      const bool inFrame = u >= inc.start && u < inc.start + 1.0 / o.fps;
       if (inc.kind == 'x' && inFrame) m.accelX = int8_t(inc.value);
       if (inc.kind == 'y' && inFrame) m.accelY = int8_t(inc.value);
     }
@@ -92,7 +111,7 @@ std::array<std::string, 3> ExpectedTextLines(const RecordingOptions& o, int chan
   std::tm tm{};
   gmtime_r(&local, &tm);
   const double t = double(FrameMilliseconds(o, o.firstFrame + frameIndex)) / 1000.0;
-  const Position p = RouteAt(t);
+  const Position p = RouteAt(o, t);
   int latD, latM, latS, lonD, lonM, lonS;
   SplitDms(p.latitude, latD, latM, latS);
   SplitDms(p.longitude, lonD, lonM, lonS);

@@ -22,10 +22,10 @@ constexpr const char* kUsage =
     "         --config FILE|default|none --config-at start|end --title TEXT --trigger-names a,b,...\n"
     "         --version TEXT|none --h264 --one-stream-header --dvr-meta-header --no-strn --start-utc SECONDS "
     "--quality Q\n"
-    "         --incidents calm|t:BIT@START-END,x:TENTHS@SECONDS,y:TENTHS@SECONDS,...\n"
+    "         --incidents calm|t:BIT@START-END[/PERIOD],x:TENTHS@SECONDS[/PERIOD],y:...,...\n"
     "         --fault drop-frame|repeat-frame|corrupt-frame|drop-audio:CAMERA:FRAME --fault "
     "clock-back:FRAME:SECONDS\n"
-    "         --file-gap SECONDS (sequence)\n";
+    "         --route LAT,LON@SECONDS;... --file-gap SECONDS (sequence)\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "recgen: %s\n", message.c_str());

@@ -105,12 +105,17 @@ std::string ParseIncidents(const std::string& text, std::vector<Incident>& out) 
   for (const std::string& item : Split(text, ',')) {
     const auto colon = item.find(':');
     const auto at = item.find('@');
-    const std::string bad = "--incidents item \"" + item + "\" wants t:BIT@START-END or x|y:TENTHS@SECONDS";
+    const std::string bad = "--incidents item \"" + item +
+                            "\" wants t:BIT@START-END or x|y:TENTHS@SECONDS, each with an optional /PERIOD";
     if (colon != 1 || at == std::string::npos || at < colon) return bad;
     Incident inc;
     inc.kind = item[0];
     double value = 0, start = 0, end = 0;
-    const std::string when = item.substr(at + 1);
+    std::string when = item.substr(at + 1);
+    if (const auto slash = when.find('/'); slash != std::string::npos) {
+      if (!ParseNumber(when.substr(slash + 1), 0.001, 1e7, inc.period)) return bad;
+      when.resize(slash);
+    }
     if (inc.kind == 't') {
       const auto dash = when.find('-');
       if (!ParseNumber(item.substr(2, at - 2), 0, 10, value) || dash == std::string::npos ||
@@ -129,6 +134,24 @@ std::string ParseIncidents(const std::string& text, std::vector<Incident>& out) 
     out.push_back(inc);
   }
   return "";
+}
+
+std::string ParseRoute(const std::string& text, std::vector<Waypoint>& out) {
+  out.clear();
+  for (const std::string& item : Split(text, ';')) {
+    const std::string bad = "--route item \"" + item + "\" wants LAT,LON@SECONDS with rising times";
+    const auto comma = item.find(',');
+    const auto at = item.find('@');
+    Waypoint w;
+    if (comma == std::string::npos || at == std::string::npos || at < comma ||
+        !ParseNumber(item.substr(0, comma), -90, 90, w.latitude) ||
+        !ParseNumber(item.substr(comma + 1, at - comma - 1), -180, 180, w.longitude) ||
+        !ParseNumber(item.substr(at + 1), 0, 1e7, w.seconds) ||
+        (!out.empty() && w.seconds <= out.back().seconds))
+      return bad;
+    out.push_back(w);
+  }
+  return out.empty() ? "--route wants at least one LAT,LON@SECONDS" : "";
 }
 
 std::string ParseRecordingOptions(const std::vector<std::string>& args, std::size_t begin,
@@ -231,6 +254,9 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
     } else if (a == "--incidents") {
       o.scripted = true;
       const std::string error = ParseIncidents(v, o.incidents);
+      if (!error.empty()) return error;
+    } else if (a == "--route") {
+      const std::string error = ParseRoute(v, o.route);
       if (!error.empty()) return error;
     } else if (a == "--fault") {
       FrameFault fault;

@@ -19,10 +19,13 @@ enum class ConfigSource { kNone, kDefault, kFile };
 // global frame 0): trigger bit `value` on for start <= t < end, or the X or
 // Y reading `value` (tenths of g) in the one frame whose time is in
 // [start, start + 1 / fps).
+// With a `period`, the happening comes again every `period` seconds from
+// `start` on.
 struct Incident {
   char kind = 't';  // 't' trigger, 'x' or 'y' acceleration
   int value = 0;
   double start = 0, end = 0;
+  double period = 0;
 };
 
 // A fault written on purpose, so the integrity check has something to find.
@@ -32,6 +35,12 @@ enum class FaultKind {
   kCorruptFrame,  // the second half of the frame's picture data is zeroed and its end marker lost
   kDropAudio,     // the camera's audio chunk of that frame is not written
   kClockBack,     // from that frame on, every record's time is `seconds` earlier
+};
+
+// A point the vehicle passes, at `seconds` of the run (from global frame 0).
+struct Waypoint {
+  double latitude = 0, longitude = 0;  // decimal degrees
+  double seconds = 0;
 };
 
 struct FrameFault {
@@ -71,6 +80,10 @@ struct RecordingOptions {
   bool scripted = false;
   std::vector<Incident> incidents;
   std::vector<FrameFault> faults;
+  // A scripted route: straight lines between the waypoints (in time order),
+  // standing at the first before it and at the last after it. Empty: the
+  // default loop.
+  std::vector<Waypoint> route;
   // Sequences: the record times of every file after the first start this
   // much later than the frame count says, as if the recorder paused.
   double fileGapSeconds = 0;
@@ -90,8 +103,12 @@ std::vector<std::string> EffectiveTriggerNames(const RecordingOptions& options);
 void FrameSize(const RecordingOptions& options, int& width, int& height);
 
 // Reads "t:BIT@START-END", "x:TENTHS@SECONDS" and "y:TENTHS@SECONDS" items,
-// comma-separated ("calm" for none); "" means success.
+// each optionally followed by "/PERIOD", comma-separated ("calm" for none);
+// "" means success.
 std::string ParseIncidents(const std::string& text, std::vector<Incident>& out);
+
+// Reads "LAT,LON@SECONDS;LAT,LON@SECONDS;..." with times rising; "" means success.
+std::string ParseRoute(const std::string& text, std::vector<Waypoint>& out);
 
 // Reads the options of `write`, `sequence` and `group` from args[begin..].
 // Unknown options and bad values give a one-line message; "" means success.

@@ -1,10 +1,10 @@
-#include "ui/core/group_discovery.h"
+#include "engine/group_discovery.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
-#include "ui/core/file_order.h"
+#include "engine/file_order.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/core/file_order.h"
+#include "engine/file_order.h"
 
 #include <cctype>
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <vector>
+
+#include "library/library_store.h"
+
+class LibraryController;
+class QComboBox;
+class QDoubleSpinBox;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+// File > Library...: a search of the fleet library (DVR title, time range,
+// event kind, a place with a radius, only recordings with findings) and its
+// results (recording, time, event, place; sortable); a double-click opens
+// the recording at the result's position. Index Folder... adds a folder's
+// recordings with a progress bar and Cancel. The work runs in the
+// controller's worker thread.
+class LibraryDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit LibraryDialog(LibraryController& controller, QWidget* parent = nullptr);
+
+  // The query the form describes; false with `error` set for a bad field.
+  bool Query(library::SearchQuery& query, QString& error) const;
+  void RunSearch();
+  void StartIndexing(const QString& folder);
+  QTableWidget* Results() const { return results_; }
+  QLabel* Status() const { return status_; }
+
+ signals:
+  void OpenRequested(const QString& path, qint64 centis);
+
+ private:
+  void ShowHits(const std::vector<library::SearchHit>& hits, const QString& error);
+  void SetBusy(bool busy);
+
+  LibraryController& controller_;
+  QLineEdit* title_ = nullptr;
+  QLineEdit* from_ = nullptr;
+  QLineEdit* to_ = nullptr;
+  QComboBox* event_ = nullptr;
+  QLineEdit* trigger_ = nullptr;
+  QCheckBox* near_ = nullptr;
+  QDoubleSpinBox* latitude_ = nullptr;
+  QDoubleSpinBox* longitude_ = nullptr;
+  QDoubleSpinBox* metres_ = nullptr;
+  QCheckBox* findings_ = nullptr;
+  QTableWidget* results_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+  QPushButton* search_ = nullptr;
+  QPushButton* index_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+};
