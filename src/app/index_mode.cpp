@@ -9,7 +9,7 @@
 #include "app/events_mode.h"
 #include "app/mode_arguments.h"
 #include "app/mode_status.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "library/library_indexer.h"
 #include "library/sql_connection.h"
 

@@ -5,7 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "ui/core/commands.h"
 #include "ui/library_controller.h"
 #include "ui/library_dialog.h"

@@ -14,7 +14,7 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "recording_writer.h"
