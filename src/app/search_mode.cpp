@@ -8,6 +8,7 @@
 #include "app/index_mode.h"
 #include "app/mode_arguments.h"
 #include "app/mode_status.h"
+#include "evidence/metadata_csv.h"
 #include "evidence/text_escape.h"
 #include "evidence/track_points.h"
 #include "library/library_store.h"
@@ -60,10 +61,10 @@ std::string Degrees(const std::optional<double>& d) {
 void WriteCsv(const std::vector<library::SearchHit>& hits, std::ostream& out) {
   out << "path,position,utc,local,kind,name,value,latitude,longitude,title,check\r\n";
   for (const library::SearchHit& h : hits) {
-    out << CsvQuoted(h.path) << ',' << h.centis << ',' << Utc(h.utcMillis) << ',' << Local(h.localMillis)
-        << ',' << h.kind << ',' << CsvQuoted(h.name) << ',' << CsvQuoted(h.value) << ','
-        << Degrees(h.latitude) << ',' << Degrees(h.longitude) << ',' << CsvQuoted(h.title) << ','
-        << CsvQuoted(h.checkSummary) << "\r\n";
+    out << evidence::CsvQuoted(h.path) << ',' << h.centis << ',' << Utc(h.utcMillis) << ',' << Local(h.localMillis)
+        << ',' << h.kind << ',' << evidence::CsvQuoted(h.name) << ',' << evidence::CsvQuoted(h.value) << ','
+        << Degrees(h.latitude) << ',' << Degrees(h.longitude) << ',' << evidence::CsvQuoted(h.title) << ','
+        << evidence::CsvQuoted(h.checkSummary) << "\r\n";
   }
 }
 
