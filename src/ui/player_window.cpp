@@ -15,10 +15,12 @@
 #include "base/settings.h"
 #include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
+#include "ui/clip_extraction_controller.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
-#include "ui/evidence_worker.h"
+#include "ui/evidence_controller.h"
 #include "ui/frame_step_controller.h"
+#include "ui/map_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
 #include "ui/video_pane.h"
@@ -88,6 +90,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
 
   dialogReady_ = true;
   SetTitle(MainWindowTitle(brand_));
+  MakeFeatureControllers();
   BuildMenu();
   AddConversionMenuEntry();
   AddRecentMenu();

@@ -35,8 +35,10 @@ class QPushButton;
 class QSlider;
 class TimelineStrip;
 class VideoPane;
-class EvidenceWorker;
+class ClipExtractionController;
+class EvidenceController;
 class FrameStepController;
+class MapController;
 class SpeedController;
 
 // The player's main window: menu, control bar, position slider, four video
@@ -117,13 +119,18 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Frames handed to the panes since the window was made.
   long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
-  CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
-  CMappingDlg* MapDialog() const;  // the map window, or null
+  CVideoClipExtractDlg* ClipDialog() const;  // the clip window, or null
+  CMappingDlg* MapDialog() const;            // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
   void OpenFinished(int resultCode);
+  // One tick of the 150 ms timer: the features keep their windows and
+  // strips current on it.
+  void Ticked();
+  // The menu's states were brought up to date: the features update theirs.
+  void MenuStateUpdated();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -205,34 +212,19 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void UpdateTimelineMenu();
   // The mouse wheel over the slider or the strip: one step later (+1) or earlier.
   void WheelStep(int direction);
-  // Evidence exports (player_window_evidence.cpp).
+  // The feature controllers and their wiring (player_window_features.cpp).
+  void MakeFeatureControllers();
   void AddEvidenceCommands();
-  void UpdateEvidenceCommands();
-  void ExportTrackCommand();
-  void ExportEvidenceCommand();
   // File > Export Video... (player_window_video_export.cpp).
   void AddVideoExportCommand();
   void ExportVideoCommand();
-  // Clip extraction and conversion (player_window_clip.cpp).
-  void ToggleClipDialog();
-  void TickClipDialog();
+  // Two-channel conversion (player_window_clip.cpp).
   void ShowConversion();
   void AddConversionMenuEntry();
-  struct ClipDialogDeleter {
-    void operator()(CVideoClipExtractDlg* dialog) const;
-  };
   // Live viewing (player_window_live.cpp).
   void OpenStreamCommand();
   void CloseLiveSession();
   void PollLiveSession();
-  // Map window and proxy settings (player_window_map.cpp).
-  void ToggleMap();
-  void ShowProxySettings();
-  void TickMap();
-  void OpenMapWindow();
-  void DropMapWindow();
-  // An open map window is made again for what the window now shows.
-  void RenewMapWindow();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -263,8 +255,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   PleaseWaitDialog* pleaseWait_ = nullptr;
 
   std::unique_ptr<PlaybackEngine> playback_;
-  std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
-  QPointer<CMappingDlg> mapDialog_;          // a child window: goes with the main window
+  std::unique_ptr<ClipExtractionController> clip_;
+  std::unique_ptr<MapController> map_;       // its map window is a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.
@@ -317,12 +309,10 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
-  bool timelineWanted_ = true;  // the strip is shown (stored as ShowTimeline)
-  QAction* actionEvidenceTrack_ = nullptr;
-  QAction* actionEvidencePackage_ = nullptr;
+  bool timelineWanted_ = true;        // the strip is shown (stored as ShowTimeline)
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
-  std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
+  std::unique_ptr<EvidenceController> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;
 };

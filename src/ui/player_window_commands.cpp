@@ -12,6 +12,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/clip_extract_dialog.h"
+#include "ui/clip_extraction_controller.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/menu_state.h"
@@ -19,6 +20,7 @@
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
 #include "ui/file_properties_dialog.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/save_file_chooser.h"
@@ -131,12 +133,13 @@ void CQMXPlayerDlg::RunCommand(int id) {
     // command only keeps the button in step.
     case kCmdExtractClip:
     case kClipButton:
-      return ToggleClipDialog();
+      return clip_->Toggle();
     case kCmdMapLocation:
     case kMapButton:
-      return ToggleMap();
+      map_->Toggle();
+      return UpdateMenuState();
     case kCmdProxySettings:
-      return ShowProxySettings();
+      return map_->ShowProxySettings();
     default:
       return;
   }
@@ -386,7 +389,7 @@ void CQMXPlayerDlg::VideoSizeOneToOne() {
 }
 
 bool CQMXPlayerDlg::ConfirmQuit() {
-  if (!clipDialog_ || !clipDialog_->IsRunning()) return true;
+  if (!clip_->Running()) return true;
   QMessageBox ask(QMessageBox::Question, QString::fromUtf8(kMessageCaption),
                   QStringLiteral("A video clip is being extracted. Quit and stop the extraction?"),
                   QMessageBox::Yes | QMessageBox::No, this);
@@ -416,13 +419,12 @@ void CQMXPlayerDlg::ShowAbout() {
 }
 
 void CQMXPlayerDlg::UpdateMenuState() {
-  UpdateEvidenceCommands();
   PlayerMenuInput in;
   in.fastDeinterlaceSetting = ReadSetting("FastDeinterlace");
   in.hasPlayback = playback_ != nullptr;
   in.hasRecordingInfo = playback_ != nullptr;
   in.interfaceHidden = interfaceHidden_;
-  in.mapOpen = !mapDialog_.isNull();
+  in.mapOpen = map_->IsOpen();
   in.pauseChecked = IsChecked(kPauseButton);
   in.quadChecked = IsChecked(kQuadButton);
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
@@ -455,4 +457,5 @@ void CQMXPlayerDlg::UpdateMenuState() {
     a->setChecked(fullScreen_);
   }
   UpdateTimelineMenu();
+  emit MenuStateUpdated();
 }

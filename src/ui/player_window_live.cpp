@@ -8,6 +8,7 @@
 #include "metadata/trigger_names.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/stream_selection_dialog.h"
@@ -44,7 +45,7 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   currentPath_.clear();
   banner_.ForgetPosition();
   SetTitle(StreamWindowTitle(brand_, address));
-  RenewMapWindow();
+  map_->Renew();
   ApplyAudioSettings();
 
   // A recording's stacked layout or crop must not carry over to the panes.

@@ -17,6 +17,7 @@
 #include "ui/core/recent_files.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/please_wait_dialog.h"
@@ -174,7 +175,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     repaintVideoArea_ = true;
     pleaseWait_->hide();
     StartTimelineScan();
-    RenewMapWindow();  // an open map follows the new recording, with its own track and cache file
+    map_->Renew();  // an open map follows the new recording, with its own track and cache file
   }
   drag_.held = false;
   canvas_->update();
@@ -234,7 +235,7 @@ void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const 
     std::lock_guard<std::mutex> l(titleLock_);
     title = bannerTitle_;
   }
-  // The kept position reaches the map window on the timer (TickMap).
+  // The kept position reaches the map window on the timer (MapController::Tick).
   (void)banner_.Receive(label, text, title);
 }
 

@@ -9,7 +9,8 @@
 #include "ui/player_window.h"
 
 void CQMXPlayerDlg::OnTick() {
-  PollLiveSession();
+  // Live first: a failed session closes what the rest would look at.
+  emit Ticked();
   if (!playback_) {
     slider_->setValue(0);
   } else if (!drag_.held) {
@@ -28,15 +29,12 @@ void CQMXPlayerDlg::OnTick() {
     }
   }
   InvalidateStrips();
-  TickTimeline();
-  TickClipDialog();
   if (pendingResize_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
     const auto [w, h] = *pendingResize_;
     pendingResize_.reset();
     ApplySize(w, h);
     return;
   }
-  TickMap();
   // Skip buttons behave as push buttons unless single-stepping while paused.
   if (!IsChecked(kPauseButton))
     for (int id : {kSkipForwardButton, kSkipBackButton, kSkipBackActiveButton, kSkipForwardActiveButton})
