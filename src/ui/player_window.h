@@ -273,6 +273,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::array<bool, 4> channelPresent_{};
   int dvrKind_ = 0;
   std::array<std::pair<int, int>, 4> channelSize_{};
+  std::array<double, 4> channelAspect_{};       // the display aspect each camera's header states, 0 for none
   std::array<int, 4> paneChannel_{0, 1, 2, 3};  // which channel each pane shows
 
   std::string currentPath_;

@@ -11,6 +11,7 @@
 #include "avi/read_only_file.h"
 #include "base/settings.h"
 #include "base/titles.h"
+#include "engine/camera_streams.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/menu_state.h"
@@ -29,6 +30,7 @@ struct CQMXPlayerDlg::OpenOutcome {
   bool h264 = false;
   std::array<bool, 4> channelPresent{};
   std::array<std::pair<int, int>, 4> channelSize{};
+  std::array<double, 4> channelAspect{};  // as the first file's headers state them
   int dvrKind = 0;
   std::string dvrTitle;
   std::string cause;  // why it failed, for the message's detail
@@ -105,6 +107,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
         const std::vector<SequenceFile> files = engine->Files();
         if (!files.empty())
           for (int c = 0; c < 4; ++c) outcome->channelSize[c] = {files[0].width[c], files[0].height[c]};
+        if (!files.empty()) outcome->channelAspect = StatedCameraAspects(files[0].path);
       }
     }
     QMetaObject::invokeMethod(
@@ -144,6 +147,8 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     playback_ = std::move(opening_);
     channelPresent_ = outcome->channelPresent;
     channelSize_ = outcome->channelSize;
+    // A stacked frame's header states the aspect of both cameras together.
+    channelAspect_ = outcome->dvrKind == 0 ? outcome->channelAspect : std::array<double, 4>{};
     dvrKind_ = outcome->dvrKind;
     filterDvrKind_ = dvrKind_;
     {

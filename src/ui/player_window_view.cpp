@@ -151,6 +151,10 @@ void CQMXPlayerDlg::ArrangePanes() {
   const VideoArrangement a = playback_->ArrangeVideo(IsChecked(kQuadButton), -1);
   for (int k = 0; k < 4; ++k) panes_[k]->SetCrop(a.crop[k]);
   paneChannel_ = a.paneChannel;
+  for (int k = 0; k < 4; ++k) {
+    const int c = paneChannel_[k];
+    panes_[k]->SetStatedAspect(c >= 0 && c < 4 ? channelAspect_[std::size_t(c)] : 0);
+  }
 }
 
 double CQMXPlayerDlg::ShownPictureAspect() const {
@@ -159,7 +163,7 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   for (VideoPane* pane : panes_)
     if (pane->isVisibleTo(canvas_) && !pane->Frame().isNull()) {
       const QSize s = pane->SourceSize();
-      return PictureAspect(s.width(), s.height());
+      return PictureAspect(s.width(), s.height(), pane->StatedAspect());
     }
   if (!playback_) return 0;
   const bool quad = IsChecked(kQuadButton);
@@ -170,7 +174,7 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   if (channel < 0) return 0;
   auto [w, h] = channelSize_[channel];
   if (dvrKind_ == 2 && !quad) h /= 2;
-  return PictureAspect(w, h);
+  return PictureAspect(w, h, channelAspect_[std::size_t(channel)]);
 }
 
 void CQMXPlayerDlg::ShowFrames() {

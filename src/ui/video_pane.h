@@ -21,6 +21,10 @@ class VideoPane : public QWidget {
 
   void SetFrame(QImage frame);
   void SetCrop(SourceCrop crop);
+  // The display aspect the recording states for this pane's camera, which
+  // wins over the picture's own size rule; 0 for none.
+  void SetStatedAspect(double aspect);
+  double StatedAspect() const { return statedAspect_; }
   void ClearFrame();
   const QImage& Frame() const { return frame_; }
   int Index() const { return index_; }
@@ -48,4 +52,5 @@ class VideoPane : public QWidget {
   QImage scaled_;      // frame_ at PictureRect's size
   bool stale_ = true;  // scaled_ is of an older frame or crop
   SourceCrop crop_;
+  double statedAspect_ = 0;
 };
