@@ -20,9 +20,11 @@
 #include "ui/core/window_controls.h"
 #include "ui/evidence_controller.h"
 #include "ui/frame_step_controller.h"
+#include "ui/live_controller.h"
 #include "ui/map_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
+#include "ui/timeline_controller.h"
 #include "ui/video_pane.h"
 
 namespace {

@@ -33,11 +33,13 @@ class QAction;
 class QMimeData;
 class QPushButton;
 class QSlider;
+class TimelineController;
 class TimelineStrip;
 class VideoPane;
 class ClipExtractionController;
 class EvidenceController;
 class FrameStepController;
+class LiveController;
 class MapController;
 class SpeedController;
 
@@ -76,7 +78,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Opens a live stream to `address` as Open Stream does once its dialog
   // returned (an empty address only closes what is open).
   void OpenStream(const std::string& address);
-  LiveSession* Live() const { return liveSession_.get(); }
+  LiveSession* Live() const;  // the live session, or null
   // A position slider notification (what a drag or a page click gives).
   void OnSliderScroll(SliderEvent event, int thumb);
 
@@ -100,7 +102,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool Muted() const { return muted_; }
   // The time the slider's tooltip shows for the mouse at slider x `x`.
   QString SliderTimeAt(int x) const;
-  TimelineStrip* Timeline() const { return timeline_; }
+  TimelineStrip* Timeline() const;
   VideoPane* Pane(int index) const { return panes_[index]; }
   std::string StatusLine() const;
   std::string TimeText() const;
@@ -203,12 +205,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QAction* AddCommandAction(QMenu* menu, const CommandInfo& c);
   // The incident timeline (player_window_timeline.cpp).
   void BuildTimeline();
-  bool RunTimelineCommand(int id);
   void SeekToCentis(int64_t centis);
   int TimelineHeight() const;
   void LayoutTimeline();
-  void StartTimelineScan();
-  void TickTimeline();
   void UpdateTimelineMenu();
   // The mouse wheel over the slider or the strip: one step later (+1) or earlier.
   void WheelStep(int direction);
@@ -223,8 +222,6 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void AddConversionMenuEntry();
   // Live viewing (player_window_live.cpp).
   void OpenStreamCommand();
-  void CloseLiveSession();
-  void PollLiveSession();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -247,7 +244,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QMenu* recentMenu_ = nullptr;
   bool muted_ = false;
   int wheelAngle_ = 0;  // eighths of a degree over the slider not yet stepped
-  TimelineStrip* timeline_ = nullptr;
+  std::unique_ptr<TimelineController> timeline_;
   std::unordered_map<int, QPushButton*> buttons_;
   std::unordered_map<int, QAction*> actions_;
   QTimer timer_;
@@ -310,10 +307,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
-  bool timelineWanted_ = true;        // the strip is shown (stored as ShowTimeline)
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
   std::unique_ptr<EvidenceController> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
-  std::unique_ptr<LiveSession> liveSession_;
+  std::unique_ptr<LiveController> live_;
 };

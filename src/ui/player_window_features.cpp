@@ -7,15 +7,21 @@
 #include "ui/clip_extraction_controller.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
+#include "ui/core/window_messages.h"
 #include "ui/evidence_controller.h"
+#include "ui/live_controller.h"
 #include "ui/map_controller.h"
+#include "ui/message_box.h"
 #include "ui/player_window.h"
 
 void CQMXPlayerDlg::MakeFeatureControllers() {
   // Connected in this order, so a failed live session is closed before the
   // others look at the window.
-  connect(this, &CQMXPlayerDlg::Ticked, this, &CQMXPlayerDlg::PollLiveSession);
-  connect(this, &CQMXPlayerDlg::Ticked, this, &CQMXPlayerDlg::TickTimeline);
+  live_ = std::make_unique<LiveController>();
+  connect(this, &CQMXPlayerDlg::Ticked, live_.get(), &LiveController::Tick);
+  connect(live_.get(), &LiveController::ConnectFailed, this,
+          [this] { ShowPlayerMessage(this, kCantConnectMessage); });
+  connect(live_.get(), &LiveController::Lost, this, &CQMXPlayerDlg::CloseRecording);
 
   clip_ = std::make_unique<ClipExtractionController>([this] { return playback_.get(); },
                                                      [this] { return dvrKind_ == 0; });
@@ -26,7 +32,7 @@ void CQMXPlayerDlg::MakeFeatureControllers() {
   map_ = std::make_unique<MapController>(
       *this,
       // A live session's map has no track and no cache file beside any recording.
-      [this] { return liveSession_ ? std::string() : currentPath_; },
+      [this] { return Live() ? std::string() : currentPath_; },
       [this] {
         return std::pair{banner_.Latitude(), banner_.Longitude()};
       });
@@ -44,6 +50,10 @@ void CQMXPlayerDlg::AddEvidenceCommands() {
 
 CVideoClipExtractDlg* CQMXPlayerDlg::ClipDialog() const {
   return clip_->Dialog();
+}
+
+LiveSession* CQMXPlayerDlg::Live() const {
+  return live_->Session();
 }
 
 CMappingDlg* CQMXPlayerDlg::MapDialog() const {

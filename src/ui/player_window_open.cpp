@@ -18,10 +18,12 @@
 #include "ui/core/recent_files.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/live_controller.h"
 #include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/please_wait_dialog.h"
+#include "ui/timeline_controller.h"
 
 // What the open thread hands back to the window.
 struct CQMXPlayerDlg::OpenOutcome {
@@ -81,7 +83,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     playback_->Stop();
     CloseRecording();
   }
-  CloseLiveSession();  // a recording and a live stream are never open together
+  live_->Close();  // a recording and a live stream are never open together
 
   // The engine reports to this window; it is built here and opened there.
   opening_ = MakeEngine();
@@ -179,7 +181,8 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     playback_->SetDeinterlace(FastDeinterlaceOn(ReadSetting("FastDeinterlace")));
     repaintVideoArea_ = true;
     pleaseWait_->hide();
-    StartTimelineScan();
+    timeline_->StartScan();
+    ApplySize(clientWidth_, clientHeight_);
     map_->Renew();  // an open map follows the new recording, with its own track and cache file
   }
   drag_.held = false;

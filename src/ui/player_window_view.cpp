@@ -196,7 +196,7 @@ void CQMXPlayerDlg::ShowFrames() {
 }
 
 void CQMXPlayerDlg::OnPaneDoubleClicked(int index) {
-  if (!playback_ && !liveSession_) return SetFullScreen(!fullScreen_);
+  if (!playback_ && !Live()) return SetFullScreen(!fullScreen_);
   if (IsChecked(kQuadButton) && dvrKind_ != 2) {
     // One camera of the quad, alone; the next double-click goes back.
     SelectView(index);
@@ -226,7 +226,7 @@ std::string CQMXPlayerDlg::TimeText() const {
 }
 
 std::string CQMXPlayerDlg::StatusLine() const {
-  if (!playback_ && liveSession_) return LiveStatusLine(liveSession_->GetConnectionState());
+  if (!playback_ && Live()) return LiveStatusLine(Live()->GetConnectionState());
   if (!playback_) return statusText_;
   // The last checked of "1".."4" names the channel whose size is shown.
   int viewChannel = 0;
@@ -267,7 +267,7 @@ void CQMXPlayerDlg::PaintCanvas(QPainter& p) {
     statusDrawn_ = line.toStdString();
   }
 
-  if ((playback_ || liveSession_) && bannerOn_) {
+  if ((playback_ || Live()) && bannerOn_) {
     QFont bannerFont(QStringLiteral("Arial"));
     bannerFont.setPixelSize(12);
     bannerFont.setWeight(QFont::Bold);
