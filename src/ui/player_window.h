@@ -142,7 +142,14 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // What the window knows of each channel of the open recording.
+  struct ChannelFacts {
+    bool present = false;      // it has a video stream
+    std::pair<int, int> size;  // the first file's picture size
+    double statedAspect = 0;   // the display aspect its header states, 0 for none
+  };
   struct OpenOutcome;
+  std::array<bool, 4> ChannelsPresent() const;
 
   // Construction (player_window.cpp).
   void BuildMenu();
@@ -267,10 +274,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).
-  std::array<bool, 4> channelPresent_{};
   int dvrKind_ = 0;
-  std::array<std::pair<int, int>, 4> channelSize_{};
-  std::array<double, 4> channelAspect_{};       // the display aspect each camera's header states, 0 for none
+  std::array<ChannelFacts, 4> channels_{};
   std::array<int, 4> paneChannel_{0, 1, 2, 3};  // which channel each pane shows
 
   std::string currentPath_;

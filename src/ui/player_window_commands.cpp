@@ -430,7 +430,7 @@ void CQMXPlayerDlg::UpdateMenuState() {
   in.quadChecked = IsChecked(kQuadButton);
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
   in.dvrKind = dvrKind_;
-  in.channelPresent = channelPresent_;
+  in.channelPresent = ChannelsPresent();
   in.quadEnabled = Button(kQuadButton)->isEnabled();
   in.hasLiveSession = Live() != nullptr;
   if (playback_ || Live()) {

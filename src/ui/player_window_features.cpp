@@ -43,7 +43,7 @@ void CQMXPlayerDlg::MakeFeatureControllers() {
 
 void CQMXPlayerDlg::AddEvidenceCommands() {
   evidence_ = std::make_unique<EvidenceController>(*this, Action(kCmdExtractClip), [this] {
-    return EvidenceController::Source{playback_.get(), currentPath_, channelPresent_};
+    return EvidenceController::Source{playback_.get(), currentPath_, ChannelsPresent()};
   });
   connect(this, &CQMXPlayerDlg::MenuStateUpdated, evidence_.get(), &EvidenceController::UpdateCommands);
 }

@@ -52,7 +52,7 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   // A recording's stacked layout or crop must not carry over to the panes.
   dvrKind_ = 0;
   paneChannel_ = {0, 1, 2, 3};
-  channelAspect_ = {};
+  for (ChannelFacts& c : channels_) c.statedAspect = 0;
   for (VideoPane* p : panes_) {
     p->SetCrop({});
     p->SetStatedAspect(0);

@@ -30,9 +30,7 @@ struct CQMXPlayerDlg::OpenOutcome {
   OpenPlan plan;
   int result = kGraphOk;
   bool h264 = false;
-  std::array<bool, 4> channelPresent{};
-  std::array<std::pair<int, int>, 4> channelSize{};
-  std::array<double, 4> channelAspect{};  // as the first file's headers state them
+  std::array<ChannelFacts, 4> channels{};
   int dvrKind = 0;
   std::string dvrTitle;
   std::string cause;  // why it failed, for the message's detail
@@ -103,13 +101,18 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
         if (!cause.empty()) outcome->cause = files.front() + ": " + cause;
       }
       if (outcome->result == kGraphOk) {
-        outcome->channelPresent = engine->ChannelPresent();
+        const std::array<bool, 4> present = engine->ChannelPresent();
+        for (int c = 0; c < 4; ++c) outcome->channels[c].present = present[c];
         outcome->dvrKind = engine->DvrKind();
         outcome->dvrTitle = engine->Properties().dvrTitle;
         const std::vector<SequenceFile> files = engine->Files();
         if (!files.empty())
-          for (int c = 0; c < 4; ++c) outcome->channelSize[c] = {files[0].width[c], files[0].height[c]};
-        if (!files.empty()) outcome->channelAspect = StatedCameraAspects(files[0].path);
+          for (int c = 0; c < 4; ++c) outcome->channels[c].size = {files[0].width[c], files[0].height[c]};
+        // A stacked frame's header states the aspect of both cameras together.
+        if (!files.empty() && outcome->dvrKind == 0) {
+          const std::array<double, 4> stated = StatedCameraAspects(files[0].path);
+          for (int c = 0; c < 4; ++c) outcome->channels[c].statedAspect = stated[c];
+        }
       }
     }
     QMetaObject::invokeMethod(
@@ -147,10 +150,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
                       outcome->cause);
   } else {
     playback_ = std::move(opening_);
-    channelPresent_ = outcome->channelPresent;
-    channelSize_ = outcome->channelSize;
-    // A stacked frame's header states the aspect of both cameras together.
-    channelAspect_ = outcome->dvrKind == 0 ? outcome->channelAspect : std::array<double, 4>{};
+    channels_ = outcome->channels;
     dvrKind_ = outcome->dvrKind;
     filterDvrKind_ = dvrKind_;
     {
@@ -162,8 +162,9 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     for (int id : {kClipButton, kMapButton, kPlayButton, kPauseButton, kStopButton})
       SetButtonEnabled(id, true);
     int present = 0;
-    for (bool p : channelPresent_) present += p;
-    for (int k = 0; k < 4; ++k) SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channelPresent_[k]);
+    for (const ChannelFacts& c : channels_) present += c.present;
+    for (int k = 0; k < 4; ++k)
+      SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channels_[k].present);
     SetButtonEnabled(kQuadButton, dvrKind_ == 2 || present >= 2);
     for (int id : {kSkipBackButton, kSkipForwardButton, kSkipBackActiveButton, kSkipForwardActiveButton})
       SetButtonEnabled(id, true);
@@ -173,7 +174,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     slider_->setValue(0);
     statusText_ = kStatusPlaying;
     for (int k = 0; k < 4; ++k)
-      if (channelPresent_[k]) {
+      if (channels_[k].present) {
         SelectView(k);
         break;
       }
@@ -266,7 +267,10 @@ void CQMXPlayerDlg::OnFileChanged(int) {
       [this] {
         // The files of a sequence may hold different cameras; the timer
         // follows the file being shown.
-        if (playback_) channelPresent_ = playback_->ChannelPresent();
+        if (playback_) {
+          const std::array<bool, 4> present = playback_->ChannelPresent();
+          for (int c = 0; c < 4; ++c) channels_[c].present = present[c];
+        }
       },
       Qt::QueuedConnection);
 }
@@ -307,4 +311,10 @@ void CQMXPlayerDlg::closeEvent(QCloseEvent* event) {
   timer_.stop();
   if (pleaseWait_) pleaseWait_->hide();
   QMainWindow::closeEvent(event);
+}
+
+std::array<bool, 4> CQMXPlayerDlg::ChannelsPresent() const {
+  std::array<bool, 4> present{};
+  for (int c = 0; c < 4; ++c) present[c] = channels_[c].present;
+  return present;
 }

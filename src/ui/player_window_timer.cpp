@@ -22,8 +22,8 @@ void CQMXPlayerDlg::OnTick() {
     if (dvrKind_ == 0) {
       int present = 0;
       for (int k = 0; k < 4; ++k) {
-        SetButtonEnabled(kViewButtons[k], channelPresent_[k]);
-        present += channelPresent_[k];
+        SetButtonEnabled(kViewButtons[k], channels_[k].present);
+        present += channels_[k].present;
       }
       SetButtonEnabled(kQuadButton, present >= 2);
     }

@@ -153,7 +153,7 @@ void CQMXPlayerDlg::ArrangePanes() {
   paneChannel_ = a.paneChannel;
   for (int k = 0; k < 4; ++k) {
     const int c = paneChannel_[k];
-    panes_[k]->SetStatedAspect(c >= 0 && c < 4 ? channelAspect_[std::size_t(c)] : 0);
+    panes_[k]->SetStatedAspect(c >= 0 && c < 4 ? channels_[std::size_t(c)].statedAspect : 0);
   }
 }
 
@@ -169,12 +169,12 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   const bool quad = IsChecked(kQuadButton);
   int channel = -1;
   for (int k = 0; k < 4 && channel < 0; ++k)
-    if (quad ? channelPresent_[k] : IsChecked(kViewButtons[k])) channel = k;
+    if (quad ? channels_[k].present : IsChecked(kViewButtons[k])) channel = k;
   if (dvrKind_ == 2) channel = 0;  // both cameras share the first channel's frame
   if (channel < 0) return 0;
-  auto [w, h] = channelSize_[channel];
+  auto [w, h] = channels_[channel].size;
   if (dvrKind_ == 2 && !quad) h /= 2;
-  return PictureAspect(w, h, channelAspect_[std::size_t(channel)]);
+  return PictureAspect(w, h, channels_[std::size_t(channel)].statedAspect);
 }
 
 void CQMXPlayerDlg::ShowFrames() {
@@ -232,11 +232,11 @@ std::string CQMXPlayerDlg::StatusLine() const {
   int viewChannel = 0;
   for (int k = 0; k < 4; ++k)
     if (IsChecked(kViewButtons[k])) viewChannel = k + 1;
-  auto [w, h] = viewChannel ? channelSize_[viewChannel - 1] : std::pair<int, int>{0, 0};
+  auto [w, h] = viewChannel ? channels_[viewChannel - 1].size : std::pair<int, int>{0, 0};
   // Both cameras of a stacked two-camera recording are halves of the first channel's frame.
   if (viewChannel && dvrKind_ == 2) {
-    w = channelSize_[0].first;
-    h = channelSize_[0].second / 2;
+    w = channels_[0].size.first;
+    h = channels_[0].size.second / 2;
   }
   const std::string resolution = ResolutionText(IsChecked(kQuadButton), viewChannel, w, h, scanSpeed_);
   return RecordingStatusLine(statusText_, displayName_, resolution, extraHeight_ > 0) + speed_->StatusText() +
