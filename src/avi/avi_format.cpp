@@ -87,4 +87,30 @@ int StreamIndexOfChunkId(FourCC id) {
   return (a - '0') * 10 + (b - '0');
 }
 
+namespace {
+
+constexpr std::size_t kFrameAspectAt = 20;  // dwFrameAspectRatio in the vprp header
+
+}  // namespace
+
+double StatedFrameAspect(const std::vector<uint8_t>& vprp) {
+  if (vprp.size() < kFrameAspectAt + 4) return 0;
+  const uint32_t ratio = ReadLE32(&vprp[kFrameAspectAt]);
+  const uint32_t x = ratio >> 16, y = ratio & 0xFFFFu;
+  if (x == 0 || y == 0) return 0;
+  const double aspect = double(x) / double(y);
+  return aspect >= 0.125 && aspect <= 8 ? aspect : 0;
+}
+
+std::vector<uint8_t> MakeVideoProperties(uint32_t width, uint32_t height, uint16_t aspectX, uint16_t aspectY,
+                                         uint32_t refreshHz) {
+  // Nine header fields, then one field description of eight.
+  const uint32_t fields[] = {0,     0,      refreshHz, width,  height, uint32_t(aspectX) << 16 | aspectY,
+                             width, height, 1,         height, width,  height,
+                             width, 0,      0,         0,      0};
+  std::vector<uint8_t> out(sizeof fields);
+  for (std::size_t i = 0; i < std::size(fields); ++i) WriteLE32(&out[4 * i], fields[i]);
+  return out;
+}
+
 }  // namespace avi

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace avi {
 
@@ -56,6 +57,7 @@ inline constexpr FourCC kStrh = MakeFourCC("strh");
 inline constexpr FourCC kStrf = MakeFourCC("strf");
 inline constexpr FourCC kStrn = MakeFourCC("strn");
 inline constexpr FourCC kIndx = MakeFourCC("indx");
+inline constexpr FourCC kVprp = MakeFourCC("vprp");
 inline constexpr FourCC kOdml = MakeFourCC("odml");
 inline constexpr FourCC kDmlh = MakeFourCC("dmlh");
 inline constexpr FourCC kMovi = MakeFourCC("movi");
@@ -118,6 +120,16 @@ MainHeader ParseMainHeader(const uint8_t* p);  // p: kMainHeaderBytes
 void SerializeMainHeader(const MainHeader& h, uint8_t* out);
 StreamHeader ParseStreamHeader(const uint8_t* p);  // p: kStreamHeaderBytes
 void SerializeStreamHeader(const StreamHeader& h, uint8_t* out);
+
+// The display aspect (width to height) that an OpenDML video properties
+// header (`vprp`) states in its dwFrameAspectRatio (X in the high 16 bits,
+// Y in the low: 0x00100009 is 16:9); 0 when the header is too short, states
+// none, or states one no display has (beyond 1:8 or 8:1).
+double StatedFrameAspect(const std::vector<uint8_t>& vprp);
+// A `vprp` payload for a progressive picture of width x height shown at
+// aspectX:aspectY, `refreshHz` frames a second (one field description).
+std::vector<uint8_t> MakeVideoProperties(uint32_t width, uint32_t height, uint16_t aspectX, uint16_t aspectY,
+                                         uint32_t refreshHz);
 
 // Chunk id of stream `index` for a two-letter kind ("dc" compressed video,
 // "db" uncompressed video, "wb" audio, "tx" text): "00dc", "01wb", ...

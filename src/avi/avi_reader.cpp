@@ -186,6 +186,8 @@ bool AviReader::ParseHdrl(uint64_t offset, uint64_t size) {
         stream.name.assign(reinterpret_cast<const char*>(data), std::find(data, data + len, 0) - data);
       } else if (sub == kIndx) {
         indx.assign(data, data + len);
+      } else if (sub == kVprp) {
+        stream.vprp.assign(data, data + len);
       }
       return true;
     });

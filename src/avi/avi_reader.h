@@ -31,6 +31,7 @@ struct AviStream {
   std::vector<uint8_t> strh;  // the `strh` payload exactly as stored
   std::vector<uint8_t> strf;  // the `strf` payload exactly as stored (BITMAPINFOHEADER, WAVEFORMATEX, ...)
   std::string name;           // `strn` text up to its first NUL; empty when absent
+  std::vector<uint8_t> vprp;  // the OpenDML video properties (`vprp`) exactly as stored; empty when absent
   std::vector<ChunkEntry> chunks;  // chunk k of the stream, in stream order
 };
 

@@ -220,6 +220,7 @@ std::vector<uint8_t> AviWriter::BuildHeader() const {
       const std::string& n = *s.spec.name;
       PutChunk(h, kStrn, reinterpret_cast<const uint8_t*>(n.c_str()), n.size() + 1);
     }
+    if (!s.spec.vprp.empty()) PutChunk(h, kVprp, s.spec.vprp.data(), s.spec.vprp.size());
     WriteLE32(h.data() + strlSizeAt, uint32_t(h.size() - strlSizeAt - 4));
   }
 

@@ -35,6 +35,7 @@ struct WriterStream {
   // written: chunks for streams with dwSampleSize 0, otherwise bytes divided by
   // dwSampleSize. Clear it to keep the given header unchanged.
   bool patchLength = true;
+  std::vector<uint8_t> vprp;  // OpenDML video properties, written after strn when not empty
 };
 
 // A stream from decoded header fields.

@@ -180,6 +180,7 @@ CameraWalk WalkCameraSegment(const CameraSegment& segment, SourceFiles& sources,
       walk.main = reader->Header();
       walk.videoStrh = vs.strh;
       walk.videoStrf = vs.strf;
+      walk.videoVprp = vs.vprp;
       if (a >= 0) walk.audioFormat = reader->Stream(std::size_t(a)).strf;
     }
 
@@ -219,7 +220,7 @@ CopyResult CopyCameraSegment(const CameraSegment& segment, const std::atomic<boo
   if (!walk.headersKnown) return result;
 
   avi::AviWriter video(walk.main);
-  video.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true});
+  video.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true, walk.videoVprp});
   video.EnableOpenDml();
   if (!video.Open(segment.videoPath)) return {CopyEnd::kWriteError, kCreateVideoFailed, video.error(), 0, 0};
   WaveOutput audio;

@@ -106,6 +106,7 @@ struct CameraWalk {
   bool headersKnown = false;      // the first file and its streams were found
   avi::MainHeader main;
   std::vector<uint8_t> videoStrh, videoStrf;
+  std::vector<uint8_t> videoVprp;    // the display aspect the source states, kept for the clip
   std::vector<uint8_t> audioFormat;  // empty: the camera has no sound
   int64_t Frames() const;            // taken, over all pieces
 };

@@ -106,7 +106,7 @@ MuxResult MuxSegment(const std::vector<CameraWalk>& cameras, const std::filesyst
     out[c].block = walk.audioFormat.size() >= 14
                        ? std::max<uint16_t>(1, avi::ReadLE16(walk.audioFormat.data() + 12))
                        : 1;
-    out[c].videoOut = writer.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true});
+    out[c].videoOut = writer.AddStream({walk.videoStrh, walk.videoStrf, std::nullopt, true, walk.videoVprp});
     if (!walk.audioFormat.empty()) out[c].audioOut = writer.AddStream(AudioStreamFor(walk.audioFormat));
     framesMax = std::max(framesMax, out[c].frames.size());
     totalFrames += out[c].frames.size();

@@ -15,6 +15,16 @@ int CameraStream(const avi::AviReader& reader, uint32_t type, int camera) {
   return named ? -1 : reader.NthStreamOfType(type, camera);
 }
 
+std::array<double, 4> StatedCameraAspects(const std::string& path) {
+  std::array<double, 4> aspects{};
+  avi::AviReader reader;
+  if (!reader.Open(path, avi::AviReader::Load::kHeadersOnly)) return aspects;
+  for (int c = 0; c < 4; ++c)
+    if (const int s = CameraStream(reader, avi::kVids, c); s >= 0)
+      aspects[std::size_t(c)] = avi::StatedFrameAspect(reader.Stream(std::size_t(s)).vprp);
+  return aspects;
+}
+
 std::array<bool, 4> CamerasWithVideo(const std::string& path) {
   std::array<bool, 4> cameras{};
   avi::AviReader reader;

@@ -25,3 +25,8 @@ int CameraStream(const avi::AviReader& reader, uint32_t type, int camera);
 // rules: camera 3 of a recording without camera 2 is camera 3, never "the
 // second camera". None when the file can't be read.
 std::array<bool, 4> CamerasWithVideo(const std::string& path);
+
+// The display aspect (width to height) each camera's video stream states in
+// its header (avi::StatedFrameAspect), 0 where it states none, the camera
+// has no video or the file can't be read.
+std::array<double, 4> StatedCameraAspects(const std::string& path);

@@ -11,8 +11,8 @@ namespace video_export {
 // stored in the compressed frame and hands its texts to the overlay.
 struct FrameComposer::CameraOverlay {
   CameraOverlay(int camera, int dvrKind)
-      : extractor("Export" + std::to_string(camera + 1), 0, dvrKind),
-        overlay("Overlay" + std::to_string(camera + 1), 1, dvrKind) {
+      : extractor("Export" + std::to_string(camera + 1), FilterRole::kExtractor, dvrKind),
+        overlay("Overlay" + std::to_string(camera + 1), FilterRole::kOverlay, dvrKind) {
     extractor.SetListener0(&overlay);
     // The export draws; it keeps no snapshot frame.
     overlay.ReleaseFrameCopy();

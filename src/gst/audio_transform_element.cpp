@@ -48,9 +48,9 @@ map_failed:
 }
 
 void qmx_audio_transform_class_init(QmxAudioTransformClass* klass) {
-  QmxFilterElementClassSetUp(&klass->parent_class, 2, "audio/x-raw,format=S16LE,layout=interleaved",
-                             "QMX audio transform", "Filter/Effect/Audio",
-                             "Mixes the two sides of DVR stereo audio");
+  QmxFilterElementClassSetUp(&klass->parent_class, FilterRole::kAudio,
+                             "audio/x-raw,format=S16LE,layout=interleaved", "QMX audio transform",
+                             "Filter/Effect/Audio", "Mixes the two sides of DVR stereo audio");
   GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);
   transform_class->set_caps = qmx_audio_transform_set_caps;
   transform_class->transform_ip = qmx_audio_transform_transform_ip;

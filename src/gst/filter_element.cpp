@@ -41,7 +41,7 @@ void qmx_filter_element_get_property(GObject* object, guint id, GValue* value, G
 void qmx_filter_element_constructed(GObject* object) {
   G_OBJECT_CLASS(qmx_filter_element_parent_class)->constructed(object);
   QmxFilterElement* self = QMX_FILTER_ELEMENT(object);
-  const int role = QMX_FILTER_ELEMENT_GET_CLASS(object)->role;
+  const FilterRole role = QMX_FILTER_ELEMENT_GET_CLASS(object)->role;
   gchar* name = gst_object_get_name(GST_OBJECT(object));
   self->filter = std::make_unique<COverlayFilter>(name ? name : "", role, self->dvrKind).release();
   g_free(name);
@@ -85,7 +85,7 @@ void qmx_filter_element_class_init(QmxFilterElementClass* klass) {
                        DEFAULT_PROP_DVR_KIND,
                        GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT_ONLY | G_PARAM_STATIC_STRINGS)));
   GST_BASE_TRANSFORM_CLASS(klass)->transform_caps = qmx_filter_element_transform_caps;
-  klass->role = -1;
+  klass->role = FilterRole::kOverlay;
   klass->caps = nullptr;
 }
 
@@ -105,7 +105,7 @@ COverlayFilter* OverlayElementFilter(GstElement* element) {
   return QMX_FILTER_ELEMENT(element)->filter;
 }
 
-void QmxFilterElementClassSetUp(QmxFilterElementClass* klass, int role, const char* caps,
+void QmxFilterElementClassSetUp(QmxFilterElementClass* klass, FilterRole role, const char* caps,
                                 const char* longName, const char* classification, const char* description) {
   klass->role = role;
   klass->caps = caps;

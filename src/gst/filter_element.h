@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-class COverlayFilter;
+#include "metadata/overlay_filter.h"
 
 // The abstract GstBaseTransform the project's four filter elements derive
 // from: each instance carries one COverlayFilter in the role its class names,
@@ -31,7 +31,7 @@ struct QmxFilterElement {
 
 struct QmxFilterElementClass {
   GstBaseTransformClass parent_class;
-  int role;          // the COverlayFilter role of every instance
+  FilterRole role;   // the COverlayFilter role of every instance
   const char* caps;  // what the element works on; null takes any caps
 };
 
@@ -40,7 +40,7 @@ struct QmxFilterElementClass {
 #define QMX_IS_FILTER_ELEMENT(obj) (G_TYPE_CHECK_INSTANCE_TYPE((obj), QMX_TYPE_FILTER_ELEMENT))
 
 // Sets a subclass's role, caps, pad templates and description.
-void QmxFilterElementClassSetUp(QmxFilterElementClass* klass, int role, const char* caps,
+void QmxFilterElementClassSetUp(QmxFilterElementClass* klass, FilterRole role, const char* caps,
                                 const char* longName, const char* classification, const char* description);
 
 // Running time in nanoseconds of a buffer's start (end: its start plus its

@@ -13,8 +13,8 @@ struct QmxMetaExtractClass {
 G_DEFINE_TYPE(QmxMetaExtract, qmx_meta_extract, QMX_TYPE_FILTER_ELEMENT)
 
 void qmx_meta_extract_class_init(QmxMetaExtractClass* klass) {
-  QmxFilterElementClassSetUp(&klass->parent_class, 0, nullptr, "QMX metadata extractor", "Filter/Metadata",
-                             "Decodes the DVR metadata inside compressed frames");
+  QmxFilterElementClassSetUp(&klass->parent_class, FilterRole::kExtractor, nullptr, "QMX metadata extractor",
+                             "Filter/Metadata", "Decodes the DVR metadata inside compressed frames");
   GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);
   transform_class->transform_ip = QmxFilterElementExtract;
   // It must see buffers while passing them through untouched.

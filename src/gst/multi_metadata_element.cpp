@@ -13,8 +13,8 @@ struct QmxMultiMetaClass {
 G_DEFINE_TYPE(QmxMultiMeta, qmx_multi_meta, QMX_TYPE_FILTER_ELEMENT)
 
 void qmx_multi_meta_class_init(QmxMultiMetaClass* klass) {
-  QmxFilterElementClassSetUp(&klass->parent_class, 3, nullptr, "QMX multi-metadata extractor",
-                             "Filter/Metadata",
+  QmxFilterElementClassSetUp(&klass->parent_class, FilterRole::kMulti, nullptr,
+                             "QMX multi-metadata extractor", "Filter/Metadata",
                              "Decodes the samples of a DVR metadata stream for every channel");
   GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);
   transform_class->transform_ip = QmxFilterElementExtract;

@@ -110,8 +110,8 @@ map_failed:
 }
 
 void qmx_overlay_class_init(QmxOverlayClass* klass) {
-  QmxFilterElementClassSetUp(&klass->parent_class, 1, "video/x-raw,format=BGRx", "QMX overlay",
-                             "Filter/Effect/Video",
+  QmxFilterElementClassSetUp(&klass->parent_class, FilterRole::kOverlay, "video/x-raw,format=BGRx",
+                             "QMX overlay", "Filter/Effect/Video",
                              "Deinterlaces DVR pictures and draws their metadata onto them");
   G_OBJECT_CLASS(klass)->finalize = qmx_overlay_finalize;
   GstBaseTransformClass* transform_class = GST_BASE_TRANSFORM_CLASS(klass);

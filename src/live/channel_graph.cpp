@@ -12,12 +12,7 @@
 #include "live/pin_supplier.h"
 #include "metadata/overlay_filter.h"
 
-namespace {
-
-constexpr int kRoleExtractor = 0;
-constexpr int kRoleOverlay = 1;
-
-}  // namespace
+namespace {}  // namespace
 
 ChannelGraph::ChannelGraph(int channel, FrameConsumer* frames)
     : channel_(channel), frames_(frames), pin_(std::make_shared<CPushPin>()) {}
@@ -59,9 +54,9 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
     status = kSourceOrDecoderMissing;
     return nullptr;
   }
-  g->overlay_ = MakeQmxFilter(kRoleOverlay, 0, "Overlay " + n, "Overlay");
+  g->overlay_ = MakeQmxFilter(FilterRole::kOverlay, 0, "Overlay " + n, "Overlay");
   GstElement* sink = gst_element_factory_make("appsink", "Video Renderer");
-  g->extractor_ = std::make_unique<COverlayFilter>("Metadata Extractor " + n, kRoleExtractor, 0);
+  g->extractor_ = std::make_unique<COverlayFilter>("Metadata Extractor " + n, FilterRole::kExtractor, 0);
   for (GstElement* e : {source, decoder, convert, g->overlay_, sink})
     if (e) gst_bin_add(bin, e);
   if (!g->overlay_ || !sink) {

@@ -9,7 +9,7 @@
 #include "metadata/stereo_mix.h"
 #include "snapshot/snapshot_image.h"
 
-COverlayFilter::COverlayFilter(std::string name, int role, int dvrKind)
+COverlayFilter::COverlayFilter(std::string name, FilterRole role, int dvrKind)
     : name_(std::move(name)),
       role_(role),
       dvrKind_(dvrKind),
@@ -70,14 +70,14 @@ void COverlayFilter::SetContext(std::shared_ptr<RecordingContext> context) {
 void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
   if (data == nullptr) return;
   switch (role_) {
-    case 0:
-    case 3:
+    case FilterRole::kExtractor:
+    case FilterRole::kMulti:
       // The forwarders read the time while the decoder delivers, on this thread.
       sampleTime_.store(timeNs, std::memory_order_relaxed);
       decoder_.ParseMetadataSample(data, len);
       sampleTime_.store(kNoTime, std::memory_order_relaxed);
       break;
-    case 1: {
+    case FilterRole::kOverlay: {
       int width = 0, height = 0;
       bool deinterlace = false;
       if (VideoFrameSize(len, DvrKind(), width, height, deinterlace))
@@ -85,10 +85,8 @@ void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
                        nullptr);
       break;
     }
-    case 2:
+    case FilterRole::kAudio:
       if (stereoOn_) MixStereoPairs(data, len, gainA_, gainB_);
-      break;
-    default:
       break;
   }
 }
@@ -96,7 +94,7 @@ void COverlayFilter::Transform(uint8_t* data, std::size_t len, int64_t timeNs) {
 void COverlayFilter::TransformVideo(uint8_t* data, std::size_t len, int width, int height,
                                     int64_t dueBeforeNs, const std::function<HeldFrame()>& held,
                                     bool deinterlaced) {
-  if (data == nullptr || role_ != 1) return;
+  if (data == nullptr || role_ != FilterRole::kOverlay) return;
   int w = 0, h = 0;
   bool deinterlace = false;
   if (VideoFrameSize(len, DvrKind(), w, h, deinterlace) && w == width && h == height)
@@ -255,7 +253,8 @@ CMetadataInterface* COverlayFilter::Listener(int slot) const {
 
 int COverlayFilter::DvrKind() const {
   // The extractor's decoder owns the text-line flag of its channel.
-  return (role_ == 0 || role_ == 3) ? decoder_.TextLineFlag() : dvrKind_.load();
+  return (role_ == FilterRole::kExtractor || role_ == FilterRole::kMulti) ? decoder_.TextLineFlag()
+                                                                          : dvrKind_.load();
 }
 
 OverlayTexts COverlayFilter::Texts() const {

@@ -17,13 +17,15 @@
 #include "metadata/text_lines.h"
 #include "metadata/timed_metadata_listener.h"
 
-// The logic of the system's own in-place filter, in one of four roles fixed
-// at creation:
-//   0 metadata extractor        — compressed frames: decodes their metadata;
-//   1 video overlay             — TOP-DOWN BGRx frames: deinterlaces, draws
-//                                 the metadata lines, keeps a frame copy;
-//   2 audio transform           — interleaved S16LE: mixes stereo pairs;
-//   3 multi-metadata extractor  — 56-byte samples of a metadata stream.
+// What one filter does, fixed at creation.
+enum class FilterRole {
+  kExtractor,  // compressed frames: decodes their metadata
+  kOverlay,    // TOP-DOWN BGRx frames: deinterlaces, draws the metadata lines, keeps a frame copy
+  kAudio,      // interleaved S16LE: mixes stereo pairs
+  kMulti,      // 56-byte samples of a metadata stream: decodes them
+};
+
+// The logic of the system's own in-place filter, in one of the four roles.
 // It is also a listener: overlays store the texts their extractors decode.
 //
 // Time: an extractor is told the running time of each sample it parses and
@@ -48,9 +50,8 @@ class COverlayFilter : public CTimedMetadataInterface {
   // a second ahead at 60 fps fits; beyond that the oldest set applies early.
   static constexpr std::size_t kMaxPendingTextSets = 64;
 
-  // `name` is passed as source name to listeners; role 0..3 (others act as
-  // role 1 would on no frame: everything passes untouched); dvrKind 0..3.
-  COverlayFilter(std::string name, int role, int dvrKind);
+  // `name` is passed as source name to listeners; dvrKind 0..3.
+  COverlayFilter(std::string name, FilterRole role, int dvrKind);
   ~COverlayFilter() override;
   COverlayFilter(const COverlayFilter&) = delete;
   COverlayFilter& operator=(const COverlayFilter&) = delete;
@@ -60,14 +61,14 @@ class COverlayFilter : public CTimedMetadataInterface {
   void SetContext(std::shared_ptr<RecordingContext> context);
   const std::shared_ptr<RecordingContext>& Context() const { return context_; }
 
-  // Processes one sample in place; `len` is its data length in bytes. Role 1
+  // Processes one sample in place; `len` is its data length in bytes. The overlay
   // recognises the frame by `len` alone (4 bytes per pixel, see
   // VideoFrameSize); frames of any other size pass untouched. `timeNs` is the
   // sample's running time (extractor roles pass it on with their texts; the
   // video role draws the texts timed at or before it) or kNoTime.
   void Transform(uint8_t* data, std::size_t len, int64_t timeNs = kNoTime);
 
-  // Role 1 when the caller knows the frame's real size (a GStreamer frame
+  // The overlay when the caller knows the frame's real size (a GStreamer frame
   // with width × 4 bytes per row): processes it only when that size is the
   // one `len` stands for, so a 480 × 640 frame is never taken for 640 × 480.
   // Texts timed before `dueBeforeNs` (the running time where the frame's
@@ -122,7 +123,7 @@ class COverlayFilter : public CTimedMetadataInterface {
   // false, and `rgb` empty, when no frame was kept.
   bool SnapshotImage(std::vector<uint8_t>& rgb, int& width, int& rows) const;
 
-  int Role() const { return role_; }
+  FilterRole Role() const { return role_; }
   const std::string& Name() const { return name_; }
   // The DVR kind, which also is the text-line flag: it only changes from 0
   // to 1, when the text-line layout is recognised or a "Line1".."Line3"
@@ -169,7 +170,7 @@ class COverlayFilter : public CTimedMetadataInterface {
   void ApplyPending(const PendingTexts& set);
 
   const std::string name_;
-  const int role_;
+  const FilterRole role_;
   std::atomic<int> dvrKind_;
   std::atomic<bool> fastDeinterlace_{false};
   std::atomic<bool> overlayOn_{true};

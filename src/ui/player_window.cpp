@@ -15,14 +15,18 @@
 #include "base/settings.h"
 #include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
+#include "ui/clip_extraction_controller.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
-#include "ui/evidence_worker.h"
+#include "ui/evidence_controller.h"
 #include "ui/frame_step_controller.h"
 #include "ui/go_to_controller.h"
+#include "ui/live_controller.h"
+#include "ui/map_controller.h"
 #include "ui/picture_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
+#include "ui/timeline_controller.h"
 #include "ui/timeline_strip.h"
 #include "ui/video_pane.h"
 
@@ -91,6 +95,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
 
   dialogReady_ = true;
   SetTitle(MainWindowTitle(brand_));
+  MakeFeatureControllers();
   BuildMenu();
   AddConversionMenuEntry();
   AddRecentMenu();
@@ -107,7 +112,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     frameStep_ = new FrameStepController(
         *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
     goTo_ = new GoToController(
-        *this, video, engine, [this] { return timeline_ && timeline_->Scanned() ? &timeline_->Scan() : nullptr; },
+        *this, video, engine, [this] { return timeline_ && timeline_->Strip()->Scanned() ? &timeline_->Strip()->Scan() : nullptr; },
         [this](int64_t centis) { SeekToCentis(centis); });
   }
   captured_ = CaptureLayout();

@@ -34,10 +34,14 @@ class QAction;
 class QMimeData;
 class QPushButton;
 class QSlider;
+class TimelineController;
 class TimelineStrip;
 class VideoPane;
-class EvidenceWorker;
+class ClipExtractionController;
+class EvidenceController;
 class FrameStepController;
+class LiveController;
+class MapController;
 class SpeedController;
 class GoToController;
 class PictureController;
@@ -77,7 +81,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Opens a live stream to `address` as Open Stream does once its dialog
   // returned (an empty address only closes what is open).
   void OpenStream(const std::string& address);
-  LiveSession* Live() const { return liveSession_.get(); }
+  LiveSession* Live() const;  // the live session, or null
   // A position slider notification (what a drag or a page click gives).
   void OnSliderScroll(SliderEvent event, int thumb);
 
@@ -104,7 +108,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   bool Muted() const { return muted_; }
   // The time the slider's tooltip shows for the mouse at slider x `x`.
   QString SliderTimeAt(int x) const;
-  TimelineStrip* Timeline() const { return timeline_; }
+  TimelineStrip* Timeline() const;
   VideoPane* Pane(int index) const { return panes_[index]; }
   std::string StatusLine() const;
   std::string TimeText() const;
@@ -123,14 +127,19 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Frames handed to the panes since the window was made.
   long long FramesShown() const { return framesShown_; }
   const std::string& DisplayName() const { return displayName_; }
-  CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
-  CMappingDlg* MapDialog() const;  // the map window, or null
+  CVideoClipExtractDlg* ClipDialog() const;  // the clip window, or null
+  CMappingDlg* MapDialog() const;            // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
   PictureController* Picture() const { return picture_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
   void OpenFinished(int resultCode);
+  // One tick of the 150 ms timer: the features keep their windows and
+  // strips current on it.
+  void Ticked();
+  // The menu's states were brought up to date: the features update theirs.
+  void MenuStateUpdated();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,7 +149,14 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // What the window knows of each channel of the open recording.
+  struct ChannelFacts {
+    bool present = false;      // it has a video stream
+    std::pair<int, int> size;  // the first file's picture size
+    double statedAspect = 0;   // the display aspect its header states, 0 for none
+  };
   struct OpenOutcome;
+  std::array<bool, 4> ChannelsPresent() const;
 
   // Construction (player_window.cpp).
   void BuildMenu();
@@ -205,20 +221,15 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QAction* AddCommandAction(QMenu* menu, const CommandInfo& c);
   // The incident timeline (player_window_timeline.cpp).
   void BuildTimeline();
-  bool RunTimelineCommand(int id);
   void SeekToCentis(int64_t centis);
   int TimelineHeight() const;
   void LayoutTimeline();
-  void StartTimelineScan();
-  void TickTimeline();
   void UpdateTimelineMenu();
   // The mouse wheel over the slider or the strip: one step later (+1) or earlier.
   void WheelStep(int direction);
-  // Evidence exports (player_window_evidence.cpp).
+  // The feature controllers and their wiring (player_window_features.cpp).
+  void MakeFeatureControllers();
   void AddEvidenceCommands();
-  void UpdateEvidenceCommands();
-  void ExportTrackCommand();
-  void ExportEvidenceCommand();
   // File > Export Incident Report... (player_window_report.cpp).
   void AddReportCommand();
   void ExportReportCommand();
@@ -228,26 +239,11 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void AddLibraryCommand();
   void LibraryCommand();
   void ExportVideoCommand();
-  // Clip extraction and conversion (player_window_clip.cpp).
-  void ToggleClipDialog();
-  void TickClipDialog();
+  // Two-channel conversion (player_window_clip.cpp).
   void ShowConversion();
   void AddConversionMenuEntry();
-  struct ClipDialogDeleter {
-    void operator()(CVideoClipExtractDlg* dialog) const;
-  };
   // Live viewing (player_window_live.cpp).
   void OpenStreamCommand();
-  void CloseLiveSession();
-  void PollLiveSession();
-  // Map window and proxy settings (player_window_map.cpp).
-  void ToggleMap();
-  void ShowProxySettings();
-  void TickMap();
-  void OpenMapWindow();
-  void DropMapWindow();
-  // An open map window is made again for what the window now shows.
-  void RenewMapWindow();
 
   // Opening (player_window_open.cpp).
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
@@ -270,7 +266,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QMenu* recentMenu_ = nullptr;
   bool muted_ = false;
   int wheelAngle_ = 0;  // eighths of a degree over the slider not yet stepped
-  TimelineStrip* timeline_ = nullptr;
+  std::unique_ptr<TimelineController> timeline_;
   std::unordered_map<int, QPushButton*> buttons_;
   std::unordered_map<int, QAction*> actions_;
   QTimer timer_;
@@ -278,9 +274,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   PleaseWaitDialog* pleaseWait_ = nullptr;
 
   std::unique_ptr<PlaybackEngine> playback_;
-  std::unique_ptr<CVideoClipExtractDlg, ClipDialogDeleter> clipDialog_;
+  std::unique_ptr<ClipExtractionController> clip_;
   QPointer<LibraryDialog> libraryDialog_;  // made on first use, a child window
-  QPointer<CMappingDlg> mapDialog_;          // a child window: goes with the main window
+  std::unique_ptr<MapController> map_;       // its map window is a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;
   // Engines being closed, each with its thread and a flag set when it is done.
@@ -294,9 +290,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).
-  std::array<bool, 4> channelPresent_{};
   int dvrKind_ = 0;
-  std::array<std::pair<int, int>, 4> channelSize_{};
+  std::array<ChannelFacts, 4> channels_{};
   std::array<int, 4> paneChannel_{0, 1, 2, 3};  // which channel each pane shows
 
   std::string currentPath_;
@@ -333,15 +328,12 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;
-  bool timelineWanted_ = true;  // the strip is shown (stored as ShowTimeline)
-  QAction* actionEvidenceTrack_ = nullptr;
-  QAction* actionEvidencePackage_ = nullptr;
   QAction* actionReport_ = nullptr;
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
   GoToController* goTo_ = nullptr;
   PictureController* picture_ = nullptr;
-  std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
+  std::unique_ptr<EvidenceController> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
-  std::unique_ptr<LiveSession> liveSession_;
+  std::unique_ptr<LiveController> live_;
 };

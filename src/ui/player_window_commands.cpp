@@ -12,6 +12,7 @@
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/clip_extract_dialog.h"
+#include "ui/clip_extraction_controller.h"
 #include "ui/core/audio_routing_store.h"
 #include "ui/core/commands.h"
 #include "ui/core/menu_state.h"
@@ -19,9 +20,13 @@
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
 #include "ui/file_properties_dialog.h"
+#include "ui/live_controller.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/picture_controller.h"
 #include "ui/player_window.h"
+#include "ui/save_file_chooser.h"
+#include "ui/timeline_controller.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -46,7 +51,7 @@ bool IsViewButton(int id, int& view) {
 }  // namespace
 
 void CQMXPlayerDlg::RunCommand(int id) {
-  if (RunTimelineCommand(id)) return;
+  if (timeline_->Run(id)) return;
   int view = 0;
   for (int k = 0; k < 4; ++k) {
     if (id == kCmdVideo[k]) return SelectView(k);
@@ -131,12 +136,13 @@ void CQMXPlayerDlg::RunCommand(int id) {
     // command only keeps the button in step.
     case kCmdExtractClip:
     case kClipButton:
-      return ToggleClipDialog();
+      return clip_->Toggle();
     case kCmdMapLocation:
     case kMapButton:
-      return ToggleMap();
+      map_->Toggle();
+      return UpdateMenuState();
     case kCmdProxySettings:
-      return ShowProxySettings();
+      return map_->ShowProxySettings();
     default:
       return;
   }
@@ -226,7 +232,7 @@ void CQMXPlayerDlg::ScanStep() {
 }
 
 void CQMXPlayerDlg::CloseRecording() {
-  CloseLiveSession();
+  live_->Close();
   if (playback_) RetireEngine(std::move(playback_));
   hasPlayback_ = false;
   banner_.ClearLines();
@@ -273,9 +279,9 @@ void CQMXPlayerDlg::SelectView(int view) {
       playback_->Seek(playback_->GetPosition(), -1);
     }
   }
-  if (liveSession_) {
-    liveSession_->SetView(view);
-    liveSession_->ArrangeVideo(quad);
+  if (Live()) {
+    Live()->SetView(view);
+    Live()->ArrangeVideo(quad);
   }
   if (quad) SetButtonEnabled(kSnapshotButton, false);
   SyncVolumeControls();
@@ -290,25 +296,24 @@ int CQMXPlayerDlg::CurrentView() const {
 }
 
 void CQMXPlayerDlg::StreamCommand(int channel) {
-  if (!playback_ && !liveSession_) return;
+  if (!playback_ && !Live()) return;
   const int v = CurrentView();
-  const bool on =
-      playback_ ? !playback_->GetAudioRoute(v, channel) : !liveSession_->GetAudioRoute(v, channel);
+  const bool on = playback_ ? !playback_->GetAudioRoute(v, channel) : !Live()->GetAudioRoute(v, channel);
   if (playback_) playback_->SetAudioRoute(v, channel, on);
-  if (liveSession_) liveSession_->SetAudioRoute(v, channel, on);
+  if (Live()) Live()->SetAudioRoute(v, channel, on);
   WriteSetting(RouteSettingName(v, channel), on ? "yes" : "no");
   UpdateMenuState();
 }
 
 void CQMXPlayerDlg::ConfigureAudio() {
-  if (!playback_ && !liveSession_) return;
+  if (!playback_ && !Live()) return;
   CAudioControlDlg dialog(this);
   if (dialog.exec() == QDialog::Accepted) ApplyAudioSettings();
   UpdateMenuState();
 }
 
 void CQMXPlayerDlg::ApplyAudioSettings() {
-  if (liveSession_) ApplyAudioRouting(LoadAudioRouting(), *liveSession_);
+  if (Live()) ApplyAudioRouting(LoadAudioRouting(), *Live());
   if (playback_) ApplyAudioRouting(LoadAudioRouting(), *playback_);
   if (muted_) ApplyVolumes();
   SyncVolumeControls();
@@ -322,14 +327,14 @@ void CQMXPlayerDlg::SetDisplayMode(MetadataDisplay mode) {
   UpdateMenuState();
   if (playback_) playback_->SetOverlayText(overlayOn_);
   ApplyShownSizes();
-  if (liveSession_) liveSession_->SetOverlayText(overlayOn_);
+  if (Live()) Live()->SetOverlayText(overlayOn_);
   canvas_->update();
 }
 
 void CQMXPlayerDlg::ToggleDeinterlace() {
   const std::string value = ToggledFastDeinterlace(ReadSetting("FastDeinterlace"));
   if (playback_) playback_->SetDeinterlace(value == "On");
-  if (liveSession_) liveSession_->SetDeinterlace(value == "On");
+  if (Live()) Live()->SetDeinterlace(value == "On");
   WriteSetting("FastDeinterlace", value);
   UpdateMenuState();
 }
@@ -381,7 +386,7 @@ void CQMXPlayerDlg::VideoSizeOneToOne() {
 }
 
 bool CQMXPlayerDlg::ConfirmQuit() {
-  if (!clipDialog_ || !clipDialog_->IsRunning()) return true;
+  if (!clip_->Running()) return true;
   QMessageBox ask(QMessageBox::Question, QString::fromUtf8(kMessageCaption),
                   QStringLiteral("A video clip is being extracted. Quit and stop the extraction?"),
                   QMessageBox::Yes | QMessageBox::No, this);
@@ -418,24 +423,23 @@ void CQMXPlayerDlg::ShowAbout() {
 }
 
 void CQMXPlayerDlg::UpdateMenuState() {
-  UpdateEvidenceCommands();
   PlayerMenuInput in;
   in.fastDeinterlaceSetting = ReadSetting("FastDeinterlace");
   in.hasPlayback = playback_ != nullptr;
   in.hasRecordingInfo = playback_ != nullptr;
   in.interfaceHidden = interfaceHidden_;
-  in.mapOpen = !mapDialog_.isNull();
+  in.mapOpen = map_->IsOpen();
   in.pauseChecked = IsChecked(kPauseButton);
   in.quadChecked = IsChecked(kQuadButton);
   for (int k = 0; k < 4; ++k) in.viewChecked[k] = IsChecked(kViewButtons[k]);
   in.dvrKind = dvrKind_;
-  in.channelPresent = channelPresent_;
+  in.channelPresent = ChannelsPresent();
   in.quadEnabled = Button(kQuadButton)->isEnabled();
-  in.hasLiveSession = liveSession_ != nullptr;
-  if (playback_ || liveSession_) {
+  in.hasLiveSession = Live() != nullptr;
+  if (playback_ || Live()) {
     const int v = CurrentView();
     for (int c = 0; c < 4; ++c)
-      in.streamHeard[c] = playback_ ? playback_->GetAudioRoute(v, c) : liveSession_->GetAudioRoute(v, c);
+      in.streamHeard[c] = playback_ ? playback_->GetAudioRoute(v, c) : Live()->GetAudioRoute(v, c);
   }
   for (const auto& [id, state] : ::UpdateMenuState(in)) {
     QAction* a = Action(id);
@@ -457,4 +461,5 @@ void CQMXPlayerDlg::UpdateMenuState() {
     a->setChecked(fullScreen_);
   }
   UpdateTimelineMenu();
+  emit MenuStateUpdated();
 }

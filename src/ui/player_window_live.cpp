@@ -1,5 +1,5 @@
-// Live viewing in the main window: Open Stream, the session's timer tick and
-// closing the session.
+// Live viewing in the main window: Open Stream and what the window shows of a
+// stream.
 #include <QPushButton>
 
 #include "base/titles.h"
@@ -8,6 +8,8 @@
 #include "metadata/trigger_names.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/live_controller.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/stream_selection_dialog.h"
@@ -24,7 +26,7 @@ void CQMXPlayerDlg::OpenStreamCommand() {
 void CQMXPlayerDlg::OpenStream(const std::string& address) {
   scanSpeed_ = 0;
   ResetTriggerNamesToLive();
-  CloseLiveSession();
+  live_->Close();
   if (playback_) RetireEngine(std::move(playback_));
   hasPlayback_ = false;
   banner_.ClearLines();
@@ -37,21 +39,23 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   config.audioSink = engineConfig_.audioSink;
   config.frames = &relay_;
   config.metadataListener = this;
-  liveSession_ = std::make_unique<LiveSession>(config);
-  liveSession_->SetOverlayText(overlayOn_);
+  live_->Open(config);
+  Live()->SetOverlayText(overlayOn_);
   statusText_ = kStatusConnecting;
   // The stream is no file: the window and its map leave the recording shown before.
   currentPath_.clear();
   banner_.ForgetPosition();
   SetTitle(StreamWindowTitle(brand_, address));
-  RenewMapWindow();
+  map_->Renew();
   ApplyAudioSettings();
 
   // A recording's stacked layout or crop must not carry over to the panes.
   dvrKind_ = 0;
   paneChannel_ = {0, 1, 2, 3};
+  for (ChannelFacts& c : channels_) c.statedAspect = 0;
   for (VideoPane* p : panes_) {
     p->SetCrop({});
+    p->SetStatedAspect(0);
     p->ClearFrame();
   }
   LayoutVideoArea();
@@ -64,18 +68,4 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   SelectView(0);
   repaintVideoArea_ = true;
   canvas_->update();
-}
-
-void CQMXPlayerDlg::CloseLiveSession() {
-  // Ends the receive thread (promptly: its waits end on the stop request)
-  // and the channel graphs.
-  liveSession_.reset();
-}
-
-void CQMXPlayerDlg::PollLiveSession() {
-  if (!liveSession_) return;
-  if (liveSession_->Poll()) ShowPlayerMessage(this, kCantConnectMessage);
-  if (!liveSession_ || !liveSession_->FailureReported()) return;
-  CloseLiveSession();
-  CloseRecording();
 }

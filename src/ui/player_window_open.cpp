@@ -11,23 +11,26 @@
 #include "avi/read_only_file.h"
 #include "base/settings.h"
 #include "base/titles.h"
+#include "engine/camera_streams.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/core/menu_state.h"
 #include "ui/core/recent_files.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/live_controller.h"
+#include "ui/map_controller.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/please_wait_dialog.h"
+#include "ui/timeline_controller.h"
 
 // What the open thread hands back to the window.
 struct CQMXPlayerDlg::OpenOutcome {
   OpenPlan plan;
   int result = kGraphOk;
   bool h264 = false;
-  std::array<bool, 4> channelPresent{};
-  std::array<std::pair<int, int>, 4> channelSize{};
+  std::array<ChannelFacts, 4> channels{};
   int dvrKind = 0;
   std::string dvrTitle;
   std::string cause;  // why it failed, for the message's detail
@@ -78,7 +81,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     playback_->Stop();
     CloseRecording();
   }
-  CloseLiveSession();  // a recording and a live stream are never open together
+  live_->Close();  // a recording and a live stream are never open together
 
   // The engine reports to this window; it is built here and opened there.
   opening_ = MakeEngine();
@@ -98,12 +101,18 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
         if (!cause.empty()) outcome->cause = files.front() + ": " + cause;
       }
       if (outcome->result == kGraphOk) {
-        outcome->channelPresent = engine->ChannelPresent();
+        const std::array<bool, 4> present = engine->ChannelPresent();
+        for (int c = 0; c < 4; ++c) outcome->channels[c].present = present[c];
         outcome->dvrKind = engine->DvrKind();
         outcome->dvrTitle = engine->Properties().dvrTitle;
         const std::vector<SequenceFile> files = engine->Files();
         if (!files.empty())
-          for (int c = 0; c < 4; ++c) outcome->channelSize[c] = {files[0].width[c], files[0].height[c]};
+          for (int c = 0; c < 4; ++c) outcome->channels[c].size = {files[0].width[c], files[0].height[c]};
+        // A stacked frame's header states the aspect of both cameras together.
+        if (!files.empty() && outcome->dvrKind == 0) {
+          const std::array<double, 4> stated = StatedCameraAspects(files[0].path);
+          for (int c = 0; c < 4; ++c) outcome->channels[c].statedAspect = stated[c];
+        }
       }
     }
     QMetaObject::invokeMethod(
@@ -141,8 +150,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
                       outcome->cause);
   } else {
     playback_ = std::move(opening_);
-    channelPresent_ = outcome->channelPresent;
-    channelSize_ = outcome->channelSize;
+    channels_ = outcome->channels;
     dvrKind_ = outcome->dvrKind;
     filterDvrKind_ = dvrKind_;
     {
@@ -154,8 +162,9 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     for (int id : {kClipButton, kMapButton, kPlayButton, kPauseButton, kStopButton})
       SetButtonEnabled(id, true);
     int present = 0;
-    for (bool p : channelPresent_) present += p;
-    for (int k = 0; k < 4; ++k) SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channelPresent_[k]);
+    for (const ChannelFacts& c : channels_) present += c.present;
+    for (int k = 0; k < 4; ++k)
+      SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channels_[k].present);
     SetButtonEnabled(kQuadButton, dvrKind_ == 2 || present >= 2);
     for (int id : {kSkipBackButton, kSkipForwardButton, kSkipBackActiveButton, kSkipForwardActiveButton})
       SetButtonEnabled(id, true);
@@ -165,7 +174,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     slider_->setValue(0);
     statusText_ = kStatusPlaying;
     for (int k = 0; k < 4; ++k)
-      if (channelPresent_[k]) {
+      if (channels_[k].present) {
         SelectView(k);
         break;
       }
@@ -173,8 +182,9 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     playback_->SetDeinterlace(FastDeinterlaceOn(ReadSetting("FastDeinterlace")));
     repaintVideoArea_ = true;
     pleaseWait_->hide();
-    StartTimelineScan();
-    RenewMapWindow();  // an open map follows the new recording, with its own track and cache file
+    timeline_->StartScan();
+    ApplySize(clientWidth_, clientHeight_);
+    map_->Renew();  // an open map follows the new recording, with its own track and cache file
   }
   drag_.held = false;
   canvas_->update();
@@ -234,7 +244,7 @@ void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const 
     std::lock_guard<std::mutex> l(titleLock_);
     title = bannerTitle_;
   }
-  // The kept position reaches the map window on the timer (TickMap).
+  // The kept position reaches the map window on the timer (MapController::Tick).
   (void)banner_.Receive(label, text, title);
 }
 
@@ -257,7 +267,10 @@ void CQMXPlayerDlg::OnFileChanged(int) {
       [this] {
         // The files of a sequence may hold different cameras; the timer
         // follows the file being shown.
-        if (playback_) channelPresent_ = playback_->ChannelPresent();
+        if (playback_) {
+          const std::array<bool, 4> present = playback_->ChannelPresent();
+          for (int c = 0; c < 4; ++c) channels_[c].present = present[c];
+        }
       },
       Qt::QueuedConnection);
 }
@@ -298,4 +311,10 @@ void CQMXPlayerDlg::closeEvent(QCloseEvent* event) {
   timer_.stop();
   if (pleaseWait_) pleaseWait_->hide();
   QMainWindow::closeEvent(event);
+}
+
+std::array<bool, 4> CQMXPlayerDlg::ChannelsPresent() const {
+  std::array<bool, 4> present{};
+  for (int c = 0; c < 4; ++c) present[c] = channels_[c].present;
+  return present;
 }

@@ -11,6 +11,7 @@
 #include "report/incident_report.h"
 #include "report/player_report_inputs.h"
 #include "ui/clip_extract_dialog.h"
+#include "ui/evidence_controller.h"
 #include "ui/evidence_worker.h"
 #include "ui/incident_report_dialog.h"
 #include "ui/message_box.h"
@@ -32,12 +33,14 @@ void CQMXPlayerDlg::AddReportCommand() {
   file->insertAction(file->actions().isEmpty() ? nullptr : file->actions().last(), action);
   connect(action, &QAction::triggered, this, [this] { ExportReportCommand(); });
   actionReport_ = action;
-  UpdateEvidenceCommands();
+  const auto enable = [this] { actionReport_->setEnabled(playback_ != nullptr && !currentPath_.empty()); };
+  connect(this, &CQMXPlayerDlg::MenuStateUpdated, action, enable);
+  enable();
 }
 
 void CQMXPlayerDlg::ExportReportCommand() {
   if (!playback_ || currentPath_.empty()) return;
-  if (evidence_->Busy()) return ShowPlayerMessage(this, "An evidence export is still running.");
+  if (evidence_->Worker().Busy()) return ShowPlayerMessage(this, "An evidence export is still running.");
   const int64_t total = playback_->GetTotal();
   int64_t from = playback_->GetPositionCentis(), to = std::min(total, from + kDefaultReportCentis);
   // The clip window's marks, when both are set: the range under review.
@@ -52,7 +55,7 @@ void CQMXPlayerDlg::ExportReportCommand() {
   std::array<bool, 4> cameras{};
   for (int c = 0; c < 4; ++c)
     cameras[std::size_t(c)] =
-        channelPresent_[std::size_t(c)] && clip::CameraOffered(dvrKind_ == 0, present, c);
+        channels_[std::size_t(c)].present && clip::CameraOffered(dvrKind_ == 0, present, c);
   IncidentReportDialog dialog(from, to, total, cameras, this);
   if (dialog.exec() != QDialog::Accepted) return;
   report::IncidentRequest request = report::NewReportRequest(currentPath_);
@@ -63,8 +66,8 @@ void CQMXPlayerDlg::ExportReportCommand() {
   request.examiner = dialog.Examiner();
   const std::string out = dialog.Output();
   const report::MapAccess map = report::StoredMapAccess();
-  EvidenceWorker* worker = evidence_.get();
-  evidence_->Start(
+  EvidenceWorker* worker = &evidence_->Worker();
+  evidence_->Worker().Start(
       this,
       [request, map, out, worker] {
         const report::ReportOutcome outcome =

@@ -9,7 +9,8 @@
 #include "ui/player_window.h"
 
 void CQMXPlayerDlg::OnTick() {
-  PollLiveSession();
+  // Live first: a failed session closes what the rest would look at.
+  emit Ticked();
   if (!playback_) {
     slider_->setValue(0);
   } else if (!drag_.held) {
@@ -21,22 +22,19 @@ void CQMXPlayerDlg::OnTick() {
     if (dvrKind_ == 0) {
       int present = 0;
       for (int k = 0; k < 4; ++k) {
-        SetButtonEnabled(kViewButtons[k], channelPresent_[k]);
-        present += channelPresent_[k];
+        SetButtonEnabled(kViewButtons[k], channels_[k].present);
+        present += channels_[k].present;
       }
       SetButtonEnabled(kQuadButton, present >= 2);
     }
   }
   InvalidateStrips();
-  TickTimeline();
-  TickClipDialog();
   if (pendingResize_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
     const auto [w, h] = *pendingResize_;
     pendingResize_.reset();
     ApplySize(w, h);
     return;
   }
-  TickMap();
   // Skip buttons behave as push buttons unless single-stepping while paused.
   if (!IsChecked(kPauseButton))
     for (int id : {kSkipForwardButton, kSkipBackButton, kSkipBackActiveButton, kSkipForwardActiveButton})

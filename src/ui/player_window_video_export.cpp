@@ -62,7 +62,7 @@ void CQMXPlayerDlg::ExportVideoCommand() {
       base.files.empty() ? std::array<bool, 4>{} : CamerasWithVideo(base.files[0].path);
   for (int c = 0; c < 4; ++c)
     cameras[std::size_t(c)] =
-        channelPresent_[std::size_t(c)] && clip::CameraOffered(dvrKind_ == 0, present, c);
+        channels_[std::size_t(c)].present && clip::CameraOffered(dvrKind_ == 0, present, c);
   VideoExportDialog dialog(std::move(base), from, to, total, cameras, this);
   dialog.exec();
 }

@@ -159,7 +159,7 @@ void CQMXPlayerDlg::ApplyShownSizes() {
     int width = 0, height = 0;
     for (int k = 0; k < 4 && reducible; ++k) {
       if (paneChannel_[k] != c || !panes_[k]->isVisibleTo(canvas_)) continue;
-      const auto [w, h] = channelSize_[c];
+      const auto [w, h] = channels_[std::size_t(c)].size;
       if (w <= 0 || h <= 0) continue;
       // A zoomed pane draws its area from the whole recorded frame.
       if (panes_[k]->WantsFullFrame()) {
@@ -180,6 +180,10 @@ void CQMXPlayerDlg::ArrangePanes() {
   const VideoArrangement a = playback_->ArrangeVideo(IsChecked(kQuadButton), -1);
   for (int k = 0; k < 4; ++k) panes_[k]->SetCrop(a.crop[k]);
   paneChannel_ = a.paneChannel;
+  for (int k = 0; k < 4; ++k) {
+    const int c = paneChannel_[k];
+    panes_[k]->SetStatedAspect(c >= 0 && c < 4 ? channels_[std::size_t(c)].statedAspect : 0);
+  }
   picture_->Arranged();
 }
 
@@ -189,18 +193,18 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   for (VideoPane* pane : panes_)
     if (pane->isVisibleTo(canvas_) && !pane->Frame().isNull()) {
       const QSize s = pane->SourceSize();
-      return PictureAspect(s.width(), s.height());
+      return PictureAspect(s.width(), s.height(), pane->StatedAspect());
     }
   if (!playback_) return 0;
   const bool quad = IsChecked(kQuadButton);
   int channel = -1;
   for (int k = 0; k < 4 && channel < 0; ++k)
-    if (quad ? channelPresent_[k] : IsChecked(kViewButtons[k])) channel = k;
+    if (quad ? channels_[k].present : IsChecked(kViewButtons[k])) channel = k;
   if (dvrKind_ == 2) channel = 0;  // both cameras share the first channel's frame
   if (channel < 0) return 0;
-  auto [w, h] = channelSize_[channel];
+  auto [w, h] = channels_[channel].size;
   if (dvrKind_ == 2 && !quad) h /= 2;
-  return PictureAspect(w, h);
+  return PictureAspect(w, h, channels_[std::size_t(channel)].statedAspect);
 }
 
 void CQMXPlayerDlg::ShowFrames() {
@@ -222,7 +226,7 @@ void CQMXPlayerDlg::ShowFrames() {
 }
 
 void CQMXPlayerDlg::OnPaneDoubleClicked(int index) {
-  if (!playback_ && !liveSession_) return SetFullScreen(!fullScreen_);
+  if (!playback_ && !Live()) return SetFullScreen(!fullScreen_);
   if (IsChecked(kQuadButton) && dvrKind_ != 2) {
     // One camera of the quad, alone; the next double-click goes back.
     SelectView(index);
@@ -252,17 +256,17 @@ std::string CQMXPlayerDlg::TimeText() const {
 }
 
 std::string CQMXPlayerDlg::StatusLine() const {
-  if (!playback_ && liveSession_) return LiveStatusLine(liveSession_->GetConnectionState());
+  if (!playback_ && Live()) return LiveStatusLine(Live()->GetConnectionState());
   if (!playback_) return statusText_;
   // The last checked of "1".."4" names the channel whose size is shown.
   int viewChannel = 0;
   for (int k = 0; k < 4; ++k)
     if (IsChecked(kViewButtons[k])) viewChannel = k + 1;
-  auto [w, h] = viewChannel ? channelSize_[viewChannel - 1] : std::pair<int, int>{0, 0};
+  auto [w, h] = viewChannel ? channels_[viewChannel - 1].size : std::pair<int, int>{0, 0};
   // Both cameras of a stacked two-camera recording are halves of the first channel's frame.
   if (viewChannel && dvrKind_ == 2) {
-    w = channelSize_[0].first;
-    h = channelSize_[0].second / 2;
+    w = channels_[0].size.first;
+    h = channels_[0].size.second / 2;
   }
   const std::string resolution = ResolutionText(IsChecked(kQuadButton), viewChannel, w, h, scanSpeed_);
   return RecordingStatusLine(statusText_, displayName_, resolution, extraHeight_ > 0) + speed_->StatusText() +
@@ -293,7 +297,7 @@ void CQMXPlayerDlg::PaintCanvas(QPainter& p) {
     statusDrawn_ = line.toStdString();
   }
 
-  if ((playback_ || liveSession_) && bannerOn_) {
+  if ((playback_ || Live()) && bannerOn_) {
     QFont bannerFont(QStringLiteral("Arial"));
     bannerFont.setPixelSize(12);
     bannerFont.setWeight(QFont::Bold);

@@ -78,7 +78,7 @@ void CQMXPlayerDlg::ApplyVolumes() {
   for (int c = 0; c < 4; ++c) {
     const int percent = muted_ ? 0 : r.volume[c];
     if (playback_ && !scanMuted_) playback_->SetAudioVolume(c, percent);
-    if (liveSession_) liveSession_->SetAudioVolume(c, percent);
+    if (Live()) Live()->SetAudioVolume(c, percent);
   }
 }
 
@@ -90,7 +90,7 @@ void CQMXPlayerDlg::SyncVolumeControls() {
   for (int c = 0; c < 4 && shown < 0; ++c)
     if (r.hear[view][c]) shown = r.volume[c];
   const QSignalBlocker quiet(volume_);
-  volume_->setEnabled(shown >= 0 && (playback_ || liveSession_));
+  volume_->setEnabled(shown >= 0 && (playback_ || Live()));
   volume_->setValue(std::max(0, shown));
   mute_->setChecked(muted_);
   mute_->setIcon(style()->standardIcon(muted_ ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));

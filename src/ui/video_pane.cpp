@@ -24,6 +24,13 @@ void VideoPane::SetCrop(SourceCrop crop) {
   update();
 }
 
+void VideoPane::SetStatedAspect(double aspect) {
+  if (aspect == statedAspect_) return;
+  statedAspect_ = aspect;
+  stale_ = true;
+  update();
+}
+
 void VideoPane::ClearFrame() {
   frame_ = QImage();
   stale_ = true;
@@ -65,7 +72,8 @@ QImage VideoPane::Source() const {
 QRect VideoPane::PictureRect() const {
   if (frame_.isNull()) return {};
   const QImage source = Source();
-  const PixelRect fit = FitPicture({0, 0, width(), height()}, PictureAspect(source.width(), source.height()));
+  const PixelRect fit =
+      FitPicture({0, 0, width(), height()}, PictureAspect(source.width(), source.height(), statedAspect_));
   return QRect(fit.left, fit.top, fit.width(), fit.height());
 }
 

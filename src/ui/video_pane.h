@@ -33,6 +33,10 @@ class VideoPane : public QWidget {
 
   void SetFrame(QImage frame);
   void SetCrop(SourceCrop crop);
+  // The display aspect the recording states for this pane's camera, which
+  // wins over the picture's own size rule; 0 for none.
+  void SetStatedAspect(double aspect);
+  double StatedAspect() const { return statedAspect_; }
   void ClearFrame();
   const QImage& Frame() const { return frame_; }
   int Index() const { return index_; }
@@ -93,4 +97,5 @@ class VideoPane : public QWidget {
   ToneTable tones_{};
   bool dragging_ = false;
   QPointF dragFrom_;
+  double statedAspect_ = 0;
 };

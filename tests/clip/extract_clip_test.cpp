@@ -49,6 +49,7 @@ class ExtractClipTest : public ::testing::Test {
     recgen::RecordingOptions o = cliptest::SmallOptions(3, kFps);
     o.title = "Clip Van";
     o.triggerNames = kNames;
+    o.statedAspect = {16, 9};  // a clip shows as its recording does
     run_ = cliptest::WriteRun(dir_->path(), "Trip", 2, o);
   }
   static void TearDownTestSuite() { delete dir_; }
@@ -89,6 +90,9 @@ void ExpectClipOf(const std::string& output, const std::vector<std::string>& sou
     ASSERT_LT(stream + 1, r.StreamCount());
     EXPECT_EQ(r.Stream(stream).header.type, avi::kVids);
     EXPECT_EQ(r.Stream(stream + 1).header.type, avi::kAuds);
+    avi::AviReader source;
+    ASSERT_TRUE(source.Open(sources[0], avi::AviReader::Load::kHeadersOnly));
+    EXPECT_EQ(r.Stream(stream).vprp, source.Stream(std::size_t(source.NthStreamOfType(avi::kVids, c))).vprp);
     const auto frames = cliptest::SourceFrames(sources, c);
     const cliptest::FrameRange range = cliptest::FramesIn(from, to, fps, int64_t(frames.size()));
     const auto clipFrames = cliptest::Chunks(output, int(stream));
@@ -124,6 +128,11 @@ TEST_P(ExtractClipCases, WritesTheSourceFramesAndSoundOfTheRange) {
   EXPECT_DOUBLE_EQ(last, 1.0);
   ASSERT_EQ(o.outputs, std::vector<std::string>{(work_ / "clip.avi").string()});
   ExpectClipOf(o.outputs[0], run_, c.cameras, c.from, c.to, kFps);
+  {
+    avi::AviReader clip;
+    ASSERT_TRUE(clip.Open(o.outputs[0]));
+    EXPECT_NEAR(avi::StatedFrameAspect(clip.Stream(0).vprp), 16.0 / 9, 1e-9);
+  }
   EXPECT_EQ(hashes, (std::vector<std::string>{cliptest::FileMd5(run_[0]), cliptest::FileMd5(run_[1])}));
   EXPECT_EQ(cliptest::Listing(work_.path()), std::vector<std::string>{"clip.avi"});
   EXPECT_TRUE(cliptest::Listing(tmp_.path()).empty());

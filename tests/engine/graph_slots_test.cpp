@@ -21,7 +21,7 @@ class NineFiles : public ::testing::Test {
               built.push_back(i);
               return std::make_unique<FakeGraph>(FakeGraph{i});
             },
-            [this](FakeGraph& g, int index, int slot) {
+            [this](FakeGraph& g, int index, GraphSlot slot) {
               placed.push_back({g.file, index, slot});
             }) {}
 
@@ -45,7 +45,8 @@ class NineFiles : public ::testing::Test {
   }
 
   struct Placement {
-    int file, index, slot;
+    int file, index;
+    GraphSlot slot;
   };
   std::vector<int> built;
   std::vector<Placement> placed;
@@ -117,9 +118,9 @@ TEST_F(NineFiles, PlaceHookSeesEveryGraphEnteringASlot) {
   // previous ← file 0, current ← file 1, next ← file 2 from the cache
   ASSERT_EQ(placed.size(), 3u);
   EXPECT_EQ(placed[0].file, 0);
-  EXPECT_EQ(placed[0].slot, 0);
+  EXPECT_EQ(placed[0].slot, GraphSlot::kPrevious);
   EXPECT_EQ(placed[1].file, 1);
-  EXPECT_EQ(placed[1].slot, 1);
+  EXPECT_EQ(placed[1].slot, GraphSlot::kCurrent);
   EXPECT_EQ(placed[2].file, 2);
-  EXPECT_EQ(placed[2].slot, 2);
+  EXPECT_EQ(placed[2].slot, GraphSlot::kNext);
 }

@@ -61,8 +61,11 @@ TEST(OverlayElement, RegistersOnceFromAnyThreadAndExposesTheFilter) {
   EXPECT_TRUE(a && b);
   const struct {
     const char* factory;
-    int role;
-  } elements[] = {{"qmxmetaextract", 0}, {"qmxoverlay", 1}, {"qmxaudiotransform", 2}, {"qmxmultimeta", 3}};
+    FilterRole role;
+  } elements[] = {{"qmxmetaextract", FilterRole::kExtractor},
+                  {"qmxoverlay", FilterRole::kOverlay},
+                  {"qmxaudiotransform", FilterRole::kAudio},
+                  {"qmxmultimeta", FilterRole::kMulti}};
   for (const auto& e : elements) {
     ElementPtr element(
         gst_element_factory_make_full(e.factory, "name", "Meta Data Extractor 2", "dvr-kind", 2, nullptr));

@@ -52,7 +52,7 @@ TEST(OverlayFilter, FrameSizesByByteCount) {
 }
 
 TEST(OverlayFilter, InitialFieldsAndSetters) {
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   EXPECT_TRUE(f.OverlayOn() && f.GpsLinesOn() && f.TimeLinesOn());
   EXPECT_FALSE(f.FastDeinterlace() || f.StereoOn());
   EXPECT_EQ(std::make_pair(f.GainA(), f.GainB()), std::make_pair(100, 100));
@@ -67,7 +67,7 @@ TEST(OverlayFilter, InitialFieldsAndSetters) {
 }
 
 TEST(OverlayFilter, StoresKnownLabelsOnlyAndSwitchesToTextLines) {
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   f.OnMetadata("x", "Speed", "62");
   f.OnMetadata("x", "Speed ", "99");  // trailing blank: not a label
   f.OnMetadata("x", "speed", "98");
@@ -78,13 +78,13 @@ TEST(OverlayFilter, StoresKnownLabelsOnlyAndSwitchesToTextLines) {
   f.OnMetadata("x", "Line1", "03/01/11");
   EXPECT_EQ(f.DvrKind(), 1);
 
-  COverlayFilter stacked("Video Overlay 2", 1, 2);
+  COverlayFilter stacked("Video Overlay 2", FilterRole::kOverlay, 2);
   stacked.OnMetadata("x", "Line2", "y");
   EXPECT_EQ(stacked.DvrKind(), 2);  // only ever changes from 0
 }
 
 TEST(OverlayFilter, ExtractorRoleDeliversLabelsInOrder) {
-  for (int role : {0, 3}) {
+  for (FilterRole role : {FilterRole::kExtractor, FilterRole::kMulti}) {
     COverlayFilter f("Meta Data Extractor 1", role, 0);
     Recorder slot0, slot1;
     f.SetListener0(&slot0);
@@ -106,7 +106,7 @@ TEST(OverlayFilter, ExtractorRoleDeliversLabelsInOrder) {
 }
 
 TEST(OverlayFilter, AudioRoleMixesOnlyWhenStereoIsOn) {
-  COverlayFilter f("Audio Transform 1", 2, 0);
+  COverlayFilter f("Audio Transform 1", FilterRole::kAudio, 0);
   std::vector<uint8_t> pair = {0xE8, 0x03, 0xD0, 0x07};  // 1000, 2000
   f.Transform(pair.data(), pair.size());
   EXPECT_EQ(pair, (std::vector<uint8_t>{0xE8, 0x03, 0xD0, 0x07}));
@@ -125,7 +125,8 @@ Picture RunFrame(COverlayFilter& f, int width, int height) {
 
 TEST(OverlayFilter, VideoRoleDrawsOnlyInsideTheTextRows) {
   InstallBoxFonts();
-  COverlayFilter on("Video Overlay 1", 1, 0), off("Video Overlay 2", 1, 0);
+  COverlayFilter on("Video Overlay 1", FilterRole::kOverlay, 0),
+      off("Video Overlay 2", FilterRole::kOverlay, 0);
   off.SetOverlayOn(false);
   for (COverlayFilter* f : {&on, &off}) f->OnMetadata("x", "Local Time", "3-1-2011  14:05:09.007");
   const Picture plain(720, 480, 128);
@@ -146,7 +147,7 @@ TEST(OverlayFilter, VideoRoleDrawsOnlyInsideTheTextRows) {
 
 TEST(OverlayFilter, UnknownSizesPassUntouchedAndAreNotCopied) {
   InstallBoxFonts();
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   for (auto [w, h] : {std::pair{4, 9}, std::pair{480, 640}, std::pair{721, 480}}) {
     Picture p(w, h, 77);
     for (std::size_t i = 0; i < p.bytes.size(); ++i) p.bytes[i] = uint8_t(i * 31);
@@ -169,7 +170,7 @@ TEST(OverlayFilter, DeinterlacesFullHeightFramesOnly) {
     bool changed;
   } cases[] = {{640, 480, 0, true}, {720, 576, 0, true}, {640, 240, 3, false}, {320, 480, 0, false}};
   for (const Case& c : cases) {
-    COverlayFilter f("Video Overlay 1", 1, c.dvrKind);
+    COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, c.dvrKind);
     f.SetOverlayOn(false);
     Picture p(c.width, c.height, 0);
     for (int y = 0; y < c.height; ++y)
@@ -185,7 +186,7 @@ TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {
     int width, height, dvrKind, jpegHeight;
   } cases[] = {{640, 480, 0, 480}, {640, 240, 3, 480}, {360, 288, 0, 288}};
   for (const Case& c : cases) {
-    COverlayFilter f("Video Overlay 1", 1, c.dvrKind);
+    COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, c.dvrKind);
     f.SetOverlayOn(false);
     Picture frame(c.width, c.height, 0);
     // Smooth colours that differ per channel, so a red/blue swap or a flip shows.
@@ -224,7 +225,7 @@ TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {
 
 TEST(OverlayFilter, ReleasedCopyEndsSnapshots) {
   TempDir dir;
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   RunFrame(f, 360, 240);
   EXPECT_TRUE(f.SaveSnapshot((dir / "a.jpg").string()));
   f.ReleaseFrameCopy();
@@ -250,7 +251,7 @@ double SnapshotMean(const COverlayFilter& f, const std::string& path) {
 TEST(OverlayFilter, HeldFramesAreKeptWithoutACopyAndLetGoOfInTurn) {
   TempDir dir;
   const std::string path = (dir / "s.jpg").string();
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   f.SetOverlayOn(false);
   auto a = std::make_shared<Picture>(360, 240, 40), b = std::make_shared<Picture>(360, 240, 200);
   Picture c(360, 240, 120);
@@ -285,7 +286,7 @@ TEST(OverlayFilter, HeldFramesAreKeptWithoutACopyAndLetGoOfInTurn) {
 
 TEST(OverlayFilter, TextsReplacedWhileFramesAreDrawn) {
   InstallBoxFonts();
-  COverlayFilter f("Video Overlay 1", 1, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
   std::atomic<bool> stop{false};
   std::thread extractor([&] {
     for (int i = 0; !stop; ++i)
@@ -331,7 +332,8 @@ TEST(OverlayFilter, TimedTextsWaitForTheFrameOfTheirTime) {
       {TimedStep::kSample, 500, 6, "5", 1},
       {TimedStep::kFrame, kNo, 0, "6", 0},  // a frame without time takes everything held
   };
-  COverlayFilter extractor("Meta Data Extractor", 3, 0), overlay("Video Overlay 1", 1, 0);
+  COverlayFilter extractor("Meta Data Extractor", FilterRole::kMulti, 0),
+      overlay("Video Overlay 1", FilterRole::kOverlay, 0);
   extractor.SetListeners1to4(&overlay, nullptr, nullptr, nullptr);
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const TimedStep& s = steps[i];
@@ -361,7 +363,8 @@ TEST(OverlayFilter, TimedTextsWaitForTheFrameOfTheirTime) {
 
 TEST(OverlayFilter, OwnFrameTextsApplyToThatFrameAndHeldTextsAreBounded) {
   // A channel's extractor parses frame k just before the overlay draws it.
-  COverlayFilter extractor("Meta Data Extractor 1", 0, 0), overlay("Video Overlay 1", 1, 0);
+  COverlayFilter extractor("Meta Data Extractor 1", FilterRole::kExtractor, 0),
+      overlay("Video Overlay 1", FilterRole::kOverlay, 0);
   Recorder banner;
   extractor.SetListener0(&banner);  // a listener without time hears every text at once
   extractor.SetListener1(&overlay);
@@ -389,7 +392,8 @@ TEST(OverlayFilter, OwnFrameTextsApplyToThatFrameAndHeldTextsAreBounded) {
 
 TEST(OverlayFilter, OverlaysOfOneRecordingShareItsFrameLock) {
   auto context = std::make_shared<RecordingContext>();
-  COverlayFilter a("Video Overlay 1", 1, 0), b("Video Overlay 2", 1, 0), other("Video Overlay 1", 1, 0);
+  COverlayFilter a("Video Overlay 1", FilterRole::kOverlay, 0), b("Video Overlay 2", FilterRole::kOverlay, 0),
+      other("Video Overlay 1", FilterRole::kOverlay, 0);
   EXPECT_NE(a.Context(), nullptr);  // each filter works alone too
   EXPECT_NE(a.Context(), other.Context());
   a.SetContext(context);

@@ -108,18 +108,32 @@ TEST_F(PlayerWindowDisplayTest, EachPictureAtItsOwnAspectLetterboxedAndSmoothlyS
     int width, height;
     bool quad;
     double aspect;
+    std::pair<int, int> stated{0, 0};  // the aspect the headers state
+    const char* probed = "";           // ffprobe's display aspect of the file
   };
   const std::vector<Case> cases = {
       {"720x576 shows as 5:4", 720, 576, false, 1.25},
       {"720x480 shows as 3:2", 720, 480, false, 1.50},
       {"the quad keeps each camera's 3:2", 720, 480, true, 1.50},
+      {"a stated 16:9 wins over the size", 720, 576, false, 16.0 / 9, {16, 9}, "16:9"},
+      {"and holds in every quad pane", 720, 480, true, 4.0 / 3, {4, 3}, "4:3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     window_ = std::make_unique<CQMXPlayerDlg>("QMX", EngineConfig{"fakesink sync=true"});
-    ShowPlaying(
-        Write(std::to_string(c.width) + "x" + std::to_string(c.height) + ".avi", Cameras(c.width, c.height)),
-        QSize(1045, 860), c.quad);
+    recgen::RecordingOptions options = Cameras(c.width, c.height);
+    options.statedAspect = c.stated;
+    const fs::path file = Write(std::to_string(c.width) + "x" + std::to_string(c.height) + "-" +
+                                    std::to_string(c.stated.first) + ".avi",
+                                options);
+    // Another reader sees the same stated aspect in the file.
+    if (*c.probed) {
+      EXPECT_EQ(RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=display_aspect_ratio "
+                           "-of csv=p=0 " +
+                           ShellQuote(file.string())),
+                std::string(c.probed) + "\n");
+    }
+    ShowPlaying(file, QSize(1045, 860), c.quad);
     for (int k = 0; k < (c.quad ? 4 : 1); ++k) {
       VideoPane* pane = window_->Pane(k);
       const QRect picture = pane->PictureRect();

@@ -63,6 +63,8 @@ class PlayerWindowTest : public testing::Test {
     // The settings file is the process's: every test starts from the defaults.
     SaveAudioRouting(DefaultAudioRouting());
     WriteSetting("FastDeinterlace", "");
+    // A size another test's window left behind would be where this one opens.
+    WriteSetting(kWindowPlacementSetting, "");
     window_ = std::make_unique<CQMXPlayerDlg>("QMX", EngineConfig{"fakesink sync=true"});
   }
   void TearDown() override { window_.reset(); }

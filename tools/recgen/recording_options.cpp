@@ -195,6 +195,13 @@ std::string ParseRecordingOptions(const std::vector<std::string>& args, std::siz
       if (!known) return "--size must be one of 720x480, 640x480, 720x576, 360x288, 360x240, 320x240";
       o.width = int(w);
       o.height = int(h);
+    } else if (a == "--aspect") {
+      const auto colon = v.find(':');
+      double x = 0, y = 0;
+      if (colon == std::string::npos || !ParseNumber(v.substr(0, colon), 1, 65535, x) ||
+          !ParseNumber(v.substr(colon + 1), 1, 65535, y) || x != std::floor(x) || y != std::floor(y))
+        return "--aspect wants X:Y, e.g. 16:9";
+      o.statedAspect = {int(x), int(y)};
     } else if (a == "--kind") {
       if (!ParseNumber(v, 0, 3, d) || d != std::floor(d)) return "--kind must be 0, 1, 2 or 3";
       o.kind = int(d);

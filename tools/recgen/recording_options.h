@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace recgen {
@@ -53,6 +54,9 @@ struct FrameFault {
 struct RecordingOptions {
   int width = 720;  // picture size of each camera (four-channel); set by the kind otherwise
   int height = 480;
+  // The display aspect each video stream's OpenDML header (vprp) states, as
+  // X:Y; {0, 0} writes no such header.
+  std::pair<int, int> statedAspect{0, 0};
   int kind = 0;  // 0 four-channel, 1..3 the two-channel layouts
   bool header380 = false;
   std::array<bool, 4> video{true, true, true, true};  // channels 1..4 with a video stream

@@ -149,7 +149,12 @@ class RecordingBuilder {
     }
     std::optional<std::string> name;
     if (o_.streamNames) name = PinName(pin);
-    return avi::MakeWriterStream(h, std::move(strf), std::move(name));
+    avi::WriterStream spec = avi::MakeWriterStream(h, std::move(strf), std::move(name));
+    if (s.role == StreamRole::kVideo && o_.statedAspect.first > 0 && o_.statedAspect.second > 0)
+      spec.vprp =
+          avi::MakeVideoProperties(uint32_t(width_), uint32_t(height_), uint16_t(o_.statedAspect.first),
+                                   uint16_t(o_.statedAspect.second), uint32_t(std::lround(o_.fps)));
+    return spec;
   }
 
   bool AddConfig(avi::AviWriter& writer, std::string& error) {

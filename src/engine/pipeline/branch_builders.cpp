@@ -7,11 +7,6 @@
 
 namespace {
 
-constexpr int kRoleExtractor = 0;
-constexpr int kRoleOverlay = 1;
-constexpr int kRoleAudio = 2;
-constexpr int kRoleMulti = 3;
-
 // Collects a branch's elements; the bin (and everything in it) goes away
 // unless the branch is complete.
 class BranchBin {
@@ -107,16 +102,31 @@ void LetSinksSkipPreroll(GstElement* bin) {
   gst_iterator_free(it);
 }
 
+namespace {
+
+const char* FilterFactory(FilterRole role) {
+  switch (role) {
+    case FilterRole::kExtractor:
+      return "qmxmetaextract";
+    case FilterRole::kOverlay:
+      return "qmxoverlay";
+    case FilterRole::kAudio:
+      return "qmxaudiotransform";
+    case FilterRole::kMulti:
+      break;
+  }
+  return "qmxmultimeta";
+}
+
+}  // namespace
+
 std::string ChannelElementName(const char* base, int channel) {
   return std::string(base) + " " + std::to_string(channel + 1);
 }
 
-GstElement* MakeQmxFilter(int role, int dvrKind, const std::string& objectName,
+GstElement* MakeQmxFilter(FilterRole role, int dvrKind, const std::string& objectName,
                           const std::string& graphName) {
-  static constexpr const char* kFactories[] = {"qmxmetaextract", "qmxoverlay", "qmxaudiotransform",
-                                               "qmxmultimeta"};
-  if (role < 0 || role > 3) return nullptr;
-  GstElement* e = gst_element_factory_make_full(kFactories[role], "name", objectName.c_str(), "dvr-kind",
+  GstElement* e = gst_element_factory_make_full(FilterFactory(role), "name", objectName.c_str(), "dvr-kind",
                                                 dvrKind, nullptr);
   // The object name is taken at creation; the graph name replaces it as the
   // element's name afterwards, the filter keeps the first as its source name.
@@ -129,10 +139,10 @@ GstElement* BuildVideoBranch(const BranchPlan& p, int dvrKind) {
   BranchBin b(ChannelElementName("Channel", c) + " Video");
   GstElement* queue = b.Make("queue", "Queue " + p.padName);
   GstElement* extractor =
-      b.Add(MakeQmxFilter(kRoleExtractor, dvrKind, ChannelElementName("Meta Data Extractor", c),
+      b.Add(MakeQmxFilter(FilterRole::kExtractor, dvrKind, ChannelElementName("Meta Data Extractor", c),
                           ChannelElementName("Metadata", c)));
   GstElement* decoder = b.Make(p.decoder.c_str(), ChannelElementName("MJPEG Decompressor", c));
-  GstElement* overlay = b.Add(MakeQmxFilter(kRoleOverlay, dvrKind, ChannelElementName("Overlay", c),
+  GstElement* overlay = b.Add(MakeQmxFilter(FilterRole::kOverlay, dvrKind, ChannelElementName("Overlay", c),
                                             ChannelElementName("Overlay", c)));
   GstElement* sink = b.Make("appsink", ChannelElementName("Video", c));
   if (sink) g_object_set(sink, "sync", TRUE, "max-buffers", 2u, nullptr);
@@ -150,7 +160,7 @@ GstElement* BuildAudioBranch(const BranchPlan& p, int dvrKind, const std::string
   GstElement* convert = b.Make("audioconvert", ChannelElementName("Audio Convert", c));
   GstElement* s16 = b.MakeCaps(ChannelElementName("Audio Format", c), "audio/x-raw,format=S16LE");
   const std::string transformName = ChannelElementName("Audio Transform", c);
-  GstElement* transform = b.Add(MakeQmxFilter(kRoleAudio, dvrKind, transformName, transformName));
+  GstElement* transform = b.Add(MakeQmxFilter(FilterRole::kAudio, dvrKind, transformName, transformName));
   // Sound slowed down or sped up keeps its pitch.
   GstElement* tempo = b.Make("scaletempo", ChannelElementName("Tempo", c));
   GstElement* volume = b.Make("volume", ChannelElementName("Volume", c));
@@ -168,7 +178,8 @@ GstElement* BuildMetadataBranch(const BranchPlan& p, int dvrKind) {
   GstElement* queue = b.Make("queue", "Queue " + p.padName);
   if (queue)
     g_object_set(queue, "max-size-buffers", 0u, "max-size-bytes", 0u, "max-size-time", guint64(0), nullptr);
-  GstElement* multi = b.Add(MakeQmxFilter(kRoleMulti, dvrKind, "Meta Data Extractor", "Multi Meta Filter"));
+  GstElement* multi =
+      b.Add(MakeQmxFilter(FilterRole::kMulti, dvrKind, "Meta Data Extractor", "Multi Meta Filter"));
   GstElement* sink = b.Make("fakesink", "NULL Renderer");
   if (sink) g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
   return b.Finish({queue, multi, sink});

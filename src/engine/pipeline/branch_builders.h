@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/pipeline/graph_plan.h"
+#include "metadata/overlay_filter.h"
 
 // One builder per kind of branch of a recording's pipeline. Each builds its
 // chain inside a bin of its own, with a ghost "sink" pad for the demuxer's
@@ -21,7 +22,8 @@
 
 // The one place our filter elements are made. `objectName` is the source
 // name listeners see, `graphName` the element's name in the pipeline.
-GstElement* MakeQmxFilter(int role, int dvrKind, const std::string& objectName, const std::string& graphName);
+GstElement* MakeQmxFilter(FilterRole role, int dvrKind, const std::string& objectName,
+                          const std::string& graphName);
 
 GstElement* BuildVideoBranch(const BranchPlan& plan, int dvrKind);
 // `audioSink`: a gst-launch fragment with "{channel}", or "" for the device.

@@ -11,11 +11,6 @@
 #include "engine/pipeline/timeline.h"
 #include "metadata/trigger_names.h"
 
-namespace {
-constexpr int kPreviousSlot = 0;
-constexpr int kCurrentSlot = 1;
-}  // namespace
-
 PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool shown, int& result) {
   auto g = std::make_shared<RecordingGraph>();
   const RecordingGraph* id = g.get();
@@ -34,7 +29,7 @@ PlaybackEngine::GraphPtr PlaybackEngine::MakeGraph(const std::string& path, bool
   return g;
 }
 
-void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
+void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, GraphSlot slot) {
   g.SetStartOffset(files_[size_t(index)].start);
   ApplyOverlaySwitches(g);
   if (!g.Pipeline()) return;
@@ -42,7 +37,7 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
   // next file comes before anything else is built, so the boundary costs no
   // more than starting a prerolled pipeline.
   toSettle_.push_back(SlotGraphLocked(slot));
-  if (slot == kCurrentSlot) {
+  if (slot == GraphSlot::kCurrent) {
     g.SetConsumer(consumer_);
     g.SetListener(listener_);
     SetTriggerNames(g.Properties().triggerNames);
@@ -50,7 +45,7 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, int slot) {
   }
   g.SetConsumer(nullptr);
   g.SetListener(nullptr);
-  if (slot != kPreviousSlot && (g.Moved() || g.Rate() != rate_)) {
+  if (slot != GraphSlot::kPrevious && (g.Moved() || g.Rate() != rate_)) {
     // The next file waits paused on its first frame, so that switching to it
     // is only a matter of running it; a graph fresh from its build is there
     // already. The seek is sent once the lock is let go.
@@ -135,7 +130,7 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
           prepareWake_.notify_all();
           return GraphPtr();
         },
-        [this](RecordingGraph& g, int i, int slot) { PlaceGraph(g, i, slot); });
+        [this](RecordingGraph& g, int i, GraphSlot slot) { PlaceGraph(g, i, slot); });
     playing_ = true;
     slots_->Adopt(0, first);
     ApplyRoutingLocked();

@@ -14,6 +14,10 @@
 // pipeline, so the moves can be tested with stand-in graphs.
 //
 // Not thread-safe: the engine calls it under its lock.
+
+// The place of a graph around the playing file.
+enum class GraphSlot { kPrevious, kCurrent, kNext };
+
 template <class Graph>
 class GraphSlots {
  public:
@@ -28,9 +32,9 @@ class GraphSlots {
   // `build` gives the graph of file i (a failed build is still a graph, an
   // empty one), or null when it is not built yet: the slot then stays empty
   // until Offer brings the graph. `place` is told whenever a graph enters a
-  // slot: 0 previous, 1 current, 2 next.
+  // slot.
   using BuildFn = std::function<std::shared_ptr<Graph>(int index)>;
-  using PlaceFn = std::function<void(Graph&, int index, int slot)>;
+  using PlaceFn = std::function<void(Graph&, int index, GraphSlot slot)>;
 
   GraphSlots(int fileCount, BuildFn build, PlaceFn place)
       : count_(fileCount), build_(std::move(build)), place_(std::move(place)) {}
@@ -39,9 +43,9 @@ class GraphSlots {
   // seventh) into the cache.
   void Adopt(int index, std::shared_ptr<Graph> g) {
     if (!current_.graph) {
-      Put(current_, index, std::move(g), 1);
+      Put(current_, index, std::move(g), GraphSlot::kCurrent);
     } else if (!next_.graph) {
-      Put(next_, index, std::move(g), 2);
+      Put(next_, index, std::move(g), GraphSlot::kNext);
     } else {
       CachePut(index, std::move(g));
     }
@@ -56,9 +60,9 @@ class GraphSlots {
     previous_ = std::move(current_);
     current_ = std::move(next_);
     next_ = Slot{};
-    if (previous_.graph) place_(*previous_.graph, previous_.index, 0);
-    place_(*current_.graph, current_.index, 1);
-    Fill(next_, current_.index + 1, 2);
+    if (previous_.graph) place_(*previous_.graph, previous_.index, GraphSlot::kPrevious);
+    place_(*current_.graph, current_.index, GraphSlot::kCurrent);
+    Fill(next_, current_.index + 1, GraphSlot::kNext);
     return true;
   }
 
@@ -74,9 +78,9 @@ class GraphSlots {
     } else if (g == c - 2 || g == c + 2) {
       std::swap(previous_, next_);
     }
-    Fill(previous_, g - 1, 0);
-    Fill(current_, g, 1);
-    Fill(next_, g + 1, 2);
+    Fill(previous_, g - 1, GraphSlot::kPrevious);
+    Fill(current_, g, GraphSlot::kCurrent);
+    Fill(next_, g + 1, GraphSlot::kNext);
   }
 
   // A graph built off the engine's lock arrives: it becomes the next or the
@@ -86,9 +90,9 @@ class GraphSlots {
   bool Offer(int index, std::shared_ptr<Graph> g) {
     if (index < 0 || index >= count_ || !g || Holds(index)) return false;
     if (index == current_.index + 1 && current_.graph && !next_.graph) {
-      Put(next_, index, std::move(g), 2);
+      Put(next_, index, std::move(g), GraphSlot::kNext);
     } else if (index == current_.index - 1 && current_.graph && !previous_.graph) {
-      Put(previous_, index, std::move(g), 0);
+      Put(previous_, index, std::move(g), GraphSlot::kPrevious);
     } else {
       CachePut(index, std::move(g));
     }
@@ -129,7 +133,7 @@ class GraphSlots {
   }
 
  private:
-  void Put(Slot& s, int index, std::shared_ptr<Graph> g, int slot) {
+  void Put(Slot& s, int index, std::shared_ptr<Graph> g, GraphSlot slot) {
     s.index = index;
     s.graph = std::move(g);
     if (s.graph) place_(*s.graph, index, slot);
@@ -143,7 +147,7 @@ class GraphSlots {
     c = std::move(old[pc]);
   }
 
-  void Fill(Slot& s, int wanted, int slot) {
+  void Fill(Slot& s, int wanted, GraphSlot slot) {
     if (s.index == wanted && (s.graph || wanted < 0)) {
       if (s.graph) place_(*s.graph, wanted, slot);
       return;

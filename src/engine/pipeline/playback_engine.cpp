@@ -432,7 +432,15 @@ int PlaybackEngine::FileAtLocked(int64_t t) const {
   return FileAt(starts, lengths, t);
 }
 
-PlaybackEngine::GraphPtr PlaybackEngine::SlotGraphLocked(int slot) {
+PlaybackEngine::GraphPtr PlaybackEngine::SlotGraphLocked(GraphSlot slot) {
   if (!slots_) return nullptr;
-  return slot == 0 ? slots_->previous().graph : slot == 1 ? slots_->current().graph : slots_->next().graph;
+  switch (slot) {
+    case GraphSlot::kPrevious:
+      return slots_->previous().graph;
+    case GraphSlot::kCurrent:
+      return slots_->current().graph;
+    case GraphSlot::kNext:
+      break;
+  }
+  return slots_->next().graph;
 }

@@ -174,7 +174,7 @@ class PlaybackEngine {
   // Starts a graph of `path` with the routing and switches set, prerolling.
   // Without the lock.
   GraphPtr MakeGraph(const std::string& path, bool shown, int& result);
-  void PlaceGraph(RecordingGraph& g, int index, int slot);
+  void PlaceGraph(RecordingGraph& g, int index, GraphSlot slot);
   GraphPtr Current();
   // A sequence is open (and, with `playableGraph`, its current file has a
   // pipeline).
@@ -197,7 +197,7 @@ class PlaybackEngine {
   // The current file has a successor whose graph is not there yet.
   bool NextPendingLocked();
   int FileAtLocked(int64_t t) const;
-  GraphPtr SlotGraphLocked(int slot);
+  GraphPtr SlotGraphLocked(GraphSlot slot);
   void ArrangeLocked(bool quad, int which, VideoArrangement* shown);
   void ApplyRoutingLocked();
   void ApplyRoutingTo(RecordingGraph& g);  // under the lock
