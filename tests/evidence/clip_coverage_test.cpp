@@ -37,7 +37,7 @@ void RewriteClip(const fs::path& clip, int a, int b) {
   ASSERT_TRUE(reader.Open(clip.string())) << reader.Error();
   avi::AviWriter writer(reader.Header());
   for (std::size_t s = 0; s < reader.StreamCount(); ++s)
-    writer.AddStream({reader.Stream(s).strh, reader.Stream(s).strf, std::nullopt, true});
+    writer.AddStream({reader.Stream(s).strh, reader.Stream(s).strf, std::nullopt, true, {}});
   const fs::path copy = clip.string() + ".new";
   ASSERT_TRUE(writer.Open(copy)) << writer.error();
   std::vector<std::size_t> next(reader.StreamCount(), 0);
