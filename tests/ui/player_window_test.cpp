@@ -66,6 +66,8 @@ class PlayerWindowTest : public testing::Test {
     // The settings file is the process's: every test starts from the defaults.
     SaveAudioRouting(DefaultAudioRouting());
     WriteSetting("FastDeinterlace", "");
+    // A placement another suite's window left would open this one at its size.
+    WriteSetting(kWindowPlacementSetting, "");
     window_ = std::make_unique<CQMXPlayerDlg>("QMX", EngineConfig{"fakesink sync=true"});
   }
   void TearDown() override { window_.reset(); }
