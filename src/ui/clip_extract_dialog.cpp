@@ -182,9 +182,11 @@ void CVideoClipExtractDlg::StartExtraction() {
 
   running_ = true;
   shared_ = std::make_shared<Shared>();
-  worker_ = std::thread([this, shared = shared_, request = std::move(request)] {
-    const clip::ExtractOutcome outcome =
-        clip::ExtractClip(request, shared->cancel, [&shared](double f) { shared->progress = f; });
+  worker_ = std::thread([this, shared = shared_, request = std::move(request), hook = progressHook_] {
+    const clip::ExtractOutcome outcome = clip::ExtractClip(request, shared->cancel, [&](double f) {
+      shared->progress = f;
+      if (hook) hook(shared->cancel);
+    });
     // The dialog joins this thread before it goes away, so it is alive here;
     // the call runs on the window thread.
     QMetaObject::invokeMethod(

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -56,6 +57,12 @@ class CVideoClipExtractDlg : public QDialog {
 
   void UpdateExtractButton();
 
+  // Called on the worker after each progress report of a run (the first
+  // comes once the first frames are written), with the run's cancel
+  // request: a test holds the worker there to act in the middle of a run.
+  using ProgressHook = std::function<void(const std::atomic<bool>& cancel)>;
+  void SetProgressHook(ProgressHook hook) { progressHook_ = std::move(hook); }
+
  signals:
   // An extraction ended; the outcome has been shown.
   void ExtractionEnded(int status);
@@ -98,6 +105,7 @@ class CVideoClipExtractDlg : public QDialog {
   QProgressBar* progress_ = nullptr;
   QTimer timer_;
 
+  ProgressHook progressHook_;
   std::shared_ptr<Shared> shared_;
   std::thread worker_;
 };

@@ -21,6 +21,7 @@
 #include "ui/core/open_plan.h"
 #include "ui/core/status_text.h"
 #include "ui/core/video_layout.h"
+#include "ui/engine_forwarder.h"
 #include "ui/frame_relay.h"
 
 class CVideoClipExtractDlg;
@@ -52,9 +53,10 @@ class PictureController;
 // Threads: the window lives on the GUI thread. Opening runs the engine's
 // OpenSequence on a worker thread and takes the result back by a queued
 // call; engines are closed on worker threads too, so the window never waits
-// for a pipeline to build or to shut down. OnMetadata and the EngineEvents
-// arrive on the engine's threads and reach the window by queued calls or
-// through the banner board's own lock.
+// for a pipeline to build or to shut down. Each engine reports through a
+// forwarder of its own (EngineForwarder) that is retired with the engine:
+// its EngineEvents reach the window on the window thread, its metadata the
+// banner board on the streaming threads, under the board's lock.
 // The window's size, position and maximised state (Qt's saved geometry, base64).
 inline constexpr const char* kWindowPlacementSetting = "WindowPlacement";
 
@@ -85,9 +87,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // A position slider notification (what a drag or a page click gives).
   void OnSliderScroll(SliderEvent event, int thumb);
 
-  // CMetadataInterface, on streaming threads.
+  // CMetadataInterface, on streaming threads: the live session's way in.
   void OnMetadata(const char* sourceName, const char* label, const char* text) override;
-  // EngineEvents, on the engine's threads.
+  // EngineEvents, on the window thread (an engine's forwarder hands them over).
   void OnPlaybackError(int fileIndex, const std::string& message) override;
   void OnFileChanged(int fileIndex) override;
   void OnEndOfRecording() override;
@@ -100,6 +102,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Engines closed that are still being torn down.
   int EnginesClosing() const;
   PlaybackEngine* Engine() const { return playback_.get(); }
+  // The way the engine shown reports to the window; it stays the way of
+  // that engine after the engine is closed.
+  std::shared_ptr<EngineForwarder> EngineListener() const;
   QPushButton* Button(int id) const;
   QAction* Action(int id) const;
   QSlider* Slider() const { return slider_; }
@@ -249,8 +254,11 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void FinishOpen(std::shared_ptr<OpenOutcome> outcome);
   // Makes an engine that feeds the panes through a feed of its own.
   std::unique_ptr<PlaybackEngine> MakeEngine();
-  // Closes `engine` off this thread; no frame of it reaches the panes any more.
+  // Closes `engine` off this thread; no frame, metadata or news of it
+  // reaches the window any more.
   void RetireEngine(std::unique_ptr<PlaybackEngine> engine);
+  // A metadata sample of the source holding `ticket`, on a streaming thread.
+  void ShowMetadata(uint64_t ticket, const char* sourceName, const char* label, const char* text);
   void SetTitle(const std::string& title);
 
   const std::string brand_;
@@ -285,8 +293,12 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
     std::shared_ptr<std::atomic<bool>> done;
   };
   std::vector<Retiree> retired_;
-  // Each engine's way into relay_, kept until the engine is gone.
-  std::unordered_map<const PlaybackEngine*, std::unique_ptr<FrameRelay::Feed>> feeds_;
+  // Each engine's ways into relay_ and to the window, kept until the engine is gone.
+  struct EngineLinks {
+    std::unique_ptr<FrameRelay::Feed> frames;
+    std::shared_ptr<EngineForwarder> news;
+  };
+  std::unordered_map<const PlaybackEngine*, EngineLinks> links_;
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).

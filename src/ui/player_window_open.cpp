@@ -196,10 +196,22 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
 }
 
 std::unique_ptr<PlaybackEngine> CQMXPlayerDlg::MakeEngine() {
-  std::unique_ptr<FrameRelay::Feed> feed = relay_.OpenFeed();
-  auto engine = std::make_unique<PlaybackEngine>(feed.get(), this, this, engineConfig_);
-  feeds_[engine.get()] = std::move(feed);
+  EngineLinks links;
+  links.frames = relay_.OpenFeed();
+  links.news = std::make_shared<EngineForwarder>(
+      *this, *this,
+      [this, ticket = banner_.OpenTicket()](const char* source, const char* label, const char* text) {
+        ShowMetadata(ticket, source, label, text);
+      });
+  auto engine =
+      std::make_unique<PlaybackEngine>(links.frames.get(), links.news.get(), links.news.get(), engineConfig_);
+  links_[engine.get()] = std::move(links);
   return engine;
+}
+
+std::shared_ptr<EngineForwarder> CQMXPlayerDlg::EngineListener() const {
+  auto it = links_.find(playback_.get());
+  return it == links_.end() ? nullptr : it->second.news;
 }
 
 int CQMXPlayerDlg::EnginesClosing() const {
@@ -210,11 +222,13 @@ void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
   if (!engine) return;
   // Its pipelines go on delivering while they are torn down.
   relay_.RetireFeeds();
-  std::unique_ptr<FrameRelay::Feed> feed;
-  if (auto it = feeds_.find(engine.get()); it != feeds_.end()) {
-    feed = std::move(it->second);
-    feeds_.erase(it);
+  banner_.RetireTickets();
+  EngineLinks links;
+  if (auto it = links_.find(engine.get()); it != links_.end()) {
+    links = std::move(it->second);
+    links_.erase(it);
   }
+  if (links.news) links.news->Retire();
   // Threads of engines closed earlier that are done are joined now (at once).
   std::erase_if(retired_, [](Retiree& r) {
     if (!*r.done) return false;
@@ -223,15 +237,20 @@ void CQMXPlayerDlg::RetireEngine(std::unique_ptr<PlaybackEngine> engine) {
   });
   // Shutting pipelines down waits for their threads: not on this thread.
   auto done = std::make_shared<std::atomic<bool>>(false);
-  retired_.push_back({std::thread([e = std::move(engine), f = std::move(feed), done]() mutable {
+  retired_.push_back({std::thread([e = std::move(engine), l = std::move(links), done]() mutable {
                         e.reset();
-                        f.reset();  // after the engine's last frame
+                        l = {};  // after the engine's last delivery
                         *done = true;
                       }),
                       done});
 }
 
 void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const char* text) {
+  ShowMetadata(BannerBoard::kAnyTicket, sourceName, label, text);
+}
+
+void CQMXPlayerDlg::ShowMetadata(uint64_t ticket, const char* sourceName, const char* label,
+                                 const char* text) {
   if (!sourceName || !label || !text) return;
   BannerSourceFilter filter;
   filter.hasPlayback = hasPlayback_;
@@ -245,43 +264,27 @@ void CQMXPlayerDlg::OnMetadata(const char* sourceName, const char* label, const 
     title = bannerTitle_;
   }
   // The kept position reaches the map window on the timer (MapController::Tick).
-  (void)banner_.Receive(label, text, title);
+  (void)banner_.Receive(label, text, title, ticket);
 }
 
 void CQMXPlayerDlg::OnPlaybackError(int fileIndex, const std::string& message) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, fileIndex, message] {
-        // Each failing file of a sequence is reported once per open.
-        if (std::find(reportedErrors_.begin(), reportedErrors_.end(), fileIndex) != reportedErrors_.end())
-          return;
-        reportedErrors_.push_back(fileIndex);
-        ShowPlayerMessage(this, message);
-      },
-      Qt::QueuedConnection);
+  // Each failing file of a sequence is reported once per open.
+  if (std::find(reportedErrors_.begin(), reportedErrors_.end(), fileIndex) != reportedErrors_.end()) return;
+  reportedErrors_.push_back(fileIndex);
+  ShowPlayerMessage(this, message);
 }
 
 void CQMXPlayerDlg::OnFileChanged(int) {
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        // The files of a sequence may hold different cameras; the timer
-        // follows the file being shown.
-        if (playback_) {
-          const std::array<bool, 4> present = playback_->ChannelPresent();
-          for (int c = 0; c < 4; ++c) channels_[c].present = present[c];
-        }
-      },
-      Qt::QueuedConnection);
+  // The files of a sequence may hold different cameras; the timer follows
+  // the file being shown.
+  if (playback_) {
+    const std::array<bool, 4> present = playback_->ChannelPresent();
+    for (int c = 0; c < 4; ++c) channels_[std::size_t(c)].present = present[std::size_t(c)];
+  }
 }
 
 void CQMXPlayerDlg::OnEndOfRecording() {
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (playback_ && IsChecked(kPlayButton)) Stop();
-      },
-      Qt::QueuedConnection);
+  if (playback_ && IsChecked(kPlayButton)) Stop();
 }
 
 void CQMXPlayerDlg::dragEnterEvent(QDragEnterEvent* event) {

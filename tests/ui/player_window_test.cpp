@@ -11,8 +11,10 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
 #include "ui/core/window_messages.h"
+#include "ui/engine_forwarder.h"
 #include "ui/message_box.h"
 #include "ui/player_window.h"
 #include "ui/video_pane.h"
@@ -254,6 +257,59 @@ TEST_F(PlayerWindowTest, CommandsSetStatesAndSettings) {
   EXPECT_FALSE(Enabled(kPlayButton));
   EXPECT_TRUE(window_->BannerLines()[0].empty());
   EXPECT_TRUE(messages_.texts.empty());
+}
+
+// A closed recording's engine goes on delivering while it is torn down
+// elsewhere: nothing of it reaches the window, neither while the next
+// recording plays nor once nothing is open.
+TEST_F(PlayerWindowTest, NothingOfAClosedEngineReachesTheWindow) {
+  ASSERT_EQ(Open(Sequence(1, 3)), kGraphOk);
+  const std::shared_ptr<EngineForwarder> first = window_->EngineListener();
+  ASSERT_TRUE(first);
+  std::string error;
+  ASSERT_TRUE(recgen::WriteSequence(dir_.path(), "Next", 1, Small(30), error)) << error;
+  ASSERT_EQ(Open(dir_ / "Next-001.avi"), kGraphOk);
+  const std::shared_ptr<EngineForwarder> second = window_->EngineListener();
+  ASSERT_TRUE(second);
+  ASSERT_NE(second, first);
+  ASSERT_TRUE(Checked(kPlayButton));
+
+  const auto metadata = [](EngineForwarder& way) {
+    for (const char* label : {"Line1", "Line3", "GPS Sat Count", "Latitude", "Longitude", "Triggers"})
+      way.OnMetadata("Meta Data Extractor 1", label, "stale");
+  };
+  const std::array<std::string, 4> noLines{};
+  const struct {
+    const char* what;
+    bool closeFirst;  // delivered once nothing is open
+    std::function<void()> deliver;
+    std::function<bool()> untouched;
+  } deliveries[] = {
+      {"an error of the closed engine", false, [&] { first->OnPlaybackError(0, "stale failure"); },
+       [&] { return messages_.texts.empty(); }},
+      {"the end of the closed recording", false, [&] { first->OnEndOfRecording(); },
+       [&] { return Checked(kPlayButton) && window_->StatusLine().rfind("Playing", 0) == 0; }},
+      {"metadata of the engine closed before", true, [&] { metadata(*first); },
+       [&] { return window_->BannerLines() == noLines; }},
+      {"metadata of the engine just closed", true, [&] { metadata(*second); },
+       [&] { return window_->BannerLines() == noLines; }},
+      {"news of the engine just closed", true,
+       [&] {
+         second->OnPlaybackError(0, "stale failure");
+         second->OnFileChanged(0);
+       },
+       [&] { return messages_.texts.empty(); }},
+  };
+  for (const auto& d : deliveries) {
+    if (d.closeFirst && window_->Engine()) window_->RunCommand(kCmdClose);
+    std::thread engineThread(d.deliver);
+    engineThread.join();
+    // Whatever was handed over is delivered now.
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(d.untouched()) << d.what;
+  }
+  EXPECT_TRUE(first->Retired());
+  EXPECT_TRUE(second->Retired());
 }
 
 TEST_F(PlayerWindowTest, SliderSeeksOnPageAndAtTheEndOfADrag) {

@@ -168,9 +168,20 @@ DisplayFlags FlagsForDisplay(MetadataDisplay mode) {
   return {};
 }
 
-std::optional<MapPosition> BannerBoard::Receive(const std::string& label, const std::string& text,
-                                                const std::string& dvrTitle) {
+uint64_t BannerBoard::OpenTicket() {
   std::lock_guard<std::mutex> hold(lock_);
+  return ++ticket_;
+}
+
+void BannerBoard::RetireTickets() {
+  std::lock_guard<std::mutex> hold(lock_);
+  ++ticket_;
+}
+
+std::optional<MapPosition> BannerBoard::Receive(const std::string& label, const std::string& text,
+                                                const std::string& dvrTitle, uint64_t ticket) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (ticket != kAnyTicket && ticket != ticket_) return std::nullopt;
   bool positionChanged = false, motionChanged = false, mapUpdate = false;
   auto take = [&](const DecodedPosition& p) {
     if (p.latitude) latitude_ = *p.latitude;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,11 +36,23 @@ struct MapPosition {
 
 class BannerBoard {
  public:
+  // The samples of a source that goes on delivering after the window moved
+  // on (a closing engine) carry a ticket; a source torn down before the
+  // window moves on (the live session) needs none.
+  static constexpr uint64_t kAnyTicket = ~uint64_t(0);
+  // A ticket for the next source; every earlier ticket is retired.
+  uint64_t OpenTicket();
+  // From now on the samples of every ticket handed out so far are dropped.
+  // Checked under the lock that keeps a sample: a retirement either comes
+  // before a sample and drops it, or after, and the lines are cleared next.
+  void RetireTickets();
+
   // Applies one labelled text ("Latitude", "Line2", ...); `dvrTitle` is the
   // recording's DVR title for banner line 0. Returns the position to hand
-  // to the map when the label updates it.
+  // to the map when the label updates it; a sample of a retired ticket
+  // changes nothing.
   std::optional<MapPosition> Receive(const std::string& label, const std::string& text,
-                                     const std::string& dvrTitle);
+                                     const std::string& dvrTitle, uint64_t ticket = kAnyTicket);
   // A copy of banner lines 0..3.
   std::array<std::string, 4> Lines() const;
   // Empties the four lines; the kept values (satellites, position, speed,
@@ -56,6 +69,7 @@ class BannerBoard {
 
  private:
   mutable std::mutex lock_;
+  uint64_t ticket_ = 0;  // the newest source's
   std::array<std::string, 4> lines_;
   std::string satellites_, latitude_, longitude_, speed_;
   std::array<std::string, 3> acceleration_;  // x, y, z

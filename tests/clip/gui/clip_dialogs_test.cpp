@@ -11,6 +11,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
 
 #include "avi/avi_reader.h"
 #include "clip/two_channel_conversion.h"
@@ -196,19 +200,25 @@ TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
   auto d = Make(longRun_);
   d->show();
   Mark(*d, 0, 12000, out_ / "c.avi");
+  // The worker is held at its first progress report, once the first frames
+  // are written, until the dialog's destruction cancels the run.
+  std::promise<void> held;
+  std::atomic<bool> first{true};
+  d->SetProgressHook([&](const std::atomic<bool>& cancel) {
+    if (!first.exchange(false)) return;
+    held.set_value();
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!cancel && std::chrono::steady_clock::now() < bound)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
   Button(d->Control(Dlg::kExtract))->click();
   EXPECT_TRUE(d->IsRunning());
-  // In the middle: the clip is being written (under a temporary name) and
-  // the run is not over.
-  std::vector<std::string> seen;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        seen = cliptest::Listing(out_.path());
-        return !seen.empty() || !d->IsRunning();
-      },
-      30000));
+  ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  // In the middle: the clip is being written under a temporary name.
+  const std::vector<std::string> seen = cliptest::Listing(out_.path());
   ASSERT_EQ(seen.size(), 1u);
-  ASSERT_NE(seen[0], "c.avi") << "the run was over before it could be interrupted";
+  EXPECT_NE(seen[0], "c.avi");
+  EXPECT_TRUE(d->IsRunning());
   d.reset();
   // The worker was joined: an outcome it queued is in the queue now.
   QCoreApplication::sendPostedEvents();
