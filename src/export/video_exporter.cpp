@@ -26,6 +26,9 @@ namespace {
 
 // Frames queued ahead of the encoder: enough to keep it busy, little memory.
 constexpr int kQueuedFrames = 4;
+// The list's hash in the caption, where a line has little room; the file's
+// comment has all of it.
+constexpr std::size_t kCaptionHashDigits = 12;
 // Frames the camera workers draw ahead of the one sent to the encoder.
 constexpr int kFramesInFlight = 3;
 // Sound is pushed this far ahead of the pictures, so the muxer never waits.
@@ -176,10 +179,12 @@ bool HasElement(const char* name) {
 
 }  // namespace
 
-std::string RedactionStatement(const VideoExportRequest& request) {
+std::string RedactionStatement(const VideoExportRequest& request, std::size_t hashDigits) {
   std::string text = "Redacted by " + (request.redactionListName.empty() ? std::string("a redaction list")
                                                                          : request.redactionListName);
-  if (!request.redactionListSha256.empty()) text += " (SHA-256 " + request.redactionListSha256 + ")";
+  if (!request.redactionListSha256.empty())
+    text += " (SHA-256 " + request.redactionListSha256.substr(0, hashDigits) +
+            (hashDigits < request.redactionListSha256.size() ? "..." : "") + ")";
   return text;
 }
 
@@ -247,7 +252,7 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
                                                CaptionBandRows(large->CellHeight()));
   const std::string caption =
       CaptionText(request.recordingName, names, request.startCentis, request.endCentis) +
-      (Redacted(request) ? "  |  " + RedactionStatement(request) : "");
+      (Redacted(request) ? "  |  " + RedactionStatement(request, kCaptionHashDigits) : "");
   GstVideoInfo videoInfo;
   gst_video_info_set_format(&videoInfo, GST_VIDEO_FORMAT_I420, guint(geometry.width), guint(geometry.height));
   I420Layout layout;

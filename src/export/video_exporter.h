@@ -74,9 +74,10 @@ using VideoExportProgress = std::function<void(double fraction)>;
 VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::atomic<bool>& cancel,
                                const VideoExportProgress& progress = {});
 
-// "Redacted by NAME (SHA-256 HEX)": the caption's and the file comment's
-// statement of a redacted export.
-std::string RedactionStatement(const VideoExportRequest& request);
+// "Redacted by NAME (SHA-256 HEX)": the statement of a redacted export, in
+// its caption (the hash cut to `hashDigits`, then "...") and in full in the
+// file's comment.
+std::string RedactionStatement(const VideoExportRequest& request, std::size_t hashDigits = 64);
 
 // The AAC encoder installed (avenc_aac, voaacenc, fdkaacenc, first found),
 // else "opusenc" when installed, else "".
