@@ -20,6 +20,7 @@
 #include "ui/evidence_worker.h"
 #include "ui/frame_step_controller.h"
 #include "ui/please_wait_dialog.h"
+#include "ui/redaction_controller.h"
 #include "ui/speed_controller.h"
 #include "ui/video_pane.h"
 
@@ -101,6 +102,7 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     speed_ = new SpeedController(*this, video, engine);
     frameStep_ = new FrameStepController(
         *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
+    redactions_ = new RedactionController(*this, video, engine, [this](int k) { return panes_[std::size_t(k)]; });
   }
   captured_ = CaptureLayout();
   BuildControls();

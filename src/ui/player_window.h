@@ -34,6 +34,7 @@ class QMimeData;
 class QPushButton;
 class QSlider;
 class TimelineStrip;
+class RedactionController;
 class VideoPane;
 class EvidenceWorker;
 class FrameStepController;
@@ -100,6 +101,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QString SliderTimeAt(int x) const;
   TimelineStrip* Timeline() const { return timeline_; }
   VideoPane* Pane(int index) const { return panes_[index]; }
+  RedactionController* Redactions() const { return redactions_; }
   std::string StatusLine() const;
   std::string TimeText() const;
   // What the last paint drew: the status text as elided, whether the
@@ -322,6 +324,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QAction* actionEvidencePackage_ = nullptr;
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
+  RedactionController* redactions_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

@@ -21,6 +21,7 @@
 
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
+#include "export_dialog_driver.h"
 #include "frame_mark.h"
 #include "recording_writer.h"
 #include "run_command.h"
@@ -41,29 +42,6 @@ int64_t FrameNumberOf(const QImage& image) {
   if (image.isNull()) return -1;
   const QImage bgrx = image.convertToFormat(QImage::Format_RGB32);
   return DecodeFrameNumber(bgrx.constBits(), bgrx.width(), bgrx.height(), int(bgrx.bytesPerLine()));
-}
-
-// Runs `drive` on the dialog once File > Export Video... has shown it; the
-// dialog's own event loop runs meanwhile.
-void WithExportDialog(CQMXPlayerDlg& window, const std::function<void(VideoExportDialog&)>& drive) {
-  QAction* command = window.findChild<QAction*>(QStringLiteral("exportVideo"));
-  ASSERT_TRUE(command);
-  bool driven = false;
-  QTimer::singleShot(0, &window, [&] {
-    auto* dialog = window.findChild<VideoExportDialog*>();
-    if (dialog) drive(*dialog);
-    driven = dialog != nullptr;
-    if (dialog) dialog->done(0);
-  });
-  command->trigger();
-  EXPECT_TRUE(driven);
-}
-
-template <typename T>
-T* Child(QWidget& dialog, const char* name) {
-  T* w = dialog.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_TRUE(w) << name;
-  return w;
 }
 
 TEST(VideoExportDialogTest, ExportsTheChosenCamerasAndCancelLeavesNothing) {
