@@ -28,6 +28,10 @@ RedactionController::RedactionController(QWidget& window, QMenu* menu, EngineOf 
   repaint_ = new QTimer(this);
   repaint_->setInterval(kRepaintMs);
   connect(repaint_, &QTimer::timeout, this, [this] {
+    // Another recording opened meanwhile: its own list.
+    const std::vector<std::string> before = files_;
+    Reload();
+    if (files_ != before) Refresh();
     for (RedactionOverlay* o : overlays_)
       if (o) o->update();
   });
@@ -69,6 +73,7 @@ std::string RedactionController::ListSha256() {
 }
 
 void RedactionController::OpenEditor() {
+  if (!engine_()) return;  // nothing open: nothing to redact
   Reload();
   if (!editor_) {
     editor_ = new RedactionEditorDialog(&window_);
