@@ -114,9 +114,6 @@ TEST(RedactionEditorTest, ShapesDrawnOnAPaneAreSavedAndAppliedToTheExport) {
   const std::string saved = redaction::RedactionListPath({(dir / "trip.avi").string()});
   ASSERT_TRUE(fs::exists(saved)) << saved;
   EXPECT_EQ(fs::path(saved).parent_path(), dir / "data" / "qmxplayer" / "redactions");
-  redaction::RedactionList read;
-  ASSERT_TRUE(redaction::LoadRedactionList(saved, read, error)) << error;
-  EXPECT_EQ(redaction::ToJson(read), redaction::ToJson(list));
 
   const fs::path mp4 = dir / "out.mp4";
   WithExportDialog(window, [&](VideoExportDialog& dialog) {
