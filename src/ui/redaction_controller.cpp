@@ -37,7 +37,10 @@ RedactionController::RedactionController(QWidget& window, QMenu* menu, EngineOf 
   });
 }
 
-RedactionController::~RedactionController() = default;
+RedactionController::~RedactionController() {
+  // The overlays ask this controller what to outline: they go first.
+  for (QPointer<RedactionOverlay>& o : overlays_) delete o.data();
+}
 
 int64_t RedactionController::Position() {
   PlaybackEngine* engine = engine_();
@@ -109,10 +112,7 @@ void RedactionController::OpenEditor() {
     connect(editor_, &QDialog::finished, this, [this] {
       arming_ = Arming::kNone;
       repaint_->stop();
-      for (RedactionOverlay*& o : overlays_) {
-        delete o;
-        o = nullptr;
-      }
+      for (QPointer<RedactionOverlay>& o : overlays_) delete o.data();
     });
   }
   for (std::size_t c = 0; c < overlays_.size(); ++c) {
@@ -129,7 +129,7 @@ void RedactionController::OpenEditor() {
       }
       return out;
     });
-    connect(overlays_[c], &RedactionOverlay::Drawn, this, &RedactionController::OnDrawn);
+    connect(overlays_[c].data(), &RedactionOverlay::Drawn, this, &RedactionController::OnDrawn);
   }
   repaint_->start();
   Refresh();

@@ -54,7 +54,7 @@ class RedactionController : public QObject {
   QWidget& window_;
   EngineOf engine_;
   PaneOf pane_;
-  std::array<RedactionOverlay*, 4> overlays_{};
+  std::array<QPointer<RedactionOverlay>, 4> overlays_{};  // children of the panes
   QPointer<RedactionEditorDialog> editor_;
   QTimer* repaint_ = nullptr;
   std::vector<std::string> files_;  // of the list loaded

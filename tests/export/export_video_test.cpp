@@ -200,6 +200,20 @@ TEST_F(ExportVideoTest, TheIndexComesBeforeTheData) {
     EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
 }
 
+// x264 as ffmpeg's libx264 runs it at the same preset and quality: constant
+// quality without the element's 2 Mbit/s cap, keyframes 250 frames apart
+// at most (the settings x264 writes into the stream).
+TEST_F(ExportVideoTest, TheEncoderRunsAtThePresetAndQualityAlone) {
+  const std::vector<uint8_t> b = Bytes(Out());
+  const std::string text(b.begin(), b.end());
+  const std::size_t at = text.find("options: ");
+  ASSERT_NE(at, std::string::npos);
+  const std::string options = text.substr(at, text.find('\0', at) - at);
+  for (const char* wanted : {" rc=crf ", " crf=21.0 ", " keyint=250 ", " bframes=3 "})
+    EXPECT_NE(options.find(wanted), std::string::npos) << wanted << " in " << options;
+  EXPECT_EQ(options.find("vbv_maxrate"), std::string::npos) << options;
+}
+
 // The burned-in time lines are the window overlay's own: the region of the
 // exported frame matches the player's overlay snapshot of the same frame
 // far better than the same frame without the overlay.
