@@ -13,6 +13,9 @@ namespace {
 constexpr std::size_t kMaxShapes = 10000;
 constexpr std::size_t kMaxKeyframes = 100000;
 constexpr const char* kFormat = "qmxplayer-redactions";
+// The smallest width or height a list may give: finer than any picture's
+// pixel, and still exact in the file's six decimals.
+constexpr double kMinFraction = 1e-4;
 
 double Lerp(double a, double b, double t) {
   return a + (b - a) * t;
@@ -205,10 +208,12 @@ bool FromJson(const std::string& text, RedactionList& list, std::string& error) 
       bool numbers = true;
       for (const char* name : {"centis", "x", "y", "width", "height"})
         numbers = numbers && k[name].type == Type::kNumber;
-      if (!numbers || values[0] < 0 || values[0] > 1e12 || values[3] <= 0 || values[4] <= 0 ||
-          std::abs(values[1]) > 10 || std::abs(values[2]) > 10 || values[3] > 10 || values[4] > 10) {
+      if (!numbers || values[0] < 0 || values[0] > 1e12 || values[3] < kMinFraction ||
+          values[4] < kMinFraction || std::abs(values[1]) > 10 || std::abs(values[2]) > 10 ||
+          values[3] > 10 || values[4] > 10) {
         error = where +
-                "a keyframe needs centis >= 0 and x, y, width > 0, height > 0 as fractions of the picture";
+                "a keyframe needs centis >= 0 and x, y, width, height as fractions of the picture (width and "
+                "height at least 0.0001)";
         return false;
       }
       key.centis = int64_t(values[0]);

@@ -156,7 +156,7 @@ TEST(RedactionTest, TheListFileReadsBackAndBadFilesAreRefused) {
       {head + "{\"camera\": 1, \"shape\": \"ellipse\", \"fill\": \"solid\", \"keyframes\": [{\"centis\": 5, "
               "\"x\": 0, "
               "\"y\": 0, \"width\": 0, \"height\": 1}]}]}",
-       "width > 0"},
+       "at least 0.0001"},
   };
   for (const auto& b : bad) {
     RedactionList kept = list;
