@@ -30,12 +30,21 @@ bool RedactionOverlay::eventFilter(QObject* watched, QEvent* e) {
   return false;
 }
 
+RedactionOverlay::View RedactionOverlay::ViewOf() const {
+  const SourceCrop crop = pane_.Crop();
+  const int frameRows = pane_.Frame().height();
+  if (crop.height <= 0 || frameRows <= 0) return {pane_.Index()};
+  return {0, double(crop.top) / frameRows, double(crop.height) / frameRows};
+}
+
 redaction::Box RedactionOverlay::BoxOf(QPoint a, QPoint b) const {
   const QRect picture = pane_.PictureRect();
   if (picture.isEmpty()) return {};
   const QRect r = QRect(a, b).normalized().intersected(picture);
-  return {double(r.x() - picture.x()) / picture.width(), double(r.y() - picture.y()) / picture.height(),
-          double(r.width()) / picture.width(), double(r.height()) / picture.height()};
+  const View view = ViewOf();
+  return {double(r.x() - picture.x()) / picture.width(),
+          view.top + view.rows * double(r.y() - picture.y()) / picture.height(),
+          double(r.width()) / picture.width(), view.rows * double(r.height()) / picture.height()};
 }
 
 void RedactionOverlay::paintEvent(QPaintEvent*) {
@@ -43,16 +52,19 @@ void RedactionOverlay::paintEvent(QPaintEvent*) {
   if (picture.isEmpty()) return;
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
+  p.setClipRect(picture);
+  const View view = ViewOf();
   auto draw = [&](redaction::Shape shape, const redaction::Box& b, const QColor& colour) {
-    const QRectF r(picture.x() + b.x * picture.width(), picture.y() + b.y * picture.height(),
-                   b.width * picture.width(), b.height * picture.height());
+    const QRectF r(picture.x() + b.x * picture.width(),
+                   picture.y() + (b.y - view.top) / view.rows * picture.height(), b.width * picture.width(),
+                   b.height / view.rows * picture.height());
     p.setPen(QPen(colour, 2, Qt::DashLine));
     if (shape == redaction::Shape::kEllipse)
       p.drawEllipse(r);
     else
       p.drawRect(r);
   };
-  for (const Outline& o : outlines_(pane_.Index())) draw(o.shape, o.box, o.selected ? Qt::yellow : Qt::cyan);
+  for (const Outline& o : outlines_(view.camera)) draw(o.shape, o.box, o.selected ? Qt::yellow : Qt::cyan);
   if (dragging_) draw(redaction::Shape::kRectangle, BoxOf(from_, to_), Qt::red);
 }
 
@@ -75,6 +87,6 @@ void RedactionOverlay::mouseReleaseEvent(QMouseEvent* e) {
   const redaction::Box box = BoxOf(from_, to_);
   update();
   // A click without a drag places nothing.
-  if (box.width * pane_.PictureRect().width() >= 4 && box.height * pane_.PictureRect().height() >= 4)
-    emit Drawn(pane_.Index(), box);
+  const QRect drawn = QRect(from_, to_).normalized().intersected(pane_.PictureRect());
+  if (drawn.width() >= 4 && drawn.height() >= 4) emit Drawn(ViewOf().camera, box);
 }

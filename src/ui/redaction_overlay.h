@@ -40,7 +40,16 @@ class RedactionOverlay : public QWidget {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
-  redaction::Box BoxOf(QPoint a, QPoint b) const;
+  // The camera whose picture the pane shows, and the part of it shown (as
+  // fractions of its rows): all of it, except in the stacked two-camera
+  // layout, where panes 1 and 2 show the halves of the first camera's
+  // picture, to which the shapes belong.
+  struct View {
+    int camera;
+    double top = 0, rows = 1;
+  };
+  View ViewOf() const;
+  redaction::Box BoxOf(QPoint a, QPoint b) const;  // of the camera's picture
 
   VideoPane& pane_;
   Outlines outlines_;

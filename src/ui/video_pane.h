@@ -21,6 +21,7 @@ class VideoPane : public QWidget {
 
   void SetFrame(QImage frame);
   void SetCrop(SourceCrop crop);
+  SourceCrop Crop() const { return crop_; }
   void ClearFrame();
   const QImage& Frame() const { return frame_; }
   int Index() const { return index_; }
