@@ -102,7 +102,8 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     speed_ = new SpeedController(*this, video, engine);
     frameStep_ = new FrameStepController(
         *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
-    redactions_ = new RedactionController(*this, video, engine, [this](int k) { return panes_[std::size_t(k)]; });
+    redactions_ =
+        new RedactionController(*this, video, engine, [this](int k) { return panes_[std::size_t(k)]; });
   }
   captured_ = CaptureLayout();
   BuildControls();
