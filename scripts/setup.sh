@@ -12,7 +12,7 @@ packages=(
   fonts-liberation2 fontconfig
   libgtest-dev
   xvfb xauth
-  ffmpeg mpv
+  ffmpeg mpv chromium
   poppler-utils
   tinyproxy
   libssl-dev libxml2-utils

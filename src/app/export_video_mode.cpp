@@ -16,6 +16,8 @@
 #include "engine/camera_streams.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
+#include "evidence/sha256.h"
+#include "export/redaction_store.h"
 #include "export/video_exporter.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
 #include "metadata/trigger_names.h"
@@ -30,7 +32,7 @@ extern "C" void CancelExportOnSignal(int) {
 
 int Usage() {
   std::cerr << "usage: qmxplayer --export-video FILE --from CENTIS --to CENTIS --cameras 1,2,... "
-               "[--layout quad|single] --out OUT.mp4\n";
+               "[--layout quad|single] [--redactions LIST.json] --out OUT.mp4\n";
   return kExitBadInput;
 }
 
@@ -39,7 +41,7 @@ int Usage() {
 int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
   video_export::VideoExportRequest request;
   const std::vector<std::string>& args = line.modeArgs;
-  std::string file;
+  std::string file, redactions;
   ClockPositions clocks;
   if (!args.empty()) file = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -58,6 +60,8 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
           layout == "quad" ? video_export::ExportLayout::kQuad : video_export::ExportLayout::kSingle;
     } else if (a == "--out" && hasValue) {
       request.destination = args[++i];
+    } else if (a == "--redactions" && hasValue) {
+      redactions = args[++i];
     } else {
       return Usage();
     }
@@ -91,6 +95,15 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
                        kExitBadInput);
   if (RefuseModeOutputs(std::cerr, {request.destination}, RecordingSources(file)) != kExitDone)
     return kExitBadInput;
+  if (!redactions.empty()) {
+    std::string why;
+    if (!std::filesystem::is_regular_file(redactions) ||
+        !redaction::LoadRedactionList(redactions, request.redactions, why) ||
+        !evidence::Sha256OfFile(redactions, request.redactionListSha256, why))
+      return ModeFailure(std::cerr, redactions, why.empty() ? "is no redaction list file" : why,
+                         kExitBadInput);
+    request.redactionListName = std::filesystem::path(redactions).filename().string();
+  }
   request.recordingName = std::filesystem::path(file).filename().string();
   // The "Triggers" line names them as the window does: the recording's own names.
   RecordingProperties props;

@@ -21,12 +21,12 @@ ExportGeometry PlanGeometry(ExportLayout layout, const std::array<bool, 4>& came
   if (chosen.empty()) return g;
   if (layout == ExportLayout::kSingle) chosen.resize(1);
   const int columns = layout == ExportLayout::kQuad ? 2 : 1;
+  // Cells start on even pixels, so each converts its own 4:2:0 chroma.
+  const int pitchX = cameraWidth + cameraWidth % 2, pitchY = cameraHeight + cameraHeight % 2;
   for (std::size_t i = 0; i < chosen.size(); ++i)
-    g.cells.push_back({chosen[i], int(i % 2) * cameraWidth * (columns - 1), int(i / 2) * cameraHeight});
-  g.width = cameraWidth * columns;
-  g.pictureHeight = cameraHeight * columns;
-  g.width += g.width % 2;
-  g.pictureHeight += g.pictureHeight % 2;
+    g.cells.push_back({chosen[i], int(i % 2) * pitchX * (columns - 1), int(i / 2) * pitchY});
+  g.width = pitchX * columns;
+  g.pictureHeight = pitchY * columns;
   g.height = g.pictureHeight + std::max(captionRows, 0) + std::max(captionRows, 0) % 2;
   return g;
 }

@@ -34,7 +34,8 @@ int CaptionBandRows(int fontHeight);
 // cells of the camera size, filled with the chosen cameras in order (the
 // cells of cameras not chosen stay black). Both have the caption band
 // below. Empty cells when no camera is chosen or the size is not positive;
-// an odd width or height is rounded up to even with black.
+// an odd width or height is rounded up to even with black, so every cell
+// starts on an even pixel.
 ExportGeometry PlanGeometry(ExportLayout layout, const std::array<bool, 4>& cameras, int cameraWidth,
                             int cameraHeight, int captionRows);
 

@@ -4,65 +4,110 @@
 
 #include "metadata/glyph_font.h"
 #include "metadata/overlay_filter.h"
+#include "snapshot/jpeg_bgrx_decoder.h"
 
 namespace video_export {
 
-// The pair the window's graph has per camera: the extractor reads the record
-// stored in the compressed frame and hands its texts to the overlay.
-struct FrameComposer::CameraOverlay {
-  CameraOverlay(int camera, int dvrKind)
+// What the window's graph has per camera: the extractor reads the record
+// stored in the compressed frame and hands its texts to the overlay; and the
+// camera's own decoder and picture, so cameras decode side by side.
+struct FrameComposer::CameraState {
+  CameraState(int camera, int dvrKind, std::size_t pictureBytes)
       : extractor("Export" + std::to_string(camera + 1), FilterRole::kExtractor, dvrKind),
-        overlay("Overlay" + std::to_string(camera + 1), FilterRole::kOverlay, dvrKind) {
+        overlay("Overlay" + std::to_string(camera + 1), FilterRole::kOverlay, dvrKind),
+        picture(pictureBytes) {
     extractor.SetListener0(&overlay);
     // The export draws; it keeps no snapshot frame.
     overlay.ReleaseFrameCopy();
   }
-  ~CameraOverlay() { extractor.SetListener0(nullptr); }
+  ~CameraState() { extractor.SetListener0(nullptr); }
   COverlayFilter extractor;
   COverlayFilter overlay;
+  JpegBgrxDecoder decoder;
+  std::vector<uint8_t> picture;
 };
 
-FrameComposer::FrameComposer(ExportGeometry geometry, int cameraWidth, int cameraHeight, int dvrKind,
-                             bool fastDeinterlace, std::string caption, const GlyphFont* captionFont)
+FrameComposer::FrameComposer(ExportGeometry geometry, I420Layout layout, int cameraWidth, int cameraHeight,
+                             int dvrKind, bool fastDeinterlace, const std::string& caption,
+                             const GlyphFont* captionFont, const redaction::RedactionList* redactions)
     : geometry_(std::move(geometry)),
+      layout_(layout),
       cameraWidth_(cameraWidth),
       cameraHeight_(cameraHeight),
-      caption_(std::move(caption)),
-      captionFont_(captionFont),
-      picture_(std::size_t(cameraWidth) * std::size_t(cameraHeight) * 4) {
-  for (const ExportCell& cell : geometry_.cells)
-    overlays_[std::size_t(cell.camera)] = std::make_unique<CameraOverlay>(cell.camera, dvrKind);
-  for (const auto& pair : overlays_)
-    if (pair) pair->overlay.SetFastDeinterlace(fastDeinterlace);
+      redactions_(redactions),
+      background_(layout_.size) {
+  const std::size_t pictureBytes = std::size_t(cameraWidth) * std::size_t(cameraHeight) * 4;
+  for (const ExportCell& cell : geometry_.cells) {
+    auto state = std::make_unique<CameraState>(cell.camera, dvrKind, pictureBytes);
+    state->overlay.SetFastDeinterlace(fastDeinterlace);
+    cameras_[std::size_t(cell.camera)] = std::move(state);
+  }
+  // Cells never overlap: they tile the pictures when their areas add up.
+  cellsTile_ = uint64_t(geometry_.cells.size()) * uint64_t(cameraWidth) * uint64_t(cameraHeight) ==
+               uint64_t(geometry_.width) * uint64_t(geometry_.pictureHeight);
+  // The band drawn once in BGRx and kept converted.
+  FillI420Black(background_.data(), layout_, 0, 0, layout_.width, layout_.height);
+  const int band = geometry_.height - geometry_.pictureHeight;
+  if (captionFont && band > 0) {
+    std::vector<uint8_t> bgrx(std::size_t(geometry_.width) * std::size_t(band) * 4);
+    captionFont->DrawStringAbove(8, (band + captionFont->CellHeight()) / 2, caption, bgrx.data(),
+                                 geometry_.width, band, 0xFFFFFF);
+    BgrxToI420(bgrx.data(), geometry_.width * 4, geometry_.width, band, background_.data(), layout_, 0,
+               geometry_.pictureHeight);
+  }
 }
 
 FrameComposer::~FrameComposer() = default;
 
-void FrameComposer::BeginFrame(uint8_t* frame) {
-  std::memset(frame, 0, FrameBytes());
-  if (!captionFont_) return;
-  const int band = geometry_.height - geometry_.pictureHeight;
-  const int below = geometry_.pictureHeight + (band + captionFont_->CellHeight()) / 2;
-  captionFont_->DrawStringAbove(8, below, caption_, frame, geometry_.width, geometry_.height, 0xFFFFFF);
+const ExportCell* FrameComposer::CellOf(int camera) const {
+  for (const ExportCell& c : geometry_.cells)
+    if (c.camera == camera) return &c;
+  return nullptr;
 }
 
-bool FrameComposer::DrawCamera(uint8_t* frame, int camera, const uint8_t* jpeg, std::size_t length) {
-  const ExportCell* cell = nullptr;
-  for (const ExportCell& c : geometry_.cells)
-    if (c.camera == camera) cell = &c;
+void FrameComposer::BeginFrame(uint8_t* frame) const {
+  if (!cellsTile_) {
+    std::memcpy(frame, background_.data(), background_.size());
+    return;
+  }
+  // Only the band's rows of each plane.
+  for (int plane = 0; plane < 3; ++plane) {
+    const int firstRow = plane == 0 ? geometry_.pictureHeight : geometry_.pictureHeight / 2;
+    const int rows = plane == 0 ? layout_.height : (layout_.height + 1) / 2;
+    const std::size_t from = layout_.offset[std::size_t(plane)] +
+                             std::size_t(firstRow) * std::size_t(layout_.stride[std::size_t(plane)]);
+    const std::size_t to = layout_.offset[std::size_t(plane)] +
+                           std::size_t(rows) * std::size_t(layout_.stride[std::size_t(plane)]);
+    std::memcpy(frame + from, background_.data() + from, to - from);
+  }
+}
+
+void FrameComposer::BlankCamera(uint8_t* frame, int camera) const {
+  if (const ExportCell* cell = CellOf(camera))
+    FillI420Black(frame, layout_, cell->x, cell->y, cameraWidth_, cameraHeight_);
+}
+
+bool FrameComposer::DrawCamera(uint8_t* frame, int camera, const uint8_t* jpeg, std::size_t length,
+                               int64_t centis) {
+  const ExportCell* cell = CellOf(camera);
   if (!cell) return false;
-  CameraOverlay& pair = *overlays_[std::size_t(camera)];
+  CameraState& state = *cameras_[std::size_t(camera)];
   // The extractor only reads; the cast matches its in-place interface.
-  pair.extractor.Transform(const_cast<uint8_t*>(jpeg), length);
-  const JpegBgrxDecoder::Result result = decoder_.Decode(jpeg, length, picture_.data(), picture_.size(),
-                                                         cameraWidth_, cameraHeight_, cameraWidth_ * 4);
-  if (result != JpegBgrxDecoder::Result::kOk && result != JpegBgrxDecoder::Result::kCorrupt) return false;
-  pair.overlay.TransformVideo(picture_.data(), picture_.size(), cameraWidth_, cameraHeight_);
-  const std::size_t rowBytes = std::size_t(cameraWidth_) * 4;
-  const std::size_t stride = std::size_t(geometry_.width) * 4;
-  uint8_t* to = frame + std::size_t(cell->y) * stride + std::size_t(cell->x) * 4;
-  for (int row = 0; row < cameraHeight_; ++row)
-    std::memcpy(to + std::size_t(row) * stride, picture_.data() + std::size_t(row) * rowBytes, rowBytes);
+  state.extractor.Transform(const_cast<uint8_t*>(jpeg), length);
+  const JpegBgrxDecoder::Result result =
+      state.decoder.Decode(jpeg, length, state.picture.data(), state.picture.size(), cameraWidth_,
+                           cameraHeight_, cameraWidth_ * 4);
+  if (result != JpegBgrxDecoder::Result::kOk && result != JpegBgrxDecoder::Result::kCorrupt) {
+    BlankCamera(frame, camera);
+    return false;
+  }
+  // Under the overlay: the time and data lines stay readable over a shape.
+  if (redactions_)
+    redaction::ApplyRedactions(state.picture.data(), cameraWidth_, cameraHeight_, cameraWidth_ * 4, camera,
+                               centis, *redactions_);
+  state.overlay.TransformVideo(state.picture.data(), state.picture.size(), cameraWidth_, cameraHeight_);
+  BgrxToI420(state.picture.data(), cameraWidth_ * 4, cameraWidth_, cameraHeight_, frame, layout_, cell->x,
+             cell->y);
   return result == JpegBgrxDecoder::Result::kOk;
 }
 

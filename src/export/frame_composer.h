@@ -1,10 +1,14 @@
 #pragma once
 
 // Builds the exported pictures: each chosen camera's stored JPEG decoded,
-// its metadata read and drawn by the player's own overlay logic (a
-// metadata extractor feeding a video overlay, as in the window's graph),
-// placed in its cell, and the caption drawn in the band below. Plain C++:
-// no pipeline needed.
+// its redactions drawn, its metadata read and drawn by the player's own
+// overlay logic (a metadata extractor feeding a video overlay, as in the
+// window's graph), converted into its cell of the planar frame, and the
+// caption in the band below. Plain C++: no pipeline needed.
+//
+// Threads: DrawCamera() and BlankCamera() may run at once for different
+// cameras (each camera has its own decoder, picture and overlay, and the
+// cells lie on even boundaries); BeginFrame() before them, on one thread.
 
 #include <array>
 #include <cstddef>
@@ -14,9 +18,9 @@
 #include <vector>
 
 #include "export/export_plan.h"
-#include "snapshot/jpeg_bgrx_decoder.h"
+#include "export/i420_frame.h"
+#include "export/redaction.h"
 
-class COverlayFilter;
 class GlyphFont;
 
 namespace video_export {
@@ -25,32 +29,39 @@ class FrameComposer {
  public:
   // `cameraWidth` × `cameraHeight` is the stored picture size of every
   // chosen camera; pictures of another size show as black cells.
-  FrameComposer(ExportGeometry geometry, int cameraWidth, int cameraHeight, int dvrKind, bool fastDeinterlace,
-                std::string caption, const GlyphFont* captionFont);
+  // `redactions` (may be null) must outlive the composer.
+  FrameComposer(ExportGeometry geometry, I420Layout layout, int cameraWidth, int cameraHeight, int dvrKind,
+                bool fastDeinterlace, const std::string& caption, const GlyphFont* captionFont,
+                const redaction::RedactionList* redactions = nullptr);
   ~FrameComposer();
   FrameComposer(const FrameComposer&) = delete;
   FrameComposer& operator=(const FrameComposer&) = delete;
 
-  // Starts a new frame: every cell black, the caption drawn.
-  void BeginFrame(uint8_t* frame);
-  // Decodes `jpeg` (a stored frame of camera `camera`) into its cell of the
-  // frame begun, with the overlay drawn. False when the picture could not be
-  // decoded at all (the cell stays black); a picture damaged part way keeps
-  // the rows decoded.
-  bool DrawCamera(uint8_t* frame, int camera, const uint8_t* jpeg, std::size_t length);
+  // Starts a new frame: everything but the cells (the caption band, unused
+  // cells, padding).
+  void BeginFrame(uint8_t* frame) const;
+  // Decodes `jpeg` (a stored frame of camera `camera`, at `centis` on the
+  // timeline) into its cell of the frame begun, redacted and with the
+  // overlay drawn. False when the picture could not be decoded at all (the
+  // cell is black); a picture damaged part way keeps the rows decoded.
+  bool DrawCamera(uint8_t* frame, int camera, const uint8_t* jpeg, std::size_t length, int64_t centis);
+  // The cell of a camera whose range has ended: black.
+  void BlankCamera(uint8_t* frame, int camera) const;
 
-  std::size_t FrameBytes() const { return std::size_t(geometry_.width) * std::size_t(geometry_.height) * 4; }
+  std::size_t FrameBytes() const { return layout_.size; }
   const ExportGeometry& Geometry() const { return geometry_; }
 
  private:
-  struct CameraOverlay;
+  struct CameraState;
+  const ExportCell* CellOf(int camera) const;
+
   ExportGeometry geometry_;
+  I420Layout layout_;
   int cameraWidth_, cameraHeight_;
-  std::string caption_;
-  const GlyphFont* captionFont_;
-  JpegBgrxDecoder decoder_;
-  std::vector<uint8_t> picture_;
-  std::array<std::unique_ptr<CameraOverlay>, 4> overlays_;
+  const redaction::RedactionList* redactions_;
+  std::vector<uint8_t> background_;  // a whole frame: black, the caption drawn
+  bool cellsTile_ = false;           // the cells cover every picture row and column
+  std::array<std::unique_ptr<CameraState>, 4> cameras_;
 };
 
 }  // namespace video_export

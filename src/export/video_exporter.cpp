@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <cerrno>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "clip/remove_unless_kept.h"
 #include "engine/pipeline/gst_handles.h"
 #include "export/frame_composer.h"
+#include "export/frame_workers.h"
 #include "metadata/glyph_font.h"
 
 namespace video_export {
@@ -24,6 +26,11 @@ namespace {
 
 // Frames queued ahead of the encoder: enough to keep it busy, little memory.
 constexpr int kQueuedFrames = 4;
+// The list's hash in the caption, where a line has little room; the file's
+// comment has all of it.
+constexpr std::size_t kCaptionHashDigits = 12;
+// Frames the camera workers draw ahead of the one sent to the encoder.
+constexpr int kFramesInFlight = 3;
 // Sound is pushed this far ahead of the pictures, so the muxer never waits.
 constexpr double kAudioLeadSeconds = 0.5;
 // After the last frame, the encoder and muxer finish what is queued; a
@@ -108,6 +115,60 @@ std::string PopBus(GstBus* bus, GstClockTime timeout, bool& eos) {
   return text;
 }
 
+// A frame being drawn: a pooled buffer, mapped for the workers.
+class FrameSlot {
+ public:
+  FrameSlot() = default;
+  ~FrameSlot() { Drop(); }
+  FrameSlot(const FrameSlot&) = delete;
+  FrameSlot& operator=(const FrameSlot&) = delete;
+  bool Acquire(GstBufferPool* pool) {
+    Drop();
+    if (gst_buffer_pool_acquire_buffer(pool, &buffer_, nullptr) != GST_FLOW_OK) return false;
+    mapped_ = gst_buffer_map(buffer_, &info_, GST_MAP_WRITE);
+    return mapped_;
+  }
+  uint8_t* data() const { return info_.data; }
+  // The drawn buffer, unmapped, for the caller to push.
+  GstBuffer* Release() {
+    if (mapped_) gst_buffer_unmap(buffer_, &info_);
+    mapped_ = false;
+    return std::exchange(buffer_, nullptr);
+  }
+
+ private:
+  void Drop() {
+    if (GstBuffer* b = Release()) gst_buffer_unref(b);
+  }
+  GstBuffer* buffer_ = nullptr;
+  GstMapInfo info_{};
+  bool mapped_ = false;
+};
+
+struct BufferPool {
+  GstBufferPool* pool;
+  ~BufferPool() {
+    gst_buffer_pool_set_active(pool, FALSE);
+    gst_object_unref(pool);
+  }
+};
+
+// Where a file starts on the timeline.
+int64_t FileStartCentis(const std::vector<clip::ClipSourceFile>& files, const std::string& path) {
+  for (const clip::ClipSourceFile& f : files)
+    if (f.path == path) return f.startCentis;
+  return 0;
+}
+
+// Frame `index` of a file on the file's own clock, in hundredths.
+int64_t FrameCentis(int64_t index, FrameRate rate) {
+  return int64_t(FrameTimeNs(index, rate) / 10000000u);
+}
+
+bool Redacted(const VideoExportRequest& request) {
+  return !request.redactions.items.empty();
+}
+
 bool HasElement(const char* name) {
   gsth::EnsureGstInitialized();
   GstElementFactory* f = gst_element_factory_find(name);
@@ -117,6 +178,15 @@ bool HasElement(const char* name) {
 }
 
 }  // namespace
+
+std::string RedactionStatement(const VideoExportRequest& request, std::size_t hashDigits) {
+  std::string text = "Redacted by " + (request.redactionListName.empty() ? std::string("a redaction list")
+                                                                         : request.redactionListName);
+  if (!request.redactionListSha256.empty())
+    text += " (SHA-256 " + request.redactionListSha256.substr(0, hashDigits) +
+            (hashDigits < request.redactionListSha256.size() ? "..." : "") + ")";
+  return text;
+}
 
 std::string AvailableAudioEncoder() {
   for (const char* name : {"avenc_aac", "voaacenc", "fdkaacenc", "opusenc"})
@@ -180,9 +250,22 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
       names.push_back(request.cameraNames[std::size_t(c)]);
   const ExportGeometry geometry = PlanGeometry(request.layout, request.cameras, cameraWidth, cameraHeight,
                                                CaptionBandRows(large->CellHeight()));
-  FrameComposer composer(geometry, cameraWidth, cameraHeight, request.dvrKind, request.fastDeinterlace,
-                         CaptionText(request.recordingName, names, request.startCentis, request.endCentis),
-                         large);
+  const std::string caption =
+      CaptionText(request.recordingName, names, request.startCentis, request.endCentis) +
+      (Redacted(request) ? "  |  " + RedactionStatement(request, kCaptionHashDigits) : "");
+  GstVideoInfo videoInfo;
+  gst_video_info_set_format(&videoInfo, GST_VIDEO_FORMAT_I420, guint(geometry.width), guint(geometry.height));
+  I420Layout layout;
+  layout.width = geometry.width;
+  layout.height = geometry.height;
+  for (int plane = 0; plane < 3; ++plane) {
+    layout.offset[std::size_t(plane)] = GST_VIDEO_INFO_PLANE_OFFSET(&videoInfo, plane);
+    layout.stride[std::size_t(plane)] = GST_VIDEO_INFO_PLANE_STRIDE(&videoInfo, plane);
+  }
+  layout.size = GST_VIDEO_INFO_SIZE(&videoInfo);
+  FrameComposer composer(geometry, layout, cameraWidth, cameraHeight, request.dvrKind,
+                         request.fastDeinterlace, caption, large,
+                         Redacted(request) ? &request.redactions : nullptr);
 
   // The chosen sound, read whole (a few megabytes an hour).
   std::vector<uint8_t> sound;
@@ -209,15 +292,18 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
   clip::RemoveUnlessKept cleanup(partial);
 
   gsth::EnsureGstInitialized();
-  const std::string videoCaps = "video/x-raw,format=BGRx,width=" + std::to_string(geometry.width) +
-                                ",height=" + std::to_string(geometry.height) +
-                                ",framerate=" + std::to_string(rate.numerator) + "/" +
-                                std::to_string(rate.denominator);
+  const std::string videoCaps =
+      "video/x-raw,format=I420,colorimetry=bt709,width=" + std::to_string(geometry.width) +
+      ",height=" + std::to_string(geometry.height) + ",framerate=" + std::to_string(rate.numerator) + "/" +
+      std::to_string(rate.denominator);
+  // x264 as ffmpeg's libx264 runs it at the same preset and quality: the
+  // element's own defaults would add a 2 Mbit/s rate cap and longer GOPs.
   std::string description =
       "appsrc name=video format=time caps=\"" + videoCaps +
-      "\" ! videoconvert n-threads=0 ! video/x-raw,format=I420 ! x264enc name=encoder pass=qual quantizer=" +
-      std::to_string(request.quality) + " speed-preset=" + request.speedPreset +
-      " ! video/x-h264,profile=high ! queue ! mp4mux name=mux faststart=true ! filesink name=sink";
+      "\" ! x264enc name=encoder pass=qual quantizer=" + std::to_string(request.quality) +
+      " speed-preset=" + request.speedPreset +
+      " key-int-max=250 vbv-buf-capacity=0 ! video/x-h264,profile=high ! queue ! mp4mux "
+      "name=mux faststart=true ! filesink name=sink";
   if (!audioCaps.empty())
     description += " appsrc name=audio format=time caps=\"" + audioCaps + "\" ! " +
                    (audioCaps.rfind("audio/x-mulaw", 0) == 0 ? "mulawdec ! " : "") +
@@ -232,9 +318,23 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
   gsth::Element videoSrc(gst_bin_get_by_name(GST_BIN(pipeline.get()), "video"));
   gsth::Element audioSrc(audioCaps.empty() ? nullptr : gst_bin_get_by_name(GST_BIN(pipeline.get()), "audio"));
   gsth::Element sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "sink"));
+  gsth::Element mux(gst_bin_get_by_name(GST_BIN(pipeline.get()), "mux"));
   g_object_set(sink.get(), "location", partial.c_str(), nullptr);
   g_object_set(videoSrc.get(), "max-bytes", guint64(composer.FrameBytes() * kQueuedFrames), "block", FALSE,
                nullptr);
+  // Players show the title; the comment names the list a redacted export was made with.
+  gst_tag_setter_add_tags(GST_TAG_SETTER(mux.get()), GST_TAG_MERGE_REPLACE, GST_TAG_TITLE, caption.c_str(),
+                          nullptr);
+  if (Redacted(request))
+    gst_tag_setter_add_tags(GST_TAG_SETTER(mux.get()), GST_TAG_MERGE_REPLACE, GST_TAG_COMMENT,
+                            RedactionStatement(request).c_str(), nullptr);
+  // Recycled frames: no fresh pages to fault in for every picture.
+  gsth::Caps poolCaps(gst_caps_from_string(videoCaps.c_str()));
+  BufferPool pool{gst_buffer_pool_new()};
+  GstStructure* poolConfig = gst_buffer_pool_get_config(pool.pool);
+  gst_buffer_pool_config_set_params(poolConfig, poolCaps.get(), guint(composer.FrameBytes()), 0, 0);
+  if (!gst_buffer_pool_set_config(pool.pool, poolConfig) || !gst_buffer_pool_set_active(pool.pool, TRUE))
+    return Fail(VideoExportStatus::kWriteFailed, "out of memory");
   gsth::Bus bus(gst_element_get_bus(pipeline.get()));
   PipelineStop stop{pipeline.get()};
   if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -259,15 +359,61 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
     }
   };
 
-  // Where each camera's walk is: piece and frame within it.
+  // Each camera's worker walks its own pieces: piece and frame within it.
   struct Cursor {
     std::size_t piece = 0, frame = 0;
+    std::vector<uint8_t> stored = std::vector<uint8_t>(clip::kMaxFrameBytes);
+    std::string error;  // the first read that failed
   };
-  std::array<Cursor, 4> cursors{};
-  std::vector<uint8_t> stored(clip::kMaxFrameBytes);
-  for (int64_t k = 0; k < frameCount; ++k) {
+  std::vector<int> cellCameras;
+  for (const ExportCell& cell : geometry.cells) cellCameras.push_back(cell.camera);
+  std::array<Cursor, 4> cursors;
+  std::array<FrameSlot, kFramesInFlight> slots;
+  auto drawCell = [&](int worker, int64_t k) {
+    const int camera = cellCameras[std::size_t(worker)];
+    Cursor& at = cursors[std::size_t(camera)];
+    uint8_t* frame = slots[std::size_t(k % kFramesInFlight)].data();
+    const clip::CameraWalk& w = walks[std::size_t(camera)];
+    if (!at.error.empty() || cancel.load(std::memory_order_relaxed)) return;
+    if (at.piece >= w.pieces.size()) {  // this camera's range ended: black
+      composer.BlankCamera(frame, camera);
+      return;
+    }
+    const clip::WalkPiece& p = w.pieces[at.piece];
+    const std::size_t index = p.firstFrame + at.frame;
+    const int64_t size =
+        p.reader->ReadChunk(std::size_t(p.videoStream), index, at.stored.data(), at.stored.size());
+    if (size < 0) {
+      at.error = p.path + ": frame " + std::to_string(index) + " can't be read (truncated or unreadable)";
+      return;
+    }
+    composer.DrawCamera(frame, camera, at.stored.data(), std::size_t(size),
+                        FileStartCentis(request.files, p.path) + FrameCentis(int64_t(index), rate));
+    if (++at.frame == p.frames) {
+      at.piece += 1;
+      at.frame = 0;
+    }
+  };
+  // Workers stop before the slots they draw into go.
+  FrameWorkers workers(int(cellCameras.size()), drawCell);
+
+  // Frame k is begun and posted, then frame k - kFramesInFlight + 1 is sent
+  // on once every camera has drawn it.
+  for (int64_t k = 0; k < frameCount + kFramesInFlight - 1; ++k) {
     if (cancel.load(std::memory_order_relaxed))
       return Fail(VideoExportStatus::kCancelled, "export cancelled");
+    if (k < frameCount) {
+      FrameSlot& slot = slots[std::size_t(k % kFramesInFlight)];
+      if (!slot.Acquire(pool.pool)) return Fail(VideoExportStatus::kWriteFailed, "out of memory");
+      composer.BeginFrame(slot.data());
+      workers.Post(k);
+    }
+    const int64_t ready = k - (kFramesInFlight - 1);
+    if (ready < 0) continue;
+    workers.WaitFor(ready);
+    for (int camera : cellCameras)
+      if (!cursors[std::size_t(camera)].error.empty())
+        return Fail(VideoExportStatus::kReadFailed, cursors[std::size_t(camera)].error);
     // Room in the queue first: waiting on the bus, so an encoder error ends
     // the wait at once.
     while (gst_app_src_get_current_level_bytes(GST_APP_SRC(videoSrc.get())) >=
@@ -278,40 +424,16 @@ VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::ato
       if (cancel.load(std::memory_order_relaxed))
         return Fail(VideoExportStatus::kCancelled, "export cancelled");
     }
-    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, composer.FrameBytes(), nullptr);
-    {
-      gsth::BufferMap map(buffer, GST_MAP_WRITE);
-      if (!map.ok()) {
-        gst_buffer_unref(buffer);
-        return Fail(VideoExportStatus::kWriteFailed, "out of memory");
-      }
-      composer.BeginFrame(map.data());
-      for (const ExportCell& cell : geometry.cells) {
-        Cursor& at = cursors[std::size_t(cell.camera)];
-        const clip::CameraWalk& w = walks[std::size_t(cell.camera)];
-        if (at.piece >= w.pieces.size()) continue;  // this camera's range ended: black
-        const clip::WalkPiece& p = w.pieces[at.piece];
-        const std::size_t index = p.firstFrame + at.frame;
-        const int64_t size =
-            p.reader->ReadChunk(std::size_t(p.videoStream), index, stored.data(), stored.size());
-        if (size < 0) {
-          gst_buffer_unref(buffer);
-          return Fail(VideoExportStatus::kReadFailed, p.path + ": frame " + std::to_string(index) +
-                                                          " can't be read (truncated or unreadable)");
-        }
-        composer.DrawCamera(map.data(), cell.camera, stored.data(), std::size_t(size));
-        if (++at.frame == p.frames) at = {at.piece + 1, 0};
-      }
-    }
-    GST_BUFFER_PTS(buffer) = FrameTimeNs(k, rate);
-    GST_BUFFER_DURATION(buffer) = FrameDurationNs(k, rate);
-    pushSound(double(FrameTimeNs(k + 1, rate)) / 1e9 + kAudioLeadSeconds);
+    GstBuffer* buffer = slots[std::size_t(ready % kFramesInFlight)].Release();
+    GST_BUFFER_PTS(buffer) = FrameTimeNs(ready, rate);
+    GST_BUFFER_DURATION(buffer) = FrameDurationNs(ready, rate);
+    pushSound(double(FrameTimeNs(ready + 1, rate)) / 1e9 + kAudioLeadSeconds);
     if (gst_app_src_push_buffer(GST_APP_SRC(videoSrc.get()), buffer) != GST_FLOW_OK) {
       bool eos = false;
       const std::string why = PopBus(bus.get(), 0, eos);
       return Fail(VideoExportStatus::kWriteFailed, why.empty() ? "the encoder refused a frame" : why);
     }
-    if (progress) progress(double(k + 1) / double(frameCount + 1));
+    if (progress) progress(double(ready + 1) / double(frameCount + 1));
   }
   pushSound(double(sound.size()) / std::max(bytesPerSecond, 1) + 1);
   gst_app_src_end_of_stream(GST_APP_SRC(videoSrc.get()));

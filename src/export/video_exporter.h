@@ -25,6 +25,7 @@
 
 #include "clip/clip_extraction.h"
 #include "export/export_plan.h"
+#include "export/redaction.h"
 
 namespace video_export {
 
@@ -43,6 +44,12 @@ struct VideoExportRequest {
   // x264's speed preset and its constant-quality factor (as x264's crf).
   std::string speedPreset = "veryfast";
   int quality = 21;
+  // Drawn over the chosen cameras' pictures (under the overlay's texts);
+  // an export with any shape says so in its caption and title, naming the
+  // list and its SHA-256.
+  redaction::RedactionList redactions;
+  std::string redactionListName;    // the list file's name, or how the window names it
+  std::string redactionListSha256;  // of the list file as saved
 };
 
 enum class VideoExportStatus {
@@ -66,6 +73,11 @@ using VideoExportProgress = std::function<void(double fraction)>;
 
 VideoExportOutcome ExportVideo(const VideoExportRequest& request, const std::atomic<bool>& cancel,
                                const VideoExportProgress& progress = {});
+
+// "Redacted by NAME (SHA-256 HEX)": the statement of a redacted export, in
+// its caption (the hash cut to `hashDigits`, then "...") and in full in the
+// file's comment.
+std::string RedactionStatement(const VideoExportRequest& request, std::size_t hashDigits = 64);
 
 // The AAC encoder installed (avenc_aac, voaacenc, fdkaacenc, first found),
 // else "opusenc" when installed, else "".

@@ -25,6 +25,7 @@
 #include "ui/map_controller.h"
 #include "ui/picture_controller.h"
 #include "ui/please_wait_dialog.h"
+#include "ui/redaction_controller.h"
 #include "ui/speed_controller.h"
 #include "ui/timeline_controller.h"
 #include "ui/timeline_strip.h"
@@ -114,6 +115,8 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     goTo_ = new GoToController(
         *this, video, engine, [this] { return timeline_ && timeline_->Strip()->Scanned() ? &timeline_->Strip()->Scan() : nullptr; },
         [this](int64_t centis) { SeekToCentis(centis); });
+    redactions_ =
+        new RedactionController(*this, video, engine, [this](int k) { return panes_[std::size_t(k)]; });
   }
   captured_ = CaptureLayout();
   BuildControls();

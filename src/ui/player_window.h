@@ -37,6 +37,7 @@ class QPushButton;
 class QSlider;
 class TimelineController;
 class TimelineStrip;
+class RedactionController;
 class VideoPane;
 class ClipExtractionController;
 class EvidenceController;
@@ -115,6 +116,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QString SliderTimeAt(int x) const;
   TimelineStrip* Timeline() const;
   VideoPane* Pane(int index) const { return panes_[index]; }
+  RedactionController* Redactions() const { return redactions_; }
   std::string StatusLine() const;
   std::string TimeText() const;
   // What the last paint drew: the status text as elided, whether the
@@ -345,6 +347,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   FrameStepController* frameStep_ = nullptr;
   GoToController* goTo_ = nullptr;
   PictureController* picture_ = nullptr;
+  RedactionController* redactions_ = nullptr;
   std::unique_ptr<EvidenceController> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveController> live_;

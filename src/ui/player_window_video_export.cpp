@@ -13,6 +13,7 @@
 #include "ui/core/commands.h"
 #include "ui/core/menu_state.h"
 #include "ui/player_window.h"
+#include "ui/redaction_controller.h"
 #include "ui/video_export_dialog.h"
 
 namespace {
@@ -45,6 +46,10 @@ void CQMXPlayerDlg::ExportVideoCommand() {
   base.dvrKind = dvrKind_;
   base.fastDeinterlace = FastDeinterlaceOn(ReadSetting("FastDeinterlace"));
   base.recordingName = std::filesystem::path(currentPath_).filename().string();
+  // The redactions drawn for this recording, named in the export.
+  base.redactions = redactions_->List();
+  base.redactionListName = redactions_->ListName();
+  base.redactionListSha256 = redactions_->ListSha256();
   // The sound the view plays: the first camera routed to it.
   const int view = CurrentView();
   for (int c = 0; c < 4 && base.audioCamera < 0; ++c)

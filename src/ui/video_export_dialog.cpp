@@ -72,6 +72,10 @@ VideoExportDialog::VideoExportDialog(video_export::VideoExportRequest base, int6
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("exportStatus"));
   form->addRow(status_);
+  if (const std::size_t shapes = base_.redactions.items.size())
+    status_->setText(QStringLiteral("Redacted: %1 shape(s) of %2 drawn over the pictures.")
+                         .arg(shapes)
+                         .arg(QString::fromStdString(base_.redactionListName)));
   auto* buttons = new QHBoxLayout;
   export_ = new QPushButton(QStringLiteral("Export"), this);
   export_->setObjectName(QStringLiteral("exportStart"));

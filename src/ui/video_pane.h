@@ -37,6 +37,7 @@ class VideoPane : public QWidget {
   // wins over the picture's own size rule; 0 for none.
   void SetStatedAspect(double aspect);
   double StatedAspect() const { return statedAspect_; }
+  SourceCrop Crop() const { return crop_; }
   void ClearFrame();
   const QImage& Frame() const { return frame_; }
   int Index() const { return index_; }

@@ -64,6 +64,14 @@ INSTANTIATE_TEST_SUITE_P(
                                  322,
                                  278,
                                  {{0, 0, 0}}},
+                    GeometryCase{"oddQuadCellsOnEvenPixels",
+                                 ExportLayout::kQuad,
+                                 {true, true, true, false},
+                                 321,
+                                 241,
+                                 644,
+                                 520,
+                                 {{0, 0, 0}, {1, 322, 0}, {2, 0, 242}}},
                     GeometryCase{
                         "noCamera", ExportLayout::kQuad, {false, false, false, false}, 720, 480, 0, 0, {}}),
     [](const testing::TestParamInfo<GeometryCase>& i) { return i.param.name; });

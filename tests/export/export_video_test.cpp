@@ -119,6 +119,46 @@ TEST_F(ExportVideoTest, OtherProgramsReadAndPlayTheWholeExport) {
   }
 }
 
+// A browser plays it in a page's <video> to its end: the time it shows
+// advances to the duration (Debian's chromium, headless; the page closes
+// the browser when the video ends or fails).
+TEST_F(ExportVideoTest, ABrowserPlaysItToTheEnd) {
+  if (RunCommand("command -v chromium").empty())
+    GTEST_SKIP() << "chromium is not installed: browser playback not checked";
+  const std::filesystem::path page = *dir_ / "play.html";
+  std::ofstream(page)
+      << "<!DOCTYPE html><html><body><video id=v muted src=\"" << Out().filename().string()
+      << "\"></video><script>\n"
+         "const v = document.getElementById('v');\n"
+         "let furthest = 0;\n"
+         "v.addEventListener('timeupdate', () => { furthest = Math.max(furthest, v.currentTime); });\n"
+         "const report = (what) => { console.log('RESULT ' + what + ' currentTime=' + v.currentTime +\n"
+         "  ' duration=' + v.duration + ' furthest=' + furthest + ' width=' + v.videoWidth); "
+         "window.close(); };\n"
+         "v.addEventListener('ended', () => report('ended'));\n"
+         "v.addEventListener('error', () => report('error' + (v.error ? v.error.code : '')));\n"
+         "v.play().catch((e) => report('refused'));\n"
+         "</script></body></html>\n";
+  int status = -1;
+  const std::string output =
+      RunCommand("timeout 90 chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir=" +
+                     ShellQuote((*dir_ / "chromium").string()) +
+                     " --autoplay-policy=no-user-gesture-required --enable-logging=stderr --v=0 " +
+                     ShellQuote("file://" + page.string()) + " 2>&1 | grep -a -o 'RESULT [^\"]*'",
+                 &status);
+  ASSERT_NE(output.find("RESULT ended"), std::string::npos) << output;
+  double current = -1, duration = -2, furthest = -3;
+  int width = 0;
+  ASSERT_EQ(std::sscanf(output.c_str(), "RESULT ended currentTime=%lf duration=%lf furthest=%lf width=%d",
+                        &current, &duration, &furthest, &width),
+            4)
+      << output;
+  EXPECT_EQ(current, duration) << output;
+  EXPECT_NEAR(duration, 5.0, 0.1) << output;
+  EXPECT_GT(furthest, 4.0) << "the time advanced while playing: " << output;
+  EXPECT_EQ(width, kOutWidth) << output;
+}
+
 // Frame k of the export shows source frame 30 + k in all four cells.
 TEST_F(ExportVideoTest, EveryFrameIsTheSourceFrameOfTheRangeInOrder) {
   const std::size_t frameBytes = std::size_t(kOutWidth) * 996 * 4;
@@ -158,6 +198,20 @@ TEST_F(ExportVideoTest, TheIndexComesBeforeTheData) {
   // Nothing else was left in the folder: no temporary file.
   for (const auto& e : std::filesystem::directory_iterator(dir_->path()))
     EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+}
+
+// x264 as ffmpeg's libx264 runs it at the same preset and quality: constant
+// quality without the element's 2 Mbit/s cap, keyframes 250 frames apart
+// at most (the settings x264 writes into the stream).
+TEST_F(ExportVideoTest, TheEncoderRunsAtThePresetAndQualityAlone) {
+  const std::vector<uint8_t> b = Bytes(Out());
+  const std::string text(b.begin(), b.end());
+  const std::size_t at = text.find("options: ");
+  ASSERT_NE(at, std::string::npos);
+  const std::string options = text.substr(at, text.find('\0', at) - at);
+  for (const char* wanted : {" rc=crf ", " crf=21.0 ", " keyint=250 ", " bframes=3 "})
+    EXPECT_NE(options.find(wanted), std::string::npos) << wanted << " in " << options;
+  EXPECT_EQ(options.find("vbv_maxrate"), std::string::npos) << options;
 }
 
 // The burned-in time lines are the window overlay's own: the region of the
