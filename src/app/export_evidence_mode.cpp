@@ -18,6 +18,7 @@
 #include "engine/metadata_scan.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 #include "evidence/integrity_check.h"
 #include "evidence/integrity_report_format.h"
@@ -195,6 +196,9 @@ int WritePackage(const EvidenceRequest& r, const std::vector<clip::ClipSourceFil
   if (!package.Text("track.gpx", evidence::FormatTrack(track, evidence::TrackFormat::kGpx), message))
     return kExitOutputFailed;
   if (const int status = WriteStartSnapshots(used, r, package, message); status != kExitDone) return status;
+  description.bookmarks = evidence::WritePackageBookmarks(package.staging, {r.recording}, r.fromCentis,
+                                                          extract.endCentis, message);
+  if (!description.bookmarks) return message = package.shown + "/" + message, kExitOutputFailed;
   report(0.7);
   const evidence::IntegrityReport integrity = evidence::CheckRecording(paths);
   if (!package.Text("integrity.txt", evidence::FormatReportText(integrity), message) ||

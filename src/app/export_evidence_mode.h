@@ -12,6 +12,7 @@
 //   clip.avi (clip-001.avi, … for long ranges)  the chosen cameras, frames as recorded
 //   metadata.csv        the --export-metadata rows of the range, with the source file named
 //   track.gpx           the positions of the range
+//   bookmarks.csv       the bookmarks kept for the recording (evidence/bookmarks.h) in the range
 //   camera-N.jpg        each chosen camera's first frame of the range
 //   integrity.txt, integrity.json   the --check report of the sources
 //   manifest.json       tool, sources (paths, sizes, SHA-256), range, cameras, clips

@@ -8,6 +8,7 @@
 #include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
+#include "app/export_bookmarks_mode.h"
 #include "app/export_evidence_mode.h"
 #include "app/export_metadata_mode.h"
 #include "app/export_track_mode.h"
@@ -53,8 +54,12 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "       qmxplayer --export-evidence FILE --from CENTIS --to CENTIS --cameras 1,2,...\n"
       << "                 --out DIR               write an evidence package into the new or empty\n"
       << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
-      << "                                         integrity report, MANIFEST.sha256, manifest.json;\n"
+      << "                                         integrity report, the range's bookmarks,\n"
+      << "                                         MANIFEST.sha256, manifest.json;\n"
       << "                                         all or nothing: a failure leaves no file\n"
+      << "       qmxplayer FILE --export-bookmarks OUT.csv\n"
+      << "                                         write the bookmarks kept for the recording\n"
+      << "                                         (position, centis, when added, note) as CSV\n"
       << "       qmxplayer --verify DIR [--sources FILE...]\n"
       << "                                         re-hash an evidence package and compare its\n"
       << "                                         clip frames with the sources; exit 0 only\n"
@@ -71,7 +76,8 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                                         player opens: the cameras in a 2x2 grid (quad)\n"
       << "                                         or the first alone, the overlay's texts and a\n"
       << "                                         caption burned in, the first camera's sound;\n"
-      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not written\n"
+      << "                                         exit 0 done, 2 unreadable FILE or refused OUT, 3 not "
+         "written\n"
       << "       qmxplayer --live HOST[:PORT] --channel N --out OUT.jpg [--overlay] [--wait SECONDS]\n"
       << "                                         save camera N's first live frame from a DVR\n"
       << "                                         unit (port 1234 unless given) as a JPEG\n"
@@ -135,6 +141,8 @@ int main(int argc, char** argv) {
   if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
   if (line.mode == "--export-evidence") return RunExportEvidenceMode(line.modeArgs, std::cerr);
+  if (line.mode == "--export-bookmarks")
+    return RunExportBookmarksMode(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
   if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (!line.mode.empty() && line.mode != "--help") {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 #include "evidence/json_value.h"
 #include "evidence/sha256.h"
@@ -24,7 +25,11 @@ std::string FormatPackageJson(const PackageDescription& p) {
   for (std::size_t i = 0; i < p.cameras.size(); ++i) out += (i ? ", " : "") + std::to_string(p.cameras[i]);
   out += "],\n  \"clips\": [";
   for (std::size_t i = 0; i < p.clips.size(); ++i) out += (i ? ", " : "") + JsonString(p.clips[i]);
-  return out + "]\n}\n";
+  out += "]";
+  if (p.bookmarks)
+    out += ",\n  \"bookmarks\": {\"file\": " + JsonString(kPackageBookmarksName) +
+           ", \"count\": " + std::to_string(*p.bookmarks) + "}";
+  return out + "\n}\n";
 }
 
 bool ParsePackageJson(const std::string& text, PackageDescription& p, std::string& error) {
@@ -55,6 +60,8 @@ bool ParsePackageJson(const std::string& text, PackageDescription& p, std::strin
       return error = "a clip name that is not a file of the package", false;
     p.clips.push_back(name);
   }
+  if (root["bookmarks"]["count"].type == Type::kNumber)
+    p.bookmarks = int(root["bookmarks"]["count"].Integer());
   return true;
 }
 

@@ -7,6 +7,7 @@
 // the cameras, so the package can be verified against the recordings later.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct PackageDescription {
   int64_t fromCentis = 0, toCentis = 0;
   std::vector<int> cameras;        // 1..4, ascending
   std::vector<std::string> clips;  // clip files of the package, in segment order
+  // How many bookmarks the package's bookmarks.csv holds; none: no such file.
+  std::optional<int> bookmarks;
 };
 
 std::string FormatPackageJson(const PackageDescription& package);

@@ -15,6 +15,7 @@
 #include "app/settings.h"
 #include "app/titles.h"
 #include "engine/pipeline/playback_engine.h"
+#include "ui/bookmark_controller.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
 #include "ui/evidence_worker.h"
@@ -106,6 +107,15 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   BuildControls();
   BuildVolumeControls();
   BuildTimeline();
+  for (QAction* a : menuBar()->actions())
+    if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) {
+      bookmarks_ = new BookmarkController(
+          *this, a->menu(), *timeline_,
+          [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
+          [this] { return playback_ ? playback_->GetPositionCentis() : int64_t(0); },
+          [this](int64_t centis) { SeekToCentis(centis); });
+      connect(this, &CQMXPlayerDlg::OpenFinished, bookmarks_, &BookmarkController::Reload);
+    }
   InitialControlStates();
   // The window opens at about two thirds of the screen (the template's size
   // at least), or where the user left it; the menu bar sits above the client.

@@ -38,6 +38,7 @@ class VideoPane;
 class EvidenceWorker;
 class FrameStepController;
 class SpeedController;
+class BookmarkController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -120,6 +121,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   CVideoClipExtractDlg* ClipDialog() const { return clipDialog_.get(); }
   CMappingDlg* MapDialog() const;  // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
+  BookmarkController* Bookmarks() const { return bookmarks_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -322,6 +324,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   QAction* actionEvidencePackage_ = nullptr;
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
+  BookmarkController* bookmarks_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

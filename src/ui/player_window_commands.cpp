@@ -7,8 +7,8 @@
 
 #include "app/settings.h"
 #include "app/titles.h"
-#include "avi/output_guard.h"
 #include "app/version.h"
+#include "avi/output_guard.h"
 #include "engine/pipeline/playback_engine.h"
 #include "ui/audio_control_dialog.h"
 #include "ui/clip_extract_dialog.h"
@@ -411,6 +411,12 @@ void CQMXPlayerDlg::ShowAbout() {
     if (!c.shortcut || !*c.shortcut) continue;
     QString caption = QString::fromUtf8(c.caption).remove('&');
     text += "  " + std::string(c.shortcut) + "\t" + caption.toStdString() + "\n";
+  }
+  // The features' own commands (speed, frame steps, bookmarks) after the menu's.
+  for (const QAction* a : actions()) {
+    const QString key = a->shortcut().toString();
+    if (key.isEmpty() || text.find("  " + key.toStdString() + "\t") != std::string::npos) continue;
+    text += "  " + key.toStdString() + "\t" + a->text().remove('&').remove("...").toStdString() + "\n";
   }
   ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
 }

@@ -44,7 +44,9 @@ const char* PlayerWindowUsage() {
          "                                        SECONDS, and close\n"
          "In the window: F11 or a double-click full screen, Escape leaves it, a\n"
          "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
-         "M mutes, Ctrl+Q quits; Help > About lists every shortcut.\n";
+         "M mutes, Ctrl+Q quits, B adds a bookmark with a note, Ctrl+B lists the\n"
+         "bookmarks, Ctrl+Shift+Right / Ctrl+Shift+Left jump to the next / previous\n"
+         "one; Help > About lists every shortcut.\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {

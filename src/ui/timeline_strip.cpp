@@ -1,5 +1,6 @@
 #include "ui/timeline_strip.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,6 +34,7 @@ const QColor kAxisColours[3] = {QColor(235, 90, 80), QColor(90, 200, 110), QColo
 const QColor kLaneColour(230, 120, 40);
 const QColor kEventColour(255, 255, 255);
 const QColor kCursorColour(255, 255, 255);
+const QColor kBookmarkColour(80, 220, 240);
 
 // The status clock's format, so a time read here is found there.
 QString TimeText(int64_t centis) {
@@ -282,6 +284,7 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
       const int x = XOfTime(e.centis);
       p.drawLine(x, 2, x, height() - 6);
     }
+    DrawBookmarks(p);
     p.setPen(kCursorColour);
     const int cursor = XOfTime(position_);
     p.drawLine(cursor, 0, cursor, height());
@@ -337,9 +340,35 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     p.drawLine(x, 0, x, 3);
   }
 
+  DrawBookmarks(p);
   p.setPen(kCursorColour);
   const int cursor = XOfTime(position_);
   p.drawLine(cursor, 0, cursor, height());
+}
+
+void TimelineStrip::SetBookmarks(std::vector<int64_t> centis) {
+  bookmarks_ = std::move(centis);
+  update();
+}
+
+void TimelineStrip::DrawBookmarks(QPainter& p) const {
+  // A line through every lane and a flag at the top, apart from the white
+  // event ticks.
+  for (const int64_t b : bookmarks_) {
+    const int x = XOfTime(b);
+    p.setPen(kBookmarkColour);
+    p.drawLine(x, 0, x, height());
+    const QPoint flag[3] = {QPoint(x, 0), QPoint(x + 5, 3), QPoint(x, 6)};
+    p.setBrush(kBookmarkColour);
+    p.drawPolygon(flag, 3);
+  }
+  p.setBrush(Qt::NoBrush);
+}
+
+void TimelineStrip::contextMenuEvent(QContextMenuEvent* event) {
+  const int64_t centis = scanned_ && total_ > 0 ? CentisAtX(axis_, event->pos().x()) : position_;
+  emit ContextMenuRequested(centis, event->globalPos());
+  event->accept();
 }
 
 void TimelineStrip::mousePressEvent(QMouseEvent* event) {
