@@ -54,7 +54,7 @@ int64_t FrameAt(const clip::ClipSourceFile& file, double fps, int64_t centis) {
 // The --export-metadata rows of every file whose frame lies in the range,
 // with the file named in a first column.
 bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t from, int64_t to,
-                      std::string& csv, std::string& error) {
+                      int64_t correctionMillis, std::string& csv, std::string& error) {
   bool header = false;
   for (const clip::ClipSourceFile& file : files) {
     if (file.endCentis <= from || file.startCentis >= to) continue;
@@ -63,7 +63,8 @@ bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t fr
       return error = file.path + ": " + reader.Error(), false;
     const double fps = VideoRate(reader, 0);
     std::ostringstream rows, problems;
-    if (RunExportMetadataMode(file.path, rows, problems) != kExitDone) return error = problems.str(), false;
+    if (RunExportMetadataMode(file.path, rows, problems, correctionMillis) != kExitDone)
+      return error = problems.str(), false;
     std::istringstream in(rows.str());
     std::string line;
     std::getline(in, line);
@@ -186,13 +187,17 @@ int WritePackage(const EvidenceRequest& r, const std::vector<clip::ClipSourceFil
   }
 
   std::string csv;
-  if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, csv, message)) return kExitBadInput;
+  description.clockCorrectionMillis = evidence::LoadRecordingNotes({r.recording}).clockCorrectionMillis;
+  if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, description.clockCorrectionMillis, csv,
+                        message))
+    return kExitBadInput;
   if (!package.Text("metadata.csv", csv, message)) return kExitOutputFailed;
   report(0.65);
   const RecordingScan scan = ScanRecording(r.recording, &cancel);
-  const evidence::Track track =
+  evidence::Track track =
       evidence::BuildTrack(evidence::ScannedSamples(scan, r.fromCentis, extract.endCentis),
                            std::filesystem::path(r.recording).stem().string());
+  track.description = evidence::ClockCorrectionNote(description.clockCorrectionMillis);
   if (!package.Text("track.gpx", evidence::FormatTrack(track, evidence::TrackFormat::kGpx), message))
     return kExitOutputFailed;
   if (const int status = WriteStartSnapshots(used, r, package, message); status != kExitDone) return status;

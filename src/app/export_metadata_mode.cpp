@@ -6,6 +6,8 @@
 
 #include "app/mode_status.h"
 #include "app/recording_summary.h"
+#include "evidence/bookmarks.h"
+#include "metadata/clock_text.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
 #include "metadata/windows1252.h"
@@ -64,7 +66,8 @@ std::string CsvQuoted(const std::string& text) {
   return quoted + "\"";
 }
 
-int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err) {
+int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err,
+                          std::optional<int64_t> correctionMillis) {
   avi::AviReader reader;
   if (!reader.Open(path)) return ModeFailure(err, path, reader.Error(), kExitBadInput);
   const RecordingSummary summary = SummariseRecording(path, reader);
@@ -72,8 +75,12 @@ int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostre
   SetTriggerNames(summary.props.triggerNames);
 
   const std::vector<std::string>& labels = UsesTextLines(reader, summary) ? kLineLabels : kRecordLabels;
+  const int64_t correction = &labels == &kLineLabels ? 0
+                             : correctionMillis      ? *correctionMillis
+                                                : evidence::LoadRecordingNotes({path}).clockCorrectionMillis;
   out << "channel,frame";
   for (const std::string& label : labels) out << ',' << CsvField(label);
+  if (correction != 0) out << ",Corrected Local Time (" << FormatClockCorrection(correction) << ')';
   out << "\r\n";
 
   RowCollector collector;
@@ -113,6 +120,8 @@ int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostre
     decoders[s]->ParseMetadataSample(chunk.data(), chunk.size());
     out << (channel < 0 ? std::string("meta") : std::to_string(channel + 1)) << ',' << frame;
     for (const std::string& label : labels) out << ',' << CsvField(collector.Text(label));
+    if (correction != 0)
+      out << ',' << CorrectedTimeText(collector.Text("Local Time"), correction).value_or("");
     out << "\r\n";
     if (!out) break;  // the rest would be lost as well
   }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -21,7 +23,13 @@
 // line on `err` naming the reason when FILE can't be opened, is no regular
 // file or is not an AVI, or when a chunk can't be read (the rows before it
 // stay written); kExitOutputFailed as soon as `out` can't be written.
-int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err);
+//
+// Speeds are in the unit chosen (metadata/speed_unit.h). When the recorder's
+// clock has a correction (`correctionMillis`, or else the one kept for FILE,
+// evidence/bookmarks.h), a last column "Corrected Local Time (+0:02:13)"
+// gives each Local Time moved by it; the recorded times stay as they are.
+int RunExportMetadataMode(const std::string& path, std::ostream& out, std::ostream& err,
+                          std::optional<int64_t> correctionMillis = std::nullopt);
 
 // One CSV field from a Windows-1252 text: in UTF-8, quoted when it has to be.
 std::string CsvField(const std::string& raw);

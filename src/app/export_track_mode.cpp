@@ -6,6 +6,7 @@
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
 #include "engine/metadata_scan.h"
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 #include "evidence/track_formats.h"
 
@@ -57,8 +58,10 @@ int ExportTrack(const std::string& file, const std::string& format, const std::s
     message = file + ": " + reason;
     return kExitBadInput;
   }
-  const evidence::Track track =
+  evidence::Track track =
       evidence::BuildTrack(evidence::ScannedSamples(scan), std::filesystem::path(file).stem().string());
+  track.description =
+      evidence::ClockCorrectionNote(evidence::LoadRecordingNotes({file}).clockCorrectionMillis);
   std::string error;
   if (!evidence::WriteWholeFile(out, evidence::FormatTrack(track, trackFormat), error)) {
     message = out + ": cannot be written: " + error;

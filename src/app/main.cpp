@@ -18,10 +18,12 @@
 #include "app/live_mode.h"
 #include "app/map_image_mode.h"
 #include "app/mode_status.h"
+#include "app/settings.h"
 #include "app/snapshot_mode.h"
 #include "app/titles.h"
 #include "app/verify_mode.h"
 #include "app/version.h"
+#include "metadata/speed_unit.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -100,6 +102,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     --map-image: also when no map could be had (no position, no answer\n"
       << "     from the map source)\n"
       << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
+      << "Speeds are in the window's Units setting (mph unless km/h is chosen; tracks are\n"
+      << "always km/h). A DVR clock correction kept for FILE (Video > Clock in the window)\n"
+      << "adds a \"Corrected Local Time\" column to --export-metadata and is stated in\n"
+      << "tracks and in evidence packages; the recorded times are never changed.\n"
       << "CENTIS, a position on the timeline, is hundredths of a second (1250), seconds\n"
       << "with an s (12.5s) or h:mm:ss[.ff] as the status clock shows it (0:00:12.50).\n"
       << "Without a mode the player window opens:\n"
@@ -118,6 +124,8 @@ int main(int argc, char** argv) {
     return FinishOutput(std::cout, std::cerr);
   }
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+  // Every mode writes speeds in the unit the window shows them in.
+  if (SpeedUnit unit; ParseSpeedUnit(ReadSetting(kSpeedUnitSetting), unit)) SetDisplaySpeedUnit(unit);
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);

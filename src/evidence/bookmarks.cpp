@@ -12,6 +12,7 @@
 #include "evidence/file_output.h"
 #include "evidence/sha256.h"
 #include "evidence/track_points.h"
+#include "metadata/clock_text.h"
 
 namespace evidence {
 namespace {
@@ -164,6 +165,12 @@ bool SaveRecordingNotes(const std::vector<std::string>& files, const RecordingNo
   std::string reason;
   if (!WriteWholeFile(store, text, reason)) return error = store + ": " + reason, false;
   return true;
+}
+
+std::string ClockCorrectionNote(int64_t correctionMillis) {
+  if (correctionMillis == 0) return {};
+  return "DVR clock correction " + FormatClockCorrection(correctionMillis) +
+         ": add it to the recorded times given here for the true time";
 }
 
 void SortBookmarks(std::vector<Bookmark>& bookmarks) {

@@ -51,6 +51,10 @@ std::vector<Bookmark> LoadBookmarks(const std::vector<std::string>& files);
 bool SaveRecordingNotes(const std::vector<std::string>& files, const RecordingNotes& notes,
                         std::string& error);
 
+// What an export says of a correction: "DVR clock correction +0:02:13: add it
+// to the recorded times given here for the true time"; "" for none.
+std::string ClockCorrectionNote(int64_t correctionMillis);
+
 // Sorted by position; bookmarks of the same position keep their order.
 void SortBookmarks(std::vector<Bookmark>& bookmarks);
 

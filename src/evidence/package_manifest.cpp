@@ -9,6 +9,7 @@
 #include "evidence/sha256.h"
 #include "evidence/sha256_manifest.h"
 #include "evidence/text_escape.h"
+#include "metadata/clock_text.h"
 
 namespace evidence {
 
@@ -29,6 +30,10 @@ std::string FormatPackageJson(const PackageDescription& p) {
   if (p.bookmarks)
     out += ",\n  \"bookmarks\": {\"file\": " + JsonString(kPackageBookmarksName) +
            ", \"count\": " + std::to_string(*p.bookmarks) + "}";
+  if (p.clockCorrectionMillis != 0)
+    out += ",\n  \"clock_correction\": {\"millis\": " + std::to_string(p.clockCorrectionMillis) +
+           ", \"text\": " + JsonString(FormatClockCorrection(p.clockCorrectionMillis)) +
+           ", \"note\": " + JsonString(ClockCorrectionNote(p.clockCorrectionMillis)) + "}";
   return out + "\n}\n";
 }
 
@@ -62,6 +67,8 @@ bool ParsePackageJson(const std::string& text, PackageDescription& p, std::strin
   }
   if (root["bookmarks"]["count"].type == Type::kNumber)
     p.bookmarks = int(root["bookmarks"]["count"].Integer());
+  if (root["clock_correction"]["millis"].type == Type::kNumber)
+    p.clockCorrectionMillis = root["clock_correction"]["millis"].Integer();
   return true;
 }
 

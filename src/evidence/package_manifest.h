@@ -31,6 +31,9 @@ struct PackageDescription {
   std::vector<std::string> clips;  // clip files of the package, in segment order
   // How many bookmarks the package's bookmarks.csv holds; none: no such file.
   std::optional<int> bookmarks;
+  // The examiner's correction of the recorder's clock (what to add for the
+  // true time); 0 for none. The package's recorded times are never changed.
+  int64_t clockCorrectionMillis = 0;
 };
 
 std::string FormatPackageJson(const PackageDescription& package);

@@ -34,12 +34,12 @@ BookmarkController::BookmarkController(QWidget& window, QMenu* menu, TimelineStr
       position_(std::move(position)),
       seek_(std::move(seek)) {
   if (menu) menu->addSeparator();
-  QAction* add = AddShortcut(window, menu, "addBookmark", tr("Add &Bookmark..."), QKeySequence(Qt::Key_B));
+  QAction* add = AddShortcut(window, menu, "addBookmark", tr("A&dd Bookmark..."), QKeySequence(Qt::Key_B));
   connect(add, &QAction::triggered, this, [this] { AddWithNote(); });
-  QAction* list = AddShortcut(window, menu, "bookmarkList", tr("Book&marks..."), QKeySequence(tr("Ctrl+B")));
+  QAction* list = AddShortcut(window, menu, "bookmarkList", tr("Bookmarks..."), QKeySequence(tr("Ctrl+B")));
   connect(list, &QAction::triggered, this, &BookmarkController::ShowList);
   QAction* next =
-      AddShortcut(window, menu, "nextBookmark", tr("Next Bookmar&k"), QKeySequence(tr("Ctrl+Shift+Right")));
+      AddShortcut(window, menu, "nextBookmark", tr("Next Bookmark"), QKeySequence(tr("Ctrl+Shift+Right")));
   connect(next, &QAction::triggered, this, &BookmarkController::Next);
   QAction* previous = AddShortcut(window, menu, "previousBookmark", tr("Previous Bookmark"),
                                   QKeySequence(tr("Ctrl+Shift+Left")));

@@ -22,6 +22,7 @@
 #include "ui/frame_step_controller.h"
 #include "ui/please_wait_dialog.h"
 #include "ui/speed_controller.h"
+#include "ui/units_clock_controller.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -115,6 +116,17 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
           [this] { return playback_ ? playback_->GetPositionCentis() : int64_t(0); },
           [this](int64_t centis) { SeekToCentis(centis); });
       connect(this, &CQMXPlayerDlg::OpenFinished, bookmarks_, &BookmarkController::Reload);
+      unitsClock_ = new UnitsClockController(
+          *this, a->menu(), *timeline_,
+          [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
+          [this](ClockShown clock, int64_t correction) {
+            banner_.SetClock(clock, correction);
+            InvalidateStrips();
+          },
+          [this] {
+            if (playback_ && !playback_->IsPlaying()) SeekToCentis(playback_->GetPositionCentis());
+          });
+      connect(this, &CQMXPlayerDlg::OpenFinished, unitsClock_, &UnitsClockController::Reload);
     }
   InitialControlStates();
   // The window opens at about two thirds of the screen (the template's size

@@ -39,6 +39,7 @@ class EvidenceWorker;
 class FrameStepController;
 class SpeedController;
 class BookmarkController;
+class UnitsClockController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -122,6 +123,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   CMappingDlg* MapDialog() const;  // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
   BookmarkController* Bookmarks() const { return bookmarks_; }
+  UnitsClockController* UnitsClock() const { return unitsClock_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -325,6 +327,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   SpeedController* speed_ = nullptr;  // children of the window
   FrameStepController* frameStep_ = nullptr;
   BookmarkController* bookmarks_ = nullptr;
+  UnitsClockController* unitsClock_ = nullptr;
   std::unique_ptr<EvidenceWorker> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveSession> liveSession_;

@@ -46,7 +46,9 @@ const char* PlayerWindowUsage() {
          "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
          "M mutes, Ctrl+Q quits, B adds a bookmark with a note, Ctrl+B lists the\n"
          "bookmarks, Ctrl+Shift+Right / Ctrl+Shift+Left jump to the next / previous\n"
-         "one; Help > About lists every shortcut.\n";
+         "one; Video > Units (mph, km/h) and Video > Clock (the recording's local time,\n"
+         "UTC, this computer's time zone, DVR Clock Correction...) are remembered;\n"
+         "Help > About lists every shortcut.\n";
 }
 
 int RunPlayerWindow(int argc, char** argv, const CommandLine& line) {

@@ -43,6 +43,8 @@ class TimelineStrip : public QWidget {
   void AlignWith(const QSlider* slider);
   void SetPosition(int64_t centis);
   void SetHarshThreshold(int tenths);
+  // The speed unit of the display changed (metadata/speed_unit.h).
+  void UnitsChanged();
   // Collapsed to one line: only the events and the cursor.
   void SetCompact(bool compact);
   bool Compact() const { return compact_; }

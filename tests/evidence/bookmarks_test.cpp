@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
+#include "evidence/package_manifest.h"
 #include "evidence_test_support.h"
+#include "metadata/clock_text.h"
 #include "recording_writer.h"
 #include "run_command.h"
 #include "scoped_env.h"
@@ -139,6 +142,56 @@ TEST(Bookmarks, ExportedAsCsvThatAnotherReaderParses) {
             "['position', 'centis', 'added', 'note']\n"
             "['0:00:01.50', '150', '', 'line one\\nline two']\n"
             "['0:01:05.20', '6520', '2023-11-14T22:13:20.000Z', 'van pulls out, \"no signal\"']\n");
+}
+
+// The correction and the unit are stated in what the modes write; the
+// recorded times stay as they were.
+TEST(RecordingNotes, CorrectionAndUnitStatedInTheExports) {
+  TempDir dir;
+  const ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+  const ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").string());
+  fs::create_directories(dir / "config/QMX");
+  std::ofstream(dir / "config/QMX/Player.ini") << "[General]\nSpeedUnit=km/h\n";
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(dir / "t.avi", SmallRecording(), error)) << error;
+  ASSERT_TRUE(evidence::SaveRecordingNotes(Files(dir / "t.avi"), {{}, 133000}, error)) << error;
+  const std::string file = ShellQuote((dir / "t.avi").string());
+
+  const PlayerRun rows = RunPlayer("--export-metadata " + file, dir);
+  ASSERT_EQ(rows.status, 0) << rows.err;
+  std::istringstream in(rows.out);
+  std::string header, first;
+  std::getline(in, header);
+  std::getline(in, first);
+  EXPECT_EQ(header,
+            "channel,frame,UTC Time,Local Time,GPS Sat Count,Latitude,Longitude,Speed,X Acceleration,"
+            "Y Acceleration,Z Acceleration,Triggers,Corrected Local Time (+0:02:13)\r");
+  std::vector<std::string> f;
+  for (std::size_t a = 0, b; a <= first.size(); a = b + 1) {
+    b = std::min(first.find(',', a), first.size());
+    f.push_back(first.substr(a, b - a));
+  }
+  ASSERT_EQ(f.size(), 13u) << first;
+  EXPECT_EQ(f[7], "40 km/h");
+  EXPECT_EQ(f[12], *CorrectedTimeText(f[3], 133000) + "\r");
+
+  const PlayerRun track = RunPlayer(
+      "--export-track " + file + " --format gpx --out " + ShellQuote((dir / "t.gpx").string()), dir);
+  ASSERT_EQ(track.status, 0) << track.err;
+  EXPECT_NE(
+      ReadWholeFile(dir / "t.gpx").find("<desc>DVR clock correction +0:02:13: add it to the recorded times"),
+      std::string::npos);
+
+  const PlayerRun package = RunPlayer("--export-evidence " + file + " --from 0 --to 100 --cameras 1 --out " +
+                                          ShellQuote((dir / "p").string()),
+                                      dir);
+  ASSERT_EQ(package.status, 0) << package.err;
+  evidence::PackageDescription described;
+  ASSERT_TRUE(evidence::ParsePackageJson(ReadWholeFile(dir / "p/manifest.json"), described, error)) << error;
+  EXPECT_EQ(described.clockCorrectionMillis, 133000);
+  EXPECT_NE(ReadWholeFile(dir / "p/manifest.json").find("\"text\": \"+0:02:13\""), std::string::npos);
+  EXPECT_NE(ReadWholeFile(dir / "p/metadata.csv").find(",Corrected Local Time (+0:02:13)\r\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "app/export_evidence_mode.h"
+#include "app/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "evidence/bookmarks.h"
@@ -58,6 +59,8 @@ class BookmarksWindowTest : public testing::Test {
     std::string error;
     ASSERT_TRUE(recgen::WriteRecording(recording_, o, error)) << error;
   }
+  // The next test's window opens at its first size, not where these were left.
+  void TearDown() override { WriteSetting(kWindowPlacementSetting, ""); }
   std::unique_ptr<CQMXPlayerDlg> OpenedPaused() {
     auto window = std::make_unique<CQMXPlayerDlg>("QMX", EngineConfig{"fakesink sync=true"});
     window->show();
