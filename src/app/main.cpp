@@ -7,6 +7,7 @@
 #include "app/check_mode.h"
 #include "app/command_line.h"
 #include "app/events_mode.h"
+#include "app/export_bookmarks_mode.h"
 #include "app/export_evidence_mode.h"
 #include "app/export_metadata_mode.h"
 #include "app/export_track_mode.h"
@@ -22,8 +23,10 @@
 #include "app/snapshot_mode.h"
 #include "app/verify_mode.h"
 #include "base/brand.h"
+#include "base/settings.h"
 #include "base/titles.h"
 #include "base/version.h"
+#include "metadata/speed_unit.h"
 #include "ui/run_player_window.h"
 
 namespace {
@@ -57,10 +60,14 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "                 --out DIR [--with-video] [--with-report [--case TEXT] [--examiner TEXT]]\n"
       << "                                         write an evidence package into the new or empty\n"
       << "                                         DIR: clips, metadata CSV, GPX track, snapshots,\n"
-      << "                                         integrity report, log.txt, MANIFEST.sha256,\n"
-      << "                                         manifest.json; --with-video adds video.mp4 and\n"
-      << "                                         --with-report report.pdf, listed as derived;\n"
+      << "                                         integrity report, the range's bookmarks, log.txt,\n"
+      << "                                         MANIFEST.sha256, manifest.json; --with-video adds\n"
+      << "                                         video.mp4 and --with-report report.pdf, listed as\n"
+      << "                                         derived;\n"
       << "                                         all or nothing: a failure leaves no file\n"
+      << "       qmxplayer FILE --export-bookmarks OUT.csv\n"
+      << "                                         write the bookmarks kept for the recording\n"
+      << "                                         (position, centis, when added, note) as CSV\n"
       << "       qmxplayer --verify DIR [--sources FILE...]\n"
       << "                                         re-hash an evidence package and compare its\n"
       << "                                         clip frames with the sources (derived files\n"
@@ -131,6 +138,10 @@ void PrintUsage(std::ostream& out, const std::string& brand) {
       << "     --map-image: also when no map could be had (no position, no answer\n"
       << "     from the map source)\n"
       << "  4  --live: connected, but no frame of camera N within SECONDS (default 10)\n"
+      << "Speeds are in the window's Units setting (mph unless km/h is chosen; tracks are\n"
+      << "always km/h). A DVR clock correction kept for FILE (Video > Clock in the window)\n"
+      << "adds a \"Corrected Local Time\" column to --export-metadata and is stated in\n"
+      << "tracks and in evidence packages; the recorded times are never changed.\n"
       << "CENTIS, a position on the timeline, is hundredths of a second (1250), seconds\n"
       << "with an s (12.5s) or h:mm:ss[.ff] as the status clock shows it (0:00:12.50);\n"
       << "or the recording's clock time from its metadata, the first frame at or after\n"
@@ -151,6 +162,8 @@ int main(int argc, char** argv) {
     return FinishOutput(std::cout, std::cerr);
   }
   const CommandLine line = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+  // Every mode writes speeds in the unit the window shows them in.
+  if (SpeedUnit unit; ParseSpeedUnit(ReadSetting(kSpeedUnitSetting), unit)) SetDisplaySpeedUnit(unit);
   // The snapshot mode makes its own (GUI) application object.
   if (line.mode == "--snapshot") return RunSnapshotMode(argc, argv, line);
   if (line.mode == "--live") return RunLiveMode(argc, argv, line);
@@ -175,6 +188,8 @@ int main(int argc, char** argv) {
   if (line.mode == "--events") return RunEventsMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--check") return RunCheckMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--export-track") return RunExportTrackMode(line.modeArgs, std::cerr);
+  if (line.mode == "--export-bookmarks")
+    return RunExportBookmarksMode(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
   if (line.mode == "--verify") return RunVerifyMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--extract") return RunExtractMode(line.modeArgs, std::cout, std::cerr);
   if (line.mode == "--index") return RunIndexMode(line.modeArgs, std::cout, std::cerr);

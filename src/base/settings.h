@@ -25,3 +25,8 @@ void WriteSetting(const std::string& name, const std::string& value);
 
 // Path of the settings file (for diagnostics and tests).
 std::string SettingsFilePath();
+
+// The unit speeds are shown and exported in: "km/h" or "mph" (the default).
+inline constexpr const char* kSpeedUnitSetting = "SpeedUnit";
+// The clock the banner shows: "Recording" (its local time, the default), "UTC", "Computer".
+inline constexpr const char* kClockSetting = "Clock";

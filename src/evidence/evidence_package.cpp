@@ -16,6 +16,7 @@
 #include "engine/metadata_scan.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 #include "evidence/integrity_check.h"
 #include "evidence/integrity_report_format.h"
@@ -49,7 +50,7 @@ int64_t FrameAt(const clip::ClipSourceFile& file, double fps, int64_t centis) {
 // The --export-metadata rows of every file whose frame lies in the range,
 // with the file named in a first column.
 bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t from, int64_t to,
-                      std::string& csv, std::string& error) {
+                      int64_t correctionMillis, std::string& csv, std::string& error) {
   bool header = false;
   for (const clip::ClipSourceFile& file : files) {
     if (file.endCentis <= from || file.startCentis >= to) continue;
@@ -59,7 +60,7 @@ bool RangeMetadataCsv(const std::vector<clip::ClipSourceFile>& files, int64_t fr
     const double fps = VideoRate(reader, 0);
     std::ostringstream rows;
     std::string reason;
-    if (WriteMetadataCsv(file.path, rows, reason) != ExportStatus::kDone)
+    if (WriteMetadataCsv(file.path, rows, reason, correctionMillis) != ExportStatus::kDone)
       return error = file.path + ": " + reason, false;
     std::istringstream in(rows.str());
     std::string line;
@@ -220,13 +221,17 @@ ExportStatus WritePackage(const PackageRequest& r, const std::vector<clip::ClipS
   }
 
   std::string csv;
-  if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, csv, message)) return ExportStatus::kBadInput;
+  description.clockCorrectionMillis = LoadRecordingNotes({r.recording}).clockCorrectionMillis;
+  if (!RangeMetadataCsv(used, r.fromCentis, extract.endCentis, description.clockCorrectionMillis, csv,
+                        message))
+    return ExportStatus::kBadInput;
   if (!package.Text("metadata.csv", csv, message)) return ExportStatus::kOutputFailed;
   log.Step("metadata.csv: metadata rows of the range written");
   report(0.65);
   const RecordingScan scan = ScanRecording(r.recording, &cancel);
-  const Track track = BuildTrack(ScannedSamples(scan, r.fromCentis, extract.endCentis),
-                                 std::filesystem::path(r.recording).stem().string());
+  Track track = BuildTrack(ScannedSamples(scan, r.fromCentis, extract.endCentis),
+                           std::filesystem::path(r.recording).stem().string());
+  track.description = ClockCorrectionNote(description.clockCorrectionMillis);
   if (!package.Text("track.gpx", FormatTrack(track, TrackFormat::kGpx), message))
     return ExportStatus::kOutputFailed;
   log.Step("track.gpx: positions of the range written");
@@ -234,6 +239,10 @@ ExportStatus WritePackage(const PackageRequest& r, const std::vector<clip::ClipS
       status != ExportStatus::kDone)
     return status;
   log.Step("camera pictures: each camera's first frame of the range decoded and saved as JPEG");
+  description.bookmarks =
+      WritePackageBookmarks(package.staging, {r.recording}, r.fromCentis, extract.endCentis, message);
+  if (!description.bookmarks) return message = package.shown + "/" + message, ExportStatus::kOutputFailed;
+  log.Step("bookmarks.csv: the recording's bookmarks of the range written");
   report(0.7);
   const IntegrityReport integrity = CheckRecording(paths);
   if (!package.Text("integrity.txt", FormatReportText(integrity), message) ||

@@ -6,6 +6,8 @@
 
 #include "avi/avi_reader.h"
 #include "engine/recording_summary.h"
+#include "evidence/bookmarks.h"
+#include "metadata/clock_text.h"
 #include "metadata/metadata_decoder.h"
 #include "metadata/trigger_names.h"
 #include "metadata/windows1252.h"
@@ -65,7 +67,8 @@ std::string CsvQuoted(const std::string& text) {
   return quoted + "\"";
 }
 
-ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::string& reason) {
+ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::string& reason,
+                              std::optional<int64_t> correctionMillis) {
   avi::AviReader reader;
   if (!reader.Open(path)) return reason = reader.Error(), ExportStatus::kBadInput;
   const RecordingSummary summary = SummariseRecording(path, reader);
@@ -73,8 +76,12 @@ ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::s
   SetTriggerNames(summary.props.triggerNames);
 
   const std::vector<std::string>& labels = UsesTextLines(reader, summary) ? kLineLabels : kRecordLabels;
+  const int64_t correction = &labels == &kLineLabels ? 0
+                             : correctionMillis      ? *correctionMillis
+                                                     : LoadRecordingNotes({path}).clockCorrectionMillis;
   out << "channel,frame";
   for (const std::string& label : labels) out << ',' << CsvField(label);
+  if (correction != 0) out << ",Corrected Local Time (" << FormatClockCorrection(correction) << ')';
   out << "\r\n";
 
   RowCollector collector;
@@ -112,6 +119,8 @@ ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::s
     decoders[s]->ParseMetadataSample(chunk.data(), chunk.size());
     out << (channel < 0 ? std::string("meta") : std::to_string(channel + 1)) << ',' << frame;
     for (const std::string& label : labels) out << ',' << CsvField(collector.Text(label));
+    if (correction != 0)
+      out << ',' << CorrectedTimeText(collector.Text("Local Time"), correction).value_or("");
     out << "\r\n";
     if (!out) break;  // the rest would be lost as well
   }

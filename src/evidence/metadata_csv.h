@@ -14,6 +14,8 @@
 //
 // Every text is written in UTF-8 (the DVR's own are Windows-1252).
 
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -25,7 +27,13 @@ namespace evidence {
 // caller flushes it and reports that). kBadInput with `reason` (which never
 // repeats the path) when the file can't be opened, is no regular file or is
 // not an AVI, or when a chunk can't be read; the rows before it stay written.
-ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::string& reason);
+//
+// Speeds are in the unit chosen (metadata/speed_unit.h). When the recorder's
+// clock has a correction (`correctionMillis`, or else the one kept for the
+// file, evidence/bookmarks.h), a last column "Corrected Local Time (+0:02:13)"
+// gives each Local Time moved by it; the recorded times stay as they are.
+ExportStatus WriteMetadataCsv(const std::string& path, std::ostream& out, std::string& reason,
+                              std::optional<int64_t> correctionMillis = std::nullopt);
 
 // One CSV field from a Windows-1252 text: in UTF-8, quoted when it has to be.
 std::string CsvField(const std::string& raw);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 #include "evidence/json_value.h"
 #include "evidence/sha256.h"
 #include "evidence/sha256_manifest.h"
 #include "evidence/text_escape.h"
+#include "metadata/clock_text.h"
 
 namespace evidence {
 
@@ -39,6 +41,13 @@ std::string FormatPackageJson(const PackageDescription& p) {
     }
     out += "\n  ]";
   }
+  if (p.bookmarks)
+    out += ",\n  \"bookmarks\": {\"file\": " + JsonString(kPackageBookmarksName) +
+           ", \"count\": " + std::to_string(*p.bookmarks) + "}";
+  if (p.clockCorrectionMillis != 0)
+    out += ",\n  \"clock_correction\": {\"millis\": " + std::to_string(p.clockCorrectionMillis) +
+           ", \"text\": " + JsonString(FormatClockCorrection(p.clockCorrectionMillis)) +
+           ", \"note\": " + JsonString(ClockCorrectionNote(p.clockCorrectionMillis)) + "}";
   return out + "\n}\n";
 }
 
@@ -84,6 +93,10 @@ bool ParsePackageJson(const std::string& text, PackageDescription& p, std::strin
     for (const auto& [key, value] : d["how"].members) file.how.emplace_back(key, value.text);
     p.derived.push_back(std::move(file));
   }
+  if (root["bookmarks"]["count"].type == Type::kNumber)
+    p.bookmarks = int(root["bookmarks"]["count"].Integer());
+  if (root["clock_correction"]["millis"].type == Type::kNumber)
+    p.clockCorrectionMillis = root["clock_correction"]["millis"].Integer();
   return true;
 }
 

@@ -7,6 +7,7 @@
 // the cameras, so the package can be verified against the recordings later.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,11 @@ struct PackageDescription {
   std::vector<int> cameras;        // 1..4, ascending
   std::vector<std::string> clips;  // clip files of the package, in segment order
   std::vector<DerivedFile> derived;
+  // How many bookmarks the package's bookmarks.csv holds; none: no such file.
+  std::optional<int> bookmarks;
+  // The examiner's correction of the recorder's clock (what to add for the
+  // true time); 0 for none. The package's recorded times are never changed.
+  int64_t clockCorrectionMillis = 0;
 };
 
 std::string FormatPackageJson(const PackageDescription& package);

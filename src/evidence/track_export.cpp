@@ -6,6 +6,7 @@
 #include "avi/output_guard.h"
 #include "engine/metadata_scan.h"
 #include "engine/recording_sources.h"
+#include "evidence/bookmarks.h"
 #include "evidence/file_output.h"
 
 namespace evidence {
@@ -27,7 +28,8 @@ ExportStatus ExportTrack(const std::string& file, TrackFormat format, const std:
     message = file + ": " + reason;
     return ExportStatus::kBadInput;
   }
-  const Track track = BuildTrack(ScannedSamples(scan), std::filesystem::path(file).stem().string());
+  Track track = BuildTrack(ScannedSamples(scan), std::filesystem::path(file).stem().string());
+  track.description = ClockCorrectionNote(LoadRecordingNotes({file}).clockCorrectionMillis);
   std::string error;
   if (!WriteWholeFile(out, FormatTrack(track, format), error)) {
     message = out + ": cannot be written: " + error;

@@ -18,6 +18,7 @@ std::string Gpx(const Track& t) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"qmxplayer\" xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:qmx=\"" +
       std::string(kTrackExtensionNamespace) + "\">\n  <metadata>\n    <name>" + XmlText(t.name) + "</name>\n";
+  if (!t.description.empty()) out += "    <desc>" + XmlText(t.description) + "</desc>\n";
   if (!t.points.empty()) out += "    <time>" + Iso8601Utc(t.points.front().utcMillis) + "</time>\n";
   out += "  </metadata>\n  <trk>\n    <name>" + XmlText(t.name) + "</name>\n    <trkseg>\n";
   for (const TrackPoint& p : t.points) {
@@ -33,8 +34,8 @@ std::string Kml(const Track& t) {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n"
       "<Document>\n  <name>" +
-      XmlText(t.name) +
-      "</name>\n"
+      XmlText(t.name) + "</name>\n" +
+      (t.description.empty() ? "" : "  <description>" + XmlText(t.description) + "</description>\n") +
       "  <Schema id=\"qmx_track\">\n"
       "    <gx:SimpleArrayField name=\"speed_kmh\" type=\"int\"><displayName>Speed (km/h)</displayName>"
       "</gx:SimpleArrayField>\n"
@@ -54,7 +55,9 @@ std::string Kml(const Track& t) {
 }
 
 std::string GeoJson(const Track& t) {
-  std::string out = "{\"type\": \"FeatureCollection\", \"features\": [";
+  std::string out = "{\"type\": \"FeatureCollection\", ";
+  if (!t.description.empty()) out += "\"description\": " + JsonString(t.description) + ", ";
+  out += "\"features\": [";
   if (!t.points.empty()) {
     // A LineString needs two positions; a lone fix is a Point.
     const bool line = t.points.size() > 1;

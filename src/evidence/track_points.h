@@ -21,6 +21,8 @@ struct TrackPoint {
 
 struct Track {
   std::string name;
+  // A note for the reader (the DVR clock correction); "" writes none.
+  std::string description;
   std::vector<TrackPoint> points;
   int64_t zeroPositions = 0;    // records whose latitude and longitude are both exactly 0 (no fix)
   int64_t impossibleJumps = 0;  // records farther from the last kept point than any vehicle can go

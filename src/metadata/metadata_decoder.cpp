@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "metadata/clock_text.h"
 #include "metadata/metadata_sample.h"
 #include "metadata/recording_context.h"
+#include "metadata/speed_unit.h"
 #include "metadata/trigger_names.h"
 
 namespace {
@@ -33,25 +35,6 @@ bool TailHoldsTextLines(const uint8_t* tail, std::size_t firstSlot) {
     }
   }
   return anyText;
-}
-
-// Calendar fields of seconds since 1970-01-01, with no time-zone conversion.
-// Plain arithmetic (days-to-civil) instead of gmtime: it is reentrant and
-// covers the whole unsigned 32-bit range.
-void FormatDateTime(uint32_t seconds, int32_t milliseconds, char* out, std::size_t size) {
-  const int64_t days = seconds / 86400;
-  const int secondOfDay = int(seconds % 86400);
-  const int64_t z = days + 719468;
-  const int64_t era = z / 146097;
-  const int64_t dayOfEra = z - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
-  const int month = int(mp < 10 ? mp + 3 : mp - 9);
-  const int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-  std::snprintf(out, size, "%d-%d-%d  %02d:%02d:%02d.%03d", month, day, year, secondOfDay / 3600,
-                secondOfDay / 60 % 60, secondOfDay % 60, int(milliseconds));
 }
 
 void FormatCoordinate(int32_t packed, char* out, std::size_t size) {
@@ -175,20 +158,16 @@ void MetadataDecoder::DeliverRecord(const uint8_t* record) {
   const int last = kListenerSlots - 1;
   char text[96];
 
-  FormatDateTime(s.utcSeconds, s.milliseconds, text, sizeof text);
-  Deliver(0, last, "UTC Time", text);
-  FormatDateTime(s.localSeconds, s.milliseconds, text, sizeof text);
-  Deliver(0, last, "Local Time", text);
+  Deliver(0, last, "UTC Time", FormatRecorderTime(s.utcSeconds, s.milliseconds).c_str());
+  Deliver(0, last, "Local Time", FormatRecorderTime(s.localSeconds, s.milliseconds).c_str());
   std::snprintf(text, sizeof text, "%d", int(s.satellites));
   Deliver(0, last, "GPS Sat Count", text);
   FormatCoordinate(s.latitude, text, sizeof text);
   Deliver(0, last, "Latitude", text);
   FormatCoordinate(s.longitude, text, sizeof text);
   Deliver(0, last, "Longitude", text);
-  // 64-bit so speeds above 2^31 mph (garbage records) print as what they are
-  // instead of wrapping negative.
-  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(SpeedMilesPerHour(s.speed)));
-  Deliver(0, last, "Speed", text);
+  // In the unit chosen now: a change reaches the next record.
+  Deliver(0, last, "Speed", SpeedText(s.speed, DisplaySpeedUnit()).c_str());
   FormatAcceleration(s.accelX, text, sizeof text);
   Deliver(0, last, "X Acceleration", text);
   FormatAcceleration(s.accelY, text, sizeof text);

@@ -62,7 +62,3 @@ double PackedCoordinateToDegrees(int32_t packed) {
   const double degrees = std::trunc(v);
   return degrees + (v - degrees) * 100.0 / 60.0;
 }
-
-int64_t SpeedMilesPerHour(uint32_t kmh) {
-  return static_cast<int64_t>(kmh * 0.621371192);
-}

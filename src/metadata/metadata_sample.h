@@ -57,7 +57,3 @@ bool HasMetadataMagic(const uint8_t* bytes);
 // Decimal degrees from the recorder's DD.MMmmmm × 1,000,000 packing
 // (negative = south / west).
 double PackedCoordinateToDegrees(int32_t packed);
-
-// Speed in whole miles per hour from the record's km/h, truncated, as the
-// banner shows it. 64-bit, so garbage speeds don't wrap negative.
-int64_t SpeedMilesPerHour(uint32_t kmh);

@@ -15,6 +15,7 @@
 #include "base/settings.h"
 #include "base/titles.h"
 #include "engine/pipeline/playback_engine.h"
+#include "ui/bookmark_controller.h"
 #include "ui/clip_extraction_controller.h"
 #include "ui/core/commands.h"
 #include "ui/core/window_controls.h"
@@ -29,6 +30,7 @@
 #include "ui/speed_controller.h"
 #include "ui/timeline_controller.h"
 #include "ui/timeline_strip.h"
+#include "ui/units_clock_controller.h"
 #include "ui/video_pane.h"
 
 namespace {
@@ -130,6 +132,26 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   }
   BuildVolumeControls();
   BuildTimeline();
+  for (QAction* a : menuBar()->actions())
+    if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) {
+      bookmarks_ = new BookmarkController(
+          *this, a->menu(), *timeline_,
+          [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
+          [this] { return playback_ ? playback_->GetPositionCentis() : int64_t(0); },
+          [this](int64_t centis) { SeekToCentis(centis); });
+      connect(this, &CQMXPlayerDlg::OpenFinished, bookmarks_, &BookmarkController::Reload);
+      unitsClock_ = new UnitsClockController(
+          *this, a->menu(), *timeline_,
+          [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
+          [this](ClockShown clock, int64_t correction) {
+            banner_.SetClock(clock, correction);
+            InvalidateStrips();
+          },
+          [this] {
+            if (playback_ && !playback_->IsPlaying()) SeekToCentis(playback_->GetPositionCentis());
+          });
+      connect(this, &CQMXPlayerDlg::OpenFinished, unitsClock_, &UnitsClockController::Reload);
+    }
   InitialControlStates();
   // The window opens at about two thirds of the screen (the template's size
   // at least), or where the user left it; the menu bar sits above the client.

@@ -47,6 +47,8 @@ class MapController;
 class SpeedController;
 class GoToController;
 class PictureController;
+class BookmarkController;
+class UnitsClockController;
 
 // The player's main window: menu, control bar, position slider, four video
 // panes, banner strips and status strip, driving one PlaybackEngine.
@@ -138,6 +140,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   CMappingDlg* MapDialog() const;            // the map window, or null
   QMenu* RecentMenu() const { return recentMenu_; }
   PictureController* Picture() const { return picture_; }
+  BookmarkController* Bookmarks() const { return bookmarks_; }
+  UnitsClockController* UnitsClock() const { return unitsClock_; }
 
  signals:
   // An open finished (successfully or not) and the window shows its result.
@@ -348,6 +352,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   GoToController* goTo_ = nullptr;
   PictureController* picture_ = nullptr;
   RedactionController* redactions_ = nullptr;
+  BookmarkController* bookmarks_ = nullptr;
+  UnitsClockController* unitsClock_ = nullptr;
   std::unique_ptr<EvidenceController> evidence_;  // near the end: its job ends before the rest goes
   // Last: it feeds relay_ and the banner until it is gone.
   std::unique_ptr<LiveController> live_;

@@ -1,5 +1,6 @@
 #include "ui/timeline_strip.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,6 +12,7 @@
 #include <cmath>
 
 #include "engine/scan_cache.h"
+#include "metadata/speed_unit.h"
 #include "metadata/windows1252.h"
 #include "ui/core/status_text.h"
 #include "ui/core/timeline_commands.h"
@@ -24,7 +26,8 @@ constexpr int kLaneRows = 8;
 constexpr int kGap = 1;
 static_assert(kSpeedRows + kAccelRows + kTriggerCount * kLaneRows + 2 * kGap == kTimelineStripHeight);
 constexpr double kAccelRangeG = 2.0;  // the graph shows -2 g .. +2 g
-constexpr double kMinSpeedScaleMph = 30;
+// The speed graph's least top: a town's speeds.
+constexpr double kMinSpeedScaleMph = 30, kMinSpeedScaleKmh = 50;
 
 const QColor kBackground(16, 16, 20);
 const QColor kGrid(60, 60, 70);
@@ -33,6 +36,7 @@ const QColor kAxisColours[3] = {QColor(235, 90, 80), QColor(90, 200, 110), QColo
 const QColor kLaneColour(230, 120, 40);
 const QColor kEventColour(255, 255, 255);
 const QColor kCursorColour(255, 255, 255);
+const QColor kBookmarkColour(80, 220, 240);
 
 // The status clock's format, so a time read here is found there.
 QString TimeText(int64_t centis) {
@@ -171,9 +175,13 @@ void TimelineStrip::Deliver(int generation, std::shared_ptr<RecordingScan> scan)
 
 void TimelineStrip::Rebuild() {
   events_ = DetectTripEvents(scan_, harshTenths_);
-  series_ = SeriesOf(scan_);
+  series_ = SeriesOf(scan_, DisplaySpeedUnit());
   lanes_ = TriggerSpans(scan_);
   update();
+}
+
+void TimelineStrip::UnitsChanged() {
+  if (scanned_) Rebuild();
 }
 
 void TimelineStrip::SetHarshThreshold(int tenths) {
@@ -221,7 +229,7 @@ QString TimelineStrip::Message() const {
   if (!scanned_) return {};
   if (!scan_.files.empty() && scan_.files.front().textLines)
     return tr("Text-line recording: it holds no speed, acceleration or trigger values");
-  if (series_.speedMph.empty()) {
+  if (series_.speed.empty()) {
     const std::string error = scan_.files.empty() ? std::string() : scan_.files.front().error;
     return error.empty() ? tr("No metadata in this recording")
                          : tr("No metadata could be read: %1").arg(QString::fromStdString(error));
@@ -230,7 +238,7 @@ QString TimelineStrip::Message() const {
 }
 
 QString TimelineStrip::HoverText(int x) const {
-  if (!scanned_ || series_.speedMph.empty()) return {};
+  if (!scanned_ || series_.speed.empty()) return {};
   const int64_t t = CentisAtX(axis_, x);
   const RecordRef ref = RecordAt(scan_, t);
   if (ref.file < 0) return TimeText(t);
@@ -242,9 +250,10 @@ QString TimelineStrip::HoverText(int x) const {
     triggers += bit < int(scan_.triggerNames.size()) ? FromDvrText(scan_.triggerNames[std::size_t(bit)])
                                                      : QString::number(bit);
   }
-  return QStringLiteral("%1   %2 mph   X %3 g   Y %4 g   Z %5 g%6")
+  return QStringLiteral("%1   %2 %3   X %4 g   Y %5 g   Z %6 g%7")
       .arg(TimeText(t))
-      .arg(SpeedMilesPerHour(s.speed))
+      .arg(SpeedInUnit(s.speed, series_.unit))
+      .arg(QString::fromUtf8(SpeedUnitName(series_.unit)))
       .arg(QString::asprintf("%+.1f", s.accelX / 10.0))
       .arg(QString::asprintf("%+.1f", s.accelY / 10.0))
       .arg(QString::asprintf("%+.1f", s.accelZ / 10.0))
@@ -282,6 +291,7 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
       const int x = XOfTime(e.centis);
       p.drawLine(x, 2, x, height() - 6);
     }
+    DrawBookmarks(p);
     p.setPen(kCursorColour);
     const int cursor = XOfTime(position_);
     p.drawLine(cursor, 0, cursor, height());
@@ -293,12 +303,14 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
   const int lanesTop = accelBottom + 1 + kGap;
 
   // Speed: from 0 to the trip's top speed (at least a town's speeds).
-  double top = kMinSpeedScaleMph;
-  for (const TimedValue& v : series_.speedMph) top = std::max(top, v.value);
-  DrawSeries(p, axis_, series_.speedMph, 0, top, speedTop + 1, speedBottom, kSpeedColour);
+  double top = series_.unit == SpeedUnit::kKmh ? kMinSpeedScaleKmh : kMinSpeedScaleMph;
+  for (const TimedValue& v : series_.speed) top = std::max(top, v.value);
+  DrawSeries(p, axis_, series_.speed, 0, top, speedTop + 1, speedBottom, kSpeedColour);
   p.setPen(kGrid);
   p.drawLine(0, speedBottom + 1, width(), speedBottom + 1);
-  DrawLaneLabel(p, QRect(0, speedTop, width(), kSpeedRows), tr("speed 0-%1 mph").arg(int(std::ceil(top))));
+  DrawLaneLabel(
+      p, QRect(0, speedTop, width(), kSpeedRows),
+      tr("speed 0-%1 %2").arg(int(std::ceil(top))).arg(QString::fromUtf8(SpeedUnitName(series_.unit))));
 
   // Accelerations around a zero line.
   p.drawLine(axis_.left, YOfValue(0, -kAccelRangeG, kAccelRangeG, accelTop, accelBottom), axis_.right,
@@ -337,9 +349,35 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     p.drawLine(x, 0, x, 3);
   }
 
+  DrawBookmarks(p);
   p.setPen(kCursorColour);
   const int cursor = XOfTime(position_);
   p.drawLine(cursor, 0, cursor, height());
+}
+
+void TimelineStrip::SetBookmarks(std::vector<int64_t> centis) {
+  bookmarks_ = std::move(centis);
+  update();
+}
+
+void TimelineStrip::DrawBookmarks(QPainter& p) const {
+  // A line through every lane and a flag at the top, apart from the white
+  // event ticks.
+  for (const int64_t b : bookmarks_) {
+    const int x = XOfTime(b);
+    p.setPen(kBookmarkColour);
+    p.drawLine(x, 0, x, height());
+    const QPoint flag[3] = {QPoint(x, 0), QPoint(x + 5, 3), QPoint(x, 6)};
+    p.setBrush(kBookmarkColour);
+    p.drawPolygon(flag, 3);
+  }
+  p.setBrush(Qt::NoBrush);
+}
+
+void TimelineStrip::contextMenuEvent(QContextMenuEvent* event) {
+  const int64_t centis = scanned_ && total_ > 0 ? CentisAtX(axis_, event->pos().x()) : position_;
+  emit ContextMenuRequested(centis, event->globalPos());
+  event->accept();
 }
 
 void TimelineStrip::mousePressEvent(QMouseEvent* event) {

@@ -11,6 +11,7 @@
 #include "engine/trip_events.h"
 #include "ui/core/timeline_geometry.h"
 
+class QPainter;
 class QSlider;
 
 // The incident timeline under the position slider: speed, the three
@@ -42,9 +43,15 @@ class TimelineStrip : public QWidget {
   void AlignWith(const QSlider* slider);
   void SetPosition(int64_t centis);
   void SetHarshThreshold(int tenths);
+  // The speed unit of the display changed (metadata/speed_unit.h).
+  void UnitsChanged();
   // Collapsed to one line: only the events and the cursor.
   void SetCompact(bool compact);
   bool Compact() const { return compact_; }
+
+  // The bookmarks' positions, drawn as ticks across the strip.
+  void SetBookmarks(std::vector<int64_t> centis);
+  const std::vector<int64_t>& Bookmarks() const { return bookmarks_; }
 
   bool Scanned() const { return scanned_; }
   const RecordingScan& Scan() const { return scan_; }
@@ -62,6 +69,9 @@ class TimelineStrip : public QWidget {
   void StepRequested(int direction);
   // The scan is over (finished, failed or empty) and the strip shows it.
   void ScanFinished();
+  // The context menu was asked for over the strip's time `centis` (the
+  // cursor's time before the scan has laid out the axis).
+  void ContextMenuRequested(qint64 centis, QPoint globalPos);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -69,6 +79,7 @@ class TimelineStrip : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   struct Job {
@@ -80,6 +91,7 @@ class TimelineStrip : public QWidget {
   void CancelJobs();
   void ReapJobs(bool wait);
   void Rebuild();
+  void DrawBookmarks(QPainter& p) const;
 
   std::vector<Job> jobs_;
   int generation_ = 0;
@@ -96,6 +108,7 @@ class TimelineStrip : public QWidget {
   TriggerLanes lanes_;
   TimeAxis axis_;
   int64_t position_ = 0;
+  std::vector<int64_t> bookmarks_;
   int hoverX_ = -1;
   bool compact_ = false;
   int wheelAngle_ = 0;  // eighths of a degree not yet stepped

@@ -97,8 +97,8 @@ TEST(EvidencePackageFailure, FullDiskAtEachStepLeavesNothing) {
 
   // The files in the order the package writes them.
   const std::vector<std::string> order = {
-      "clip.avi",      "metadata.csv",   "track.gpx",     "camera-1.jpg", "camera-3.jpg",
-      "integrity.txt", "integrity.json", "manifest.json", "log.txt",      evidence::kManifestFileName};
+      "clip.avi",      "metadata.csv",  "track.gpx",      "camera-1.jpg",  "camera-3.jpg",
+      "bookmarks.csv", "integrity.txt", "integrity.json", "manifest.json", "log.txt", evidence::kManifestFileName};
   const struct {
     std::string fullAt;  // the file the disk fills up in
     bool existing;       // the package goes into an empty folder that is there

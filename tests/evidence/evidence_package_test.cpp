@@ -5,12 +5,14 @@
 #include <fstream>
 
 #include "avi/avi_reader.h"
+#include "evidence/bookmarks.h"
 #include "evidence/package_manifest.h"
 #include "evidence/sha256.h"
 #include "evidence/sha256_manifest.h"
 #include "evidence_test_support.h"
 #include "recording_writer.h"
 #include "run_command.h"
+#include "scoped_env.h"
 
 namespace {
 
@@ -46,6 +48,13 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
   TempDir dir;
   std::string error;
   ASSERT_TRUE(recgen::WriteSequence(dir.path(), "Trip", 2, SmallRecording(), error)) << error;
+  // Bookmarks before, inside and after the range: the range's travel with the package.
+  const ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+  ASSERT_TRUE(evidence::SaveRecordingNotes(
+      {(dir / "Trip-001.avi").string()},
+      {{{20, "before", 0}, {100, "first, inside", 0}, {250, "in the second file", 0}, {350, "after", 0}}, 0},
+      error))
+      << error;
   const fs::path fresh = dir / "package";
   // 0.5 s to 3 s: across the boundary of the two files, cameras 1 and 3.
   const PlayerRun made =
@@ -55,10 +64,16 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
   ASSERT_EQ(made.status, 0) << made.err;
   for (const char* name :
        {"clip.avi", "metadata.csv", "track.gpx", "camera-1.jpg", "camera-3.jpg", "integrity.txt",
-        "integrity.json", "log.txt", "manifest.json", "MANIFEST.sha256"}) {
+        "integrity.json", "bookmarks.csv", "log.txt", "manifest.json", "MANIFEST.sha256"}) {
     EXPECT_TRUE(fs::is_regular_file(fresh / name)) << name;
   }
   EXPECT_FALSE(fs::exists(fresh / "camera-2.jpg"));
+  EXPECT_EQ(ReadWholeFile(fresh / "bookmarks.csv"),
+            "position,centis,added,note\r\n0:00:01.00,100,,\"first, inside\"\r\n"
+            "0:00:02.50,250,,in the second file\r\n");
+  evidence::PackageDescription described;
+  ASSERT_TRUE(evidence::ParsePackageJson(ReadWholeFile(fresh / "manifest.json"), described, error)) << error;
+  EXPECT_EQ(described.bookmarks, 2);
   int status = -1;
   const std::string said =
       RunCommand("cd " + ShellQuote(fresh.string()) + " && sha256sum --strict -c MANIFEST.sha256", &status);
@@ -101,6 +116,11 @@ TEST(EvidencePackage, FreshPackagePassesAndEveryTamperingIsNamed) {
        "",
        1,
        {"MISMATCH: metadata.csv: SHA-256 differs from the manifest"}},
+      {"one byte of the bookmarks",
+       [](const fs::path& p) { FlipByte(p / "bookmarks.csv", 40); },
+       "",
+       1,
+       {"MISMATCH: bookmarks.csv: SHA-256 differs from the manifest"}},
       {"one byte of the report",
        [](const fs::path& p) { FlipByte(p / "integrity.json", 10); },
        "",

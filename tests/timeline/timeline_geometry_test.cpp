@@ -138,10 +138,11 @@ TEST(TimelineGeometry, RecordInForceAtATime) {
 TEST(TimelineGeometry, SeriesShowSpeedAsTheBannerDoes) {
   RecordingScan scan = MakeScan({MakeFile(100, 100, {{0, 0, -7, 13}})});
   scan.files[0].records[0].sample.speed = 100;  // km/h: the banner shows 62
-  const TripSeries s = SeriesOf(scan);
-  ASSERT_EQ(s.speedMph.size(), 1u);
-  EXPECT_EQ(s.speedMph[0].centis, 100);
-  EXPECT_EQ(s.speedMph[0].value, 62);
+  const TripSeries s = SeriesOf(scan, SpeedUnit::kMph);
+  ASSERT_EQ(s.speed.size(), 1u);
+  EXPECT_EQ(s.speed[0].centis, 100);
+  EXPECT_EQ(s.speed[0].value, 62);
+  EXPECT_EQ(SeriesOf(scan, SpeedUnit::kKmh).speed[0].value, 100);
   EXPECT_DOUBLE_EQ(s.accelG[0][0].value, -0.7);
   EXPECT_DOUBLE_EQ(s.accelG[1][0].value, 1.3);
   EXPECT_DOUBLE_EQ(s.accelG[2][0].value, 1.0);

@@ -144,6 +144,12 @@ PlaybackEngine::OverlaySwitches PlaybackEngine::ShownOverlaySwitches() {
   return out;
 }
 
+OverlayTexts PlaybackEngine::ShownOverlayTexts(int channel) {
+  GraphPtr cur = Current();
+  const COverlayFilter* f = cur && channel >= 0 && channel < 4 ? cur->Overlay(channel) : nullptr;
+  return f ? f->Texts() : InitialOverlayTexts();
+}
+
 void PlaybackEngine::VideoSize(int& width, int& height, bool& known) {
   std::lock_guard<std::mutex> l(lock_);
   width = videoWidth_;

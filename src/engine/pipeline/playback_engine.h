@@ -24,6 +24,7 @@
 #include "engine/pipeline/transport_queue.h"
 #include "engine/pipeline/video_arrangement.h"
 #include "engine/recording_properties.h"
+#include "metadata/text_lines.h"
 
 class CMetadataInterface;
 
@@ -137,6 +138,9 @@ class PlaybackEngine {
     std::array<bool, 4> text{}, gpsLines{}, timeLines{};
   };
   OverlaySwitches ShownOverlaySwitches();
+  // The texts the overlay of channel 0..3 of the file being shown draws
+  // (the placeholders when the channel has no overlay).
+  OverlayTexts ShownOverlayTexts(int channel);
   // Size the window lays out for (first channel with video); 320x240 until
   // a graph with video has been arranged.
   void VideoSize(int& width, int& height, bool& known);

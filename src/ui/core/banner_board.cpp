@@ -198,8 +198,13 @@ std::optional<MapPosition> BannerBoard::Receive(const std::string& label, const 
     take(DecodeLine3Position(text));
   } else if (label == "Line4") {
     lines_[3] = text;
+  } else if (label == "UTC Time") {
+    utcTime_ = text;
+    if (clock_ != ClockShown::kRecording)
+      lines_[2] = ClockLine(clock_, utcTime_, localTime_, correctionMillis_);
   } else if (label == "Local Time") {
-    lines_[2] = "Local Time-" + text;
+    localTime_ = text;
+    lines_[2] = ClockLine(clock_, utcTime_, localTime_, correctionMillis_);
   } else if (label == "GPS Sat Count") {
     satellites_ = text;
     positionChanged = true;
@@ -239,6 +244,18 @@ std::array<std::string, 4> BannerBoard::Lines() const {
 void BannerBoard::ClearLines() {
   std::lock_guard<std::mutex> hold(lock_);
   lines_ = {};
+  utcTime_.clear();
+  localTime_.clear();
+}
+
+void BannerBoard::SetClock(ClockShown clock, int64_t correctionMillis) {
+  std::lock_guard<std::mutex> hold(lock_);
+  clock_ = clock;
+  correctionMillis_ = correctionMillis;
+  if (!localTime_.empty() || !utcTime_.empty()) {
+    lines_[2] = ClockLine(clock_, utcTime_, localTime_, correctionMillis_);
+    CleanBannerText(lines_[2]);
+  }
 }
 
 void BannerBoard::ForgetPosition() {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/core/clock_display.h"
+
 // The metadata the window shows in its banner: the last value of each
 // label and the four banner lines built from them, fed by OnMetadata on
 // streaming threads and read by the paint on the window thread.
@@ -63,6 +65,10 @@ class BannerBoard {
   // own positions, never from the recording shown before.
   void ForgetPosition();
 
+  // The clock the time line shows and the examiner's correction of the
+  // recorder's clock (ui/core/clock_display.h); the line is made again at once.
+  void SetClock(ClockShown clock, int64_t correctionMillis);
+
   // The kept values, for tests and the map.
   std::string Latitude() const;
   std::string Longitude() const;
@@ -72,6 +78,9 @@ class BannerBoard {
   uint64_t ticket_ = 0;  // the newest source's
   std::array<std::string, 4> lines_;
   std::string satellites_, latitude_, longitude_, speed_;
+  std::string utcTime_, localTime_;
+  ClockShown clock_ = ClockShown::kRecording;
+  int64_t correctionMillis_ = 0;
   std::array<std::string, 3> acceleration_;  // x, y, z
 };
 

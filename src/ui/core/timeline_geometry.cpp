@@ -101,12 +101,13 @@ RecordRef RecordAt(const RecordingScan& scan, int64_t centis) {
   return {};
 }
 
-TripSeries SeriesOf(const RecordingScan& scan) {
+TripSeries SeriesOf(const RecordingScan& scan, SpeedUnit unit) {
   TripSeries s;
+  s.unit = unit;
   for (const FileScan& file : scan.files) {
     for (const ScannedRecord& r : file.records) {
       const int64_t t = TimelineCentis(file, r);
-      s.speedMph.push_back({t, double(SpeedMilesPerHour(r.sample.speed))});
+      s.speed.push_back({t, double(SpeedInUnit(r.sample.speed, unit))});
       s.accelG[0].push_back({t, r.sample.accelX / 10.0});
       s.accelG[1].push_back({t, r.sample.accelY / 10.0});
       s.accelG[2].push_back({t, r.sample.accelZ / 10.0});

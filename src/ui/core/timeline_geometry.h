@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/metadata_scan.h"
+#include "metadata/speed_unit.h"
 #include "metadata/trigger_names.h"
 
 // x of time 0 and x of the total; right >= left.
@@ -75,10 +76,11 @@ struct RecordRef {
 };
 RecordRef RecordAt(const RecordingScan& scan, int64_t centis);
 
-// The series the strip draws: speed in mph as the banner shows it, and the
-// raw accelerations in g.
+// The series the strip draws: speed in the unit the banner shows it in, and
+// the raw accelerations in g.
 struct TripSeries {
-  std::vector<TimedValue> speedMph;
+  SpeedUnit unit = SpeedUnit::kMph;
+  std::vector<TimedValue> speed;
   std::array<std::vector<TimedValue>, 3> accelG;  // X, Y, Z
 };
-TripSeries SeriesOf(const RecordingScan& scan);
+TripSeries SeriesOf(const RecordingScan& scan, SpeedUnit unit);

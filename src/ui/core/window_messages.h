@@ -3,7 +3,7 @@
 #include <string>
 
 // Texts the main window shows in its message boxes and small windows
-// (caption: kMessageCaption of app/titles.h).
+// (caption: kMessageCaption of base/titles.h).
 
 inline constexpr const char* kEmptyFileMessage = "File selected is empty.";
 inline constexpr const char* kCantConnectMessage = "Can't connect to this device!";
