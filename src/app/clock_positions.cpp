@@ -1,6 +1,6 @@
 #include "app/clock_positions.h"
 
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 
 bool ClockPositions::Parse(const std::string& text, int64_t& target, Use use) {
   if (text.empty() || text[0] != '@') return ParseCentis(text, target);

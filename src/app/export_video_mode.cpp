@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "app/clock_positions.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "clip/extraction_plan.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "app/clock_positions.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "clip/clip_extraction.h"

@@ -7,7 +7,7 @@
 
 #include "app/check_mode.h"
 #include "app/events_mode.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_status.h"
 #include "base/settings.h"
 #include "library/library_indexer.h"

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "app/library_diagnostics.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "report/incident_report.h"

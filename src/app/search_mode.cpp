@@ -6,7 +6,7 @@
 
 #include "app/export_metadata_mode.h"
 #include "app/index_mode.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_status.h"
 #include "evidence/metadata_csv.h"
 #include "evidence/text_escape.h"

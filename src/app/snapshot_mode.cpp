@@ -13,7 +13,7 @@
 
 #include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"

@@ -135,13 +135,13 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
   for (QAction* a : menuBar()->actions())
     if (a->menu() && a->text() == QString::fromUtf8(PopupTitle(MenuPopup::kVideo))) {
       bookmarks_ = new BookmarkController(
-          *this, a->menu(), *timeline_,
+          *this, a->menu(), *timeline_->Strip(),
           [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
           [this] { return playback_ ? playback_->GetPositionCentis() : int64_t(0); },
           [this](int64_t centis) { SeekToCentis(centis); });
       connect(this, &CQMXPlayerDlg::OpenFinished, bookmarks_, &BookmarkController::Reload);
       unitsClock_ = new UnitsClockController(
-          *this, a->menu(), *timeline_,
+          *this, a->menu(), *timeline_->Strip(),
           [this] { return playback_ ? std::vector<std::string>{currentPath_} : std::vector<std::string>{}; },
           [this](ClockShown clock, int64_t correction) {
             banner_.SetClock(clock, correction);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/brand.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "engine/pipeline/recording_graph.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "app/command_line.h"
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/export_evidence_mode.h"
 #include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"
 #include "evidence/bookmarks.h"
+#include "evidence/evidence_package.h"
 #include "recording_writer.h"
 #include "scoped_env.h"
 #include "temp_dir.h"
@@ -146,7 +146,7 @@ TEST_F(BookmarksWindowTest, AddedJumpedToListedAndKeptAcrossARestartAndInThePack
   ASSERT_EQ(evidence::LoadBookmarks({recording_.string()}), (std::vector<evidence::Bookmark>{kept[1]}));
 
   // The package of the recording carries what is left.
-  EvidenceRequest request;
+  evidence::PackageRequest request;
   request.recording = recording_.string();
   request.fromCentis = 0;
   request.toCentis = 800;
@@ -154,7 +154,7 @@ TEST_F(BookmarksWindowTest, AddedJumpedToListedAndKeptAcrossARestartAndInThePack
   request.folder = (dir_ / "package").string();
   std::atomic<bool> cancel{false};
   std::string message;
-  ASSERT_EQ(ExportEvidencePackage(request, cancel, {}, message), 0) << message;
+  ASSERT_EQ(evidence::BuildPackage(request, cancel, {}, message), evidence::ExportStatus::kDone) << message;
   std::ifstream csv(dir_ / "package" / evidence::kPackageBookmarksName, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find(std::to_string(kept[1].centis) + ","), std::string::npos) << text;

@@ -1,6 +1,6 @@
 #include "ui/core/go_to_target.h"
 
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 #include "engine/clock_position.h"
 #include "ui/core/status_text.h"
 

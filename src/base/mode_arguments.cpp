@@ -1,4 +1,4 @@
-#include "app/mode_arguments.h"
+#include "base/mode_arguments.h"
 
 #include <cctype>
 #include <cerrno>
