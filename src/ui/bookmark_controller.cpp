@@ -34,7 +34,7 @@ BookmarkController::BookmarkController(QWidget& window, QMenu* menu, TimelineStr
       position_(std::move(position)),
       seek_(std::move(seek)) {
   if (menu) menu->addSeparator();
-  QAction* add = AddShortcut(window, menu, "addBookmark", tr("A&dd Bookmark..."), QKeySequence(Qt::Key_B));
+  QAction* add = AddShortcut(window, menu, "addBookmark", tr("Add Bookmark..."), QKeySequence(Qt::Key_B));
   connect(add, &QAction::triggered, this, [this] { AddWithNote(); });
   QAction* list = AddShortcut(window, menu, "bookmarkList", tr("Bookmarks..."), QKeySequence(tr("Ctrl+B")));
   connect(list, &QAction::triggered, this, &BookmarkController::ShowList);

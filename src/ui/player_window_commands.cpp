@@ -417,7 +417,7 @@ void CQMXPlayerDlg::ShowAbout() {
   for (const QAction* a : actions()) {
     const QString key = a->shortcut().toString(QKeySequence::NativeText);
     if (key.isEmpty() || text.find("  " + key.toStdString() + "\t") != std::string::npos) continue;
-    text += "  " + key.toStdString() + "\t" + QString(a->text()).remove('&').remove("...").toStdString() + "\n";
+    text += "  " + key.toStdString() + "\t" + QString(a->text()).remove('&').toStdString() + "\n";
   }
   ShowPlayerMessage(this, AboutBoxTitle(brand_), text);
 }

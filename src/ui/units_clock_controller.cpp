@@ -41,7 +41,7 @@ UnitsClockController::UnitsClockController(QWidget& window, QMenu* menu, Timelin
   connect(units_[0], &QAction::triggered, this, [this] { SetUnit(SpeedUnit::kMph); });
   connect(units_[1], &QAction::triggered, this, [this] { SetUnit(SpeedUnit::kKmh); });
 
-  QMenu* clock = menu ? menu->addMenu(tr("&Clock")) : nullptr;
+  QMenu* clock = menu ? menu->addMenu(tr("Clock")) : nullptr;
   auto* clockGroup = new QActionGroup(this);
   clocks_ = {AddChoice(this, clock, clockGroup, "clockRecording", tr("Recording's Local Time")),
              AddChoice(this, clock, clockGroup, "clockUtc", tr("UTC")),

@@ -17,8 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kFloors = {
-    {"app", 7},    {"ui", 6},  {"live", 5},     {"clip", 5}, {"map", 5},      {"evidence", 5}, {"export", 5},
-    {"engine", 4}, {"gst", 3}, {"metadata", 3}, {"avi", 3},  {"snapshot", 3}, {"base", 1},
+    {"app", 7},      {"ui", 6},       {"live", 5},   {"clip", 5},     {"map", 5},
+    {"evidence", 5}, {"export", 5},   {"report", 5}, {"library", 5},  {"engine", 4},
+    {"gst", 3},      {"metadata", 3}, {"avi", 3},    {"snapshot", 3}, {"base", 1},
 };
 
 TEST(IncludeFloors, EveryAreaIncludesOnlyDownOrOneWaySideways) {
