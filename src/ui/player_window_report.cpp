@@ -58,7 +58,9 @@ void CQMXPlayerDlg::ExportReportCommand() {
         channels_[std::size_t(c)].present && clip::CameraOffered(dvrKind_ == 0, present, c);
   IncidentReportDialog dialog(from, to, total, cameras, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  report::IncidentRequest request = report::NewReportRequest(currentPath_);
+  std::vector<std::string> timeline;
+  for (const SequenceFile& f : files) timeline.push_back(f.path);
+  report::IncidentRequest request = report::NewReportRequest(currentPath_, timeline);
   request.fromCentis = dialog.FromCentis();
   request.toCentis = dialog.ToCentis();
   request.cameras = dialog.Cameras();
