@@ -126,7 +126,7 @@ TEST_F(PlayerWindowTest, StartsEmptyWithOnlyTheOpenCommands) {
   EXPECT_EQ(messages_.titles[0], "About QMX Player");
   EXPECT_NE(messages_.texts[0].find("Ctrl+O"), std::string::npos);
   EXPECT_NE(messages_.texts[0].find("Space"), std::string::npos);
-  EXPECT_NE(messages_.texts[0].find("  B\tAdd Bookmark\n"), std::string::npos) << messages_.texts[0];
+  EXPECT_NE(messages_.texts[0].find("  B\tAdd Bookmark...\n"), std::string::npos) << messages_.texts[0];
 }
 
 TEST_F(PlayerWindowTest, SequencePlaysWithTitlesPicturesBannerAndSlider) {
