@@ -9,9 +9,13 @@
 #include <filesystem>
 #include <sstream>
 
+#include "evidence/bookmarks.h"
+#include "export/redaction.h"
+#include "export/redaction_store.h"
 #include "map_test_support.h"
 #include "recording_writer.h"
 #include "report/incident_report.h"
+#include "report/player_report_inputs.h"
 #include "report/report_layout_math.h"
 #include "run_command.h"
 #include "scoped_env.h"
@@ -266,5 +270,49 @@ TEST(IncidentReport, GraphAxesAreRoundAndTheMapHoldsTheWholeRange) {
     if (zoom < 17) {
       EXPECT_FALSE(fits(points, zoom + 1)) << points.size() << " points at zoom " << zoom;
     }
+  }
+}
+
+// What the player keeps for a recording (its bookmarks, its saved redaction
+// list) reaches every report of it; nothing kept, nothing filtered.
+TEST(IncidentReport, TakesTheRecordingsBookmarksAndSavedRedactions) {
+  TempDir dir, dataHome;
+  ScopedEnv data("XDG_DATA_HOME", dataHome.path().string());
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(dir / "trip.avi", Trip(), error)) << error;
+  const std::string recording = (dir / "trip.avi").string();
+
+  const report::IncidentRequest bare = report::NewReportRequest(recording);
+  EXPECT_TRUE(bare.bookmarks.empty());
+  EXPECT_FALSE(bare.pictureFilter);
+
+  evidence::RecordingNotes notes;
+  notes.bookmarks = {{300, "brake lights", 0}};
+  ASSERT_TRUE(evidence::SaveRecordingNotes({recording}, notes, error)) << error;
+  redaction::RedactionList list;
+  list.items.push_back({1,
+                        redaction::Shape::kRectangle,
+                        redaction::Fill::kSolid,
+                        {{100, {0.5, 0.5, 0.5, 0.5}}, {300, {0.5, 0.5, 0.5, 0.5}}}});
+  ASSERT_TRUE(redaction::SaveRedactionList(redaction::RedactionListPath({recording}), list, error)) << error;
+
+  const report::IncidentRequest request = report::NewReportRequest(recording);
+  ASSERT_EQ(request.bookmarks.size(), 1u);
+  EXPECT_EQ(request.bookmarks[0].centis, 300);
+  EXPECT_EQ(request.bookmarks[0].note, "brake lights");
+  ASSERT_TRUE(request.pictureFilter);
+  EXPECT_TRUE(Has(request.pictureFilterNote, "SHA-256 ")) << request.pictureFilterNote;
+  // Camera 2's lower right quarter is filled while the shape lasts; camera 1
+  // and the moment after it stay as they are.
+  struct Row {
+    int camera;
+    int64_t centis;
+    bool filled;
+  } rows[] = {{1, 200, true}, {0, 200, false}, {1, 400, false}};
+  for (const Row& row : rows) {
+    std::vector<uint8_t> rgb(8 * 8 * 3, 200);
+    request.pictureFilter(row.camera, row.centis, rgb.data(), 8, 8);
+    EXPECT_EQ(rgb[(6 * 8 + 6) * 3], row.filled ? 0 : 200) << row.camera << " at " << row.centis;
+    EXPECT_EQ(rgb[(1 * 8 + 1) * 3], 200) << row.camera << " at " << row.centis;
   }
 }
