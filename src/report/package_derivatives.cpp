@@ -5,6 +5,8 @@
 #include "clip/clip_extraction.h"
 #include "engine/recording_layout.h"
 #include "engine/recording_properties.h"
+#include "evidence/sha256.h"
+#include "export/redaction_store.h"
 #include "export/video_exporter.h"
 #include "metadata/trigger_names.h"
 #include "report/incident_report.h"
@@ -35,6 +37,18 @@ evidence::PackageDerivative VideoDerivative(const std::string& recording, int64_
     request.dvrKind = DetectDvrKind(recording);
     request.recordingName = std::filesystem::path(recording).filename().string();
     request.destination = path;
+    // A derived video hides what the recording's saved redaction list hides,
+    // as every other export of it does.
+    std::vector<std::string> timeline;
+    for (const clip::ClipSourceFile& f : request.files) timeline.push_back(f.path);
+    const std::string listPath = redaction::RedactionListPath(timeline);
+    if (std::string error; !listPath.empty() && std::filesystem::exists(listPath)) {
+      if (!redaction::LoadRedactionList(listPath, request.redactions, error))
+        return "the saved redaction list " + listPath + " cannot be read: " + error;
+      if (!evidence::Sha256OfFile(listPath, request.redactionListSha256, error))
+        return "the saved redaction list " + listPath + " cannot be read: " + error;
+      request.redactionListName = "the recording's saved redaction list";
+    }
     // The "Triggers" line names them as the window does: the recording's own names.
     RecordingProperties props;
     ReadRecordingProperties(recording, props, HeaderCorrection::kReportOnly);
@@ -51,7 +65,9 @@ evidence::PackageDerivative VideoDerivative(const std::string& recording, int64_
                                   : "camera " + std::to_string(request.audioCamera + 1) + " (" +
                                         outcome.audioEncoder + ")");
     how.emplace_back("burned_in", "the overlay's texts of each frame and a caption line");
-    how.emplace_back("redactions", "none");
+    how.emplace_back("redactions", request.redactions.items.empty()
+                                       ? std::string("none")
+                                       : listPath + " (SHA-256 " + request.redactionListSha256 + ")");
     return "";
   };
   return derivative;

@@ -9,6 +9,8 @@
 #include <regex>
 #include <sstream>
 
+#include "export/redaction.h"
+#include "export/redaction_store.h"
 #include "map_test_support.h"
 #include "recording_writer.h"
 #include "run_command.h"
@@ -122,4 +124,44 @@ TEST(PackageDerivatives, APackageWithVideoAndReportVerifiesAndNamesThemDerived) 
     EXPECT_TRUE(Has(said, "MISMATCH: " + row.file + ": SHA-256 differs from the manifest")) << said;
     EXPECT_FALSE(Has(said, "DERIVED: " + row.file)) << said;
   }
+}
+
+// A package's video hides what the recording's saved redaction list hides,
+// and its manifest names the list by its SHA-256.
+TEST(PackageDerivatives, TheVideoOfAPackageCarriesTheSavedRedactions) {
+  TempDir dir, dataHome;
+  ScopedEnv data("XDG_DATA_HOME", dataHome.path().string());
+  recgen::RecordingOptions o;
+  o.width = 320, o.height = 240, o.fps = 10, o.seconds = 3;
+  o.video = {true, false, false, false};
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(dir / "trip.avi", o, error)) << error;
+  const std::string recording = (dir / "trip.avi").string();
+  redaction::RedactionList list;
+  list.items.push_back({0,
+                        redaction::Shape::kRectangle,
+                        redaction::Fill::kSolid,
+                        {{0, {0.25, 0.25, 0.5, 0.5}}, {300, {0.25, 0.25, 0.5, 0.5}}}});
+  const std::string listPath = redaction::RedactionListPath({recording});
+  ASSERT_TRUE(redaction::SaveRedactionList(listPath, list, error)) << error;
+
+  const fs::path package = dir / "package";
+  int status = -1;
+  const std::string made =
+      Player("--export-evidence " + ShellQuote(recording) +
+                 " --from 50 --to 250 --cameras 1 --with-video --out " + ShellQuote(package.string()),
+             status);
+  ASSERT_EQ(status, 0) << made;
+  const std::string how = RunCommand(
+      "python3 -c 'import json,sys; "
+      "print(json.load(open(sys.argv[1]))[\"derived\"][0][\"how\"][\"redactions\"])' " +
+      ShellQuote((package / "manifest.json").string()));
+  EXPECT_TRUE(Has(how, RunCommand("sha256sum " + ShellQuote(listPath) + " | cut -c1-64 | tr -d '\\n'")))
+      << how;
+  // The picture's centre, inside the shape, is the fill in the first frame.
+  const std::string centre = RunCommand(
+      "ffmpeg -v error -i " + ShellQuote((package / "video.mp4").string()) +
+      " -frames:v 1 -vf 'crop=16:16:iw/2-8:ih/2-8,scale=1:1' -f rawvideo -pix_fmt gray - | od -An -tu1");
+  ASSERT_NE(centre.find_first_of("0123456789"), std::string::npos) << centre;
+  EXPECT_LE(std::stoi(centre), 16) << centre;
 }
