@@ -7,9 +7,9 @@
 
 #include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "evidence/evidence_package.h"
 #include "metadata/qt/glyph_font_rasterizer.h"
 #include "report/package_derivatives.h"

@@ -9,9 +9,9 @@
 #include <iostream>
 
 #include "app/clock_positions.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "clip/extraction_plan.h"
 #include "engine/camera_streams.h"
 #include "engine/recording_layout.h"

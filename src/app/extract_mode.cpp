@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "app/clock_positions.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "clip/clip_extraction.h"
 #include "clip/extraction_plan.h"
 #include "engine/camera_streams.h"

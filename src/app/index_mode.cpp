@@ -7,8 +7,8 @@
 
 #include "app/check_mode.h"
 #include "app/events_mode.h"
-#include "base/mode_arguments.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "base/settings.h"
 #include "library/library_indexer.h"
 #include "library/sql_connection.h"

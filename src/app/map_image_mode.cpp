@@ -10,10 +10,10 @@
 
 #include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
+#include "base/mode_arguments.h"
 #include "base/settings.h"
 #include "evidence/file_output.h"
 #include "map/map_cache_file.h"

@@ -6,9 +6,9 @@
 #include <iostream>
 
 #include "app/library_diagnostics.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "report/incident_report.h"
 #include "report/player_report_inputs.h"
 

@@ -6,8 +6,8 @@
 
 #include "app/export_metadata_mode.h"
 #include "app/index_mode.h"
-#include "base/mode_arguments.h"
 #include "app/mode_status.h"
+#include "base/mode_arguments.h"
 #include "evidence/metadata_csv.h"
 #include "evidence/text_escape.h"
 #include "evidence/track_points.h"
@@ -61,10 +61,10 @@ std::string Degrees(const std::optional<double>& d) {
 void WriteCsv(const std::vector<library::SearchHit>& hits, std::ostream& out) {
   out << "path,position,utc,local,kind,name,value,latitude,longitude,title,check\r\n";
   for (const library::SearchHit& h : hits) {
-    out << evidence::CsvQuoted(h.path) << ',' << h.centis << ',' << Utc(h.utcMillis) << ',' << Local(h.localMillis)
-        << ',' << h.kind << ',' << evidence::CsvQuoted(h.name) << ',' << evidence::CsvQuoted(h.value) << ','
-        << Degrees(h.latitude) << ',' << Degrees(h.longitude) << ',' << evidence::CsvQuoted(h.title) << ','
-        << evidence::CsvQuoted(h.checkSummary) << "\r\n";
+    out << evidence::CsvQuoted(h.path) << ',' << h.centis << ',' << Utc(h.utcMillis) << ','
+        << Local(h.localMillis) << ',' << h.kind << ',' << evidence::CsvQuoted(h.name) << ','
+        << evidence::CsvQuoted(h.value) << ',' << Degrees(h.latitude) << ',' << Degrees(h.longitude) << ','
+        << evidence::CsvQuoted(h.title) << ',' << evidence::CsvQuoted(h.checkSummary) << "\r\n";
   }
 }
 

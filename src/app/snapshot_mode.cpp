@@ -13,10 +13,10 @@
 
 #include "app/clock_positions.h"
 #include "app/library_diagnostics.h"
-#include "base/mode_arguments.h"
 #include "app/mode_files.h"
 #include "app/mode_status.h"
 #include "avi/avi_reader.h"
+#include "base/mode_arguments.h"
 #include "engine/numbered_run.h"
 #include "engine/pipeline/graph_result.h"
 #include "engine/pipeline/playback_engine.h"

@@ -115,7 +115,8 @@ CQMXPlayerDlg::CQMXPlayerDlg(std::string brand, EngineConfig engineConfig, QWidg
     frameStep_ = new FrameStepController(
         *this, video, engine, [this] { return metadataChannel_ - 1; }, [this] { Pause(); });
     goTo_ = new GoToController(
-        *this, video, engine, [this] { return timeline_ && timeline_->Strip()->Scanned() ? &timeline_->Strip()->Scan() : nullptr; },
+        *this, video, engine,
+        [this] { return timeline_ && timeline_->Strip()->Scanned() ? &timeline_->Strip()->Scan() : nullptr; },
         [this](int64_t centis) { SeekToCentis(centis); });
     redactions_ =
         new RedactionController(*this, video, engine, [this](int k) { return panes_[std::size_t(k)]; });

@@ -289,7 +289,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   std::unique_ptr<PlaybackEngine> playback_;
   std::unique_ptr<ClipExtractionController> clip_;
-  QPointer<LibraryDialog> libraryDialog_;  // made on first use, a child window
+  QPointer<LibraryDialog> libraryDialog_;    // made on first use, a child window
   std::unique_ptr<MapController> map_;       // its map window is a child window: goes with the main window
   std::unique_ptr<PlaybackEngine> opening_;  // the engine being opened on openThread_
   std::thread openThread_;

@@ -96,9 +96,17 @@ TEST(EvidencePackageFailure, FullDiskAtEachStepLeavesNothing) {
   ASSERT_GT(room, 4u << 20);
 
   // The files in the order the package writes them.
-  const std::vector<std::string> order = {
-      "clip.avi",      "metadata.csv",  "track.gpx",      "camera-1.jpg",  "camera-3.jpg",
-      "bookmarks.csv", "integrity.txt", "integrity.json", "manifest.json", "log.txt", evidence::kManifestFileName};
+  const std::vector<std::string> order = {"clip.avi",
+                                          "metadata.csv",
+                                          "track.gpx",
+                                          "camera-1.jpg",
+                                          "camera-3.jpg",
+                                          "bookmarks.csv",
+                                          "integrity.txt",
+                                          "integrity.json",
+                                          "manifest.json",
+                                          "log.txt",
+                                          evidence::kManifestFileName};
   const struct {
     std::string fullAt;  // the file the disk fills up in
     bool existing;       // the package goes into an empty folder that is there

@@ -14,7 +14,8 @@
 namespace fs = std::filesystem;
 
 std::string PostgresServer::BinaryFolder() {
-  if (const char* given = std::getenv("QMX_PG_BIN")) return fs::exists(fs::path(given) / "initdb") ? given : "";
+  if (const char* given = std::getenv("QMX_PG_BIN"))
+    return fs::exists(fs::path(given) / "initdb") ? given : "";
   std::vector<std::string> found;
   std::error_code ec;
   for (fs::directory_iterator it("/usr/lib/postgresql", ec), end; !ec && it != end; it.increment(ec)) {

@@ -101,7 +101,8 @@ TEST(LibraryDialog, IndexesAFolderFindsItsHarshBrakingAndOpensTheRecordingThere)
   // A click first: the view takes a double-click only on the cell it saw pressed.
   QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, cell.center());
   QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, cell.center());
-  ASSERT_EQ(requested.size(), 1) << cell.x() << "," << cell.y() << " " << cell.width() << "x" << cell.height();
+  ASSERT_EQ(requested.size(), 1) << cell.x() << "," << cell.y() << " " << cell.width() << "x"
+                                 << cell.height();
   ASSERT_TRUE(opened.wait(30000));
   ASSERT_EQ(opened.front().front().toInt(), kGraphOk);
   window.RunCommand(kCmdPause);
