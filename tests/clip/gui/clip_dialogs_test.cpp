@@ -14,7 +14,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <thread>
 
 #include "avi/avi_reader.h"
 #include "clip/two_channel_conversion.h"
@@ -201,15 +200,15 @@ TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
   d->show();
   Mark(*d, 0, 12000, out_ / "c.avi");
   // The worker is held at its first progress report, once the first frames
-  // are written, until the dialog's destruction cancels the run.
-  std::promise<void> held;
+  // are written, and let go just before the dialog is destroyed: the rest of
+  // the long range is still to copy when the destruction cancels the run.
+  std::promise<void> held, release;
+  std::shared_future<void> released = release.get_future().share();
   std::atomic<bool> first{true};
-  d->SetProgressHook([&](const std::atomic<bool>& cancel) {
+  d->SetProgressHook([&, released](const std::atomic<bool>&) {
     if (!first.exchange(false)) return;
     held.set_value();
-    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!cancel && std::chrono::steady_clock::now() < bound)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    released.wait_for(std::chrono::seconds(60));
   });
   Button(d->Control(Dlg::kExtract))->click();
   EXPECT_TRUE(d->IsRunning());
@@ -219,6 +218,7 @@ TEST_F(ClipDialogTest, DestroyedWhileRunningLeavesNothingBehind) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_NE(seen[0], "c.avi");
   EXPECT_TRUE(d->IsRunning());
+  release.set_value();
   d.reset();
   // The worker was joined: an outcome it queued is in the queue now.
   QCoreApplication::sendPostedEvents();
