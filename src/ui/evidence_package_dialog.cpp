@@ -1,8 +1,6 @@
 #include "ui/evidence_package_dialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -11,16 +9,7 @@
 
 namespace {
 
-constexpr double kDefaultSeconds = 60.0;
-
-QDoubleSpinBox* SecondsBox(double value, double maximum, QWidget* parent) {
-  auto* box = new QDoubleSpinBox(parent);
-  box->setDecimals(2);
-  box->setRange(0, maximum);
-  box->setSuffix(" s");
-  box->setValue(value);
-  return box;
-}
+constexpr int64_t kDefaultCentis = 6000;
 
 }  // namespace
 
@@ -29,22 +18,8 @@ EvidencePackageDialog::EvidencePackageDialog(int64_t position, int64_t length,
     : QDialog(parent) {
   setWindowTitle(QStringLiteral("Export Evidence Package"));
   auto* form = new QFormLayout(this);
-  const double total = double(length) / 100.0;
-  from_ = SecondsBox(double(position) / 100.0, total, this);
-  to_ = SecondsBox(std::min(total, double(position) / 100.0 + kDefaultSeconds), total, this);
-  from_->setObjectName(QStringLiteral("evidenceFrom"));
-  to_->setObjectName(QStringLiteral("evidenceTo"));
-  form->addRow(QStringLiteral("Start:"), from_);
-  form->addRow(QStringLiteral("End:"), to_);
-  auto* row = new QHBoxLayout;
-  for (int c = 0; c < 4; ++c) {
-    cameras_[std::size_t(c)] = new QCheckBox(QStringLiteral("Camera %1").arg(c + 1), this);
-    cameras_[std::size_t(c)]->setEnabled(cameras[std::size_t(c)]);
-    cameras_[std::size_t(c)]->setChecked(cameras[std::size_t(c)]);
-    connect(cameras_[std::size_t(c)], &QCheckBox::toggled, this, &EvidencePackageDialog::UpdateOk);
-    row->addWidget(cameras_[std::size_t(c)]);
-  }
-  form->addRow(QStringLiteral("Cameras:"), row);
+  range_ = AddRangeRows(*this, *form, "evidence", position, std::min(length, position + kDefaultCentis),
+                        length, cameras, QStringLiteral("Cameras:"), [this] { UpdateOk(); });
   auto* folderRow = new QHBoxLayout;
   folder_ = new QLineEdit(this);
   folder_->setObjectName(QStringLiteral("evidenceFolder"));
@@ -63,13 +38,7 @@ EvidencePackageDialog::EvidencePackageDialog(int64_t position, int64_t length,
   form->addRow(QStringLiteral("Derived files:"), withVideo_);
   form->addRow(QString(), withReport_);
   connect(folder_, &QLineEdit::textChanged, this, &EvidencePackageDialog::UpdateOk);
-  connect(from_, &QDoubleSpinBox::valueChanged, this, &EvidencePackageDialog::UpdateOk);
-  connect(to_, &QDoubleSpinBox::valueChanged, this, &EvidencePackageDialog::UpdateOk);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  ok_ = buttons->button(QDialogButtonBox::Ok);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  form->addRow(buttons);
+  ok_ = AddOkCancelRow(*this, *form);
   UpdateOk();
 }
 
@@ -78,15 +47,15 @@ void EvidencePackageDialog::UpdateOk() {
 }
 
 int64_t EvidencePackageDialog::FromCentis() const {
-  return int64_t(std::llround(from_->value() * 100));
+  return range_.FromCentis();
 }
 int64_t EvidencePackageDialog::ToCentis() const {
-  return int64_t(std::llround(to_->value() * 100));
+  return range_.ToCentis();
 }
 std::vector<int> EvidencePackageDialog::Cameras() const {
   std::vector<int> chosen;
   for (int c = 0; c < 4; ++c) {
-    if (cameras_[std::size_t(c)]->isChecked()) chosen.push_back(c + 1);
+    if (range_.cameras[std::size_t(c)]->isChecked()) chosen.push_back(c + 1);
   }
   return chosen;
 }

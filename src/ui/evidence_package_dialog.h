@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/range_form.h"
+
 class QCheckBox;
 class QDoubleSpinBox;
 class QLineEdit;
@@ -32,9 +34,7 @@ class EvidencePackageDialog : public QDialog {
  private:
   void UpdateOk();
 
-  QDoubleSpinBox* from_ = nullptr;
-  QDoubleSpinBox* to_ = nullptr;
-  std::array<QCheckBox*, 4> cameras_{};
+  RangeRows range_;
   QLineEdit* folder_ = nullptr;
   QCheckBox* withVideo_ = nullptr;
   QCheckBox* withReport_ = nullptr;

@@ -1,28 +1,14 @@
 #include "ui/incident_report_dialog.h"
 
-#include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cmath>
 #include <filesystem>
 
 #include "ui/save_file_chooser.h"
 
 namespace {
-
-QDoubleSpinBox* SecondsBox(int64_t centis, int64_t length, const char* name, QWidget* parent) {
-  auto* box = new QDoubleSpinBox(parent);
-  box->setObjectName(QString::fromUtf8(name));
-  box->setDecimals(2);
-  box->setRange(0, double(length) / 100.0);
-  box->setSuffix(QStringLiteral(" s"));
-  box->setValue(double(centis) / 100.0);
-  return box;
-}
 
 QLineEdit* TextBox(const char* name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
@@ -37,19 +23,8 @@ IncidentReportDialog::IncidentReportDialog(int64_t fromCentis, int64_t toCentis,
     : QDialog(parent) {
   setWindowTitle(QStringLiteral("Export Incident Report"));
   auto* form = new QFormLayout(this);
-  from_ = SecondsBox(fromCentis, lengthCentis, "reportFrom", this);
-  to_ = SecondsBox(toCentis, lengthCentis, "reportTo", this);
-  form->addRow(QStringLiteral("Start:"), from_);
-  form->addRow(QStringLiteral("End:"), to_);
-  auto* row = new QHBoxLayout;
-  for (std::size_t c = 0; c < 4; ++c) {
-    cameras_[c] = new QCheckBox(QStringLiteral("Camera %1").arg(c + 1), this);
-    cameras_[c]->setEnabled(cameras[c]);
-    cameras_[c]->setChecked(cameras[c]);
-    connect(cameras_[c], &QCheckBox::toggled, this, &IncidentReportDialog::UpdateOk);
-    row->addWidget(cameras_[c]);
-  }
-  form->addRow(QStringLiteral("Pictures of:"), row);
+  range_ = AddRangeRows(*this, *form, "report", fromCentis, toCentis, lengthCentis, cameras,
+                        QStringLiteral("Pictures of:"), [this] { UpdateOk(); });
   case_ = TextBox("reportCase", this);
   examiner_ = TextBox("reportExaminer", this);
   form->addRow(QStringLiteral("Case:"), case_);
@@ -65,13 +40,7 @@ IncidentReportDialog::IncidentReportDialog(int64_t fromCentis, int64_t toCentis,
       output_->setText(QString::fromStdString(*chosen));
   });
   connect(output_, &QLineEdit::textChanged, this, &IncidentReportDialog::UpdateOk);
-  connect(from_, &QDoubleSpinBox::valueChanged, this, &IncidentReportDialog::UpdateOk);
-  connect(to_, &QDoubleSpinBox::valueChanged, this, &IncidentReportDialog::UpdateOk);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  ok_ = buttons->button(QDialogButtonBox::Ok);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  form->addRow(buttons);
+  ok_ = AddOkCancelRow(*this, *form);
   UpdateOk();
 }
 
@@ -81,17 +50,15 @@ void IncidentReportDialog::UpdateOk() {
 }
 
 int64_t IncidentReportDialog::FromCentis() const {
-  return int64_t(std::llround(from_->value() * 100));
+  return range_.FromCentis();
 }
 
 int64_t IncidentReportDialog::ToCentis() const {
-  return int64_t(std::llround(to_->value() * 100));
+  return range_.ToCentis();
 }
 
 std::array<bool, 4> IncidentReportDialog::Cameras() const {
-  std::array<bool, 4> chosen{};
-  for (std::size_t c = 0; c < 4; ++c) chosen[c] = cameras_[c]->isChecked();
-  return chosen;
+  return range_.Chosen();
 }
 
 std::string IncidentReportDialog::CaseText() const {

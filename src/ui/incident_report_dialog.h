@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/range_form.h"
+
 class QCheckBox;
 class QDoubleSpinBox;
 class QLineEdit;
@@ -30,9 +32,7 @@ class IncidentReportDialog : public QDialog {
  private:
   void UpdateOk();
 
-  QDoubleSpinBox* from_ = nullptr;
-  QDoubleSpinBox* to_ = nullptr;
-  std::array<QCheckBox*, 4> cameras_{};
+  RangeRows range_;
   QLineEdit* case_ = nullptr;
   QLineEdit* examiner_ = nullptr;
   QLineEdit* output_ = nullptr;
