@@ -13,7 +13,6 @@
 // Needs a display; without one it runs itself again under xvfb-run at
 // 1280x1024.
 // usage: speed_bench [SECONDS]   (default 60)
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -21,11 +20,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "engine/pipeline/playback_engine.h"
-#include "recording_writer.h"
 #include "ui/core/commands.h"
 #include "ui/core/video_layout.h"
 #include "ui/player_window.h"
@@ -83,16 +80,12 @@ int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
   if (const int status = RunUnderXvfbWithoutDisplay(argc, argv); status >= 0) return status;
   QApplication app(argc, argv);
-  const auto dir = std::filesystem::temp_directory_path() / ("qmx_speed_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  recgen::RecordingOptions o;  // four channels with sound, 720x480, 30 fps
-  o.seconds = seconds;
-  std::string error;
-  const std::string file = (dir / "bench.avi").string();
-  if (!recgen::WriteRecording(file, o, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const BenchRecording recording("qmx_speed_bench", seconds);
+  if (!recording.error().empty()) {
+    std::fprintf(stderr, "%s\n", recording.error().c_str());
     return 1;
   }
+  const std::string& file = recording.path();
   const Run fast = PlayWindow(file, 4, true);  // 1x, 2x, 4x, 8x, 16x
   const double mpv = MpvQuadCpuSeconds(file, fast.size, "--speed=16");
   const Run scaled = PlayWindow(file, 0, true);
@@ -101,7 +94,6 @@ int main(int argc, char** argv) {
   const QSize small(layout.initialWidth, layout.initialHeight);
   const Run smallScaled = PlayWindow(file, 0, true, small);
   const Run smallWhole = PlayWindow(file, 0, false, small);
-  std::filesystem::remove_all(dir);
   if (mpv <= 0) {
     std::fprintf(stderr, "speed_bench: mpv: did not play the file\n");
     return 1;

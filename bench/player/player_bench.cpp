@@ -6,17 +6,14 @@
 // Needs a display; without one it runs itself again under xvfb-run at
 // 1280x1024.
 // usage: player_bench [SECONDS]   (default 30)
-#include <unistd.h>
 
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "engine/pipeline/playback_engine.h"
-#include "recording_writer.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"
 #include "window_bench_support.h"
@@ -49,21 +46,16 @@ int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
   if (const int status = RunUnderXvfbWithoutDisplay(argc, argv); status >= 0) return status;
   QApplication app(argc, argv);
-  const auto dir = std::filesystem::temp_directory_path() / ("qmx_player_bench_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  recgen::RecordingOptions o;  // four channels with sound, 720x480, 30 fps
-  o.seconds = seconds;
-  std::string error;
-  const std::string file = (dir / "bench.avi").string();
-  if (!recgen::WriteRecording(file, o, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const BenchRecording recording("qmx_player_bench", seconds);
+  if (!recording.error().empty()) {
+    std::fprintf(stderr, "%s\n", recording.error().c_str());
     return 1;
   }
+  const std::string& file = recording.path();
   long long playerFrames = 0;
   QSize size;
   const double player = WholePlayer(file, playerFrames, size);
   const double mpv = MpvQuadCpuSeconds(file, size, "");
-  std::filesystem::remove_all(dir);
   if (mpv <= 0) {
     std::fprintf(stderr, "player_bench: mpv: did not play the file\n");
     return 1;

@@ -1,10 +1,13 @@
 #include "window_bench_support.h"
 
+#include "recording_writer.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -46,4 +49,20 @@ int RunUnderXvfbWithoutDisplay(int argc, char** argv) {
   std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' '" + std::string(argv[0]) + "'";
   if (argc > 1) command += std::string(" ") + argv[1];
   return std::system(command.c_str()) == 0 ? 0 : 1;
+}
+
+BenchRecording::BenchRecording(const std::string& name, double seconds) {
+  const auto dir = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  folder_ = dir.string();
+  path_ = (dir / "bench.avi").string();
+  recgen::RecordingOptions o;  // four channels with sound, 720x480, 30 fps
+  o.seconds = seconds;
+  if (!recgen::WriteRecording(path_, o, error_) && error_.empty())
+    error_ = "the recording could not be written";
+}
+
+BenchRecording::~BenchRecording() {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
 }

@@ -19,3 +19,19 @@ double MpvQuadCpuSeconds(const std::string& file, const QSize& size, const std::
 // Without a display the bench runs itself again under xvfb-run at
 // 1280x1024: the exit status for main to return, or -1 to go on here.
 int RunUnderXvfbWithoutDisplay(int argc, char** argv);
+
+// The generator's four cameras with sound, 720x480 at 30 fps, for `seconds`,
+// in a folder of its own under the temporary folder that goes with it.
+class BenchRecording {
+ public:
+  BenchRecording(const std::string& name, double seconds);
+  ~BenchRecording();
+  BenchRecording(const BenchRecording&) = delete;
+  BenchRecording& operator=(const BenchRecording&) = delete;
+
+  const std::string& path() const { return path_; }
+  const std::string& error() const { return error_; }  // "" once written
+
+ private:
+  std::string folder_, path_, error_;
+};
