@@ -176,8 +176,10 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   split->setChildrenCollapsible(false);
   split->addWidget(results_);
   split->addWidget(mapColumn);
-  split->setStretchFactor(0, 5);
-  split->setStretchFactor(1, 6);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  // The list wide enough for its four columns, the map the rest.
+  split->setSizes({560, 600});
 
   connect(pick_, &QPushButton::toggled, map_, &LibraryMap::SetPicking);
   connect(map_, &LibraryMap::PlacePicked, this, [this](double latitude, double longitude) {
@@ -204,7 +206,7 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   layout->addWidget(progress_);
   layout->addWidget(status_);
   layout->addLayout(buttons);
-  resize(1180, 820);
+  resize(1220, 860);
 
   connect(&controller_, &LibraryController::SearchFinished, this, &LibraryDialog::ShowHits);
   connect(&controller_, &LibraryController::IndexProgress, this, [this](int done, int total) {
