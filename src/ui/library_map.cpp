@@ -28,15 +28,26 @@ const QColor kPlaceColour(0x00, 0x70, 0x30);
 LibraryMap::LibraryMap(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("libraryMap"));
   setMinimumSize(320, 260);
-  setMouseTracking(false);
+}
+
+LibraryMap::~LibraryMap() = default;  // the fetcher joins its thread
+
+void LibraryMap::showEvent(QShowEvent*) {
+  if (fetcher_) return;
+  // The source may have changed meanwhile: the old picture is not its.
+  picture_ = QImage();
+  pictureZoom_ = -1;
+  statusText_.clear();
   MapFetchSetup setup = ReadMapFetchSetup(ReadSetting, std::string());
   setup.vehicle = false;
   fetcher_ = std::make_unique<MapFetcher>(std::move(setup));
   connect(fetcher_.get(), &MapFetcher::PictureReady, this, &LibraryMap::OnPicture, Qt::QueuedConnection);
+  fetcher_->SetViewSize(width(), height());
+  Ask();
 }
 
-LibraryMap::~LibraryMap() {
-  fetcher_->Stop();
+void LibraryMap::hideEvent(QHideEvent*) {
+  fetcher_.reset();
 }
 
 void LibraryMap::SetMarkers(std::vector<Marker> markers) {
@@ -88,7 +99,7 @@ void LibraryMap::Fit() {
 
 void LibraryMap::Ask() {
   update();
-  if (centre_) fetcher_->SetView(*centre_, zoom_);
+  if (centre_ && fetcher_) fetcher_->SetView(*centre_, zoom_);
 }
 
 QPointF LibraryMap::PixelOf(const GeoPoint& point) const {
@@ -137,7 +148,7 @@ void LibraryMap::OnPicture(const QImage& image, int status, int zoom, double lat
 }
 
 void LibraryMap::resizeEvent(QResizeEvent*) {
-  fetcher_->SetViewSize(width(), height());
+  if (fetcher_) fetcher_->SetViewSize(width(), height());
   if (fitted_)
     Fit();
   else

@@ -19,8 +19,12 @@
 // Without a map (no network, a server that fails) the view stays grey and
 // the marks are drawn all the same, with the map's status text over it.
 //
+// The map source and proxy settings are read each time the map is shown;
+// a hidden map asks for nothing.
+//
 // Threads: every member on the window thread; pictures come from the fetch
-// thread by queued signal, and destroying the map joins that thread.
+// thread by queued signal, and hiding or destroying the map joins that
+// thread.
 class LibraryMap : public QWidget {
   Q_OBJECT
  public:
@@ -58,6 +62,8 @@ class LibraryMap : public QWidget {
   void PlacePicked(double latitude, double longitude);
 
  protected:
+  void showEvent(QShowEvent*) override;
+  void hideEvent(QHideEvent*) override;
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -132,10 +132,20 @@ TEST_F(LibraryMapTest, MarksEveryResultOnTheServedMapOrOnGreyWithoutOne) {
       {"http://127.0.0.1:" + std::to_string(FreeLoopbackPort()), QColor::fromRgba(kBlankMapColour),
        "No Map Tile Available"},
   };
+  // One dialog, closed and opened again between the rows: it takes the
+  // source stored meanwhile.
+  CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
+  LibraryDialog* dialog = nullptr;
   for (const auto& row : rows) {
-    CQMXPlayerDlg window("QMX", EngineConfig{"fakesink sync=true"});
-    LibraryDialog* dialog = OpenAndSearch(window, row.base);
+    if (!dialog) {
+      dialog = OpenAndSearch(window, row.base);
+    } else {
+      dialog->reject();
+      StoreMapSource("tiles", row.base);
+      window.findChild<QAction*>(QStringLiteral("library"))->trigger();
+    }
     ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->isVisible());
     LibraryMap* map = dialog->Map();
     ASSERT_EQ(dialog->Results()->rowCount(), 4);
     const std::vector<GeoPoint> marked = SortedPositions(*map);
