@@ -119,10 +119,7 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   results_->setAlternatingRowColors(true);
   results_->setSelectionMode(QAbstractItemView::SingleSelection);
   results_->verticalHeader()->hide();
-  connect(results_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-    const QTableWidgetItem* item = results_->item(row, kRecording);
-    if (item) emit OpenRequested(item->data(kPathRole).toString(), item->data(kCentisRole).toLongLong());
-  });
+  connect(results_, &QTableWidget::cellDoubleClicked, this, &LibraryDialog::OpenRow);
 
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("progress"));
@@ -193,6 +190,9 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   for (QDoubleSpinBox* d : {latitude_, longitude_, metres_})
     connect(d, &QDoubleSpinBox::valueChanged, this, &LibraryDialog::ShowPlace);
   connect(map_, &LibraryMap::MarkerClicked, this, &LibraryDialog::SelectHit);
+  connect(map_, &LibraryMap::MarkerDoubleClicked, this, [this](int id) {
+    if (const int row = SelectHit(id); row >= 0) OpenRow(row);
+  });
   connect(results_, &QTableWidget::itemSelectionChanged, this, [this] {
     const QList<QTableWidgetItem*> chosen = results_->selectedItems();
     const QTableWidgetItem* item =
@@ -271,14 +271,20 @@ void LibraryDialog::ShowPlace() {
                  metres_->value());
 }
 
-void LibraryDialog::SelectHit(int id) {
+int LibraryDialog::SelectHit(int id) {
   for (int row = 0; row < results_->rowCount(); ++row) {
     const QTableWidgetItem* item = results_->item(row, kRecording);
     if (!item || item->data(kHitRole).toInt() != id) continue;
     results_->selectRow(row);
     results_->scrollToItem(item);
-    return;
+    return row;
   }
+  return -1;
+}
+
+void LibraryDialog::OpenRow(int row) {
+  const QTableWidgetItem* item = results_->item(row, kRecording);
+  if (item) emit OpenRequested(item->data(kPathRole).toString(), item->data(kCentisRole).toLongLong());
 }
 
 void LibraryDialog::SetBusy(bool busy) {

@@ -20,8 +20,8 @@ class QTableWidget;
 // File > Library...: a search of the fleet library (DVR title, time range,
 // event kind, a place with a radius, only recordings with findings) and its
 // results (recording, time, event, place; sortable) beside a map of them on
-// the tile source; a double-click opens the recording at the result's
-// position. The list and the map share the chosen result. The place is
+// the tile source; a double-click (on its row or its marker) opens the
+// recording at the result's position. The list and the map share the chosen result. The place is
 // typed or picked on the map ("Pick on Map", then a click), and its radius
 // is drawn there. Index Folder... adds a folder's recordings with a progress
 // bar and Cancel. The work runs in the controller's worker thread.
@@ -45,7 +45,9 @@ class LibraryDialog : public QDialog {
   void ShowHits(const std::vector<library::SearchHit>& hits, const QString& error);
   void SetBusy(bool busy);
   void ShowPlace();
-  void SelectHit(int id);
+  // The row of the result `id`, chosen and shown; -1 when there is none.
+  int SelectHit(int id);
+  void OpenRow(int row);
 
   LibraryController& controller_;
   QLineEdit* title_ = nullptr;

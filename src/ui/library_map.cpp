@@ -240,6 +240,11 @@ void LibraryMap::mouseReleaseEvent(QMouseEvent* event) {
   if (const std::optional<int> id = MarkerAt(event->position())) emit MarkerClicked(*id);
 }
 
+void LibraryMap::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || picking_ || !centre_) return;
+  if (const std::optional<int> id = MarkerAt(event->position())) emit MarkerDoubleClicked(*id);
+}
+
 void LibraryMap::wheelEvent(QWheelEvent* event) {
   if (!centre_ || event->angleDelta().y() == 0) return;
   const int zoom = event->angleDelta().y() > 0 ? ZoomedIn(zoom_) : ZoomedOut(zoom_);

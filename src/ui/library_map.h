@@ -13,8 +13,8 @@
 // and cached by a MapFetcher, as the map window's is) with a marker for
 // every result that has a position, fitted to them, the searched place as a
 // circle of its radius, and the chosen result's marker highlighted. A drag
-// pans, the wheel zooms about the pointer. A click on a marker tells which;
-// in picking mode a click tells the position instead.
+// pans, the wheel zooms about the pointer. A click on a marker tells which
+// (a double-click too); in picking mode a click tells the position instead.
 //
 // Without a map (no network, a server that fails) the view stays grey and
 // the marks are drawn all the same, with the map's status text over it.
@@ -59,6 +59,7 @@ class LibraryMap : public QWidget {
 
  signals:
   void MarkerClicked(int id);
+  void MarkerDoubleClicked(int id);
   void PlacePicked(double latitude, double longitude);
 
  protected:
@@ -69,6 +70,7 @@ class LibraryMap : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:

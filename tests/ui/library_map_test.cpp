@@ -1,7 +1,8 @@
 // The Library dialog's map in the real window, over a library of generated
 // trips whose harsh braking happens at known places: a marker for each, the
 // served map under them (or grey without a server), a click on a marker
-// choosing its row, and a place picked on the map searching as typed.
+// choosing its row (a double-click opening it), and a place picked on the
+// map searching as typed.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -196,6 +197,18 @@ TEST_F(LibraryMapTest, AMarkerAndItsRowAreChosenTogether) {
   QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(map->Selected(), id);
   EXPECT_EQ(chosenRow(), 0);
+
+  // A double-click on a marker opens its result, as on its row.
+  QSignalSpy requested(dialog, &LibraryDialog::OpenRequested);
+  const LibraryMap::Marker last = map->Markers().back();
+  QTest::mouseDClick(map, Qt::LeftButton, {}, map->PixelOf(last.at).toPoint());
+  ASSERT_EQ(requested.size(), 1);
+  ASSERT_GE(chosenRow(), 0);
+  const QTableWidgetItem* item = results->item(chosenRow(), 0);
+  EXPECT_EQ(map->Selected(), last.id);
+  EXPECT_EQ(requested.front()[0].toString(), item->data(Qt::UserRole).toString());
+  EXPECT_EQ(requested.front()[1].toLongLong(), item->data(Qt::UserRole + 1).toLongLong());
+  EXPECT_TRUE(requested.front()[0].toString().endsWith(item->text()));
 }
 
 TEST_F(LibraryMapTest, APlacePickedOnTheMapSearchesAsTypedAndShowsItsRadius) {
