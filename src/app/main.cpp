@@ -22,6 +22,7 @@
 #include "app/search_mode.h"
 #include "app/snapshot_mode.h"
 #include "app/verify_mode.h"
+#include "app/window_arguments.h"
 #include "base/brand.h"
 #include "base/settings.h"
 #include "base/titles.h"
@@ -172,8 +173,13 @@ int main(int argc, char** argv) {
   if (line.mode == "--report") return RunReportMode(argc, argv, line);
   if (line.mode == "--export-evidence") return RunExportEvidenceMode(argc, argv, line.modeArgs, std::cerr);
   if (line.mode.empty() || line.mode == "--quad" || line.mode == "--full-screen" || line.mode == "--at" ||
-      line.mode == "--screenshot-after")
-    return RunPlayerWindow(argc, argv, PlayerWindowStart{line.recordingPath, line.exportFilterGraph});
+      line.mode == "--screenshot-after") {
+    PlayerWindowStart start;
+    if (const int status =
+            ParseWindowArguments(line, std::vector<std::string>(argv, argv + argc), start, std::cerr))
+      return status;
+    return RunPlayerWindow(argc, argv, start);
+  }
   QCoreApplication app(argc, argv);
   const std::string brand = LoadBrandText(QCoreApplication::applicationDirPath().toStdString());
 

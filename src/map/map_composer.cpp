@@ -68,11 +68,16 @@ MapComposer::MapComposer(MapSource source, ProxyConfig proxy, MapTileStore* stor
     : source_(std::move(source)), store_(store), tiles_(tiles), grab_(std::move(proxy), timeout, cancel) {}
 
 MapPicture MapComposer::Compose(const GeoPoint& centre, int zoom, const std::vector<GeoPoint>& track) {
-  MapPicture picture =
-      source_.kind == MapSourceKind::kStaticMap ? ComposeStatic(centre, zoom) : ComposeTiles(centre, zoom);
+  MapPicture picture = ComposeMap(centre, zoom, kViewSize, kViewSize);
   if (!picture.image.isNull())
     DrawTrackAndVehicle(picture.image, centre, zoom, ViewScale(source_.kind), track);
   return picture;
+}
+
+MapPicture MapComposer::ComposeMap(const GeoPoint& centre, int zoom, int width, int height) {
+  if (width <= 0 || height <= 0) return {QImage(), MapStatus::kNoMap};
+  return source_.kind == MapSourceKind::kStaticMap ? ComposeStatic(centre, zoom, width, height)
+                                                   : ComposeTiles(centre, zoom, width, height);
 }
 
 bool MapComposer::Fetch(const std::string& url, QByteArray& body) {
@@ -82,7 +87,7 @@ bool MapComposer::Fetch(const std::string& url, QByteArray& body) {
   return false;
 }
 
-MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
+MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom, int width, int height) {
   QImage decoded;
   if (const auto stored = store_ ? store_->Image(centre, zoom) : std::nullopt) {
     decoded = DecodeMapPicture(std::string(stored->begin(), stored->end()));
@@ -104,16 +109,17 @@ MapPicture MapComposer::ComposeStatic(const GeoPoint& centre, int zoom) {
     lastError_ = "the map picture does not decode";
     return {QImage(), MapStatus::kProxyError};
   }
-  QImage view(kViewSize, kViewSize, QImage::Format_RGB32);
+  QImage view(width, height, QImage::Format_RGB32);
+  view.fill(QColor::fromRgba(kBlankMapColour));
   QPainter p(&view);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
-  p.drawImage(QRect(0, 0, kViewSize, kViewSize), decoded);
+  p.drawImage(QRect((width - kViewSize) / 2, (height - kViewSize) / 2, kViewSize, kViewSize), decoded);
   p.end();
   return {view, MapStatus::kShown};
 }
 
-MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom) {
-  const std::vector<PlacedTile> placed = TilesForView(centre, zoom);
+MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom, int width, int height) {
+  const std::vector<PlacedTile> placed = TilesForView(centre, zoom, width, height);
   std::vector<std::optional<QImage>> images(placed.size());
   std::vector<MapStatus> why(placed.size(), MapStatus::kShown);
   // What the caches lack is asked for all at once, within one time-out.
@@ -133,8 +139,8 @@ MapPicture MapComposer::ComposeTiles(const GeoPoint& centre, int zoom) {
       images[missing[k]] = FetchedTile(placed[missing[k]].key, answers[k], why[missing[k]]);
   }
 
-  QImage view(kViewSize, kViewSize, QImage::Format_RGB32);
-  view.fill(QColor(0xdd, 0xdd, 0xdd));
+  QImage view(width, height, QImage::Format_RGB32);
+  view.fill(QColor::fromRgba(kBlankMapColour));
   MapStatus status = MapStatus::kShown;
   bool any = false;
   {

@@ -3,7 +3,8 @@
 // Draws the map window's 400 × 400 picture around the vehicle: the source's
 // map (a static-map picture stretched to the view, or the slippy-map tiles
 // that cover it, with the server's attribution), the whole track and the
-// vehicle's position. Fetches what the caches lack with a CWebGrab.
+// vehicle's position. A view of another size (the library's map of its
+// results) gets the map alone. Fetches what the caches lack with a CWebGrab.
 //
 // Threads: a composer belongs to the thread that composes with it (its
 // CWebGrab does); requests block that thread, bounded by the time-out and
@@ -39,13 +40,15 @@ inline constexpr const char* kProxyErrorText = "Proxy Error";
 const char* StatusText(MapStatus status);  // "" for kShown
 
 struct MapPicture {
-  QImage image;  // kViewSize square; null when there is nothing to show
+  QImage image;  // the view's size (kViewSize square); null when there is nothing to show
   MapStatus status = MapStatus::kNoMap;
 };
 
 // The colours the track and the vehicle are drawn in.
 inline constexpr unsigned kTrackColour = 0xffd0007a;    // ARGB
 inline constexpr unsigned kVehicleColour = 0xff0050ff;  // ARGB
+// Where the view has no tile: a plain grey, as without network.
+inline constexpr unsigned kBlankMapColour = 0xffdddddd;  // ARGB
 
 class MapComposer {
  public:
@@ -58,13 +61,17 @@ class MapComposer {
   // The view centred on `centre` at `zoom` with `track` drawn over it and
   // the vehicle at the centre.
   MapPicture Compose(const GeoPoint& centre, int zoom, const std::vector<GeoPoint>& track);
+  // The map alone in a view of `width` × `height` pixels centred on
+  // `centre`; a static-map picture is drawn at the map window's scale in
+  // the middle of it.
+  MapPicture ComposeMap(const GeoPoint& centre, int zoom, int width, int height);
 
   int Requests() const { return requests_; }  // HTTP requests made so far
   const std::string& LastError() const { return lastError_; }
 
  private:
-  MapPicture ComposeStatic(const GeoPoint& centre, int zoom);
-  MapPicture ComposeTiles(const GeoPoint& centre, int zoom);
+  MapPicture ComposeStatic(const GeoPoint& centre, int zoom, int width, int height);
+  MapPicture ComposeTiles(const GeoPoint& centre, int zoom, int width, int height);
   // The tile's picture from memory or disk; without it `ask` says whether to
   // ask the server (a tile that failed is asked for again only after
   // kTileRetryPause) and `status` why there is none.

@@ -4,6 +4,14 @@ namespace {
 constexpr auto kPassPause = std::chrono::milliseconds(50);
 }
 
+MapFetchSetup ReadMapFetchSetup(const SettingReader& read, std::string cachePath) {
+  MapFetchSetup setup;
+  setup.source = ReadMapSource(read);
+  setup.proxy = ReadProxyConfig(read);
+  setup.cachePath = std::move(cachePath);
+  return setup;
+}
+
 MapFetcher::MapFetcher(MapFetchSetup setup, QObject* parent)
     : QObject(parent),
       setup_(std::move(setup)),
@@ -28,6 +36,20 @@ void MapFetcher::SetPosition(const GeoPoint& position) {
 void MapFetcher::SetZoom(int zoom) {
   std::lock_guard<std::mutex> l(lock_);
   wanted_.zoom = zoom;
+  changed_.notify_all();
+}
+
+void MapFetcher::SetView(const GeoPoint& centre, int zoom) {
+  std::lock_guard<std::mutex> l(lock_);
+  wanted_.position = centre;
+  wanted_.zoom = zoom;
+  changed_.notify_all();
+}
+
+void MapFetcher::SetViewSize(int width, int height) {
+  std::lock_guard<std::mutex> l(lock_);
+  wanted_.width = width;
+  wanted_.height = height;
   changed_.notify_all();
 }
 
@@ -64,7 +86,9 @@ void MapFetcher::Run() {
       track = track_;
     }
     if (want.position && want != drawn) {
-      const MapPicture picture = composer.Compose(*want.position, want.zoom, *track);
+      const MapPicture picture =
+          setup_.vehicle ? composer.Compose(*want.position, want.zoom, *track)
+                         : composer.ComposeMap(*want.position, want.zoom, want.width, want.height);
       requests_ = composer.Requests();
       if (stop_) break;
       // A view without its map is tried again on the next pass; one that
@@ -72,7 +96,9 @@ void MapFetcher::Run() {
       if (picture.status != MapStatus::kNoMap) drawn = want;
       // A view still without any map is told once, not on every retry.
       const bool blank = picture.status == MapStatus::kNoMap && picture.image.isNull();
-      if (!(blank && blankView == want)) emit PictureReady(picture.image, int(picture.status), want.zoom);
+      if (!(blank && blankView == want))
+        emit PictureReady(picture.image, int(picture.status), want.zoom, want.position->latitude,
+                          want.position->longitude);
       blankView = blank ? std::optional<Wanted>(want) : std::nullopt;
     }
     std::unique_lock<std::mutex> l(lock_);

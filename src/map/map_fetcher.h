@@ -37,7 +37,13 @@ struct MapFetchSetup {
   std::string cachePath;  // the recording's map cache file; "" keeps no file
   std::string tileRoot = TileDiskCache::DefaultRoot();
   std::chrono::milliseconds timeout = std::chrono::seconds(10);
+  // The track and the vehicle drawn over the map (the map window); false
+  // hands over the map alone, for a view that draws its own marks.
+  bool vehicle = true;
 };
+
+// The setup the stored map source and proxy values describe.
+MapFetchSetup ReadMapFetchSetup(const SettingReader& read, std::string cachePath);
 
 class MapFetcher : public QObject {
   Q_OBJECT
@@ -50,6 +56,10 @@ class MapFetcher : public QObject {
   // is ignored.
   void SetPosition(const GeoPoint& position);
   void SetZoom(int zoom);
+  // The view's centre (taken as it is, 0 included) and zoom at once, so no
+  // view between them is composed; and its size (kViewSize square unless set).
+  void SetView(const GeoPoint& centre, int zoom);
+  void SetViewSize(int width, int height);
   // The whole track drawn over the map.
   void SetTrack(std::vector<GeoPoint> track);
   void Stop();
@@ -58,14 +68,15 @@ class MapFetcher : public QObject {
   std::size_t StoredPictures() const { return store_.Size(); }
 
  signals:
-  // A composed view; `status` is a MapStatus. `image` may be null (nothing
-  // to show yet).
-  void PictureReady(const QImage& image, int status, int zoom);
+  // A composed view centred on (latitude, longitude); `status` is a
+  // MapStatus. `image` may be null (nothing to show yet).
+  void PictureReady(const QImage& image, int status, int zoom, double latitude, double longitude);
 
  private:
   struct Wanted {
     std::optional<GeoPoint> position;
     int zoom = kStartZoom;
+    int width = kViewSize, height = kViewSize;
     int trackVersion = 0;
     bool operator==(const Wanted&) const = default;
   };

@@ -29,6 +29,8 @@ struct WorldPixel {
 
 // The position's pixel on the world map at `zoom`.
 WorldPixel ProjectToWorld(const GeoPoint& point, int zoom);
+// The position at a pixel of the world map at `zoom` (ProjectToWorld undone).
+GeoPoint PositionOfWorld(const WorldPixel& pixel, int zoom);
 
 struct TileKey {
   int zoom = 0, x = 0, y = 0;
@@ -45,6 +47,16 @@ struct PlacedTile {
 // `centre` at `zoom`, with their places in the view. x wraps round the
 // antimeridian; rows beyond the poles are left out.
 std::vector<PlacedTile> TilesForView(const GeoPoint& centre, int zoom, int viewSize = kViewSize);
+// The same for a view of `width` × `height` pixels.
+std::vector<PlacedTile> TilesForView(const GeoPoint& centre, int zoom, int width, int height);
+
+// A view that shows a set of points: the middle of their box on the map,
+// and the highest zoom (kMinZoom..maxZoom) at which every point lies at
+// least `margin` pixels inside a view of `width` × `height` centred on
+// `centre` (maxZoom when there are no points).
+GeoPoint MiddleOfPoints(const std::vector<GeoPoint>& points);
+int ZoomToShow(const GeoPoint& centre, const std::vector<GeoPoint>& points, int width, int height, int margin,
+               int maxZoom);
 
 // The zoom after one press of a zoom button, and whether each button stays
 // usable at a zoom: the buttons never leave kMinZoom..kMaxZoom.

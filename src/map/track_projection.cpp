@@ -5,9 +5,21 @@ double ViewScale(MapSourceKind kind) {
 }
 
 ViewPixel ProjectToView(const GeoPoint& point, const GeoPoint& centre, int zoom, double scale, int viewSize) {
+  return ProjectToView(point, centre, zoom, scale, viewSize, viewSize);
+}
+
+ViewPixel ProjectToView(const GeoPoint& point, const GeoPoint& centre, int zoom, double scale, int width,
+                        int height) {
   const WorldPixel p = ProjectToWorld(point, zoom);
   const WorldPixel c = ProjectToWorld(centre, zoom);
-  return {viewSize / 2.0 + (p.x - c.x) * scale, viewSize / 2.0 + (p.y - c.y) * scale};
+  return {width / 2.0 + (p.x - c.x) * scale, height / 2.0 + (p.y - c.y) * scale};
+}
+
+GeoPoint PositionOfView(const ViewPixel& pixel, const GeoPoint& centre, int zoom, double scale, int width,
+                        int height) {
+  const WorldPixel c = ProjectToWorld(centre, zoom);
+  return PositionOfWorld({c.x + (pixel.x - width / 2.0) / scale, c.y + (pixel.y - height / 2.0) / scale},
+                         zoom);
 }
 
 std::vector<ViewPixel> ProjectTrack(const std::vector<GeoPoint>& track, const GeoPoint& centre, int zoom,

@@ -27,16 +27,7 @@ AxisScale RoundAxis(double minValue, double maxValue, int ticks) {
 
 int ZoomToShow(const GeoPoint& centre, const std::vector<GeoPoint>& points, int viewSize, int margin,
                int maxZoom) {
-  const double room = viewSize / 2.0 - margin;
-  for (int zoom = maxZoom; zoom > kMinZoom; --zoom) {
-    const WorldPixel c = ProjectToWorld(centre, zoom);
-    const bool fits = std::all_of(points.begin(), points.end(), [&](const GeoPoint& p) {
-      const WorldPixel w = ProjectToWorld(p, zoom);
-      return std::abs(w.x - c.x) <= room && std::abs(w.y - c.y) <= room;
-    });
-    if (fits) return zoom;
-  }
-  return kMinZoom;
+  return ::ZoomToShow(centre, points, viewSize, viewSize, margin, maxZoom);
 }
 
 }  // namespace report

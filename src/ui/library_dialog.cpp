@@ -11,17 +11,19 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "evidence/track_points.h"
 #include "library/search_time.h"
 #include "ui/library_controller.h"
+#include "ui/library_map.h"
 
 namespace {
 
 enum Column { kRecording, kTime, kEvent, kPlace, kColumns };
-constexpr int kPathRole = Qt::UserRole, kCentisRole = Qt::UserRole + 1;
+constexpr int kPathRole = Qt::UserRole, kCentisRole = Qt::UserRole + 1, kHitRole = Qt::UserRole + 3;
 
 // A table cell that sorts by `key` rather than by its text.
 class SortedItem : public QTableWidgetItem {
@@ -85,11 +87,22 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   latitude_->setObjectName(QStringLiteral("latitude"));
   longitude_->setObjectName(QStringLiteral("longitude"));
   metres_->setObjectName(QStringLiteral("metres"));
+  metres_->setToolTip(QStringLiteral("The radius of the place, drawn on the map"));
+  pick_ = new QPushButton(QStringLiteral("Pick on Map"), this);
+  pick_->setObjectName(QStringLiteral("pickPlace"));
+  pick_->setCheckable(true);
+  pick_->setAutoDefault(false);
+  pick_->setToolTip(QStringLiteral("The next click on the map sets the place"));
   auto* place = new QHBoxLayout;
   place->addWidget(near_);
+  place->addWidget(new QLabel(QStringLiteral("latitude"), this));
   place->addWidget(latitude_);
+  place->addWidget(new QLabel(QStringLiteral("longitude"), this));
   place->addWidget(longitude_);
+  place->addWidget(new QLabel(QStringLiteral("radius"), this));
   place->addWidget(metres_);
+  place->addWidget(pick_);
+  place->addStretch();
   form->addRow(QStringLiteral("Place:"), place);
   findings_ = new QCheckBox(QStringLiteral("Only recordings whose check found something"), this);
   findings_->setObjectName(QStringLiteral("findings"));
@@ -103,10 +116,10 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   results_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   results_->setSortingEnabled(true);
-  connect(results_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-    const QTableWidgetItem* item = results_->item(row, kRecording);
-    if (item) emit OpenRequested(item->data(kPathRole).toString(), item->data(kCentisRole).toLongLong());
-  });
+  results_->setAlternatingRowColors(true);
+  results_->setSelectionMode(QAbstractItemView::SingleSelection);
+  results_->verticalHeader()->hide();
+  connect(results_, &QTableWidget::cellDoubleClicked, this, &LibraryDialog::OpenRow);
 
   progress_ = new QProgressBar(this);
   progress_->setObjectName(QStringLiteral("progress"));
@@ -138,13 +151,62 @@ LibraryDialog::LibraryDialog(LibraryController& controller, QWidget* parent)
   buttons->addStretch();
   buttons->addWidget(close);
 
+  map_ = new LibraryMap(this);
+  auto* fit = new QPushButton(QStringLiteral("Fit to Results"), this);
+  fit->setObjectName(QStringLiteral("fitMap"));
+  fit->setAutoDefault(false);
+  connect(fit, &QPushButton::clicked, map_, &LibraryMap::Fit);
+  auto* mapHint =
+      new QLabel(QStringLiteral("Drag to pan, wheel to zoom; a click on a marker chooses its result."), this);
+  mapHint->setWordWrap(true);
+  auto* mapBar = new QHBoxLayout;
+  mapBar->setContentsMargins(0, 0, 0, 0);
+  mapBar->addWidget(mapHint, 1);
+  mapBar->addWidget(fit);
+  auto* mapColumn = new QWidget(this);
+  auto* mapLayout = new QVBoxLayout(mapColumn);
+  mapLayout->setContentsMargins(0, 0, 0, 0);
+  mapLayout->addWidget(map_, 1);
+  mapLayout->addLayout(mapBar);
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->setObjectName(QStringLiteral("resultsSplit"));
+  split->setChildrenCollapsible(false);
+  split->addWidget(results_);
+  split->addWidget(mapColumn);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  // The list wide enough for its four columns, the map the rest.
+  split->setSizes({560, 600});
+
+  connect(pick_, &QPushButton::toggled, map_, &LibraryMap::SetPicking);
+  connect(map_, &LibraryMap::PlacePicked, this, [this](double latitude, double longitude) {
+    latitude_->setValue(latitude);
+    longitude_->setValue(longitude);
+    near_->setChecked(true);
+    pick_->setChecked(false);
+    status_->setText(QStringLiteral("Place set; Search finds what lies within the radius."));
+  });
+  connect(near_, &QCheckBox::toggled, this, &LibraryDialog::ShowPlace);
+  for (QDoubleSpinBox* d : {latitude_, longitude_, metres_})
+    connect(d, &QDoubleSpinBox::valueChanged, this, &LibraryDialog::ShowPlace);
+  connect(map_, &LibraryMap::MarkerClicked, this, &LibraryDialog::SelectHit);
+  connect(map_, &LibraryMap::MarkerDoubleClicked, this, [this](int id) {
+    if (const int row = SelectHit(id); row >= 0) OpenRow(row);
+  });
+  connect(results_, &QTableWidget::itemSelectionChanged, this, [this] {
+    const QList<QTableWidgetItem*> chosen = results_->selectedItems();
+    const QTableWidgetItem* item =
+        chosen.isEmpty() ? nullptr : results_->item(chosen.front()->row(), kRecording);
+    map_->SetSelected(item ? std::optional<int>(item->data(kHitRole).toInt()) : std::nullopt);
+  });
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(results_, 1);
+  layout->addWidget(split, 1);
   layout->addWidget(progress_);
   layout->addWidget(status_);
   layout->addLayout(buttons);
-  resize(760, 520);
+  resize(1220, 860);
 
   connect(&controller_, &LibraryController::SearchFinished, this, &LibraryDialog::ShowHits);
   connect(&controller_, &LibraryController::IndexProgress, this, [this](int done, int total) {
@@ -202,6 +264,29 @@ void LibraryDialog::StartIndexing(const QString& folder) {
   status_->setText(QStringLiteral("Indexing %1...").arg(folder));
 }
 
+void LibraryDialog::ShowPlace() {
+  map_->SetPlace(near_->isChecked()
+                     ? std::optional<GeoPoint>(GeoPoint{latitude_->value(), longitude_->value()})
+                     : std::nullopt,
+                 metres_->value());
+}
+
+int LibraryDialog::SelectHit(int id) {
+  for (int row = 0; row < results_->rowCount(); ++row) {
+    const QTableWidgetItem* item = results_->item(row, kRecording);
+    if (!item || item->data(kHitRole).toInt() != id) continue;
+    results_->selectRow(row);
+    results_->scrollToItem(item);
+    return row;
+  }
+  return -1;
+}
+
+void LibraryDialog::OpenRow(int row) {
+  const QTableWidgetItem* item = results_->item(row, kRecording);
+  if (item) emit OpenRequested(item->data(kPathRole).toString(), item->data(kCentisRole).toLongLong());
+}
+
 void LibraryDialog::SetBusy(bool busy) {
   search_->setEnabled(!busy);
   index_->setEnabled(!busy);
@@ -212,7 +297,9 @@ void LibraryDialog::ShowHits(const std::vector<library::SearchHit>& hits, const 
   SetBusy(false);
   results_->setSortingEnabled(false);
   results_->setRowCount(0);
+  std::vector<LibraryMap::Marker> markers;
   if (!error.isEmpty()) {
+    map_->SetMarkers(markers);
     status_->setText(error);
     return;
   }
@@ -224,6 +311,8 @@ void LibraryDialog::ShowHits(const std::vector<library::SearchHit>& hits, const 
     recording->setToolTip(path);
     recording->setData(kPathRole, path);
     recording->setData(kCentisRole, qint64(h.centis));
+    recording->setData(kHitRole, row);
+    if (h.latitude && h.longitude) markers.push_back({{*h.latitude, *h.longitude}, row});
     results_->setItem(row, kRecording, recording);
     const QString time = h.utcMillis ? QString::fromStdString(evidence::Iso8601Utc(*h.utcMillis)) : QString();
     results_->setItem(row, kTime, new SortedItem(time, qlonglong(h.utcMillis.value_or(0))));
@@ -240,5 +329,8 @@ void LibraryDialog::ShowHits(const std::vector<library::SearchHit>& hits, const 
   }
   results_->setSortingEnabled(true);
   results_->resizeColumnsToContents();
-  status_->setText(QStringLiteral("%1 found; a double-click opens one there").arg(hits.size()));
+  map_->SetMarkers(std::move(markers));
+  status_->setText(QStringLiteral("%1 found, %2 of them on the map; a double-click opens one there")
+                       .arg(hits.size())
+                       .arg(map_->Markers().size()));
 }

@@ -37,14 +37,6 @@ class MapArea : public QWidget {
   const QImage& picture_;
 };
 
-MapFetchSetup SetupFromSettings(const std::string& recordingPath) {
-  MapFetchSetup setup;
-  setup.source = ReadMapSource(ReadSetting);
-  setup.proxy = ReadProxyConfig(ReadSetting);
-  if (!recordingPath.empty()) setup.cachePath = MapCachePath(recordingPath);
-  return setup;
-}
-
 }  // namespace
 
 CMappingDlg::CMappingDlg(const std::string& recordingPath, QWidget* parent) : QDialog(parent) {
@@ -91,7 +83,8 @@ CMappingDlg::CMappingDlg(const std::string& recordingPath, QWidget* parent) : QD
   connect(zoomIn_, &QPushButton::clicked, this, [this] { ZoomBy(+1); });
   connect(zoomOut_, &QPushButton::clicked, this, [this] { ZoomBy(-1); });
 
-  fetcher_ = std::make_unique<MapFetcher>(SetupFromSettings(recordingPath));
+  fetcher_ = std::make_unique<MapFetcher>(
+      ReadMapFetchSetup(ReadSetting, recordingPath.empty() ? std::string() : MapCachePath(recordingPath)));
   connect(fetcher_.get(), &MapFetcher::PictureReady, this, &CMappingDlg::OnPicture, Qt::QueuedConnection);
   if (!recordingPath.empty()) {
     trackThread_ = std::thread([this, recordingPath] {

@@ -4,10 +4,8 @@
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
-#include <string>
 
 #include "base/brand.h"
-#include "base/mode_arguments.h"
 #include "engine/pipeline/recording_graph.h"
 #include "ui/core/commands.h"
 #include "ui/player_window.h"
@@ -42,7 +40,9 @@ const char* PlayerWindowUsage() {
          "                                        pictures and the banner)\n"
          "       qmxplayer RECORDING.avi --at POS [--quad] [--full-screen]\n"
          "                                        open the recording at POS on its timeline (as\n"
-         "                                        --search prints it, or any position the modes take)\n"
+         "                                        --search prints it, or any position the modes\n"
+         "                                        take: 1250, 12.5s, 0:00:12.50, @14:05:20 local,\n"
+         "                                        @22:05:20Z UTC)\n"
          "       qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n"
          "                                        play, save a picture of the window after\n"
          "                                        SECONDS, and close\n"
@@ -62,34 +62,27 @@ const char* PlayerWindowUsage() {
          "(the picture shown only; snapshots stay as recorded unless asked).\n";
 }
 
-int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
-  // The window's own switches may stand anywhere on the line.
-  double shotSeconds = -1;
-  QString shotPath;
-  bool quad = false, fullScreen = false;
-  int64_t atCentis = -1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--quad") {
-      quad = true;
-    } else if (a == "--full-screen") {
-      fullScreen = true;
-    } else if (a == "--at") {
-      if (i + 1 >= argc || !ParseCentis(argv[i + 1], atCentis)) {
-        std::cerr << "usage: qmxplayer RECORDING.avi --at POS (1250, 12.5s or 0:00:12.50)\n";
-        return 2;
-      }
-      ++i;
-    } else if (a == "--screenshot-after") {
-      if (i + 2 >= argc || std::atof(argv[i + 1]) <= 0) {
-        std::cerr << "usage: qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n";
-        return 2;
-      }
-      shotSeconds = std::atof(argv[i + 1]);
-      shotPath = QString::fromLocal8Bit(argv[i + 2]);
-      i += 2;
-    }
+void StartPlayerWindow(CQMXPlayerDlg& window, const PlayerWindowStart& start) {
+  if (start.fullScreen) window.SetFullScreen(true);
+  // The path is kept exactly as given: file names are case-sensitive here.
+  if (start.recordingPath) window.OpenRecording(*start.recordingPath);
+  if (start.quad) {
+    auto toQuad = [&window] {
+      if (window.Engine()) window.RunCommand(kCmdAllVideos);
+    };
+    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toQuad, Qt::SingleShotConnection);
   }
+  if (start.atCentis) {
+    auto toPosition = [&window, at = *start.atCentis] {
+      if (window.Engine()) window.GoToCentis(at);
+    };
+    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toPosition, Qt::SingleShotConnection);
+  }
+  if (start.screenshotSeconds > 0)
+    ScreenshotAfter(window, start.screenshotSeconds, QString::fromLocal8Bit(start.screenshotPath.c_str()));
+}
+
+int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("qmxplayer"));
   QApplication::setDesktopFileName(QStringLiteral("qmxplayer"));
@@ -100,21 +93,6 @@ int RunPlayerWindow(int argc, char** argv, const PlayerWindowStart& start) {
   if (const char* sink = std::getenv("QMX_AUDIO_SINK")) engineConfig.audioSink = sink;
   CQMXPlayerDlg window(LoadBrandText(QCoreApplication::applicationDirPath().toStdString()), engineConfig);
   window.show();
-  if (fullScreen) window.SetFullScreen(true);
-  // The path is kept exactly as given: file names are case-sensitive here.
-  if (start.recordingPath) window.OpenRecording(*start.recordingPath);
-  if (quad) {
-    auto toQuad = [&window] {
-      if (window.Engine()) window.RunCommand(kCmdAllVideos);
-    };
-    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toQuad, Qt::SingleShotConnection);
-  }
-  if (atCentis >= 0) {
-    auto toPosition = [&window, atCentis] {
-      if (window.Engine()) window.GoToCentis(atCentis);
-    };
-    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, toPosition, Qt::SingleShotConnection);
-  }
-  if (shotSeconds > 0) ScreenshotAfter(window, shotSeconds, shotPath);
+  StartPlayerWindow(window, start);
   return app.exec();
 }

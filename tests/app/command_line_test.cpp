@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <sstream>
 
 #include "app/command_line.h"
+#include "app/mode_status.h"
+#include "app/window_arguments.h"
 #include "base/mode_arguments.h"
+#include "recording_writer.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -80,4 +86,67 @@ TEST(ModeArguments, OptionValuesAreTakenWholeOrRefused) {
     EXPECT_EQ(ParseCameraList(c.text, chosen), c.ok) << c.text;
     EXPECT_EQ(chosen, c.chosen) << c.text;
   }
+}
+
+// qmxplayer RECORDING --at POS: every form the modes take, with the clock
+// times found in a generated recording (14:05:09 UTC at its start, local
+// eight hours before, 5 frames a second), anywhere among the window's switches.
+TEST(WindowArguments, AtTakesTheModesPositionsAndRefusesTheRest) {
+  TempDir dir;
+  const std::string file = (dir / "trip.avi").string();
+  recgen::RecordingOptions o;
+  o.width = 160, o.height = 120, o.fps = 5, o.seconds = 4;
+  std::string error;
+  ASSERT_TRUE(recgen::WriteRecording(file, o, error)) << error;
+  struct Row {
+    std::vector<std::string> args;  // after the program
+    int status;
+    int64_t at;        // when accepted
+    const char* told;  // part of the one line told when refused
+  };
+  const Row rows[] = {
+      {{file, "--at", "1250"}, kExitDone, 1250, ""},
+      {{file, "--at", "12.5s"}, kExitDone, 1250, ""},
+      {{"--quad", "--at", "0:00:12.50", file, "--full-screen"}, kExitDone, 1250, ""},
+      {{file, "--at", "0:00:03"}, kExitDone, 300, ""},
+      {{file, "--at", "@06:05:10"}, kExitDone, 101, ""},  // inside the frame found
+      {{file, "--at", "@06:05:11.5"}, kExitDone, 261, ""},
+      {{file, "--at", "@14:05:12Z"}, kExitDone, 301, ""},
+      {{file, "--at", "12x"}, kExitBadInput, 0, "qmxplayer: --at: \"12x\" is no position; a position is"},
+      {{file, "--at", "-1"}, kExitBadInput, 0, "\"-1\" is no position"},
+      {{file, "--at", "1.234s"}, kExitBadInput, 0, "\"1.234s\" is no position"},
+      {{file, "--at", "@24:00:00"}, kExitBadInput, 0, "\"@24:00:00\" is no position"},
+      {{file, "--at", "@14:5:10"}, kExitBadInput, 0, "\"@14:5:10\" is no position"},
+      {{file, "--at", "--quad"}, kExitBadInput, 0, "\"--quad\" is no position"},
+      {{file, "--at"}, kExitBadInput, 0, "qmxplayer: --at: needs a position"},
+      {{"--at", "100"}, kExitBadInput, 0, "qmxplayer: --at: needs a recording"},
+      {{file, "--at", "@06:06:00"}, kExitBadInput, 0, "trip.avi: 06:06:00 local is not in the recording"},
+      {{file, "--at", "@14:05:20Z"}, kExitBadInput, 0, "trip.avi: 14:05:20 UTC is not in the recording"},
+  };
+  for (const Row& r : rows) {
+    std::vector<std::string> args{"qmxplayer"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const std::string shown = args.back() + " (" + std::to_string(args.size()) + ")";
+    PlayerWindowStart start;
+    std::ostringstream err;
+    ASSERT_EQ(ParseWindowArguments(ParseCommandLine(args), args, start, err), r.status) << shown << err.str();
+    if (r.status == kExitDone) {
+      EXPECT_EQ(start.atCentis, std::optional<int64_t>(r.at)) << shown;
+      EXPECT_EQ(start.recordingPath, std::optional<std::string>(file)) << shown;
+      EXPECT_EQ(err.str(), "") << shown;
+    } else {
+      const std::string told = err.str();
+      EXPECT_NE(told.find(r.told), std::string::npos) << shown << ": " << told;
+      EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    }
+  }
+  PlayerWindowStart start;
+  std::ostringstream err;
+  const std::vector<std::string> args{"qmxplayer",          "--full-screen", file,     "--quad",
+                                      "--screenshot-after", "2.5",           "out.png"};
+  ASSERT_EQ(ParseWindowArguments(ParseCommandLine(args), args, start, err), kExitDone);
+  EXPECT_TRUE(start.quad && start.fullScreen);
+  EXPECT_EQ(start.atCentis, std::nullopt);
+  EXPECT_EQ(start.screenshotSeconds, 2.5);
+  EXPECT_EQ(start.screenshotPath, "out.png");
 }

@@ -454,6 +454,9 @@ TEST_F(QmxplayerModes, ClockTimePositionsPickTheFrameTheTimelinePositionDoes) {
        "14:06:00 local is not in the recording (its local clock runs from 2011-03-01 14:05:09 to 14:05:10)"},
       {"--extract " + path + " --from @14:05:10 --to @14:05:09 --cameras 1 --out " + a + ".avi", "", 2,
        "the range ends before it starts"},
+      // The window refuses the same time before it opens.
+      {path + " --at @14:06:00", "", 2,
+       "14:06:00 local is not in the recording (its local clock runs from 2011-03-01 14:05:09 to 14:05:10)"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.clock);
@@ -471,6 +474,10 @@ TEST_F(QmxplayerModes, ClockTimePositionsPickTheFrameTheTimelinePositionDoes) {
   }
   EXPECT_EQ(RunPlayer("--snapshot " + path + " --at @14:5:10 --channel 1 --out " + a + ".jpg", dir_).status,
             2);
+  const PlayerRun window = RunPlayer(path + " --quad --at @14:5:10", dir_);
+  EXPECT_EQ(window.status, 2);
+  EXPECT_EQ(window.err.rfind("qmxplayer: --at: \"@14:5:10\" is no position; a position is hundredths", 0), 0u)
+      << window.err;
 }
 
 // Header values at the ends of their ranges: a top-down height of INT_MIN

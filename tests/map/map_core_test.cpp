@@ -2,6 +2,8 @@
 // maths, URLs, the proxy texts, the track and its projection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -136,22 +138,26 @@ TEST(TileMath, TheViewIsCoveredOnceByItsTiles) {
   const struct {
     GeoPoint centre;
     int zoom;
-  } rows[] = {{{49.2745, -122.655}, 15}, {{0.0001, 179.9999}, 4}, {{-33.8688, 151.2093}, 20}, {{84, 10}, 2}};
+    int width = kViewSize, height = kViewSize;
+  } rows[] = {{{49.2745, -122.655}, 15},           {{0.0001, 179.9999}, 4},
+              {{-33.8688, 151.2093}, 20},          {{84, 10}, 2},
+              {{49.2745, -122.655}, 14, 641, 433}, {{0.0001, 179.9999}, 4, 1000, 300},
+              {{-33.8688, 151.2093}, 17, 300, 900}};
   for (const auto& row : rows) {
-    std::vector<int> covered(kViewSize * kViewSize, 0);
-    for (const PlacedTile& t : TilesForView(row.centre, row.zoom)) {
+    const int w = row.width, h = row.height;
+    std::vector<int> covered(std::size_t(w * h), 0);
+    for (const PlacedTile& t : TilesForView(row.centre, row.zoom, w, h)) {
       EXPECT_GE(t.key.x, 0);
       EXPECT_LT(t.key.x, 1 << row.zoom);
-      for (int y = std::max(0, t.top); y < std::min(kViewSize, t.top + kTileSize); ++y)
-        for (int x = std::max(0, t.left); x < std::min(kViewSize, t.left + kTileSize); ++x)
-          ++covered[y * kViewSize + x];
+      for (int y = std::max(0, t.top); y < std::min(h, t.top + kTileSize); ++y)
+        for (int x = std::max(0, t.left); x < std::min(w, t.left + kTileSize); ++x) ++covered[y * w + x];
     }
     // Rows beyond the pole stay uncovered; everything else exactly once.
-    const double topWorld = ProjectToWorld(row.centre, row.zoom).y - kViewSize / 2.0;
-    for (int y = 0; y < kViewSize; ++y)
-      for (int x = 0; x < kViewSize; ++x)
+    const double topWorld = ProjectToWorld(row.centre, row.zoom).y - h / 2.0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
         if (topWorld + y >= 1 && topWorld + y < (kTileSize << row.zoom) - 1) {
-          ASSERT_EQ(covered[y * kViewSize + x], 1) << row.zoom << " at " << x << "," << y;
+          ASSERT_EQ(covered[y * w + x], 1) << row.zoom << " " << w << "x" << h << " at " << x << "," << y;
         }
   }
   // The tile under the centre is the slippy-map tile of the position.
@@ -161,6 +167,43 @@ TEST(TileMath, TheViewIsCoveredOnceByItsTiles) {
     if (t.left <= 200 && t.left + 256 > 200 && t.top <= 200 && t.top + 256 > 200)
       found = t.key == TileKey{10, 511, 340};
   EXPECT_TRUE(found);
+}
+
+// The library's map: fitted to its results, and a click read back as a place.
+TEST(TileMath, AFittedViewShowsEveryPointAtTheHighestZoomThatHoldsThem) {
+  const struct {
+    std::vector<GeoPoint> points;
+    int width, height;
+    int zoom;
+  } rows[] = {
+      {{{49.28, -122.74}, {49.30, -122.70}, {49.31, -122.665}}, 640, 430, 13},
+      {{{49.28, -122.74}, {49.30, -122.70}, {49.31, -122.665}}, 300, 900, 12},
+      {{{51.5074, -0.1278}}, 640, 430, 17},  // one point: the zoom's ceiling
+      {{{60, -10}, {-40, 30}}, 640, 430, 2},
+  };
+  for (const auto& row : rows) {
+    const GeoPoint centre = MiddleOfPoints(row.points);
+    const int zoom = ZoomToShow(centre, row.points, row.width, row.height, 28, 17);
+    EXPECT_EQ(zoom, row.zoom) << row.width << "x" << row.height;
+    auto inside = [&](int z, int margin) {
+      return std::all_of(row.points.begin(), row.points.end(), [&](const GeoPoint& p) {
+        const ViewPixel v = ProjectToView(p, centre, z, 1.0, row.width, row.height);
+        return v.x >= margin && v.x <= row.width - margin && v.y >= margin && v.y <= row.height - margin;
+      });
+    };
+    if (zoom > kMinZoom) {
+      EXPECT_TRUE(inside(zoom, 28));
+    }
+    if (zoom < 17 && zoom > kMinZoom) {
+      EXPECT_FALSE(inside(zoom + 1, 28)) << "not the highest";
+    }
+    for (const GeoPoint& p : row.points) {
+      const GeoPoint back = PositionOfView(ProjectToView(p, centre, zoom, 1.0, row.width, row.height), centre,
+                                           zoom, 1.0, row.width, row.height);
+      EXPECT_NEAR(back.latitude, p.latitude, 1e-9);
+      EXPECT_NEAR(back.longitude, p.longitude, 1e-9);
+    }
+  }
 }
 
 TEST(TileMath, ZoomStaysWithinItsLimits) {
