@@ -4,10 +4,12 @@
 #include <gst/video/video.h>
 
 #include <memory>
+#include <vector>
 
 #include "gst/deinterlaced_meta.h"
 #include "metadata/deinterlace.h"
 #include "metadata/overlay_filter.h"
+#include "snapshot/bgrx_scaler.h"
 #include "snapshot/jpeg_bgrx_decoder.h"
 
 GST_DEBUG_CATEGORY_STATIC(qmx_jpegdec_debug);
@@ -15,9 +17,18 @@ GST_DEBUG_CATEGORY_STATIC(qmx_jpegdec_debug);
 
 namespace {
 
+// What the streaming thread decodes with: a picture shown smaller than its
+// decoded size is decoded into `decoded` and scaled down into the output
+// buffer as its rows come out.
+struct Streaming {
+  JpegBgrxDecoder decoder;
+  BgrxScaler scaler;
+  std::vector<uint8_t> decoded;
+};
+
 struct QmxJpegDec {
   GstVideoDecoder parent;
-  JpegBgrxDecoder* decoder;          // owned; made in start, deleted in stop (streaming state only)
+  Streaming* streaming;              // owned; made in start, deleted in stop (streaming state only)
   GstVideoCodecState* inputState;    // owned reference, for the frame rate and aspect of the output
   gint deinterlace;                  // a QmxDeinterlace value; atomic access, set from any thread
   gint shownWidth, shownHeight;      // the size the picture is shown at, 0 unknown; atomic, any thread
@@ -55,14 +66,14 @@ void ReleaseInputState(QmxJpegDec* self) {
 
 gboolean qmx_jpeg_dec_start(GstVideoDecoder* base) {
   QmxJpegDec* self = QMX_JPEG_DEC(base);
-  if (!self->decoder) self->decoder = std::make_unique<JpegBgrxDecoder>().release();
+  if (!self->streaming) self->streaming = std::make_unique<Streaming>().release();
   return TRUE;
 }
 
 gboolean qmx_jpeg_dec_stop(GstVideoDecoder* base) {
   QmxJpegDec* self = QMX_JPEG_DEC(base);
-  std::unique_ptr<JpegBgrxDecoder>(self->decoder).reset();
-  self->decoder = nullptr;
+  std::unique_ptr<Streaming>(self->streaming).reset();
+  self->streaming = nullptr;
   ReleaseInputState(self);
   return TRUE;
 }
@@ -102,6 +113,47 @@ bool DeinterlacesFrame(QmxJpegDec* self, int width, int height) {
          deinterlace && w == width && h == height;
 }
 
+// Decodes the frame at `shown`'s reduction into `pixels` (rows `stride`
+// apart, `capacity` bytes), deinterlacing full-size pictures when asked,
+// and scales it down to the shown size while the rows come out when that is
+// smaller; the scale takes a fast deinterlace in on the way.
+JpegBgrxDecoder::Result DecodeShown(QmxJpegDec* self, const GstMapInfo& in, const ShownJpegSize& shown,
+                                    uint8_t* pixels, gsize capacity, int stride, bool deinterlace) {
+  Streaming& st = *self->streaming;
+  const bool fast = g_atomic_int_get(&self->deinterlace) == kDeinterlaceFast;
+  const int width = shown.decodedWidth, height = shown.decodedHeight;
+  uint8_t* decoded = pixels;
+  gsize decodedCapacity = capacity;
+  int decodedStride = stride;
+  const bool scaled = shown.Scaled();
+  const bool passOverRows = deinterlace && !(scaled && fast);
+  if (scaled) {
+    if (!st.scaler.Configure(width, height, shown.width, shown.height,
+                             deinterlace && fast ? FirstDeinterlacedRow(height) : -1))
+      return JpegBgrxDecoder::Result::kBadTarget;
+    st.decoded.resize(std::size_t(width) * std::size_t(height) * 4);
+    decoded = st.decoded.data();
+    decodedCapacity = st.decoded.size();
+    decodedStride = width * 4;
+  }
+  int done = 0;
+  JpegBgrxDecoder::RowsDone rowsDone;
+  if (passOverRows || scaled) {
+    rowsDone = [&](int rows) {
+      if (passOverRows)
+        DeinterlaceRows(decoded, width, height, std::size_t(decodedStride), done > 0 ? done - 1 : 0, rows,
+                        fast);
+      done = rows;
+      // A deinterlaced row is final once the row below it is there.
+      if (scaled)
+        st.scaler.Feed(decoded, std::size_t(decodedStride), passOverRows && rows < height ? rows - 1 : rows,
+                       pixels, std::size_t(stride));
+    };
+  }
+  return st.decoder.Decode(in.data, in.size, decoded, decodedCapacity, width, height, decodedStride, rowsDone,
+                           shown.scaleDenom);
+}
+
 GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFrame* frame) {
   QmxJpegDec* self = QMX_JPEG_DEC(base);
   GstFlowReturn ret = GST_FLOW_OK;
@@ -109,19 +161,24 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
   GstMapInfo in;
   GstVideoCodecState* state = nullptr;
   GstVideoFrame out;
-  int width = 0, height = 0, scale = 1;
+  int width = 0, height = 0;
+  ShownJpegSize shown;
   bool deinterlaced = false;
 
   if (!gst_buffer_map(frame->input_buffer, &in, GST_MAP_READ)) goto map_failed;
-  result = self->decoder->ReadSize(in.data, in.size, width, height);
+  result = self->streaming->decoder.ReadSize(in.data, in.size, width, height);
   if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
   g_atomic_int_set(&self->pictureWidth, width);
   g_atomic_int_set(&self->pictureHeight, height);
-  // A picture shown at less than half its size is decoded at the reduced
-  // size libjpeg-turbo computes directly: a fraction of the work.
-  scale = ReducedJpegScale(width, height, g_atomic_int_get(&self->shownWidth),
-                           g_atomic_int_get(&self->shownHeight));
-  ReducedJpegSize(width, height, scale, width, height);
+  // A picture shown smaller than its size is handed on at the size shown:
+  // below half of it libjpeg-turbo decodes at a reduced size directly (a
+  // fraction of the work), and what is left is scaled down here, so the
+  // window neither scales nor holds the full picture.
+  shown = ChooseShownJpegSize(width, height, g_atomic_int_get(&self->shownWidth),
+                              g_atomic_int_get(&self->shownHeight));
+  deinterlaced = shown.scaleDenom == 1 && DeinterlacesFrame(self, width, height);
+  width = shown.width;
+  height = shown.height;
   if (!EnsureOutputSize(self, width, height)) goto not_negotiated;
 
   ret = gst_video_decoder_allocate_output_frame(base, frame);
@@ -133,25 +190,15 @@ GstFlowReturn qmx_jpeg_dec_handle_frame(GstVideoDecoder* base, GstVideoCodecFram
     const gsize before = gsize(pixels - out.map[0].data);
     const gsize capacity = out.map[0].size > before ? out.map[0].size - before : 0;
     const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&out, 0);
-    deinterlaced = scale == 1 && DeinterlacesFrame(self, width, height);
-    const bool fast = g_atomic_int_get(&self->deinterlace) == kDeinterlaceFast;
-    int done = 0;
-    JpegBgrxDecoder::RowsDone rowsDone;
-    if (deinterlaced) {
-      rowsDone = [&](int rows) {
-        DeinterlaceRows(pixels, width, height, std::size_t(stride), done > 0 ? done - 1 : 0, rows, fast);
-        done = rows;
-      };
-    }
-    result =
-        self->decoder->Decode(in.data, in.size, pixels, capacity, width, height, stride, rowsDone, scale);
+    result = DecodeShown(self, in, shown, pixels, capacity, stride, deinterlaced);
   }
   gst_video_frame_unmap(&out);
   gst_video_codec_state_unref(state);
   if (result != JpegBgrxDecoder::Result::kOk) goto decode_failed;
   if (deinterlaced) MarkDeinterlaced(frame->output_buffer);
   // The recorded frame goes along with its reduced picture.
-  if (scale > 1) gst_buffer_add_parent_buffer_meta(frame->output_buffer, frame->input_buffer);
+  if (shown.scaleDenom > 1 || shown.Scaled())
+    gst_buffer_add_parent_buffer_meta(frame->output_buffer, frame->input_buffer);
   gst_buffer_unmap(frame->input_buffer, &in);
   return gst_video_decoder_finish_frame(base, frame);
 
@@ -164,7 +211,7 @@ decode_failed:
   gst_buffer_unmap(frame->input_buffer, &in);
   // The frame is lost, not the stream: tell the application and go on.
   GST_ELEMENT_WARNING(self, STREAM, DECODE, ("Could not decode a Motion-JPEG frame."),
-                      ("%s: %s", JpegBgrxResultText(result), self->decoder->LastError().c_str()));
+                      ("%s: %s", JpegBgrxResultText(result), self->streaming->decoder.LastError().c_str()));
   gst_video_decoder_drop_frame(base, frame);
   return ret;
 not_negotiated:
@@ -187,8 +234,8 @@ out_map_failed:
 
 void qmx_jpeg_dec_finalize(GObject* object) {
   QmxJpegDec* self = QMX_JPEG_DEC(object);
-  std::unique_ptr<JpegBgrxDecoder>(self->decoder).reset();
-  self->decoder = nullptr;
+  std::unique_ptr<Streaming>(self->streaming).reset();
+  self->streaming = nullptr;
   ReleaseInputState(self);
   G_OBJECT_CLASS(qmx_jpeg_dec_parent_class)->finalize(object);
 }
@@ -242,9 +289,8 @@ void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
     GParamFlags flags;
   } sizes[] = {
       {PROP_SHOWN_WIDTH, "shown-width",
-       "Width the picture is shown at: below half the picture's, it is decoded at 1/2, 1/4 or 1/8 of its "
-       "size "
-       "(0: always the full size)",
+       "Width the picture is shown at: a smaller picture is decoded at 1/2, 1/4 or 1/8 of its size where "
+       "that still covers it, then scaled down to it (0: always the full size)",
        G_PARAM_READWRITE},
       {PROP_SHOWN_HEIGHT, "shown-height", "Height the picture is shown at (see shown-width)",
        G_PARAM_READWRITE},
@@ -268,7 +314,7 @@ void qmx_jpeg_dec_class_init(QmxJpegDecClass* klass) {
 }
 
 void qmx_jpeg_dec_init(QmxJpegDec* self) {
-  self->decoder = nullptr;
+  self->streaming = nullptr;
   self->inputState = nullptr;
   self->deinterlace = kDeinterlaceNone;
   self->shownWidth = self->shownHeight = 0;

@@ -1,14 +1,11 @@
 #include "metadata/deinterlace.h"
 
-#include <atomic>
 #include <cstddef>
+
+#include "base/wide_vectors.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define QMX_HAVE_AVX2_PATH 1
 #endif
 
 namespace {
@@ -102,27 +99,18 @@ __attribute__((target("avx2"))) void RebuildRowAvx2(const uint8_t* __restrict ab
   RebuildRowFrom<kFast>(above, row, below, i, bytes);
 }
 
-bool CpuHasAvx2() {
-  __builtin_cpu_init();  // may run before the runtime's own set-up of the CPU model
-  return __builtin_cpu_supports("avx2");
-}
 #endif
 
-std::atomic<bool>& UseWideVectors() {
-#if defined(QMX_HAVE_AVX2_PATH)
-  static std::atomic<bool> use{CpuHasAvx2()};
-#else
-  static std::atomic<bool> use{false};
-#endif
-  return use;
+WideVectorSwitch& WideVectors() {
+  static WideVectorSwitch wide;
+  return wide;
 }
 
 template <bool kFast>
 void RebuildRow(const uint8_t* __restrict above, uint8_t* __restrict row, const uint8_t* __restrict below,
                 std::size_t bytes) {
 #if defined(QMX_HAVE_AVX2_PATH)
-  if (UseWideVectors().load(std::memory_order_relaxed))
-    return RebuildRowAvx2<kFast>(above, row, below, bytes);
+  if (WideVectors().On()) return RebuildRowAvx2<kFast>(above, row, below, bytes);
 #endif
   RebuildRowFrom<kFast>(above, row, below, 0, bytes);
 }
@@ -135,7 +123,7 @@ void DeinterlaceRows(uint8_t* frame, int width, int height, std::size_t strideBy
   const std::size_t bytes = std::size_t(width) * 4;
   // The first top-down row whose bottom-up index is odd and that has a row
   // on each side, then every second row from there.
-  const int first = (height % 2 == 0) ? 2 : 1;
+  const int first = FirstDeinterlacedRow(height);
   int t = firstRow <= first ? first : firstRow + ((firstRow - first) & 1);
   const int last = (endRow < height ? endRow : height) - 2;
   for (; t <= last; t += 2) {
@@ -153,11 +141,5 @@ void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast) {
 }
 
 bool DeinterlaceWithWideVectors(bool on) {
-#if defined(QMX_HAVE_AVX2_PATH)
-  if (on && !CpuHasAvx2()) on = false;
-#else
-  on = false;
-#endif
-  UseWideVectors() = on;
-  return on;
+  return WideVectors().Set(on);
 }

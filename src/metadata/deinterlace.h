@@ -26,6 +26,12 @@ void FastDeinterlaceFrame(uint8_t* frame, int width, int height, bool fast);
 void DeinterlaceRows(uint8_t* frame, int width, int height, std::size_t strideBytes, int firstRow, int endRow,
                      bool fast);
 
+// The first top-down row a frame of `height` rows has rebuilt (the rule
+// above): then every second one up to height - 2.
+inline int FirstDeinterlacedRow(int height) {
+  return height % 2 == 0 ? 2 : 1;
+}
+
 // Whether rows go through the processor's widest vectors (AVX2, where there
 // is one; the default) or 16 bytes at a time; the result is the same, tests
 // run both. Returns whether the wide path is now in use.

@@ -1,5 +1,6 @@
 #include "snapshot/jpeg_bgrx_decoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -175,6 +176,22 @@ int ReducedJpegScale(int width, int height, int shownWidth, int shownHeight) {
     if (w >= shownWidth && h >= shownHeight) return d;
   }
   return 1;
+}
+
+ShownJpegSize ChooseShownJpegSize(int width, int height, int shownWidth, int shownHeight) {
+  ShownJpegSize s;
+  s.scaleDenom = ReducedJpegScale(width, height, shownWidth, shownHeight);
+  ReducedJpegSize(width, height, s.scaleDenom, s.decodedWidth, s.decodedHeight);
+  s.width = s.decodedWidth;
+  s.height = s.decodedHeight;
+  if (shownWidth > 0 && shownHeight > 0) {
+    // Not below half the decoded size on a side (a shape far from the
+    // picture's): bilinear sampling would skip rows there, and the window
+    // scales the rest with its own filter.
+    s.width = std::clamp(shownWidth, (s.decodedWidth + 1) / 2, s.decodedWidth);
+    s.height = std::clamp(shownHeight, (s.decodedHeight + 1) / 2, s.decodedHeight);
+  }
+  return s;
 }
 
 const char* JpegBgrxResultText(JpegBgrxDecoder::Result result) {

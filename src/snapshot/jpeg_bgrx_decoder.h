@@ -83,6 +83,20 @@ void ReducedJpegSize(int width, int height, int scaleDenom, int& outWidth, int& 
 // side is 0 or less (no display size known: the full frame).
 int ReducedJpegScale(int width, int height, int shownWidth, int shownHeight);
 
+// What a width × height picture shown at shownWidth × shownHeight is
+// decoded to: the reduction ReducedJpegScale allows, then, where the shown
+// size is smaller still on a side, exactly the shown size (scaled down
+// smoothly from the reduced decode, BgrxScaler; to half of it at most), so
+// the screen gets the pixels it shows, never fewer. The full picture when
+// no shown size is known.
+struct ShownJpegSize {
+  int scaleDenom = 1;                       // of the inverse DCT: 1, 2, 4 or 8
+  int decodedWidth = 0, decodedHeight = 0;  // at 1/scaleDenom
+  int width = 0, height = 0;                // handed on: at most the decoded size
+  bool Scaled() const { return width != decodedWidth || height != decodedHeight; }
+};
+ShownJpegSize ChooseShownJpegSize(int width, int height, int shownWidth, int shownHeight);
+
 // A short text for a result ("corrupt JPEG data", …) for log and bus messages.
 const char* JpegBgrxResultText(JpegBgrxDecoder::Result result);
 

@@ -188,6 +188,10 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void ArrangePanes();
   // Tells the engine the size each channel's picture is shown at.
   void ApplyShownSizes();
+  // Paused, no frame follows: panes showing channel c whose reduced picture
+  // is smaller than `shown` now (a zoom, a larger window) get the recorded
+  // frame at once.
+  void GiveFullFrames(int c, QSize shown);
   double ShownPictureAspect() const;
   void OnPaneDoubleClicked(int index);
   void RestoreWindowPlacement();

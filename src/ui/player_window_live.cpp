@@ -56,6 +56,7 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   for (VideoPane* p : panes_) {
     p->SetCrop({});
     p->SetStatedAspect(0);
+    p->SetPictureSize({});  // a stream's frames are never reduced
     p->ClearFrame();
   }
   LayoutVideoArea();

@@ -167,12 +167,34 @@ void CQMXPlayerDlg::ApplyShownSizes() {
         break;
       }
       const PixelRect box{0, 0, panes_[k]->width(), panes_[k]->height()};
-      const PixelRect fit = FitPicture(box, PictureAspect(w, h));
+      // The shape the pane shows the picture at, its stated aspect included.
+      const PixelRect fit = FitPicture(box, PictureAspect(w, h, panes_[k]->StatedAspect()));
       width = std::max(width, int(fit.width() * ratio + 0.5));
       height = std::max(height, int(fit.height() * ratio + 0.5));
     }
     playback_->SetShownSize(c, width, height);
+    if (width > 0 && !playback_->IsPlaying()) GiveFullFrames(c, QSize(width, height));
   }
+}
+
+void CQMXPlayerDlg::GiveFullFrames(int c, QSize shown) {
+  const auto [w, h] = channels_[std::size_t(c)].size;
+  const QSize picture(w, h);
+  bool reducedTooSmall = false;
+  for (int k = 0; k < 4; ++k) {
+    const QImage& frame = panes_[k]->Frame();
+    reducedTooSmall =
+        reducedTooSmall || (paneChannel_[k] == c && !frame.isNull() && frame.size() != picture &&
+                            (frame.width() < shown.width() || frame.height() < shown.height()));
+  }
+  std::vector<uint8_t> rgb;
+  int width = 0, rows = 0;
+  if (!reducedTooSmall || !playback_->SnapshotImage(c, rgb, width, rows) || QSize(width, rows) != picture)
+    return;
+  const QImage full =
+      QImage(rgb.data(), width, rows, width * 3, QImage::Format_RGB888).convertToFormat(QImage::Format_RGB32);
+  for (int k = 0; k < 4; ++k)
+    if (paneChannel_[k] == c) panes_[k]->SetFrame(full);
 }
 
 void CQMXPlayerDlg::ArrangePanes() {
@@ -183,6 +205,8 @@ void CQMXPlayerDlg::ArrangePanes() {
   for (int k = 0; k < 4; ++k) {
     const int c = paneChannel_[k];
     panes_[k]->SetStatedAspect(c >= 0 && c < 4 ? channels_[std::size_t(c)].statedAspect : 0);
+    const auto [w, h] = c >= 0 && c < 4 ? channels_[std::size_t(c)].size : std::pair(0, 0);
+    panes_[k]->SetPictureSize(QSize(w, h));
   }
   picture_->Arranged();
 }
@@ -191,10 +215,7 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   // The frames themselves say best what is shown (a live stream's too);
   // before the first one, the recording's header.
   for (VideoPane* pane : panes_)
-    if (pane->isVisibleTo(canvas_) && !pane->Frame().isNull()) {
-      const QSize s = pane->SourceSize();
-      return PictureAspect(s.width(), s.height(), pane->StatedAspect());
-    }
+    if (pane->isVisibleTo(canvas_) && !pane->Frame().isNull()) return pane->ShownAspect();
   if (!playback_) return 0;
   const bool quad = IsChecked(kQuadButton);
   int channel = -1;

@@ -31,6 +31,21 @@ void VideoPane::SetStatedAspect(double aspect) {
   update();
 }
 
+void VideoPane::SetPictureSize(QSize size) {
+  if (size == pictureSize_) return;
+  pictureSize_ = size;
+  stale_ = true;
+  update();
+}
+
+double VideoPane::ShownAspect() const {
+  const QSize source = Source().size();
+  const bool reduced = crop_.height <= 0 && !pictureSize_.isEmpty() && source != pictureSize_ &&
+                       source.width() <= pictureSize_.width() && source.height() <= pictureSize_.height();
+  const QSize shape = reduced ? pictureSize_ : source;
+  return PictureAspect(shape.width(), shape.height(), statedAspect_);
+}
+
 void VideoPane::ClearFrame() {
   frame_ = QImage();
   stale_ = true;
@@ -71,9 +86,7 @@ QImage VideoPane::Source() const {
 
 QRect VideoPane::PictureRect() const {
   if (frame_.isNull()) return {};
-  const QImage source = Source();
-  const PixelRect fit =
-      FitPicture({0, 0, width(), height()}, PictureAspect(source.width(), source.height(), statedAspect_));
+  const PixelRect fit = FitPicture({0, 0, width(), height()}, ShownAspect());
   return QRect(fit.left, fit.top, fit.width(), fit.height());
 }
 
@@ -102,7 +115,17 @@ const QImage& VideoPane::Scaled() {
     const QImage source = Source();
     const PixelRect shown = ShownPixels(zoom_, source.width(), source.height());
     const QRect from(shown.left, shown.top, shown.width(), shown.height());
-    if (scaled_.size() != pixels) scaled_ = QImage(pixels, QImage::Format_RGB32);
+    if (from == frame_.rect() && pixels == frame_.size() && adjustment_.IsNeutral()) {
+      // Already the picture as painted: the frame itself, without a copy.
+      scaled_ = frame_;
+      scaled_.setDevicePixelRatio(devicePixelRatioF());
+      scaledIsFrame_ = true;
+      stale_ = false;
+      return scaled_;
+    }
+    // Never drawn into a frame: it is the pipeline's buffer.
+    if (scaled_.size() != pixels || scaledIsFrame_) scaled_ = QImage(pixels, QImage::Format_RGB32);
+    scaledIsFrame_ = false;
     // Bilinear through the raster engine's vectorised transform path, into
     // the same buffer every frame: about a third of what QImage::scaled's
     // area averaging costs at these sizes, and as sharp for the overlay text.

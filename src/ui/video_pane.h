@@ -16,7 +16,8 @@
 // layout shows one half per pane).
 //
 // The frame is scaled (bilinear) once when it arrives or the pane's size
-// changes, not on every paint: a paint then only copies pixels.
+// changes, not on every paint: a paint then only copies pixels. A frame the
+// decoder already made at the picture's size is painted as it is.
 //
 // Digital zoom: the wheel zooms about the pointer (1x to 8x), a drag pans,
 // Ctrl+double-click goes back to 1x; a plain double-click is the window's
@@ -37,6 +38,12 @@ class VideoPane : public QWidget {
   // wins over the picture's own size rule; 0 for none.
   void SetStatedAspect(double aspect);
   double StatedAspect() const { return statedAspect_; }
+  // The size of the recorded pictures of this pane's camera (empty when
+  // unknown): a smaller frame is a reduced decode of such a picture and is
+  // shown at the picture's shape, not at its own rounded one.
+  void SetPictureSize(QSize size);
+  // The display aspect the frame is shown at.
+  double ShownAspect() const;
   SourceCrop Crop() const { return crop_; }
   void ClearFrame();
   const QImage& Frame() const { return frame_; }
@@ -90,8 +97,9 @@ class VideoPane : public QWidget {
 
   int index_;
   QImage frame_;
-  QImage scaled_;      // frame_ at PictureRect's size
-  bool stale_ = true;  // scaled_ is of an older frame, crop, zoom or adjustment
+  QImage scaled_;               // frame_ at PictureRect's size
+  bool stale_ = true;           // scaled_ is of an older frame, crop, zoom or adjustment
+  bool scaledIsFrame_ = false;  // scaled_ is a frame itself, not a copy
   SourceCrop crop_;
   ZoomView zoom_;
   PictureAdjustment adjustment_;
@@ -99,4 +107,5 @@ class VideoPane : public QWidget {
   bool dragging_ = false;
   QPointF dragFrom_;
   double statedAspect_ = 0;
+  QSize pictureSize_;
 };

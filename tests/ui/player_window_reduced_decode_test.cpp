@@ -1,7 +1,8 @@
-// Small panes are fed pictures decoded at a reduced size, while a snapshot
-// still holds the recorded frame: offscreen, a generated 720x480
-// four-camera recording playing through the real pipelines, the snapshot
-// compared byte for byte with what the headless snapshot mode writes.
+// Panes smaller than the picture are fed pictures decoded at the size they
+// show them, painted as they come, while a snapshot still holds the
+// recorded frame: offscreen, a generated 720x480 four-camera recording
+// playing through the real pipelines, the snapshot compared byte for byte
+// with what the headless snapshot mode writes.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/settings.h"
 #include "engine/pipeline/graph_result.h"
@@ -33,15 +35,10 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The smallest of the picture's full, half, quarter and eighth sizes that
-// still covers `shown` on both sides.
-QSize Covering(QSize picture, QSize shown) {
-  QSize best = picture;
-  for (int d = 2; d <= 8; d *= 2) {
-    const QSize s((picture.width() + d - 1) / d, (picture.height() + d - 1) / d);
-    if (s.width() >= shown.width() && s.height() >= shown.height()) best = s;
-  }
-  return best;
+// What a pane showing `shown` pixels of a `picture` is given: the shown
+// size where it is smaller, never less.
+QSize Wanted(QSize picture, QSize shown) {
+  return shown.boundedTo(picture);
 }
 
 }  // namespace
@@ -61,11 +58,11 @@ TEST(PlayerWindowReducedDecode, SmallPanesGetReducedPicturesAndSnapshotsTheRecor
   struct Row {
     int width, height;  // the window's
     bool quad;
-    QSize want;  // the pictures the pane is given
+    bool reduced;  // the pictures the pane is given are smaller than recorded
   } rows[] = {
-      {1045, 860, false, QSize(720, 480)},
-      {1045, 860, true, QSize(720, 480)},
-      {700, 560, true, QSize(360, 240)},
+      {1045, 860, false, false},
+      {1045, 860, true, true},  // the default window: its quad's pictures at about half their size
+      {700, 560, true, true},
   };
   int64_t at = 300;
   for (const Row& r : rows) {
@@ -85,13 +82,17 @@ TEST(PlayerWindowReducedDecode, SmallPanesGetReducedPicturesAndSnapshotsTheRecor
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
           if (pane->Frame().isNull()) return false;
-          want = Covering(QSize(720, 480), pane->PictureRect().size() * pane->devicePixelRatioF());
+          want = Wanted(QSize(720, 480), pane->PictureRect().size() * pane->devicePixelRatioF());
           return pane->Frame().size() == want;
         },
         20000))
         << pane->Frame().width() << "x" << pane->Frame().height() << " for a picture of "
         << pane->PictureRect().width() << "x" << pane->PictureRect().height();
-    EXPECT_EQ(want, r.want);
+    EXPECT_EQ(want != QSize(720, 480), r.reduced);
+    // Shown as it came, no second scaling: the pane paints the frame itself.
+    if (r.reduced) {
+      EXPECT_EQ(pane->Scaled().constBits(), pane->Frame().constBits());
+    }
     // Paused on a frame, that frame is the snapshot, at the recorded size,
     // exactly what the snapshot mode writes for the same frame.
     window->RunCommand(kCmdPause);
@@ -111,6 +112,18 @@ TEST(PlayerWindowReducedDecode, SmallPanesGetReducedPicturesAndSnapshotsTheRecor
     ASSERT_EQ(status, 0);
     EXPECT_EQ(QImage(QString::fromStdString(shot.string())).size(), QSize(720, 480));
     EXPECT_TRUE(ReadAll(shot) == ReadAll(reference));
+    // Zoomed in while paused, the pane draws from the recorded frame at once,
+    // never from an enlarged reduced one: the frame the window's snapshot is.
+    pane->SetZoom({2.0, 0.5, 0.5});
+    EXPECT_EQ(pane->Frame().size(), QSize(720, 480));
+    std::vector<uint8_t> rgb;
+    int width = 0, rows = 0;
+    ASSERT_TRUE(e->SnapshotImage(0, rgb, width, rows));
+    if (r.reduced) {
+      EXPECT_EQ(QImage(rgb.data(), width, rows, width * 3, QImage::Format_RGB888),
+                pane->Frame().convertToFormat(QImage::Format_RGB888));
+    }
+    pane->ResetZoom();
     at += 100;
     window.reset();
     WriteSetting(kWindowPlacementSetting, "");  // the next window opens where the others do

@@ -163,8 +163,7 @@ bool PlaybackEngine::TakeSnapshot(int channel, const std::string& path) {
   if (!cur) return false;
   // A picture shown reduced is not the recorded frame: that is decoded again.
   const RecordingGraph::FullSnapshot full = cur->SaveFullSnapshot(channel, path);
-  if (full != RecordingGraph::FullSnapshot::kNotReduced)
-    return full == RecordingGraph::FullSnapshot::kWritten;
+  if (full != RecordingGraph::FullSnapshot::kNotReduced) return full == RecordingGraph::FullSnapshot::kDone;
   COverlayFilter* f = cur->Overlay(channel);
   return f && f->SaveSnapshot(path);
 }
@@ -174,7 +173,11 @@ bool PlaybackEngine::SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& 
   width = rows = 0;
   if (channel < 0 || channel > 3) return false;
   GraphPtr cur = Current();
-  COverlayFilter* f = cur ? cur->Overlay(channel) : nullptr;
+  if (!cur) return false;
+  // A picture shown reduced is not the recorded frame: that is decoded again.
+  const RecordingGraph::FullSnapshot full = cur->FullSnapshotImage(channel, rgb, width, rows);
+  if (full != RecordingGraph::FullSnapshot::kNotReduced) return full == RecordingGraph::FullSnapshot::kDone;
+  COverlayFilter* f = cur->Overlay(channel);
   return f && f->SnapshotImage(rgb, width, rows);
 }
 

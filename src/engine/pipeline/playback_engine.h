@@ -146,9 +146,10 @@ class PlaybackEngine {
   void VideoSize(int& width, int& height, bool& known);
 
   // The size channel c's pictures are shown at, in pixels (0 × 0, the
-  // default: the full size). A picture shown at less than half its size is
-  // decoded at 1/2, 1/4 or 1/8 of it; whoever needs more (a zoom) asks for
-  // the size it draws at. Snapshots always hold the recorded frame.
+  // default: the full size). A picture shown smaller than its size is handed
+  // on at the size shown (decoded at 1/2, 1/4 or 1/8 of it where that still
+  // covers it, and scaled down); whoever needs more (a zoom) asks for the
+  // size it draws at. Snapshots always hold the recorded frame.
   void SetShownSize(int channel, int width, int height);
 
   // Writes channel 0..3's last frame as a JPEG; false without such a frame.

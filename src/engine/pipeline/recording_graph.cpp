@@ -802,7 +802,10 @@ void RecordingGraph::SetShownSize(int channel, int width, int height) {
                std::max(0, height), nullptr);
 }
 
-RecordingGraph::FullSnapshot RecordingGraph::SaveFullSnapshot(int channel, const std::string& path) {
+RecordingGraph::FullSnapshot RecordingGraph::FullSnapshotImage(int channel, std::vector<uint8_t>& rgb,
+                                                               int& width, int& height) {
+  rgb.clear();
+  width = height = 0;
   if (channel < 0 || channel > 3) return FullSnapshot::kNotReduced;
   gsth::Buffer jpeg;
   {
@@ -811,7 +814,6 @@ RecordingGraph::FullSnapshot RecordingGraph::SaveFullSnapshot(int channel, const
   }
   if (!jpeg) return FullSnapshot::kNotReduced;
   std::vector<uint8_t> pixels;
-  int width = 0, height = 0;
   bool decoded = false;
   {
     gsth::BufferMap map(jpeg.get(), GST_MAP_READ);
@@ -830,8 +832,16 @@ RecordingGraph::FullSnapshot RecordingGraph::SaveFullSnapshot(int channel, const
   if (overlay && COverlayFilter::VideoFrameSize(pixels.size(), overlay->DvrKind(), w, h, deinterlace) &&
       deinterlace && w == width && h == height)
     FastDeinterlaceFrame(pixels.data(), width, height, overlay->FastDeinterlace());
-  const std::vector<uint8_t> image = BuildSnapshotImage(pixels.data(), width, height, false);
-  return WriteJpegFile(path.c_str(), image.data(), width, height, 75) ? FullSnapshot::kWritten
+  rgb = BuildSnapshotImage(pixels.data(), width, height, false);
+  return rgb.empty() ? FullSnapshot::kFailed : FullSnapshot::kDone;
+}
+
+RecordingGraph::FullSnapshot RecordingGraph::SaveFullSnapshot(int channel, const std::string& path) {
+  std::vector<uint8_t> image;
+  int width = 0, height = 0;
+  const FullSnapshot full = FullSnapshotImage(channel, image, width, height);
+  if (full != FullSnapshot::kDone) return full;
+  return WriteJpegFile(path.c_str(), image.data(), width, height, 75) ? FullSnapshot::kDone
                                                                       : FullSnapshot::kFailed;
 }
 

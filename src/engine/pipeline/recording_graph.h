@@ -144,16 +144,18 @@ class RecordingGraph {
   // decoder made the picture.
   void SetFastDeinterlace(bool fast);
 
-  // Our filters, null where the branch is absent.
   // The size channel c's pictures are shown at (0 × 0: unknown, always the
-  // full size): our decoder decodes a picture shown below half its size at
-  // a reduced size. Any thread, never waits.
+  // full size): our decoder hands a picture shown smaller than its size on
+  // at the size shown. Any thread, never waits.
   void SetShownSize(int channel, int width, int height);
   // Channel c's last shown frame when it was shown reduced: decoded again at
   // full size from its compressed picture (deinterlaced as a full-size frame
-  // is) and written as the snapshot JPEG the overlay's copy would give.
-  enum class FullSnapshot { kNotReduced, kWritten, kFailed };
+  // is), as the packed RGB snapshot image the overlay's copy would give
+  // (kDone), or written as its snapshot JPEG.
+  enum class FullSnapshot { kNotReduced, kDone, kFailed };
+  FullSnapshot FullSnapshotImage(int channel, std::vector<uint8_t>& rgb, int& width, int& height);
   FullSnapshot SaveFullSnapshot(int channel, const std::string& path);
+  // Our filters, null where the branch is absent.
   COverlayFilter* Overlay(int channel) const;
   COverlayFilter* AudioTransform(int channel) const;
   GstElement* Volume(int channel) const;
