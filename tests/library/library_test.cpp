@@ -268,6 +268,18 @@ TEST_P(LibraryBackends, IndexesEveryRecordingOnceFindsExactlyTheScriptedOnesAndR
     EXPECT_EQ(s[3], std::string("Bus ") + kPlan[i].vehicle);
     EXPECT_EQ(s[4], kPlan[i].shape == 's' ? "1" : "3");
   }
+  // Every file's SHA-256 as an independent reader has it, the cut-short file's too.
+  std::string paths;
+  std::map<std::string, std::string> hashes;
+  for (const library::SqlRow& row : connection->Run("SELECT path, sha256 FROM files")) {
+    paths += " " + ShellQuote(*row[0]);
+    hashes[*row[0]] = *row[1];
+  }
+  std::stringstream sums(RunCommand("sha256sum" + paths));
+  std::map<std::string, std::string> expected;
+  for (std::string hex, path; sums >> hex >> path;) expected[path] = hex;
+  EXPECT_GE(hashes.size(), kPlan.size());
+  EXPECT_TRUE(hashes == expected) << "the library's hashes are not the files'";
 
   const std::string corner = "--near 49.2,-122.6,40";
   const struct {
