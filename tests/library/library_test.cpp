@@ -306,6 +306,10 @@ TEST_P(LibraryBackends, IndexesEveryRecordingOnceFindsExactlyTheScriptedOnesAndR
   }
 
   const std::string before = Dump(db);
+  // Read on two workers and written in batches, or one at a time: the same rows.
+  const std::string oneJob = NewLibrary("one_job");
+  Index(oneJob, "--jobs 1");
+  EXPECT_TRUE(Dump(oneJob) == before) << "two jobs wrote other rows than one";
   const std::string second = Index(db);
   EXPECT_NE(second.find("41 recordings found, 0 indexed, 40 unchanged, 2 not indexed"), std::string::npos)
       << second;
