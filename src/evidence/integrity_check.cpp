@@ -14,6 +14,7 @@
 #include "avi/frame_timing.h"
 #include "engine/recording_layout.h"
 #include "evidence/jpeg_structure.h"
+#include "evidence/sha256.h"
 #include "metadata/metadata_sample.h"
 #include "snapshot/jpeg_entropy_check.h"
 
@@ -106,7 +107,10 @@ class RunChecker {
   void SkipEmptyFile(int fileIndex, const std::string& path) {
     std::error_code ec;
     const uintmax_t bytes = std::filesystem::file_size(path, ec);
-    report_.files.push_back({path, ec ? 0 : uint64_t(bytes)});
+    report_.files.push_back({path, ec ? 0 : uint64_t(bytes), ""});
+    std::string error;
+    if (options_.hashFiles && !Sha256OfFile(path, report_.files.back().sha256, error))
+      report_.files.back().sha256.clear();
     Add({FindingKind::kEmptyFile, 0, fileIndex, -1, 0, 0, "4000 bytes or less, holds no recording"});
     if (fileIndex > 0) report_.boundaryGaps.push_back(NAN);
   }
@@ -117,7 +121,7 @@ class RunChecker {
       report_.error = path + ": " + reader.Error();
       return false;
     }
-    report_.files.push_back({path, reader.FileSize()});
+    report_.files.push_back({path, reader.FileSize(), ""});
     for (CameraState& c : cameras_) c.videoStream = c.audioStream = -1, c.framesInFile = 0;
     MapStreams(reader, fileIndex == 0);
 
@@ -148,7 +152,13 @@ class RunChecker {
       for (int w = 1; w < std::max(cores, 1); ++w) workers.emplace_back([this, &reader] { Decode(reader); });
     }
     std::vector<DamageSlot> slots;
-    avi::AviChunkCursor cursor(reader, kReadWindowBytes);
+    Sha256 hash;
+    avi::AviChunkCursor cursor = options_.hashFiles
+                                     ? avi::AviChunkCursor(reader, kReadWindowBytes,
+                                                           [&hash](std::span<const uint8_t> bytes) {
+                                                             hash.Update(bytes.data(), bytes.size());
+                                                           })
+                                     : avi::AviChunkCursor(reader, kReadWindowBytes);
     for (std::size_t i = 0; i < frames_.size(); ++i) {
       const Frame& f = frames_[i];
       bool ok = false;
@@ -160,6 +170,7 @@ class RunChecker {
                                      ok ? bytes : std::span<const uint8_t>{}, ok, !decode);
       if (decode && judged) slots.push_back(slot);
     }
+    if (options_.hashFiles && cursor.FinishSink()) report_.files.back().sha256 = hash.HexDigest();
     if (decode) {
       Decode(reader);
       workers.clear();  // joins them

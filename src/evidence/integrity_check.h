@@ -57,6 +57,9 @@ struct CameraSummary {
 struct FileSummary {
   std::string path;
   uint64_t bytes = 0;
+  // With CheckOptions::hashFiles: 64 hex digits, or "" when the file could
+  // not be read to its end.
+  std::string sha256;
 };
 
 struct IntegrityReport {
@@ -76,6 +79,9 @@ struct CheckOptions {
   // at each frame's headers and end only (JpegStructureProblem).
   bool decodePictures = true;
   int workers = 0;  // threads that decode; 0: one per core
+  // Also each file's SHA-256, from the same reads the walk over its frames
+  // makes: every byte is read once for both.
+  bool hashFiles = false;
 };
 
 // One file of the timeline; an `empty` one (4,000 bytes or less) is not read

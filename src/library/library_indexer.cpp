@@ -1,10 +1,12 @@
 #include "library/library_indexer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -26,6 +28,14 @@ bool Unchanged(const FoundRecording& found, const std::vector<LibraryFile>& inde
   return true;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Recordings read are written together, whole, in one transaction: a commit
+// rewrites index pages that all of them share. A batch waits for more at
+// most this long, so the library (and the progress) keep up with the reads.
+constexpr std::size_t kBatchRecordings = 16;
+constexpr auto kBatchWait = std::chrono::seconds(1);
+
 struct ReadResult {
   std::size_t index = 0;
   LibraryRecording recording;
@@ -43,9 +53,10 @@ class ResultQueue {
     items_.push_back(std::move(r));
     filled_.notify_one();
   }
-  ReadResult Pop() {
+  // The next result, waiting for one until `deadline`; nullopt when none came.
+  std::optional<ReadResult> Pop(Clock::time_point deadline = Clock::time_point::max()) {
     std::unique_lock lock(mutex_);
-    filled_.wait(lock, [&] { return !items_.empty(); });
+    if (!filled_.wait_until(lock, deadline, [&] { return !items_.empty(); })) return std::nullopt;
     ReadResult r = std::move(items_.front());
     items_.pop_front();
     roomy_.notify_one();
@@ -128,36 +139,71 @@ IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,
       }
     });
   }
-  for (std::size_t done = 0; done < todo.size(); ++done) {
-    ReadResult r = queue.Pop();
+  std::size_t done = 0;
+  std::vector<ReadResult> batch;
+  // Writes the batch, each recording whole; when the one transaction fails,
+  // each is written alone, so only the one at fault is listed.
+  auto write = [&] {
+    if (batch.empty()) return;
+    std::vector<const LibraryRecording*> recordings;
+    for (const ReadResult& r : batch) recordings.push_back(&r.recording);
+    bool written = false;
+    try {
+      store.PutRecordings(recordings);
+      written = true;
+    } catch (const std::exception&) {
+      // Caught whatever it is: the workers wait for this loop to take their results.
+    }
+    for (const ReadResult& r : batch) {
+      const std::string& first = todo[r.index].files.front();
+      if (!written) {
+        try {
+          store.PutRecording(r.recording);
+        } catch (const std::exception& e) {
+          outcome.problems.push_back({first, std::string("not written to the library: ") + e.what()});
+          if (progress) progress({++done, todo.size(), first});
+          continue;
+        }
+      }
+      ++outcome.indexed;
+      if (progress) progress({++done, todo.size(), first});
+    }
+    batch.clear();
+  };
+  Clock::time_point due = Clock::time_point::max();
+  for (std::size_t taken = 0; taken < todo.size();) {
+    std::optional<ReadResult> popped = queue.Pop(batch.empty() ? Clock::time_point::max() : due);
+    if (!popped) {
+      write();
+      continue;
+    }
+    ++taken;
+    ReadResult& r = *popped;
     const std::string& first = todo[r.index].files.front();
     if (options.cancel && options.cancel->load()) {
       outcome.cancelled = true;
       continue;  // drain the workers, writing nothing more
     }
     if (r.error.empty()) {
-      try {
-        store.PutRecording(r.recording);
-        ++outcome.indexed;
-      } catch (const std::exception& e) {
-        // Caught whatever it is: the workers wait for this loop to take their results.
-        outcome.problems.push_back({first, std::string("not written to the library: ") + e.what()});
-      }
-    } else {
-      // A reason naming its own file ("PATH: reason") is kept as it is.
-      const std::string& text = r.error;
-      bool named = false;
-      for (const std::string& f : todo[r.index].files) {
-        if (text.rfind(f + ": ", 0) == 0) {
-          outcome.problems.push_back({f, text.substr(f.size() + 2)});
-          named = true;
-          break;
-        }
-      }
-      if (!named) outcome.problems.push_back({first, text});
+      if (batch.empty()) due = Clock::now() + kBatchWait;
+      batch.push_back(std::move(r));
+      if (batch.size() >= kBatchRecordings) write();
+      continue;
     }
-    if (progress) progress({done + 1, todo.size(), first});
+    // A reason naming its own file ("PATH: reason") is kept as it is.
+    const std::string& text = r.error;
+    bool named = false;
+    for (const std::string& f : todo[r.index].files) {
+      if (text.rfind(f + ": ", 0) == 0) {
+        outcome.problems.push_back({f, text.substr(f.size() + 2)});
+        named = true;
+        break;
+      }
+    }
+    if (!named) outcome.problems.push_back({first, text});
+    if (progress) progress({++done, todo.size(), first});
   }
+  write();  // the last batch, also when cancelled: its recordings are whole
   return outcome;
 }
 

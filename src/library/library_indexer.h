@@ -2,12 +2,12 @@
 
 // Brings the library up to date with folders: finds the recordings, skips
 // those whose files are unchanged (same paths, sizes and modification
-// times), reads the others on worker threads and writes each whole, one at a
-// time, on the calling thread. A recording that can't be read is listed and
-// the run goes on; a run stopped anywhere leaves only whole recordings, so
-// the next run goes on where it stopped. A recording under one of the roots
-// whose first file no longer exists is taken out of the library. Only reads
-// the recordings.
+// times), reads the others on worker threads and writes them whole on the
+// calling thread, those read close together in one transaction. A recording
+// that can't be read is listed and the run goes on; a run stopped anywhere
+// leaves only whole recordings, so the next run goes on where it stopped. A
+// recording under one of the roots whose first file no longer exists is
+// taken out of the library. Only reads the recordings.
 
 #include <atomic>
 #include <cstddef>
@@ -45,7 +45,8 @@ struct IndexOutcome {
   bool cancelled = false;
 };
 
-// Called on the calling thread after each recording read.
+// Called on the calling thread for each recording once it is in the library
+// (or found unreadable).
 using IndexProgressCallback = std::function<void(const IndexProgress&)>;
 
 IndexOutcome IndexTree(LibraryStore& store, const IndexOptions& options,

@@ -169,48 +169,56 @@ int LibraryStore::SchemaVersion() {
 }
 
 void LibraryStore::PutRecording(const LibraryRecording& rec) {
+  PutRecordings({&rec});
+}
+
+void LibraryStore::PutRecordings(const std::vector<const LibraryRecording*>& recordings) {
   db_->Begin();
   try {
-    std::vector<int64_t> stale{rec.id};
-    for (const LibraryFile& f : rec.files) {
-      for (const SqlRow& row : db_->Run("SELECT recording_id FROM files WHERE path = ?", {f.path}))
-        stale.push_back(std::stoll(*row[0]));
-    }
-    std::sort(stale.begin(), stale.end());
-    stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
-    for (int64_t id : stale) DeleteRows(*db_, id);
-    db_->Run(
-        "INSERT INTO recordings (id, first_path, title, dvr_version, cameras, start_utc_ms, end_utc_ms,"
-        " start_local_ms, end_local_ms, duration_centis, check_summary, findings)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {rec.id, rec.files.front().path, rec.title, rec.version, rec.cameras, Value(rec.startUtcMillis),
-         Value(rec.endUtcMillis), Value(rec.startLocalMillis), Value(rec.endLocalMillis), rec.durationCentis,
-         rec.checkSummary, rec.findings});
-    for (std::size_t i = 0; i < rec.files.size(); ++i) {
-      const LibraryFile& f = rec.files[i];
-      db_->Run(
-          "INSERT INTO files (recording_id, seq, path, bytes, mtime_ns, sha256, empty)"
-          " VALUES (?, ?, ?, ?, ?, ?, ?)",
-          {rec.id, int64_t(i), f.path, f.bytes, f.mtimeNanos, f.sha256, int64_t(f.empty)});
-    }
-    for (const LibraryEvent& e : rec.events) {
-      db_->Run(
-          "INSERT INTO events (recording_id, centis, utc_ms, local_ms, kind, name, value, latitude, "
-          "longitude)"
-          " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-          {rec.id, e.centis, Value(e.utcMillis), Value(e.localMillis), e.kind, e.name, e.value,
-           Value(e.latitude), Value(e.longitude)});
-    }
-    for (const LibraryTrackPoint& p : rec.track) {
-      db_->Run(
-          "INSERT INTO track (recording_id, centis, utc_ms, local_ms, latitude, longitude, speed_kmh)"
-          " VALUES (?, ?, ?, ?, ?, ?, ?)",
-          {rec.id, p.centis, p.utcMillis, p.localMillis, p.latitude, p.longitude, p.speedKmh});
-    }
+    for (const LibraryRecording* rec : recordings) WriteRows(*rec);
     db_->Commit();
   } catch (...) {
     db_->Rollback();
     throw;
+  }
+}
+
+void LibraryStore::WriteRows(const LibraryRecording& rec) {
+  std::vector<int64_t> stale{rec.id};
+  for (const LibraryFile& f : rec.files) {
+    for (const SqlRow& row : db_->Run("SELECT recording_id FROM files WHERE path = ?", {f.path}))
+      stale.push_back(std::stoll(*row[0]));
+  }
+  std::sort(stale.begin(), stale.end());
+  stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
+  for (int64_t id : stale) DeleteRows(*db_, id);
+  db_->Run(
+      "INSERT INTO recordings (id, first_path, title, dvr_version, cameras, start_utc_ms, end_utc_ms,"
+      " start_local_ms, end_local_ms, duration_centis, check_summary, findings)"
+      " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      {rec.id, rec.files.front().path, rec.title, rec.version, rec.cameras, Value(rec.startUtcMillis),
+       Value(rec.endUtcMillis), Value(rec.startLocalMillis), Value(rec.endLocalMillis), rec.durationCentis,
+       rec.checkSummary, rec.findings});
+  for (std::size_t i = 0; i < rec.files.size(); ++i) {
+    const LibraryFile& f = rec.files[i];
+    db_->Run(
+        "INSERT INTO files (recording_id, seq, path, bytes, mtime_ns, sha256, empty)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?)",
+        {rec.id, int64_t(i), f.path, f.bytes, f.mtimeNanos, f.sha256, int64_t(f.empty)});
+  }
+  for (const LibraryEvent& e : rec.events) {
+    db_->Run(
+        "INSERT INTO events (recording_id, centis, utc_ms, local_ms, kind, name, value, latitude, "
+        "longitude)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {rec.id, e.centis, Value(e.utcMillis), Value(e.localMillis), e.kind, e.name, e.value,
+         Value(e.latitude), Value(e.longitude)});
+  }
+  for (const LibraryTrackPoint& p : rec.track) {
+    db_->Run(
+        "INSERT INTO track (recording_id, centis, utc_ms, local_ms, latitude, longitude, speed_kmh)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?)",
+        {rec.id, p.centis, p.utcMillis, p.localMillis, p.latitude, p.longitude, p.speedKmh});
   }
 }
 

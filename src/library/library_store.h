@@ -56,6 +56,9 @@ class LibraryStore {
   // Replaces whatever the library holds of the recording and of any of its
   // files, in one transaction.
   void PutRecording(const LibraryRecording& recording);
+  // The same for several, in order, in one transaction: whole or none. The
+  // database's cost of a commit (the index pages it rewrites) is shared.
+  void PutRecordings(const std::vector<const LibraryRecording*>& recordings);
   // Takes the recording's rows out of the library, in one transaction.
   void RemoveRecording(int64_t id);
   // The files of every indexed recording, by recording id.
@@ -66,6 +69,7 @@ class LibraryStore {
 
  private:
   void Migrate();
+  void WriteRows(const LibraryRecording& recording);
   std::unique_ptr<SqlConnection> db_;
 };
 

@@ -97,8 +97,16 @@ std::string ReadLibraryRecording(const FoundRecording& found, LibraryRecording& 
   evidence::CheckOptions quick;
   quick.decodePictures = false;
   quick.workers = 1;
+  // The check's reads hash the files too: the costliest part of indexing,
+  // every byte, is read once.
+  quick.hashFiles = true;
   const evidence::IntegrityReport report = evidence::CheckRecording(checkFiles, quick);
   if (!report.Readable()) return report.error;
+  if (report.files.size() != out.files.size()) return "the files changed while they were read";
+  for (std::size_t i = 0; i < out.files.size(); ++i) {
+    if (report.files[i].sha256.empty()) return out.files[i].path + ": could not be read to its end";
+    out.files[i].sha256 = report.files[i].sha256;
+  }
   out.checkSummary = CheckSummary(report);
   out.findings = int64_t(report.findings.size());
   for (const evidence::CameraSummary& c : report.cameras)
@@ -145,13 +153,6 @@ std::string ReadLibraryRecording(const FoundRecording& found, LibraryRecording& 
       }
     }
     out.events.push_back(std::move(event));
-  }
-
-  // Hashed last: the costliest read, spared for a recording that can't be indexed.
-  for (LibraryFile& file : out.files) {
-    std::string error;
-    if (cancel && cancel->load()) return kScanCancelledError;
-    if (!evidence::Sha256OfFile(file.path, file.sha256, error)) return file.path + ": " + error;
   }
   return "";
 }

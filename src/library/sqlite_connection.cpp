@@ -32,6 +32,11 @@ class SqliteConnection : public SqlConnection {
     sqlite3_busy_timeout(db, kBusyMilliseconds);
     Run("PRAGMA journal_mode=WAL", {});
     Run("PRAGMA synchronous=NORMAL", {});
+    // An index run rewrites pages of every index with each commit: with the
+    // pages kept in memory and the log copied back less often, far fewer are
+    // read and written again. Neither changes what a crash can lose.
+    Run("PRAGMA cache_size=-131072", {});  // KiB
+    Run("PRAGMA wal_autocheckpoint=10000", {});  // pages
   }
 
   std::vector<SqlRow> Execute(const std::string& sql, const std::vector<SqlValue>& params) override {

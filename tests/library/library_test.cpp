@@ -268,6 +268,18 @@ TEST_P(LibraryBackends, IndexesEveryRecordingOnceFindsExactlyTheScriptedOnesAndR
     EXPECT_EQ(s[3], std::string("Bus ") + kPlan[i].vehicle);
     EXPECT_EQ(s[4], kPlan[i].shape == 's' ? "1" : "3");
   }
+  // Every file's SHA-256 as an independent reader has it, the cut-short file's too.
+  std::string paths;
+  std::map<std::string, std::string> hashes;
+  for (const library::SqlRow& row : connection->Run("SELECT path, sha256 FROM files")) {
+    paths += " " + ShellQuote(*row[0]);
+    hashes[*row[0]] = *row[1];
+  }
+  std::stringstream sums(RunCommand("sha256sum" + paths));
+  std::map<std::string, std::string> expected;
+  for (std::string hex, path; sums >> hex >> path;) expected[path] = hex;
+  EXPECT_GE(hashes.size(), kPlan.size());
+  EXPECT_TRUE(hashes == expected) << "the library's hashes are not the files'";
 
   const std::string corner = "--near 49.2,-122.6,40";
   const struct {
@@ -294,6 +306,10 @@ TEST_P(LibraryBackends, IndexesEveryRecordingOnceFindsExactlyTheScriptedOnesAndR
   }
 
   const std::string before = Dump(db);
+  // Read on two workers and written in batches, or one at a time: the same rows.
+  const std::string oneJob = NewLibrary("one_job");
+  Index(oneJob, "--jobs 1");
+  EXPECT_TRUE(Dump(oneJob) == before) << "two jobs wrote other rows than one";
   const std::string second = Index(db);
   EXPECT_NE(second.find("41 recordings found, 0 indexed, 40 unchanged, 2 not indexed"), std::string::npos)
       << second;
