@@ -134,15 +134,6 @@ TEST_F(PlayerWindowDisplayTest, EachPictureAtItsOwnAspectLetterboxedAndSmoothlyS
                 std::string(c.probed) + "\n");
     }
     ShowPlaying(file, QSize(1045, 860), c.quad);
-    // Frames decoded ahead for the panes' first size (reduced, in the quad
-    // before the window took its size) may still be on their way.
-    (void)QTest::qWaitFor(
-        [&] {
-          for (int k = 0; k < (c.quad ? 4 : 1); ++k)
-            if (window_->Pane(k)->Frame().size() != QSize(c.width, c.height)) return false;
-          return true;
-        },
-        10000);
     for (int k = 0; k < (c.quad ? 4 : 1); ++k) {
       VideoPane* pane = window_->Pane(k);
       const QRect picture = pane->PictureRect();
