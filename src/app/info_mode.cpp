@@ -28,7 +28,7 @@ int RunInfoMode(const std::string& path, std::ostream& out, std::ostream& err) {
     line(channel + " Bitrate", p.bitRateText[c]);
   }
   line("DVR Title", p.dvrTitle);
-  line("DVR Kind", std::to_string(summary.dvrKind));
+  line("DVR Kind", std::to_string(DvrKindNumber(summary.dvrKind)));
   line("H264", summary.h264 ? "yes" : "no");
   if (p.headerCorrectionNeeded) line("Header Correction", "needed");
   return FinishOutput(out, err);

@@ -89,7 +89,7 @@ std::map<std::string, std::string> DecodedTexts(const MetadataSample& sample) {
   } collect;
   uint8_t bytes[kMetadataSampleBytes];
   PackMetadataSample(sample, bytes);
-  MetadataDecoder decoder("x", 0);
+  MetadataDecoder decoder("x", DvrLayout::kFourChannel);
   decoder.SetListener(0, &collect);
   decoder.ParseMetadataSample(bytes, sizeof bytes);
   return collect.texts;

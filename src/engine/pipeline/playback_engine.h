@@ -160,7 +160,7 @@ class PlaybackEngine {
   // What the open recording holds (the current file's graph).
   std::array<bool, 4> ChannelPresent();
   std::array<bool, 4> AudioPresent();
-  int DvrKind();
+  DvrLayout DvrKind();
   int H264Mode();
   // The current file's texts; the size is the whole sequence's.
   RecordingProperties Properties();

@@ -354,7 +354,7 @@ GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
 // --- building ----------------------------------------------------------------
 
 bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& config) {
-  const int dvrKind = int(layout_);
+  const DvrLayout dvrKind = layout_;
   GstElement* bin = nullptr;
   switch (plan.kind) {
     case BranchKind::kVideo:
@@ -444,7 +444,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   RegisterQmxElements();
   path_ = path;
 
-  layout_ = DvrLayout(DetectDvrKind(path));
+  layout_ = DetectDvrKind(path);
   {
     std::lock_guard<std::mutex> l(lock_);
     if (const int r = ReadRecordingProperties(path, props_, config.headerCorrection); r != kPropertiesOk) {
