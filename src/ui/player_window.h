@@ -147,6 +147,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
  signals:
   // An open finished (successfully or not) and the window shows its result.
   void OpenFinished(int resultCode);
+  // An open failed; sent before the window tells why in a modal box, so a
+  // scripted run can go on while the box waits for a click.
+  void OpenFailed(int resultCode);
   // One tick of the 150 ms timer: the features keep their windows and
   // strips current on it.
   void Ticked();

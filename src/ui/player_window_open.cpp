@@ -128,6 +128,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     RetireEngine(std::move(opening_));
     currentPath_.clear();
     pleaseWait_->hide();
+    emit OpenFailed(kGraphFileUnusable);
     ShowPlayerFailure(this, kEmptyFileMessage, outcome->cause);
     drag_.held = false;
     emit OpenFinished(kGraphFileUnusable);
@@ -146,6 +147,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     SetTitle(MainWindowTitle(brand_));
     displayName_.clear();
     currentPath_.clear();
+    emit OpenFailed(outcome->result);
     ShowPlayerFailure(this, GraphResultMessage(outcome->result, outcome->h264, plan.files.empty()),
                       outcome->cause);
   } else {
