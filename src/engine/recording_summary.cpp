@@ -49,7 +49,7 @@ RecordingSummary SummariseRecording(const std::string& path, const avi::AviReade
   // the type text stays.
   if (IsTwoChannel(summary.dvrKind) && reader.StreamCount() >= 3) summary.dvrKind = DvrLayout::kFourChannel;
   summary.h264 = DetectH264(path);
-  summary.props.h264Mode = summary.h264 ? 1 : 0;
+  summary.props.h264Mode = summary.h264 ? VideoCoding::kH264 : VideoCoding::kMotionJpeg;
 
   std::array<bool, 4> hasVideo{}, hasAudio{};
   summary.streamChannel.assign(reader.StreamCount(), -1);

@@ -95,7 +95,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     if (files.empty()) outcome->cause = NothingToPlayCause(path);
     if (!outcome->plan.emptySingleFile) {
       outcome->result = engine->OpenSequence(files);
-      outcome->h264 = engine->H264Mode() == 1;
+      outcome->h264 = engine->H264Mode() == VideoCoding::kH264;
       if (outcome->result != kGraphOk && !files.empty()) {
         const std::string cause = engine->OpenFailureCause();
         if (!cause.empty()) outcome->cause = files.front() + ": " + cause;

@@ -193,7 +193,7 @@ DvrLayout PlaybackEngine::DvrKind() {
   return cur ? cur->DvrKind() : DvrLayout::kFourChannel;
 }
 
-int PlaybackEngine::H264Mode() {
+VideoCoding PlaybackEngine::H264Mode() {
   return h264Mode_;
 }
 

@@ -56,7 +56,7 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, GraphSlot slot) {
 int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
   CloseSequence();
   playing_ = false;
-  h264Mode_ = 0;
+  h264Mode_ = VideoCoding::kMotionJpeg;
   warnings_ = 0;
   ResetTriggerNamesToDefaults();
   {

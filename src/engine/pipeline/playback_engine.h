@@ -161,7 +161,7 @@ class PlaybackEngine {
   std::array<bool, 4> ChannelPresent();
   std::array<bool, 4> AudioPresent();
   DvrLayout DvrKind();
-  int H264Mode();
+  VideoCoding H264Mode();
   // The current file's texts; the size is the whole sequence's.
   RecordingProperties Properties();
   std::vector<SequenceFile> Files();
@@ -245,7 +245,7 @@ class PlaybackEngine {
   std::atomic<bool> overlayText_{false};
   std::atomic<bool> fastDeinterlace_{true};
   std::atomic<double> lastStepPosition_{0};
-  std::atomic<int> h264Mode_{0};
+  std::atomic<VideoCoding> h264Mode_{VideoCoding::kMotionJpeg};
   std::atomic<int> warnings_{0};
 
   // The event thread's queue: bus news and calls to EngineEvents.
