@@ -65,7 +65,7 @@ TEST(PlayerWindowReducedDecode, SmallPanesGetReducedPicturesAndSnapshotsTheRecor
   } rows[] = {
       {1045, 860, false, QSize(720, 480)},
       {1045, 860, true, QSize(720, 480)},
-      {700, 560, true, QSize(360, 240)},
+      {700, 593, true, QSize(360, 240)},
   };
   int64_t at = 300;
   for (const Row& r : rows) {
