@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     frame[4 * i + 2] = rgb[3 * i];
   }
 
-  COverlayFilter overlay("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter overlay("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   const char* texts[][2] = {{"Local Time", "3-1-2011  06:05:09.007"},
                             {"GPS Sat Count", "9"},
                             {"Latitude", "49.274278"},

@@ -83,7 +83,7 @@ int RunExportVideoMode(int argc, char** argv, const CommandLine& line) {
   const std::array<bool, 4> present = CamerasWithVideo(request.files[0].path);
   for (int c = 0; c < 4; ++c) {
     if (!request.cameras[std::size_t(c)]) continue;
-    if (!clip::CameraOffered(request.dvrKind == kFourChannelDvr, present, c))
+    if (!clip::CameraOffered(!IsTwoChannel(request.dvrKind), present, c))
       return ModeFailure(std::cerr, file, "the recording has no camera " + std::to_string(c + 1),
                          kExitBadInput);
     if (request.audioCamera < 0) request.audioCamera = c;

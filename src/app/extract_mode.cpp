@@ -61,10 +61,10 @@ int RunExtractMode(const std::vector<std::string>& args, std::ostream& out, std:
     return ModeFailure(err, file, problem, kExitBadInput);
   request.files = clip::ListTimelineFiles(file);
   if (request.files.empty()) return ModeFailure(err, file, "holds no video to extract", kExitBadInput);
-  const int kind = DetectDvrKind(file);
+  const DvrLayout kind = DetectDvrKind(file);
   const std::array<bool, 4> present = CamerasWithVideo(request.files[0].path);
   for (int c = 0; c < 4; ++c) {
-    if (request.cameras[std::size_t(c)] && !clip::CameraOffered(kind == kFourChannelDvr, present, c))
+    if (request.cameras[std::size_t(c)] && !clip::CameraOffered(!IsTwoChannel(kind), present, c))
       return ModeFailure(err, file, "the recording has no camera " + std::to_string(c + 1), kExitBadInput);
   }
   const int64_t total = request.files.back().endCentis;

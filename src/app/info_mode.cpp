@@ -20,7 +20,7 @@ int RunInfoMode(const std::string& path, std::ostream& out, std::ostream& err) {
   line("Video Size", p.sizeText);
   line("GPS Info", p.gpsText);
   line("Trigger Labels", p.triggerList);
-  line("Video Type", p.h264Mode == 0 ? "MJPG Video Source" : "H264 Video Source");
+  line("Video Type", p.h264Mode == VideoCoding::kMotionJpeg ? "MJPG Video Source" : "H264 Video Source");
   for (int c = 0; c < 4; ++c) {
     const std::string channel = "Channel " + std::to_string(c + 1);
     line(channel + " Video Resolution", p.formatText[c]);
@@ -28,7 +28,7 @@ int RunInfoMode(const std::string& path, std::ostream& out, std::ostream& err) {
     line(channel + " Bitrate", p.bitRateText[c]);
   }
   line("DVR Title", p.dvrTitle);
-  line("DVR Kind", std::to_string(summary.dvrKind));
+  line("DVR Kind", std::to_string(DvrKindNumber(summary.dvrKind)));
   line("H264", summary.h264 ? "yes" : "no");
   if (p.headerCorrectionNeeded) line("Header Correction", "needed");
   return FinishOutput(out, err);

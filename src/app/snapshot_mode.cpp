@@ -121,7 +121,8 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   engine.SetOverlayText(overlay);
   const int result = engine.OpenSequence(paths);
   if (result != kGraphOk) {
-    return ModeFailure(std::cerr, file, GraphResultMessage(result, engine.H264Mode() == 1, paths.empty()),
+    return ModeFailure(std::cerr, file,
+                       GraphResultMessage(result, engine.H264Mode() == VideoCoding::kH264, paths.empty()),
                        kExitBadInput);
   }
   if (at > engine.GetTotal()) {

@@ -50,27 +50,27 @@ int LastDigit(const std::string& name) {
 
 }  // namespace
 
-int DetectDvrKindFromHeader(const uint8_t* bytes, std::size_t size) {
+DvrLayout DetectDvrKindFromHeader(const uint8_t* bytes, std::size_t size) {
   if (Le16At(bytes, size, 16) == 0x017C) {
     // The original two-channel DVR writes a 380-byte header list.
-    if (ByteAt(bytes, size, 68) == 0xE0) return 2;
+    if (ByteAt(bytes, size, 68) == 0xE0) return DvrLayout::kTwoChannelStacked;
     switch (ByteAt(bytes, size, 64)) {
       case 0x80:
-        return 3;
+        return DvrLayout::kTwoChannelWide;
       case 0x40:
-        return 1;
+        return DvrLayout::kTwoChannelTextLines;
       default:
-        return 0;
+        return DvrLayout::kFourChannel;
     }
   }
   const uint16_t width = Le16At(bytes, size, 64);
   const uint16_t height = Le16At(bytes, size, 68);
-  if (width == 320) return height == 480 ? 2 : 0;
-  if (width == 640) return height == 240 ? 3 : 0;
-  return 0;
+  if (width == 320 && height == 480) return DvrLayout::kTwoChannelStacked;
+  if (width == 640 && height == 240) return DvrLayout::kTwoChannelWide;
+  return DvrLayout::kFourChannel;
 }
 
-int DetectDvrKind(const std::filesystem::path& path) {
+DvrLayout DetectDvrKind(const std::filesystem::path& path) {
   const std::vector<uint8_t> head = ReadHead(path, kDvrKindHeaderBytes, nullptr);
   return DetectDvrKindFromHeader(head.data(), head.size());
 }

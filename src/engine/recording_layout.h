@@ -6,19 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "metadata/dvr_layout.h"
+
 // Recognising what a recording holds before its pipeline is built: the DVR
 // family from the header bytes, the H264 marker, and which demuxer pad is the
 // video, audio or metadata of which channel.
-
-// The recorders' layouts (DvrKind); the numbers are the ones stored, shown
-// and given to the filters.
-enum class DvrLayout : int {
-  kFourChannel = 0,
-  kTwoChannelTextLines = 1,  // 320-wide frames with text-line metadata
-  kTwoChannelStacked = 2,    // 320x480, two pictures stacked in one frame
-  kTwoChannelWide = 3,       // 640x240
-};
-inline constexpr int kFourChannelDvr = int(DvrLayout::kFourChannel);
 
 // How many header bytes DetectDvrKindFromHeader looks at.
 inline constexpr std::size_t kDvrKindHeaderBytes = 70;
@@ -28,10 +20,10 @@ inline constexpr std::size_t kH264ProbeBytes = 1000;
 
 // From the first bytes of a file (little-endian; offset 16 is the header list
 // size, 64 and 68 the low halves of the main header's width and height).
-// Bytes beyond `size` count as zero, so a short file is kind 0.
-int DetectDvrKindFromHeader(const uint8_t* bytes, std::size_t size);
-// 0 when the file cannot be opened.
-int DetectDvrKind(const std::filesystem::path& path);
+// Bytes beyond `size` count as zero, so a short file is four-channel.
+DvrLayout DetectDvrKindFromHeader(const uint8_t* bytes, std::size_t size);
+// Four-channel when the file cannot be opened.
+DvrLayout DetectDvrKind(const std::filesystem::path& path);
 
 // `bytes` are the first bytes of a file of `fileSize` bytes.
 bool DetectH264InHeader(const uint8_t* bytes, std::size_t size, uint64_t fileSize);

@@ -16,6 +16,10 @@
 // sequence is read into the same object, so values a later file lacks keep
 // the earlier file's, and byteTotal adds up the sizes. Texts read "N/A" until
 // something sets them.
+// How the recording's pictures are compressed: the player decodes Motion-JPEG
+// only, and names H264 when it refuses a file.
+enum class VideoCoding { kMotionJpeg, kH264 };
+
 struct RecordingProperties {
   std::string dvrTitle = "N/A";
   std::string dvrVersion = "N/A";
@@ -29,9 +33,9 @@ struct RecordingProperties {
   // The names the file sets on top of the defaults; the engine publishes them
   // with SetTriggerNames when the recording opens.
   TriggerNameList triggerNames = DefaultTriggerNames();
-  int64_t byteTotal = 0;       // sum of the sizes of the files read into this object
-  bool noTriggerNames = true;  // no "set trigger.name" line in the last file read
-  int h264Mode = 0;            // 0 MJPEG, 1 H264 (set by pipeline building)
+  int64_t byteTotal = 0;                            // sum of the sizes of the files read into this object
+  bool noTriggerNames = true;                       // no "set trigger.name" line in the last file read
+  VideoCoding h264Mode = VideoCoding::kMotionJpeg;  // set by pipeline building
   // Set when the file declares one stream in its main header; with
   // HeaderCorrection::kApply the header has been rewritten to two.
   bool headerCorrectionNeeded = false;

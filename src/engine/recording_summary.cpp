@@ -43,13 +43,13 @@ RecordingSummary SummariseRecording(const std::string& path, const avi::AviReade
   ReadRecordingProperties(path, summary.props, HeaderCorrection::kReportOnly);
   summary.dvrKind = DetectDvrKind(path);
   summary.props.dvrType =
-      RecordingContext::TypeText(summary.dvrKind == kFourChannelDvr ? RecordingContext::DvrType::kFourChannel
-                                                                    : RecordingContext::DvrType::kTwoChannel);
+      RecordingContext::TypeText(IsTwoChannel(summary.dvrKind) ? RecordingContext::DvrType::kTwoChannel
+                                                               : RecordingContext::DvrType::kFourChannel);
   // A two-channel layout with a third stream plays as a four-channel one;
   // the type text stays.
-  if (summary.dvrKind != kFourChannelDvr && reader.StreamCount() >= 3) summary.dvrKind = kFourChannelDvr;
+  if (IsTwoChannel(summary.dvrKind) && reader.StreamCount() >= 3) summary.dvrKind = DvrLayout::kFourChannel;
   summary.h264 = DetectH264(path);
-  summary.props.h264Mode = summary.h264 ? 1 : 0;
+  summary.props.h264Mode = summary.h264 ? VideoCoding::kH264 : VideoCoding::kMotionJpeg;
 
   std::array<bool, 4> hasVideo{}, hasAudio{};
   summary.streamChannel.assign(reader.StreamCount(), -1);

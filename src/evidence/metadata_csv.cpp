@@ -37,14 +37,14 @@ class RowCollector : public CMetadataInterface {
 // Whether the recording's frames carry text lines: the layout is known from
 // the DVR kind, or revealed by the first video frame.
 bool UsesTextLines(const avi::AviReader& reader, const RecordingSummary& summary) {
-  if (summary.dvrKind != 0) return true;
+  if (IsTwoChannel(summary.dvrKind)) return true;
   for (std::size_t s = 0; s < summary.streamChannel.size(); ++s) {
     if (summary.streamChannel[s] < 0 || reader.Stream(s).header.type != avi::kVids) continue;
     std::vector<uint8_t> frame;
     if (reader.ChunkCount(s) == 0 || !reader.ReadChunk(s, 0, frame)) return false;
-    MetadataDecoder probe("probe", 0);
+    MetadataDecoder probe("probe", DvrLayout::kFourChannel);
     probe.ParseMetadataSample(frame.data(), frame.size());
-    return probe.TextLineFlag() != 0;
+    return probe.TextLines();
   }
   return false;
 }

@@ -12,7 +12,7 @@ namespace video_export {
 // stored in the compressed frame and hands its texts to the overlay; and the
 // camera's own decoder and picture, so cameras decode side by side.
 struct FrameComposer::CameraState {
-  CameraState(int camera, int dvrKind, std::size_t pictureBytes)
+  CameraState(int camera, DvrLayout dvrKind, std::size_t pictureBytes)
       : extractor("Export" + std::to_string(camera + 1), FilterRole::kExtractor, dvrKind),
         overlay("Overlay" + std::to_string(camera + 1), FilterRole::kOverlay, dvrKind),
         picture(pictureBytes) {
@@ -28,7 +28,7 @@ struct FrameComposer::CameraState {
 };
 
 FrameComposer::FrameComposer(ExportGeometry geometry, I420Layout layout, int cameraWidth, int cameraHeight,
-                             int dvrKind, bool fastDeinterlace, const std::string& caption,
+                             DvrLayout dvrKind, bool fastDeinterlace, const std::string& caption,
                              const GlyphFont* captionFont, const redaction::RedactionList* redactions)
     : geometry_(std::move(geometry)),
       layout_(layout),

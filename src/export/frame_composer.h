@@ -20,6 +20,7 @@
 #include "export/export_plan.h"
 #include "export/i420_frame.h"
 #include "export/redaction.h"
+#include "metadata/dvr_layout.h"
 
 class GlyphFont;
 
@@ -30,9 +31,9 @@ class FrameComposer {
   // `cameraWidth` × `cameraHeight` is the stored picture size of every
   // chosen camera; pictures of another size show as black cells.
   // `redactions` (may be null) must outlive the composer.
-  FrameComposer(ExportGeometry geometry, I420Layout layout, int cameraWidth, int cameraHeight, int dvrKind,
-                bool fastDeinterlace, const std::string& caption, const GlyphFont* captionFont,
-                const redaction::RedactionList* redactions = nullptr);
+  FrameComposer(ExportGeometry geometry, I420Layout layout, int cameraWidth, int cameraHeight,
+                DvrLayout dvrKind, bool fastDeinterlace, const std::string& caption,
+                const GlyphFont* captionFont, const redaction::RedactionList* redactions = nullptr);
   ~FrameComposer();
   FrameComposer(const FrameComposer&) = delete;
   FrameComposer& operator=(const FrameComposer&) = delete;

@@ -26,6 +26,7 @@
 #include "clip/clip_extraction.h"
 #include "export/export_plan.h"
 #include "export/redaction.h"
+#include "metadata/dvr_layout.h"
 
 namespace video_export {
 
@@ -35,10 +36,10 @@ struct VideoExportRequest {
   int64_t endCentis = -1;
   std::array<bool, 4> cameras{};
   ExportLayout layout = ExportLayout::kQuad;
-  int audioCamera = -1;         // 0..3: whose sound; -1 none
-  int dvrKind = 0;              // the recording's layout, as the overlays are told it
-  bool fastDeinterlace = true;  // the window's default; false: the adaptive one
-  std::string recordingName;    // for the caption
+  int audioCamera = -1;                         // 0..3: whose sound; -1 none
+  DvrLayout dvrKind = DvrLayout::kFourChannel;  // as the overlays are told it
+  bool fastDeinterlace = true;                  // the window's default; false: the adaptive one
+  std::string recordingName;                    // for the caption
   std::array<std::string, 4> cameraNames{"Camera 1", "Camera 2", "Camera 3", "Camera 4"};
   std::string destination;  // OUT.mp4
   // x264's speed preset and its constant-quality factor (as x264's crf).

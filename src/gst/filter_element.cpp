@@ -30,7 +30,7 @@ void qmx_filter_element_get_property(GObject* object, guint id, GValue* value, G
   QmxFilterElement* self = QMX_FILTER_ELEMENT(object);
   switch (id) {
     case PROP_DVR_KIND:
-      g_value_set_int(value, self->filter ? self->filter->DvrKind() : self->dvrKind);
+      g_value_set_int(value, self->filter ? DvrKindNumber(self->filter->DvrKind()) : self->dvrKind);
       break;
     default:
       G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
@@ -43,7 +43,9 @@ void qmx_filter_element_constructed(GObject* object) {
   QmxFilterElement* self = QMX_FILTER_ELEMENT(object);
   const FilterRole role = QMX_FILTER_ELEMENT_GET_CLASS(object)->role;
   gchar* name = gst_object_get_name(GST_OBJECT(object));
-  self->filter = std::make_unique<COverlayFilter>(name ? name : "", role, self->dvrKind).release();
+  self->filter =
+      std::make_unique<COverlayFilter>(name ? name : "", role, DvrLayoutFromKindNumber(self->dvrKind))
+          .release();
   g_free(name);
 }
 

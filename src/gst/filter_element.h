@@ -12,7 +12,7 @@
 // made when the element is constructed and deleted with it.
 //
 // Property of every filter element, construct-only:
-//   dvr-kind  int 0..3 (default 0): 0 four-channel, 1..3 two-channel layouts.
+//   dvr-kind  int 0..3 (default 0): the DvrKindNumber of the recording's layout.
 // The filter's source name for listeners is the element's name at creation.
 GType QmxFilterElementType();
 

@@ -109,7 +109,8 @@ bool DeinterlacesFrame(QmxJpegDec* self, int width, int height) {
   if (g_atomic_int_get(&self->deinterlace) == kDeinterlaceNone) return false;
   int w = 0, h = 0;
   bool deinterlace = false;
-  return COverlayFilter::VideoFrameSize(std::size_t(width) * std::size_t(height) * 4, 0, w, h, deinterlace) &&
+  return COverlayFilter::VideoFrameSize(std::size_t(width) * std::size_t(height) * 4, DvrLayout::kFourChannel,
+                                        w, h, deinterlace) &&
          deinterlace && w == width && h == height;
 }
 

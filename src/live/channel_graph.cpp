@@ -54,9 +54,10 @@ std::unique_ptr<ChannelGraph> ChannelGraph::Build(int channel, int width, int he
     status = kSourceOrDecoderMissing;
     return nullptr;
   }
-  g->overlay_ = MakeQmxFilter(FilterRole::kOverlay, 0, "Overlay " + n, "Overlay");
+  g->overlay_ = MakeQmxFilter(FilterRole::kOverlay, DvrLayout::kFourChannel, "Overlay " + n, "Overlay");
   GstElement* sink = gst_element_factory_make("appsink", "Video Renderer");
-  g->extractor_ = std::make_unique<COverlayFilter>("Metadata Extractor " + n, FilterRole::kExtractor, 0);
+  g->extractor_ = std::make_unique<COverlayFilter>("Metadata Extractor " + n, FilterRole::kExtractor,
+                                                   DvrLayout::kFourChannel);
   for (GstElement* e : {source, decoder, convert, g->overlay_, sink})
     if (e) gst_bin_add(bin, e);
   if (!g->overlay_ || !sink) {

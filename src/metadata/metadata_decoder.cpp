@@ -60,9 +60,9 @@ bool FrameHoldsTextLines(const uint8_t* frame, std::size_t length) {
   return TailHoldsTextLines(tail, kPlacementAFirstSlot) || TailHoldsTextLines(tail, kPlacementBFirstSlot);
 }
 
-MetadataDecoder::MetadataDecoder(std::string sourceName, int dvrKind,
+MetadataDecoder::MetadataDecoder(std::string sourceName, DvrLayout dvrKind,
                                  std::shared_ptr<RecordingContext> context)
-    : sourceName_(std::move(sourceName)), textLineFlag_(dvrKind), context_(std::move(context)) {
+    : sourceName_(std::move(sourceName)), layout_(dvrKind), context_(std::move(context)) {
   for (auto& slot : listeners_) slot.store(nullptr);
 }
 
@@ -114,7 +114,7 @@ void MetadataDecoder::ParseMetadataSample(const uint8_t* data, std::size_t lengt
     return;
   }
 
-  if (textLineFlag_.load() != 0) {
+  if (TextLines()) {
     DeliverTextLines(data, length);
     return;
   }
@@ -123,8 +123,8 @@ void MetadataDecoder::ParseMetadataSample(const uint8_t* data, std::size_t lengt
   if (!HasMetadataMagic(record)) {
     // A 56-byte sample has no 128-byte tail, so it can never reveal the
     // text-line layout.
-    if (FrameHoldsTextLines(data, length)) textLineFlag_.store(1);
-    PublishDvrType(textLineFlag_.load() != 0);
+    if (FrameHoldsTextLines(data, length)) layout_.store(DvrLayout::kTwoChannelTextLines);
+    PublishDvrType(TextLines());
     return;
   }
   DeliverRecord(record);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "metadata/dvr_layout.h"
 #include "metadata/metadata_listener.h"
 
 class RecordingContext;
@@ -30,10 +31,11 @@ class MetadataDecoder {
  public:
   static constexpr int kListenerSlots = 5;
 
-  // `dvrKind` nonzero starts the decoder in the text-line variant of the
-  // two-channel DVR. `context` is the recording's (or live session's) shared
+  // A two-channel `dvrKind` starts the decoder in the text-line variant of
+  // the two-channel DVR. `context` is the recording's (or live session's) shared
   // state the decoder reports the DVR type to; without one it reports nowhere.
-  MetadataDecoder(std::string sourceName, int dvrKind, std::shared_ptr<RecordingContext> context = nullptr);
+  MetadataDecoder(std::string sourceName, DvrLayout dvrKind,
+                  std::shared_ptr<RecordingContext> context = nullptr);
   ~MetadataDecoder();
   MetadataDecoder(const MetadataDecoder&) = delete;
   MetadataDecoder& operator=(const MetadataDecoder&) = delete;
@@ -62,8 +64,10 @@ class MetadataDecoder {
   // two-channel; any other frame without the magic sets it to unknown.
   void ParseMetadataSample(const uint8_t* data, std::size_t length);
 
-  // Nonzero once the text-line layout is known (starts at the DVR kind).
-  int TextLineFlag() const { return textLineFlag_.load(); }
+  // The DVR kind it started with, or the text-line layout once a frame
+  // showed it.
+  DvrLayout Layout() const { return layout_.load(); }
+  bool TextLines() const { return IsTwoChannel(Layout()); }
   const std::string& SourceName() const { return sourceName_; }
 
  private:
@@ -73,7 +77,7 @@ class MetadataDecoder {
   void PublishDvrType(bool textLines);
 
   std::string sourceName_;
-  std::atomic<int> textLineFlag_;
+  std::atomic<DvrLayout> layout_;
   // Held only to copy the pointer: the context is written outside it.
   std::mutex contextMutex_;
   std::shared_ptr<RecordingContext> context_;

@@ -9,7 +9,7 @@
 #include "metadata/stereo_mix.h"
 #include "snapshot/snapshot_image.h"
 
-COverlayFilter::COverlayFilter(std::string name, FilterRole role, int dvrKind)
+COverlayFilter::COverlayFilter(std::string name, FilterRole role, DvrLayout dvrKind)
     : name_(std::move(name)),
       role_(role),
       dvrKind_(dvrKind),
@@ -23,7 +23,7 @@ COverlayFilter::~COverlayFilter() {
   ReleaseFrameCopy();
 }
 
-bool COverlayFilter::VideoFrameSize(std::size_t len, int dvrKind, int& width, int& height,
+bool COverlayFilter::VideoFrameSize(std::size_t len, DvrLayout dvrKind, int& width, int& height,
                                     bool& deinterlace) {
   struct Size {
     int width, height;
@@ -35,7 +35,7 @@ bool COverlayFilter::VideoFrameSize(std::size_t len, int dvrKind, int& width, in
       s = {320, 240, false};
       break;
     case 614400:
-      s = dvrKind == 3 ? Size{640, 240, false} : Size{320, 480, false};
+      s = dvrKind == DvrLayout::kTwoChannelWide ? Size{640, 240, false} : Size{320, 480, false};
       break;
     case 1658880:
       s = {720, 576, true};
@@ -187,8 +187,8 @@ void COverlayFilter::OnTimedMetadata(const char* /*sourceName*/, const char* lab
 void COverlayFilter::StoreText(int index, const std::string& text) {
   texts_[index] = text;
   if (index >= kTextLine1) {
-    int expected = 0;
-    dvrKind_.compare_exchange_strong(expected, 1);
+    DvrLayout expected = DvrLayout::kFourChannel;
+    dvrKind_.compare_exchange_strong(expected, DvrLayout::kTwoChannelTextLines);
   }
 }
 
@@ -251,9 +251,9 @@ CMetadataInterface* COverlayFilter::Listener(int slot) const {
   return forwarders_[std::size_t(slot)].target.load();
 }
 
-int COverlayFilter::DvrKind() const {
+DvrLayout COverlayFilter::DvrKind() const {
   // The extractor's decoder owns the text-line flag of its channel.
-  return (role_ == FilterRole::kExtractor || role_ == FilterRole::kMulti) ? decoder_.TextLineFlag()
+  return (role_ == FilterRole::kExtractor || role_ == FilterRole::kMulti) ? decoder_.Layout()
                                                                           : dvrKind_.load();
 }
 
@@ -287,9 +287,9 @@ bool COverlayFilter::SnapshotImage(std::vector<uint8_t>& rgb, int& width, int& r
   std::lock_guard<std::mutex> hold(context_->FrameLock());
   const uint8_t* frame = heldFrame_ ? heldFrame_.get() : frameCopy_.get();
   if (!frame || copyWidth_ <= 0 || copyHeight_ <= 0) return false;
-  rgb = BuildSnapshotImage(frame, copyWidth_, copyHeight_, DvrKind() == 3);
+  rgb = BuildSnapshotImage(frame, copyWidth_, copyHeight_, DvrKind() == DvrLayout::kTwoChannelWide);
   width = copyWidth_;
-  rows = DvrKind() == 3 ? 2 * copyHeight_ : copyHeight_;
+  rows = DvrKind() == DvrLayout::kTwoChannelWide ? 2 * copyHeight_ : copyHeight_;
   return !rgb.empty();
 }
 

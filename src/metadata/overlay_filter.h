@@ -50,8 +50,8 @@ class COverlayFilter : public CTimedMetadataInterface {
   // a second ahead at 60 fps fits; beyond that the oldest set applies early.
   static constexpr std::size_t kMaxPendingTextSets = 64;
 
-  // `name` is passed as source name to listeners; dvrKind 0..3.
-  COverlayFilter(std::string name, FilterRole role, int dvrKind);
+  // `name` is passed as source name to listeners.
+  COverlayFilter(std::string name, FilterRole role, DvrLayout dvrKind);
   ~COverlayFilter() override;
   COverlayFilter(const COverlayFilter&) = delete;
   COverlayFilter& operator=(const COverlayFilter&) = delete;
@@ -91,7 +91,7 @@ class COverlayFilter : public CTimedMetadataInterface {
   // The frame size a role-1 sample of `len` bytes stands for with this DVR
   // kind; false for sizes the overlay leaves alone. `deinterlace` tells
   // whether frames of that size are deinterlaced (full-height frames).
-  static bool VideoFrameSize(std::size_t len, int dvrKind, int& width, int& height, bool& deinterlace);
+  static bool VideoFrameSize(std::size_t len, DvrLayout dvrKind, int& width, int& height, bool& deinterlace);
 
   void OnMetadata(const char* sourceName, const char* label, const char* text) override;
   void OnTimedMetadata(const char* sourceName, const char* label, const char* text, int64_t timeNs) override;
@@ -116,7 +116,7 @@ class COverlayFilter : public CTimedMetadataInterface {
   void ReleaseFrameCopy();
 
   // Writes the last frame that passed as a JPEG (quality 75, top row first;
-  // rows doubled for DVR kind 3). False when no frame was kept or writing
+  // rows doubled for the wide two-channel layout). False when no frame was kept or writing
   // failed.
   bool SaveSnapshot(const std::string& path) const;
   // The image SaveSnapshot would write, as packed RGB (snapshot_image.h):
@@ -125,10 +125,10 @@ class COverlayFilter : public CTimedMetadataInterface {
 
   FilterRole Role() const { return role_; }
   const std::string& Name() const { return name_; }
-  // The DVR kind, which also is the text-line flag: it only changes from 0
-  // to 1, when the text-line layout is recognised or a "Line1".."Line3"
-  // text arrives.
-  int DvrKind() const;
+  // The DVR kind, which also tells whether the metadata is text lines: it
+  // only changes from four-channel to the text-line layout, when that layout
+  // is recognised or a "Line1".."Line3" text arrives.
+  DvrLayout DvrKind() const;
   bool OverlayOn() const { return overlayOn_; }
   bool GpsLinesOn() const { return gpsLinesOn_; }
   bool TimeLinesOn() const { return timeLinesOn_; }
@@ -171,7 +171,7 @@ class COverlayFilter : public CTimedMetadataInterface {
 
   const std::string name_;
   const FilterRole role_;
-  std::atomic<int> dvrKind_;
+  std::atomic<DvrLayout> dvrKind_;
   std::atomic<bool> fastDeinterlace_{false};
   std::atomic<bool> overlayOn_{true};
   std::atomic<bool> gpsLinesOn_{true};

@@ -65,14 +65,14 @@ constexpr FourChannelPlacements kOtherFramePlacements{
 }  // namespace
 
 void DrawMetadataLines(uint8_t* frame, int width, int height, const OverlayTexts& texts,
-                       const TextLineSwitches& switches, int dvrKind, const GlyphFont* small,
+                       const TextLineSwitches& switches, DvrLayout dvrKind, const GlyphFont* small,
                        const GlyphFont* large) {
   if (frame == nullptr || small == nullptr || large == nullptr || !switches.overlayOn) return;
   const Target to{frame, width, height};
 
-  if (dvrKind != 0) {
+  if (IsTwoChannel(dvrKind)) {
     for (int i = 0; i < 3; ++i) DrawLine(to, *small, texts[kTextLine1 + i], {6, 14 + 10 * i, 5, 13 + 10 * i});
-    if (dvrKind == 2 && switches.timeLinesOn)  // the lower of two stacked pictures
+    if (dvrKind == DvrLayout::kTwoChannelStacked && switches.timeLinesOn)  // the lower picture
       for (int i = 0; i < 3; ++i)
         DrawLine(to, *small, texts[kTextLine1 + i], {6, 254 + 10 * i, 5, 253 + 10 * i});
     small->EndFrame();

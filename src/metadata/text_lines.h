@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "metadata/dvr_layout.h"
+
 class GlyphFont;
 
 // The labelled texts an overlay keeps, in label order.
@@ -45,8 +47,8 @@ struct TextLineSwitches {
 };
 
 // Draws the metadata lines onto a TOP-DOWN frame of width × height pixels of
-// 4 bytes: the three two-channel lines when dvrKind ≠ 0 (repeated 240 rows
-// lower for the stacked pictures of kind 2 when timeLinesOn), otherwise the
+// 4 bytes: the three two-channel lines for a two-channel dvrKind (repeated
+// 240 rows lower for the stacked pictures when timeLinesOn), otherwise the
 // time/trigger and position/motion lines, in the large font on frames of
 // exactly 480 rows and the small font on others. Each line is drawn black
 // first, then white one or two pixels up and left. Positions are screen
@@ -54,5 +56,5 @@ struct TextLineSwitches {
 // nothing unless both fonts are given and switches.overlayOn. Text is
 // clipped to the frame.
 void DrawMetadataLines(uint8_t* frame, int width, int height, const OverlayTexts& texts,
-                       const TextLineSwitches& switches, int dvrKind, const GlyphFont* small,
+                       const TextLineSwitches& switches, DvrLayout dvrKind, const GlyphFont* small,
                        const GlyphFont* large);

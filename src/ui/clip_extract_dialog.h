@@ -37,7 +37,7 @@ class CVideoClipExtractDlg : public QDialog {
                        kEndField = 1028, kCurrentField = 1029, kExtract = 1, kProgress = 1026;
   static constexpr std::array<int, 4> kCameraBoxes{1033, 1031, 1030, 1032};
 
-  // `fourChannel`: the recording's DvrKind is 0. The trigger names and the
+  // `fourChannel`: the recording is a four-channel one. The trigger names and the
   // DVR title go into every output's settings block.
   CVideoClipExtractDlg(std::vector<clip::ClipSourceFile> files, int64_t currentPosition, bool fourChannel,
                        std::vector<std::string> triggerNames, std::string dvrTitle,

@@ -16,6 +16,7 @@
 #include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
 #include "live/live_session.h"
+#include "metadata/dvr_layout.h"
 #include "metadata/metadata_listener.h"
 #include "ui/core/banner_board.h"
 #include "ui/core/open_plan.h"
@@ -146,6 +147,9 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
  signals:
   // An open finished (successfully or not) and the window shows its result.
   void OpenFinished(int resultCode);
+  // An open failed; sent before the window tells why in a modal box, so a
+  // scripted run can go on while the box waits for a click.
+  void OpenFailed(int resultCode);
   // One tick of the 150 ms timer: the features keep their windows and
   // strips current on it.
   void Ticked();
@@ -312,7 +316,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
 
   // Recording facts taken once an open succeeds (the engine's own calls
   // take its lock, which a paint must not wait for).
-  int dvrKind_ = 0;
+  DvrLayout dvrKind_ = DvrLayout::kFourChannel;
   std::array<ChannelFacts, 4> channels_{};
   std::array<int, 4> paneChannel_{0, 1, 2, 3};  // which channel each pane shows
 
@@ -346,7 +350,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // Read by OnMetadata's source filter on streaming threads.
   std::atomic<bool> hasPlayback_{false};
   std::atomic<int> metadataChannel_{1};
-  std::atomic<int> filterDvrKind_{0};
+  std::atomic<DvrLayout> filterDvrKind_{DvrLayout::kFourChannel};
   std::mutex titleLock_;  // guards bannerTitle_
   std::string bannerTitle_;
   BannerBoard banner_;

@@ -255,7 +255,7 @@ void CQMXPlayerDlg::SelectView(int view) {
   repaintVideoArea_ = true;
   soloFromQuad_ = false;
   const bool quad = view == 4;
-  const bool stacked = playback_ && dvrKind_ == 2;
+  const bool stacked = playback_ && dvrKind_ == DvrLayout::kTwoChannelStacked;
   metadataChannel_ = quad ? 1 : view + 1;
   for (int k = 0; k < 4; ++k) SetButtonChecked(kViewButtons[k], k == view);
   SetButtonChecked(kQuadButton, quad);
@@ -369,14 +369,14 @@ void CQMXPlayerDlg::VideoSizeOneToOne() {
       break;
     }
   // A four-camera frame may be shown reduced: the recording's size is its own.
-  QSize picture = shown && !shown->Frame().isNull() && dvrKind_ != 0 ? shown->SourceSize() : QSize();
+  QSize picture = shown && !shown->Frame().isNull() && IsTwoChannel(dvrKind_) ? shown->SourceSize() : QSize();
   if (picture.isEmpty()) {
     int w = 0, h = 0;
     bool known = false;
     playback_->VideoSize(w, h, known);
     picture = QSize(w, h);
   }
-  if (IsChecked(kQuadButton) && dvrKind_ != 2) picture *= 2;
+  if (IsChecked(kQuadButton) && dvrKind_ != DvrLayout::kTwoChannelStacked) picture *= 2;
   const WindowSize client =
       ExactVideoClientSize(captured_, picture.width(), picture.height(), TimelineHeight(), extraHeight_);
   // What the window has around its client area (the menu bar).

@@ -24,7 +24,7 @@ void CQMXPlayerDlg::MakeFeatureControllers() {
   connect(live_.get(), &LiveController::Lost, this, &CQMXPlayerDlg::CloseRecording);
 
   clip_ = std::make_unique<ClipExtractionController>([this] { return playback_.get(); },
-                                                     [this] { return dvrKind_ == 0; });
+                                                     [this] { return dvrKind_ == DvrLayout::kFourChannel; });
   connect(clip_.get(), &ClipExtractionController::ShownChanged, this,
           [this](bool shown) { SetButtonChecked(kClipButton, shown); });
   connect(this, &CQMXPlayerDlg::Ticked, clip_.get(), &ClipExtractionController::Tick);

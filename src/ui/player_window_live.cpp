@@ -50,7 +50,7 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   ApplyAudioSettings();
 
   // A recording's stacked layout or crop must not carry over to the panes.
-  dvrKind_ = 0;
+  dvrKind_ = DvrLayout::kFourChannel;
   paneChannel_ = {0, 1, 2, 3};
   for (ChannelFacts& c : channels_) c.statedAspect = 0;
   for (VideoPane* p : panes_) {

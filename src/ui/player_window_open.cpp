@@ -31,7 +31,7 @@ struct CQMXPlayerDlg::OpenOutcome {
   int result = kGraphOk;
   bool h264 = false;
   std::array<ChannelFacts, 4> channels{};
-  int dvrKind = 0;
+  DvrLayout dvrKind = DvrLayout::kFourChannel;
   std::string dvrTitle;
   std::string cause;  // why it failed, for the message's detail
 };
@@ -95,7 +95,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
     if (files.empty()) outcome->cause = NothingToPlayCause(path);
     if (!outcome->plan.emptySingleFile) {
       outcome->result = engine->OpenSequence(files);
-      outcome->h264 = engine->H264Mode() == 1;
+      outcome->h264 = engine->H264Mode() == VideoCoding::kH264;
       if (outcome->result != kGraphOk && !files.empty()) {
         const std::string cause = engine->OpenFailureCause();
         if (!cause.empty()) outcome->cause = files.front() + ": " + cause;
@@ -109,7 +109,7 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
         if (!files.empty())
           for (int c = 0; c < 4; ++c) outcome->channels[c].size = {files[0].width[c], files[0].height[c]};
         // A stacked frame's header states the aspect of both cameras together.
-        if (!files.empty() && outcome->dvrKind == 0) {
+        if (!files.empty() && outcome->dvrKind == DvrLayout::kFourChannel) {
           const std::array<double, 4> stated = StatedCameraAspects(files[0].path);
           for (int c = 0; c < 4; ++c) outcome->channels[c].statedAspect = stated[c];
         }
@@ -128,6 +128,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     RetireEngine(std::move(opening_));
     currentPath_.clear();
     pleaseWait_->hide();
+    emit OpenFailed(kGraphFileUnusable);
     ShowPlayerFailure(this, kEmptyFileMessage, outcome->cause);
     drag_.held = false;
     emit OpenFinished(kGraphFileUnusable);
@@ -146,6 +147,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     SetTitle(MainWindowTitle(brand_));
     displayName_.clear();
     currentPath_.clear();
+    emit OpenFailed(outcome->result);
     ShowPlayerFailure(this, GraphResultMessage(outcome->result, outcome->h264, plan.files.empty()),
                       outcome->cause);
   } else {
@@ -164,8 +166,9 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     int present = 0;
     for (const ChannelFacts& c : channels_) present += c.present;
     for (int k = 0; k < 4; ++k)
-      SetButtonEnabled(kViewButtons[k], dvrKind_ == 2 ? k < 2 : channels_[k].present);
-    SetButtonEnabled(kQuadButton, dvrKind_ == 2 || present >= 2);
+      SetButtonEnabled(kViewButtons[k],
+                       dvrKind_ == DvrLayout::kTwoChannelStacked ? k < 2 : channels_[k].present);
+    SetButtonEnabled(kQuadButton, dvrKind_ == DvrLayout::kTwoChannelStacked || present >= 2);
     for (int id : {kSkipBackButton, kSkipForwardButton, kSkipBackActiveButton, kSkipForwardActiveButton})
       SetButtonEnabled(id, true);
     SetButtonChecked(kPlayButton, true);

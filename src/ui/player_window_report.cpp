@@ -54,8 +54,8 @@ void CQMXPlayerDlg::ExportReportCommand() {
   const std::array<bool, 4> present = files.empty() ? std::array<bool, 4>{} : CamerasWithVideo(files[0].path);
   std::array<bool, 4> cameras{};
   for (int c = 0; c < 4; ++c)
-    cameras[std::size_t(c)] =
-        channels_[std::size_t(c)].present && clip::CameraOffered(dvrKind_ == 0, present, c);
+    cameras[std::size_t(c)] = channels_[std::size_t(c)].present &&
+                              clip::CameraOffered(dvrKind_ == DvrLayout::kFourChannel, present, c);
   IncidentReportDialog dialog(from, to, total, cameras, this);
   if (dialog.exec() != QDialog::Accepted) return;
   std::vector<std::string> timeline;

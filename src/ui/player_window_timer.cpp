@@ -19,7 +19,7 @@ void CQMXPlayerDlg::OnTick() {
     // The engine stops by itself at the real end of the last file (it also
     // says so through OnEndOfRecording): the window then runs Stop.
     if (!playback_->IsPlaying() && IsChecked(kPlayButton) && !scanActive_) Stop();
-    if (dvrKind_ == 0) {
+    if (dvrKind_ == DvrLayout::kFourChannel) {
       int present = 0;
       for (int k = 0; k < 4; ++k) {
         SetButtonEnabled(kViewButtons[k], channels_[k].present);

@@ -66,8 +66,8 @@ void CQMXPlayerDlg::ExportVideoCommand() {
   const std::array<bool, 4> present =
       base.files.empty() ? std::array<bool, 4>{} : CamerasWithVideo(base.files[0].path);
   for (int c = 0; c < 4; ++c)
-    cameras[std::size_t(c)] =
-        channels_[std::size_t(c)].present && clip::CameraOffered(dvrKind_ == 0, present, c);
+    cameras[std::size_t(c)] = channels_[std::size_t(c)].present &&
+                              clip::CameraOffered(dvrKind_ == DvrLayout::kFourChannel, present, c);
   VideoExportDialog dialog(std::move(base), from, to, total, cameras, this);
   dialog.exec();
 }

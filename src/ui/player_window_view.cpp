@@ -137,7 +137,7 @@ void CQMXPlayerDlg::LayoutVideoArea() {
   in.clientHeight = clientHeight_;
   in.extraHeight = extraHeight_;
   in.quad = IsChecked(kQuadButton);
-  in.stackedLayout = playback_ && dvrKind_ == 2;
+  in.stackedLayout = playback_ && dvrKind_ == DvrLayout::kTwoChannelStacked;
   in.previousLetterbox = video_.letterbox;
   in.previousPillarbox = video_.pillarbox;
   in.timelineHeight = TimelineHeight();
@@ -153,7 +153,7 @@ void CQMXPlayerDlg::ApplyShownSizes() {
   // Only a four-camera recording's own pictures are decoded reduced: the
   // two-camera layouts crop and stack their frame, and the metadata text
   // is drawn at the recorded size.
-  const bool reducible = dvrKind_ == 0 && !overlayOn_;
+  const bool reducible = dvrKind_ == DvrLayout::kFourChannel && !overlayOn_;
   const double ratio = devicePixelRatioF();
   for (int c = 0; c < 4; ++c) {
     int width = 0, height = 0;
@@ -221,10 +221,10 @@ double CQMXPlayerDlg::ShownPictureAspect() const {
   int channel = -1;
   for (int k = 0; k < 4 && channel < 0; ++k)
     if (quad ? channels_[k].present : IsChecked(kViewButtons[k])) channel = k;
-  if (dvrKind_ == 2) channel = 0;  // both cameras share the first channel's frame
+  if (dvrKind_ == DvrLayout::kTwoChannelStacked) channel = 0;  // both cameras share the first channel's frame
   if (channel < 0) return 0;
   auto [w, h] = channels_[channel].size;
-  if (dvrKind_ == 2 && !quad) h /= 2;
+  if (dvrKind_ == DvrLayout::kTwoChannelStacked && !quad) h /= 2;
   return PictureAspect(w, h, channels_[std::size_t(channel)].statedAspect);
 }
 
@@ -248,7 +248,7 @@ void CQMXPlayerDlg::ShowFrames() {
 
 void CQMXPlayerDlg::OnPaneDoubleClicked(int index) {
   if (!playback_ && !Live()) return SetFullScreen(!fullScreen_);
-  if (IsChecked(kQuadButton) && dvrKind_ != 2) {
+  if (IsChecked(kQuadButton) && dvrKind_ != DvrLayout::kTwoChannelStacked) {
     // One camera of the quad, alone; the next double-click goes back.
     SelectView(index);
     soloFromQuad_ = true;
@@ -285,7 +285,7 @@ std::string CQMXPlayerDlg::StatusLine() const {
     if (IsChecked(kViewButtons[k])) viewChannel = k + 1;
   auto [w, h] = viewChannel ? channels_[viewChannel - 1].size : std::pair<int, int>{0, 0};
   // Both cameras of a stacked two-camera recording are halves of the first channel's frame.
-  if (viewChannel && dvrKind_ == 2) {
+  if (viewChannel && dvrKind_ == DvrLayout::kTwoChannelStacked) {
     w = channels_[0].size.first;
     h = channels_[0].size.second / 2;
   }

@@ -1,9 +1,14 @@
 #include "ui/run_player_window.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include "base/brand.h"
 #include "engine/pipeline/recording_graph.h"
@@ -12,22 +17,57 @@
 
 namespace {
 
-// Saves the window's picture `seconds` after the recording opened, then closes.
+constexpr int kExitOpenFailed = 2;  // as the modes' "no usable recording"
+constexpr int kExitShotUnwritten = 3;
+
+// What a person sees: the window, and the modal message over it when one is
+// up (a window of its own, which grabbing the main window leaves out), kept
+// inside the picture.
+QPixmap SeenPicture(CQMXPlayerDlg& window) {
+  QPixmap picture = window.grab();
+  QWidget* box = QApplication::activeModalWidget();
+  if (box == nullptr || box == &window || !box->isVisible()) return picture;
+  const QPixmap boxPicture = box->grab();
+  QPoint at = window.mapFromGlobal(box->mapToGlobal(QPoint(0, 0)));
+  at.setX(std::clamp(at.x(), 0, std::max(0, window.width() - boxPicture.width())));
+  at.setY(std::clamp(at.y(), 0, std::max(0, window.height() - boxPicture.height())));
+  QPainter(&picture).drawPixmap(at, boxPicture);
+  return picture;
+}
+
+// Saves the window's picture `seconds` after the recording opened (or
+// failed to: the failure's box is in the picture and is left unanswered),
+// then ends the run. A failed open ends it with kExitOpenFailed, a picture
+// that can't be written with kExitShotUnwritten.
 void ScreenshotAfter(CQMXPlayerDlg& window, double seconds, const QString& out) {
-  auto shoot = [&window, seconds, out] {
-    QTimer::singleShot(int(seconds * 1000), &window, [&window, out] {
-      if (window.grab().save(out))
+  struct Run {
+    bool started = false;
+    bool openFailed = false;
+  };
+  auto run = std::make_shared<Run>();
+  auto shoot = [&window, seconds, out, run] {
+    if (run->started) return;
+    run->started = true;
+    QTimer::singleShot(int(seconds * 1000), &window, [&window, out, run] {
+      int status = run->openFailed ? kExitOpenFailed : 0;
+      if (SeenPicture(window).save(out)) {
         std::cout << "qmxplayer: \"" << window.windowTitle().toStdString() << "\" saved as "
                   << out.toStdString() << "\n";
-      else
+      } else {
         std::cerr << "qmxplayer: cannot write " << out.toStdString() << "\n";
+        status = kExitShotUnwritten;
+      }
       window.close();
+      // Also ends the box's own event loop when one waits for a click.
+      QCoreApplication::exit(status);
     });
   };
-  if (window.IsOpening())
-    QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, shoot, Qt::SingleShotConnection);
-  else
+  if (!window.IsOpening()) return shoot();
+  QObject::connect(&window, &CQMXPlayerDlg::OpenFailed, &window, [run, shoot] {
+    run->openFailed = true;
     shoot();
+  });
+  QObject::connect(&window, &CQMXPlayerDlg::OpenFinished, &window, shoot, Qt::SingleShotConnection);
 }
 
 }  // namespace
@@ -45,7 +85,9 @@ const char* PlayerWindowUsage() {
          "                                        @22:05:20Z UTC)\n"
          "       qmxplayer RECORDING.avi [--quad] --screenshot-after SECONDS OUT.png\n"
          "                                        play, save a picture of the window after\n"
-         "                                        SECONDS, and close\n"
+         "                                        SECONDS, and close; a recording that does not\n"
+         "                                        open is pictured with its message and exits 2,\n"
+         "                                        a picture that can't be written exits 3\n"
          "In the window: F11 or a double-click full screen, Escape leaves it, a\n"
          "double-click on a quad camera shows it alone, Ctrl+H hides the interface,\n"
          "M mutes, Ctrl+Q quits; [ and ] slower and faster (1/8x to 16x), Backspace\n"

@@ -22,7 +22,11 @@ namespace {
 // Rows of the strip, top to bottom, in pixels.
 constexpr int kSpeedRows = 16;
 constexpr int kAccelRows = 22;
-constexpr int kLaneRows = 8;
+// Tall enough for a name in a legible font, descenders included.
+constexpr int kLaneRows = 11;
+// A lane's name never runs further into its lane than this: longer names are
+// elided, and the bars under it still show through its patch.
+constexpr int kLaneNameWidth = 96;
 constexpr int kGap = 1;
 static_assert(kSpeedRows + kAccelRows + kTriggerCount * kLaneRows + 2 * kGap == kTimelineStripHeight);
 constexpr double kAccelRangeG = 2.0;  // the graph shows -2 g .. +2 g
@@ -336,10 +340,15 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
       const PixelSpan px = SpanPixels(axis_, span);
       p.fillRect(px.x0, y + 1, px.x1 - px.x0, kLaneRows - 1, kLaneColour);
     }
-    p.setPen(QColor(200, 200, 210));
     const QString name =
         bit < int(scan_.triggerNames.size()) ? FromDvrText(scan_.triggerNames[std::size_t(bit)]) : QString();
-    p.drawText(QRect(2, y, width() - 4, kLaneRows), Qt::AlignLeft | Qt::AlignVCenter, name);
+    if (name.isEmpty()) continue;
+    const QFontMetrics m(small);
+    const QString shown = m.elidedText(name, Qt::ElideRight, std::min(kLaneNameWidth, width() - 6));
+    const QRect label(0, y, m.horizontalAdvance(shown) + 6, kLaneRows);
+    p.fillRect(label, QColor(16, 16, 20, 170));
+    p.setPen(QColor(220, 220, 228));
+    p.drawText(label.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, shown);
   }
 
   // Events: a tick over the speed graph.

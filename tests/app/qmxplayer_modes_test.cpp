@@ -89,7 +89,7 @@ std::map<std::string, std::string> DecodedTexts(const MetadataSample& sample) {
   } collect;
   uint8_t bytes[kMetadataSampleBytes];
   PackMetadataSample(sample, bytes);
-  MetadataDecoder decoder("x", 0);
+  MetadataDecoder decoder("x", DvrLayout::kFourChannel);
   decoder.SetListener(0, &collect);
   decoder.ParseMetadataSample(bytes, sizeof bytes);
   return collect.texts;
@@ -496,6 +496,26 @@ TEST_F(QmxplayerModes, ExtremeHeaderValuesAreClamped) {
   std::ofstream(dir_ / "extreme.avi", std::ios::binary) << bytes;
   auto info = Info((dir_ / "extreme.avi").string());
   EXPECT_EQ(info["Channel 1 Video Resolution"], "720x2147483647, 4294967295.00 fps");
+}
+
+// A scripted window run always ends: a recording that fails to open is
+// pictured with its message box, which nobody is there to answer.
+TEST_F(QmxplayerModes, ScreenshotOfAFailedOpenIsWrittenAndTheRunEnds) {
+  std::string noise(20000, '\0');
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
+  std::ofstream(dir_ / "noise.avi", std::ios::binary) << noise;
+  const struct {
+    std::string file;
+    int status;
+  } rows[] = {{"noise.avi", 2}, {"missing.avi", 2}, {"", 0}};
+  ASSERT_EQ(setenv("QT_QPA_PLATFORM", "offscreen", 1), 0);
+  for (const auto& r : rows) {
+    const std::filesystem::path shot = dir_ / ("shot-" + r.file + ".png");
+    const std::string file = r.file.empty() ? "" : (dir_ / r.file).string() + " ";
+    const PlayerRun run = RunPlayer(file + "--screenshot-after 1 " + shot.string(), dir_);
+    EXPECT_EQ(run.status, r.status) << r.file << ": " << run.err;  // 124: it never ended
+    EXPECT_EQ(ReadAll(shot).substr(0, 4), "\x89PNG") << r.file;
+  }
 }
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {

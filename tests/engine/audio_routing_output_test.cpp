@@ -98,7 +98,7 @@ TEST_F(AudioOutput, TwoCameraStereoFollowsRoutesAndGains) {
       e.SetView(r.view);
       e.SetAudioVolume(1, r.volumeB);
       ASSERT_EQ(e.OpenSequence({twoCamera}), kGraphOk);
-      ASSERT_EQ(e.DvrKind(), 3);
+      ASSERT_EQ(e.DvrKind(), DvrLayout::kTwoChannelWide);
       EXPECT_EQ(e.GetAudioRoute(r.view, 0), r.hearA);
       EXPECT_EQ(e.GetAudioRoute(r.view, 1), r.hearB);
       PlayToEnd(e);

@@ -105,30 +105,30 @@ TEST(VideoArrangement, QuadLineSwitchesFollowThePresentChannels) {
   std::array<ChannelVideo, 4> ch{};
   ch[1] = {true, 720, 480};
   ch[3] = {true, 720, 480};
-  VideoArrangement a = ArrangeChannels(ch, 0, true, 4);
+  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{false, true, false, false}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
-  a = ArrangeChannels(ch, 0, false, 1);
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, false, 1);
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{true, true, true, true}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, true, true, true}));
   ch[0] = {true, 720, 480};
-  a = ArrangeChannels(ch, 0, true, 4);
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
   ch[3].present = false;
-  a = ArrangeChannels(ch, 0, true, 4);
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, false, false, false}));
 }
 
 TEST(VideoArrangement, StackedLayoutCropsHalvesOfChannelZero) {
   std::array<ChannelVideo, 4> ch{};
   ch[0] = {true, 320, 480};
-  VideoArrangement a = ArrangeChannels(ch, 2, false, 0);
+  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, 0);
   EXPECT_EQ(a.crop[0], (SourceCrop{0, 240}));
   EXPECT_EQ(a.crop[1], (SourceCrop{0, 240}));
   EXPECT_EQ(a.paneChannel[1], 0);
-  a = ArrangeChannels(ch, 2, false, 1);
+  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, 1);
   EXPECT_EQ(a.crop[1], (SourceCrop{240, 240}));
-  a = ArrangeChannels(ch, 2, true, 4);
+  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, true, 4);
   EXPECT_EQ(a.crop[0], (SourceCrop{0, 480}));
   EXPECT_TRUE(a.timeLinesOn[2]);  // the stacked layout names channel 3 for the time lines
 }

@@ -21,18 +21,21 @@ void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
+constexpr DvrLayout kFour = DvrLayout::kFourChannel, kLines = DvrLayout::kTwoChannelTextLines,
+                    kStacked = DvrLayout::kTwoChannelStacked, kWide = DvrLayout::kTwoChannelWide;
+
 TEST(DetectDvrKind, HeaderRules) {
   struct Case {
     uint16_t listSize, width, height;
-    int kind;
+    DvrLayout kind;
   };
   const std::vector<Case> cases = {
-      {380, 720, 576, 0},     {380, 0x12C0, 0x01E0, 2},  // 380 with height byte 0xE0: 2 whatever the width
-      {380, 0x40, 0x1234, 1}, {380, 0x140, 0xF0, 1},     // width byte 0x40 (320 = 0x140)
-      {380, 0x280, 0xF0, 3},  {380, 0x80, 0, 3},
-      {212, 320, 480, 2},     {212, 320, 240, 0},  // without the 380 list
-      {212, 640, 240, 3},     {212, 640, 480, 0},
-      {212, 720, 480, 0},     {0, 0, 0, 0}};
+      {380, 720, 576, kFour},      {380, 0x12C0, 0x01E0, kStacked},  // 380 with height byte 0xE0, any width
+      {380, 0x40, 0x1234, kLines}, {380, 0x140, 0xF0, kLines},       // width byte 0x40 (320 = 0x140)
+      {380, 0x280, 0xF0, kWide},   {380, 0x80, 0, kWide},
+      {212, 320, 480, kStacked},   {212, 320, 240, kFour},  // without the 380 list
+      {212, 640, 240, kWide},      {212, 640, 480, kFour},
+      {212, 720, 480, kFour},      {0, 0, 0, kFour}};
   for (const Case& c : cases) {
     const auto h = Header(c.listSize, c.width, c.height);
     EXPECT_EQ(DetectDvrKindFromHeader(h.data(), h.size()), c.kind)
@@ -42,15 +45,15 @@ TEST(DetectDvrKind, HeaderRules) {
 
 TEST(DetectDvrKind, ShortAndMissingFilesAreFourChannel) {
   const auto h = Header(212, 320, 480);
-  EXPECT_EQ(DetectDvrKindFromHeader(h.data(), 69), 0);  // the height's high byte is missing
-  EXPECT_EQ(DetectDvrKindFromHeader(h.data(), 66), 0);
-  EXPECT_EQ(DetectDvrKindFromHeader(nullptr, 0), 0);
+  EXPECT_EQ(DetectDvrKindFromHeader(h.data(), 69), kFour);  // the height's high byte is missing
+  EXPECT_EQ(DetectDvrKindFromHeader(h.data(), 66), kFour);
+  EXPECT_EQ(DetectDvrKindFromHeader(nullptr, 0), kFour);
   TempDir dir;
-  EXPECT_EQ(DetectDvrKind(dir / "missing.avi"), 0);
+  EXPECT_EQ(DetectDvrKind(dir / "missing.avi"), kFour);
   WriteFile(dir / "short.avi", std::vector<uint8_t>(h.begin(), h.begin() + 66));
-  EXPECT_EQ(DetectDvrKind(dir / "short.avi"), 0);
+  EXPECT_EQ(DetectDvrKind(dir / "short.avi"), kFour);
   WriteFile(dir / "full.avi", h);
-  EXPECT_EQ(DetectDvrKind(dir / "full.avi"), 2);
+  EXPECT_EQ(DetectDvrKind(dir / "full.avi"), kStacked);
 }
 
 TEST(DetectH264, MarkerPositionAndFileSize) {

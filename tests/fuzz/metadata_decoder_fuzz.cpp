@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   TouchingListener listeners[MetadataDecoder::kListenerSlots];
-  for (int dvrKind : {0, 1}) {
+  for (DvrLayout dvrKind : {DvrLayout::kFourChannel, DvrLayout::kTwoChannelTextLines}) {
     auto context = std::make_shared<RecordingContext>();
     MetadataDecoder decoder("Fuzz", dvrKind, context);
     for (int slot = 0; slot < MetadataDecoder::kListenerSlots; ++slot)
@@ -113,10 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // goes through the other variant then.
     Parse(decoder, listeners, record.data(), record.size());
     Parse(decoder, listeners, frame.data(), frame.size());
-    if (dvrKind != 0) Check(decoder.TextLineFlag() != 0);
+    if (IsTwoChannel(dvrKind)) Check(decoder.TextLines());
     // Only a frame that switched the layout reports a two-channel DVR.
     const RecordingContext::DvrType type = context->Type();
-    if (type == RecordingContext::DvrType::kTwoChannel) Check(dvrKind == 0 && decoder.TextLineFlag() != 0);
+    if (type == RecordingContext::DvrType::kTwoChannel) Check(!IsTwoChannel(dvrKind) && decoder.TextLines());
     Check(type != RecordingContext::DvrType::kFourChannel);
   }
   return 0;

@@ -52,8 +52,8 @@ void ReadFile(const std::vector<uint8_t>& bytes) {
   }
   Check(sum > 0 && props.byteTotal >= 0);
 
-  const int kind = DetectDvrKind(file.path());
-  Check(kind >= 0 && kind <= 3);
+  const DvrLayout kind = DetectDvrKind(file.path());
+  Check(DvrKindNumber(kind) >= 0 && DvrKindNumber(kind) <= 3);
   Check(kind == DetectDvrKindFromHeader(bytes.data(), bytes.size()));
   const bool h264 = DetectH264(file.path());
   Check(h264 == DetectH264InHeader(bytes.data(), std::min(bytes.size(), kH264ProbeBytes), bytes.size()));

@@ -75,7 +75,7 @@ class MetadataDecoderTest : public ::testing::Test {
 
 TEST_F(MetadataDecoderTest, ZeroRecordGivesTheEpochAndZeros) {
   Recorder r;
-  MetadataDecoder d("Meta Data Extractor 1", 0);
+  MetadataDecoder d("Meta Data Extractor 1", DvrLayout::kFourChannel);
   d.SetListener(0, &r.slots[0]);
   MetadataSample s;
   d.ParseMetadataSample(Record(s).data(), kMetadataSampleBytes);
@@ -108,7 +108,7 @@ TEST_F(MetadataDecoderTest, FieldFormats) {
   s.longitude = -122393000;
   s.speed = 100;
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetListener(0, &r.slots[0]);
   d.ParseMetadataSample(Frame(s).data(), kFrameMinimumBytes);
 
@@ -125,7 +125,7 @@ TEST_F(MetadataDecoderTest, LeapDayAndHugeSpeed) {
   s.utcSeconds = 951782400;  // 2000-02-29 00:00:00
   s.speed = 0xFFFFFFFFu;
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetListener(0, &r.slots[0]);
   d.ParseMetadataSample(Record(s).data(), kMetadataSampleBytes);
   EXPECT_EQ(r.Text("UTC Time"), "2-29-2000  00:00:00.000");
@@ -144,7 +144,7 @@ TEST_F(MetadataDecoderTest, AccelerationsAreShownInGAfterTheSnapRules) {
     s.accelY = int8_t(raw);
     s.accelZ = int8_t(raw);
     Recorder r;
-    MetadataDecoder d("x", 0);
+    MetadataDecoder d("x", DvrLayout::kFourChannel);
     d.SetListener(0, &r.slots[0]);
     d.ParseMetadataSample(Record(s).data(), kMetadataSampleBytes);
     EXPECT_EQ(r.Text("X Acceleration"), text) << raw;
@@ -165,7 +165,7 @@ TEST_F(MetadataDecoderTest, TriggerTexts) {
     MetadataSample s;
     s.triggerBits = bits;
     Recorder r;
-    MetadataDecoder d("x", 0);
+    MetadataDecoder d("x", DvrLayout::kFourChannel);
     d.SetListener(0, &r.slots[0]);
     d.ParseMetadataSample(Record(s).data(), kMetadataSampleBytes);
     EXPECT_EQ(r.Text("Triggers"), text) << bits;
@@ -178,7 +178,7 @@ TEST_F(MetadataDecoderTest, TriggerTextUsesCurrentNamesOfAnyLength) {
   MetadataSample s;
   s.triggerBits = 0xA;
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetListener(0, &r.slots[0]);
   d.ParseMetadataSample(Record(s).data(), kMetadataSampleBytes);
   EXPECT_EQ(r.Text("Triggers"), "Door," + std::string(300, 'L'));
@@ -191,7 +191,7 @@ TEST_F(MetadataDecoderTest, TriggerTextUsesCurrentNamesOfAnyLength) {
 
 TEST_F(MetadataDecoderTest, EachTextReachesEverySlotBeforeTheNext) {
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetListener(4, &r.slots[4]);
   d.SetListener(0, &r.slots[0]);
   d.SetListener(2, &r.slots[2]);
@@ -213,7 +213,7 @@ TEST_F(MetadataDecoderTest, EachTextReachesEverySlotBeforeTheNext) {
 
 TEST_F(MetadataDecoderTest, SamplesOfOtherLengthsAreIgnored) {
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetListener(0, &r.slots[0]);
   for (std::size_t length : {std::size_t(0), std::size_t(55), std::size_t(57), std::size_t(4999)}) {
     // Each buffer starts with a valid record where it has room for one.
@@ -234,12 +234,12 @@ TEST_F(MetadataDecoderTest, TextLineLayoutIsRecognisedThenDeliveredFromTheNextFr
   for (std::size_t first : {std::size_t(0), std::size_t(8)}) {
     auto context = std::make_shared<RecordingContext>();
     Recorder r;
-    MetadataDecoder d("x", 0, context);
+    MetadataDecoder d("x", DvrLayout::kFourChannel, context);
     for (int i = 0; i < 5; ++i) d.SetListener(i, &r.slots[i]);
     const auto frame = TextLineFrame(first, "03/01/2011 14:05:09", "N 49\xB0 16' 27\"", "W 122\xB0 39' 18\"");
     d.ParseMetadataSample(frame.data(), frame.size());
     EXPECT_TRUE(r.calls.empty());
-    EXPECT_EQ(d.TextLineFlag(), 1);
+    EXPECT_EQ(d.Layout(), DvrLayout::kTwoChannelTextLines);
     EXPECT_EQ(context->Type(), RecordingContext::DvrType::kTwoChannel);
     EXPECT_STREQ(context->TypeText(), "2 Channel DVR");
 
@@ -277,10 +277,10 @@ TEST_F(MetadataDecoderTest, OnlyATailHoldingTextLinesSwitchesTheLayout) {
   for (const auto& row : rows) {
     auto context = std::make_shared<RecordingContext>();
     Recorder r;
-    MetadataDecoder d("x", 0, context);
+    MetadataDecoder d("x", DvrLayout::kFourChannel, context);
     d.SetListener(0, &r.slots[0]);
     d.ParseMetadataSample(row.frame.data(), row.frame.size());
-    EXPECT_EQ(d.TextLineFlag(), row.textLines ? 1 : 0) << row.what;
+    EXPECT_EQ(d.TextLines(), row.textLines) << row.what;
     EXPECT_EQ(context->Type(),
               row.textLines ? RecordingContext::DvrType::kTwoChannel : RecordingContext::DvrType::kUnknown)
         << row.what;
@@ -295,29 +295,30 @@ TEST_F(MetadataDecoderTest, OnlyATailHoldingTextLinesSwitchesTheLayout) {
 TEST_F(MetadataDecoderTest, UnrecognisedFrameSetsUnknownTypeAndDeliversNothing) {
   auto context = std::make_shared<RecordingContext>();
   Recorder r;
-  MetadataDecoder d("x", 0);
+  MetadataDecoder d("x", DvrLayout::kFourChannel);
   d.SetRecordingContext(context);
   d.SetListener(0, &r.slots[0]);
   std::vector<uint8_t> garbage(5000, 0x55);
   d.ParseMetadataSample(garbage.data(), garbage.size());
   EXPECT_TRUE(r.calls.empty());
-  EXPECT_EQ(d.TextLineFlag(), 0);
+  EXPECT_EQ(d.Layout(), DvrLayout::kFourChannel);
   EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
   // A 56-byte non-record has no tail and never switches the variant.
   std::vector<uint8_t> zeros(56, 0);
   d.ParseMetadataSample(zeros.data(), zeros.size());
-  EXPECT_EQ(d.TextLineFlag(), 0);
+  EXPECT_EQ(d.Layout(), DvrLayout::kFourChannel);
   // Without a context the decoder reports nowhere and the last one keeps its type.
   d.SetRecordingContext(nullptr);
   const auto lines = TextLineFrame(0, "a", "b", "c");
   d.ParseMetadataSample(lines.data(), lines.size());
-  EXPECT_EQ(d.TextLineFlag(), 1);
+  EXPECT_EQ(d.Layout(), DvrLayout::kTwoChannelTextLines);
   EXPECT_EQ(context->Type(), RecordingContext::DvrType::kUnknown);
 }
 
 TEST_F(MetadataDecoderTest, TextLineSlotsWithoutTerminatorAreCut) {
   Recorder r;
-  MetadataDecoder d("x", 2);  // a two-channel kind starts in the text-line variant
+  MetadataDecoder d("x",
+                    DvrLayout::kTwoChannelStacked);  // a two-channel kind starts in the text-line variant
   d.SetListener(1, &r.slots[1]);
   std::vector<uint8_t> frame(5000, 'Z');  // no NUL anywhere: placement B, every slot unterminated
   d.ParseMetadataSample(frame.data(), frame.size());

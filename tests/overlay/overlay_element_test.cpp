@@ -75,7 +75,7 @@ TEST(OverlayElement, RegistersOnceFromAnyThreadAndExposesTheFilter) {
     ASSERT_NE(f, nullptr) << e.factory;
     EXPECT_EQ(f->Role(), e.role) << e.factory;
     EXPECT_EQ(f->Name(), "Meta Data Extractor 2");
-    EXPECT_EQ(f->DvrKind(), 2) << e.factory;
+    EXPECT_EQ(f->DvrKind(), DvrLayout::kTwoChannelStacked) << e.factory;
     int kind = -1;
     g_object_get(element.get(), "dvr-kind", &kind, nullptr);
     EXPECT_EQ(kind, 2) << e.factory;
@@ -84,6 +84,31 @@ TEST(OverlayElement, RegistersOnceFromAnyThreadAndExposesTheFilter) {
   gst_object_ref_sink(other.get());
   EXPECT_EQ(OverlayElementFilter(other.get()), nullptr);
   EXPECT_EQ(OverlayElementFilter(nullptr), nullptr);
+}
+
+// The recorders' kind numbers are what crosses the element's property: each
+// one reaches the filter as its layout and reads back unchanged.
+TEST(OverlayElement, DvrKindNumbersCrossThePropertyBothWays) {
+  ASSERT_TRUE(RegisterQmxElements());
+  const struct {
+    int number;
+    DvrLayout layout;
+  } rows[] = {{0, DvrLayout::kFourChannel},
+              {1, DvrLayout::kTwoChannelTextLines},
+              {2, DvrLayout::kTwoChannelStacked},
+              {3, DvrLayout::kTwoChannelWide}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(DvrLayoutFromKindNumber(r.number), r.layout) << r.number;
+    EXPECT_EQ(DvrKindNumber(r.layout), r.number);
+    ElementPtr element(gst_element_factory_make_full("qmxoverlay", "dvr-kind", r.number, nullptr));
+    ASSERT_TRUE(element) << r.number;
+    gst_object_ref_sink(element.get());
+    EXPECT_EQ(OverlayElementFilter(element.get())->DvrKind(), r.layout) << r.number;
+    int back = -1;
+    g_object_get(element.get(), "dvr-kind", &back, nullptr);
+    EXPECT_EQ(back, r.number);
+  }
+  for (int stray : {-1, 4, 255}) EXPECT_EQ(DvrLayoutFromKindNumber(stray), DvrLayout::kFourChannel) << stray;
 }
 
 TEST(OverlayElement, VideoRoleDeinterlacesKnownFramesAndPassesOthers) {

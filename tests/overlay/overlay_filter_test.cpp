@@ -29,18 +29,24 @@ struct Recorder : CMetadataInterface {
 TEST(OverlayFilter, FrameSizesByByteCount) {
   struct Case {
     std::size_t len;
-    int dvrKind;
+    DvrLayout dvrKind;
     bool known;
     int width, height;
     bool deinterlace;
   } cases[] = {
-      {307200, 1, true, 320, 240, false}, {614400, 3, true, 640, 240, false},
-      {614400, 0, true, 320, 480, false}, {614400, 2, true, 320, 480, false},
-      {1658880, 0, true, 720, 576, true}, {1382400, 0, true, 720, 480, true},
-      {1228800, 0, true, 640, 480, true}, {414720, 0, true, 360, 288, false},
-      {345600, 0, true, 360, 240, false}, {307200, 0, true, 320, 240, false},
-      {1382404, 0, false, 0, 0, false},   {0, 0, false, 0, 0, false},
-      {16, 0, false, 0, 0, false},
+      {307200, DvrLayout::kTwoChannelTextLines, true, 320, 240, false},
+      {614400, DvrLayout::kTwoChannelWide, true, 640, 240, false},
+      {614400, DvrLayout::kFourChannel, true, 320, 480, false},
+      {614400, DvrLayout::kTwoChannelStacked, true, 320, 480, false},
+      {1658880, DvrLayout::kFourChannel, true, 720, 576, true},
+      {1382400, DvrLayout::kFourChannel, true, 720, 480, true},
+      {1228800, DvrLayout::kFourChannel, true, 640, 480, true},
+      {414720, DvrLayout::kFourChannel, true, 360, 288, false},
+      {345600, DvrLayout::kFourChannel, true, 360, 240, false},
+      {307200, DvrLayout::kFourChannel, true, 320, 240, false},
+      {1382404, DvrLayout::kFourChannel, false, 0, 0, false},
+      {0, DvrLayout::kFourChannel, false, 0, 0, false},
+      {16, DvrLayout::kFourChannel, false, 0, 0, false},
   };
   for (const Case& c : cases) {
     int w = 0, h = 0;
@@ -52,7 +58,7 @@ TEST(OverlayFilter, FrameSizesByByteCount) {
 }
 
 TEST(OverlayFilter, InitialFieldsAndSetters) {
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   EXPECT_TRUE(f.OverlayOn() && f.GpsLinesOn() && f.TimeLinesOn());
   EXPECT_FALSE(f.FastDeinterlace() || f.StereoOn());
   EXPECT_EQ(std::make_pair(f.GainA(), f.GainB()), std::make_pair(100, 100));
@@ -67,25 +73,25 @@ TEST(OverlayFilter, InitialFieldsAndSetters) {
 }
 
 TEST(OverlayFilter, StoresKnownLabelsOnlyAndSwitchesToTextLines) {
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   f.OnMetadata("x", "Speed", "62");
   f.OnMetadata("x", "Speed ", "99");  // trailing blank: not a label
   f.OnMetadata("x", "speed", "98");
   f.OnMetadata("x", "Triggers", nullptr);
   EXPECT_EQ(f.Texts()[kTextSpeed], "62");
   EXPECT_EQ(f.Texts()[kTextTriggers], "");
-  EXPECT_EQ(f.DvrKind(), 0);
+  EXPECT_EQ(f.DvrKind(), DvrLayout::kFourChannel);
   f.OnMetadata("x", "Line1", "03/01/11");
-  EXPECT_EQ(f.DvrKind(), 1);
+  EXPECT_EQ(f.DvrKind(), DvrLayout::kTwoChannelTextLines);
 
-  COverlayFilter stacked("Video Overlay 2", FilterRole::kOverlay, 2);
+  COverlayFilter stacked("Video Overlay 2", FilterRole::kOverlay, DvrLayout::kTwoChannelStacked);
   stacked.OnMetadata("x", "Line2", "y");
-  EXPECT_EQ(stacked.DvrKind(), 2);  // only ever changes from 0
+  EXPECT_EQ(stacked.DvrKind(), DvrLayout::kTwoChannelStacked);  // only ever changes from four-channel
 }
 
 TEST(OverlayFilter, ExtractorRoleDeliversLabelsInOrder) {
   for (FilterRole role : {FilterRole::kExtractor, FilterRole::kMulti}) {
-    COverlayFilter f("Meta Data Extractor 1", role, 0);
+    COverlayFilter f("Meta Data Extractor 1", role, DvrLayout::kFourChannel);
     Recorder slot0, slot1;
     f.SetListener0(&slot0);
     f.SetListener1(&slot1);
@@ -106,7 +112,7 @@ TEST(OverlayFilter, ExtractorRoleDeliversLabelsInOrder) {
 }
 
 TEST(OverlayFilter, AudioRoleMixesOnlyWhenStereoIsOn) {
-  COverlayFilter f("Audio Transform 1", FilterRole::kAudio, 0);
+  COverlayFilter f("Audio Transform 1", FilterRole::kAudio, DvrLayout::kFourChannel);
   std::vector<uint8_t> pair = {0xE8, 0x03, 0xD0, 0x07};  // 1000, 2000
   f.Transform(pair.data(), pair.size());
   EXPECT_EQ(pair, (std::vector<uint8_t>{0xE8, 0x03, 0xD0, 0x07}));
@@ -125,8 +131,8 @@ Picture RunFrame(COverlayFilter& f, int width, int height) {
 
 TEST(OverlayFilter, VideoRoleDrawsOnlyInsideTheTextRows) {
   InstallBoxFonts();
-  COverlayFilter on("Video Overlay 1", FilterRole::kOverlay, 0),
-      off("Video Overlay 2", FilterRole::kOverlay, 0);
+  COverlayFilter on("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel),
+      off("Video Overlay 2", FilterRole::kOverlay, DvrLayout::kFourChannel);
   off.SetOverlayOn(false);
   for (COverlayFilter* f : {&on, &off}) f->OnMetadata("x", "Local Time", "3-1-2011  14:05:09.007");
   const Picture plain(720, 480, 128);
@@ -147,7 +153,7 @@ TEST(OverlayFilter, VideoRoleDrawsOnlyInsideTheTextRows) {
 
 TEST(OverlayFilter, UnknownSizesPassUntouchedAndAreNotCopied) {
   InstallBoxFonts();
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   for (auto [w, h] : {std::pair{4, 9}, std::pair{480, 640}, std::pair{721, 480}}) {
     Picture p(w, h, 77);
     for (std::size_t i = 0; i < p.bytes.size(); ++i) p.bytes[i] = uint8_t(i * 31);
@@ -166,9 +172,13 @@ TEST(OverlayFilter, UnknownSizesPassUntouchedAndAreNotCopied) {
 
 TEST(OverlayFilter, DeinterlacesFullHeightFramesOnly) {
   struct Case {
-    int width, height, dvrKind;
+    int width, height;
+    DvrLayout dvrKind;
     bool changed;
-  } cases[] = {{640, 480, 0, true}, {720, 576, 0, true}, {640, 240, 3, false}, {320, 480, 0, false}};
+  } cases[] = {{640, 480, DvrLayout::kFourChannel, true},
+               {720, 576, DvrLayout::kFourChannel, true},
+               {640, 240, DvrLayout::kTwoChannelWide, false},
+               {320, 480, DvrLayout::kFourChannel, false}};
   for (const Case& c : cases) {
     COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, c.dvrKind);
     f.SetOverlayOn(false);
@@ -183,8 +193,12 @@ TEST(OverlayFilter, DeinterlacesFullHeightFramesOnly) {
 TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {
   TempDir dir;
   struct Case {
-    int width, height, dvrKind, jpegHeight;
-  } cases[] = {{640, 480, 0, 480}, {640, 240, 3, 480}, {360, 288, 0, 288}};
+    int width, height;
+    DvrLayout dvrKind;
+    int jpegHeight;
+  } cases[] = {{640, 480, DvrLayout::kFourChannel, 480},
+               {640, 240, DvrLayout::kTwoChannelWide, 480},
+               {360, 288, DvrLayout::kFourChannel, 288}};
   for (const Case& c : cases) {
     COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, c.dvrKind);
     f.SetOverlayOn(false);
@@ -225,7 +239,7 @@ TEST(OverlayFilter, SnapshotDecodesBackToTheFrame) {
 
 TEST(OverlayFilter, ReleasedCopyEndsSnapshots) {
   TempDir dir;
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   RunFrame(f, 360, 240);
   EXPECT_TRUE(f.SaveSnapshot((dir / "a.jpg").string()));
   f.ReleaseFrameCopy();
@@ -251,7 +265,7 @@ double SnapshotMean(const COverlayFilter& f, const std::string& path) {
 TEST(OverlayFilter, HeldFramesAreKeptWithoutACopyAndLetGoOfInTurn) {
   TempDir dir;
   const std::string path = (dir / "s.jpg").string();
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   f.SetOverlayOn(false);
   auto a = std::make_shared<Picture>(360, 240, 40), b = std::make_shared<Picture>(360, 240, 200);
   Picture c(360, 240, 120);
@@ -286,7 +300,7 @@ TEST(OverlayFilter, HeldFramesAreKeptWithoutACopyAndLetGoOfInTurn) {
 
 TEST(OverlayFilter, TextsReplacedWhileFramesAreDrawn) {
   InstallBoxFonts();
-  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter f("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   std::atomic<bool> stop{false};
   std::thread extractor([&] {
     for (int i = 0; !stop; ++i)
@@ -332,8 +346,8 @@ TEST(OverlayFilter, TimedTextsWaitForTheFrameOfTheirTime) {
       {TimedStep::kSample, 500, 6, "5", 1},
       {TimedStep::kFrame, kNo, 0, "6", 0},  // a frame without time takes everything held
   };
-  COverlayFilter extractor("Meta Data Extractor", FilterRole::kMulti, 0),
-      overlay("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter extractor("Meta Data Extractor", FilterRole::kMulti, DvrLayout::kFourChannel),
+      overlay("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   extractor.SetListeners1to4(&overlay, nullptr, nullptr, nullptr);
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const TimedStep& s = steps[i];
@@ -363,8 +377,8 @@ TEST(OverlayFilter, TimedTextsWaitForTheFrameOfTheirTime) {
 
 TEST(OverlayFilter, OwnFrameTextsApplyToThatFrameAndHeldTextsAreBounded) {
   // A channel's extractor parses frame k just before the overlay draws it.
-  COverlayFilter extractor("Meta Data Extractor 1", FilterRole::kExtractor, 0),
-      overlay("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter extractor("Meta Data Extractor 1", FilterRole::kExtractor, DvrLayout::kFourChannel),
+      overlay("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   Recorder banner;
   extractor.SetListener0(&banner);  // a listener without time hears every text at once
   extractor.SetListener1(&overlay);
@@ -392,8 +406,9 @@ TEST(OverlayFilter, OwnFrameTextsApplyToThatFrameAndHeldTextsAreBounded) {
 
 TEST(OverlayFilter, OverlaysOfOneRecordingShareItsFrameLock) {
   auto context = std::make_shared<RecordingContext>();
-  COverlayFilter a("Video Overlay 1", FilterRole::kOverlay, 0), b("Video Overlay 2", FilterRole::kOverlay, 0),
-      other("Video Overlay 1", FilterRole::kOverlay, 0);
+  COverlayFilter a("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel),
+      b("Video Overlay 2", FilterRole::kOverlay, DvrLayout::kFourChannel),
+      other("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel);
   EXPECT_NE(a.Context(), nullptr);  // each filter works alone too
   EXPECT_NE(a.Context(), other.Context());
   a.SetContext(context);

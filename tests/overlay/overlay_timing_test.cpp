@@ -106,8 +106,8 @@ TEST(OverlayTiming, StreamMetadataIsDrawnOnTheFrameOfItsTime) {
   ASSERT_EQ(int(drawn.buffers.size()), frames);
 
   // Frame k as an overlay shows it with sample k's texts, and no other.
-  COverlayFilter reference("Video Overlay 1", FilterRole::kOverlay, 0),
-      decoder("Meta Data Extractor", FilterRole::kMulti, 0);
+  COverlayFilter reference("Video Overlay 1", FilterRole::kOverlay, DvrLayout::kFourChannel),
+      decoder("Meta Data Extractor", FilterRole::kMulti, DvrLayout::kFourChannel);
   decoder.SetListener1(&reference);
   std::vector<uint8_t> previous;
   for (int k = 0; k < frames; ++k) {
@@ -120,8 +120,8 @@ TEST(OverlayTiming, StreamMetadataIsDrawnOnTheFrameOfItsTime) {
     if (k > 0) {
       // Texts of the previous sample on this picture would be another picture.
       std::vector<uint8_t> stale = raw.buffers[std::size_t(k)];
-      COverlayFilter late("Video Overlay 2", FilterRole::kOverlay, 0),
-          lateDecoder("Meta Data Extractor", FilterRole::kMulti, 0);
+      COverlayFilter late("Video Overlay 2", FilterRole::kOverlay, DvrLayout::kFourChannel),
+          lateDecoder("Meta Data Extractor", FilterRole::kMulti, DvrLayout::kFourChannel);
       lateDecoder.SetListener1(&late);
       PackMetadataSample(recgen::ExpectedMetadata(o, 0, k - 1), record);
       lateDecoder.Transform(record, sizeof record);

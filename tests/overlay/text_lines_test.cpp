@@ -51,7 +51,8 @@ const std::string kLine3 = "Lon ---\xB0--'--\"-  ------ ------";  // still the p
 TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
   struct Case {
     const char* name;
-    int width, height, dvrKind;
+    int width, height;
+    DvrLayout dvrKind;
     bool timeOn, gpsOn;
     bool large;
     std::vector<Line> lines;
@@ -59,7 +60,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"720x480 both groups",
        720,
        480,
-       0,
+       DvrLayout::kFourChannel,
        true,
        true,
        true,
@@ -70,7 +71,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"640x480 time group",
        640,
        480,
-       0,
+       DvrLayout::kFourChannel,
        true,
        false,
        true,
@@ -78,7 +79,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"720x576 small font",
        720,
        576,
-       0,
+       DvrLayout::kFourChannel,
        true,
        true,
        false,
@@ -89,7 +90,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"360x240 gps group",
        360,
        240,
-       0,
+       DvrLayout::kFourChannel,
        false,
        true,
        false,
@@ -97,7 +98,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"two-channel lines ignore the switches",
        320,
        240,
-       1,
+       DvrLayout::kTwoChannelTextLines,
        false,
        false,
        false,
@@ -105,7 +106,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"stacked pictures repeat the lines",
        320,
        480,
-       2,
+       DvrLayout::kTwoChannelStacked,
        true,
        false,
        false,
@@ -118,7 +119,7 @@ TEST(TextLines, EveryLayoutDrawsItsLinesAtTheirPlaces) {
       {"stacked pictures without time lines",
        320,
        480,
-       2,
+       DvrLayout::kTwoChannelStacked,
        false,
        true,
        false,
@@ -162,7 +163,8 @@ TEST(TextLines, NothingWithoutFontsOrWithOverlayOff) {
   } cases[] = {{false, small.get(), large.get()}, {true, nullptr, large.get()}, {true, small.get(), nullptr}};
   for (const Case& c : cases) {
     Picture p(720, 480, 128);
-    DrawMetadataLines(p.data(), 720, 480, SampleTexts(), {c.overlayOn, true, true}, 0, c.small, c.large);
+    DrawMetadataLines(p.data(), 720, 480, SampleTexts(), {c.overlayOn, true, true}, DvrLayout::kFourChannel,
+                      c.small, c.large);
     EXPECT_TRUE(ChangedBox(Picture(720, 480, 128), p).Empty());
   }
 }
@@ -184,8 +186,8 @@ TEST(TextLines, LinesWiderThanTheFrameAreClipped) {
     const std::size_t frameBytes = std::size_t(c.width) * c.height * 4;
     std::vector<uint8_t> buffer(kGuard + frameBytes + kGuard, kGuardByte);
     std::fill_n(buffer.begin() + kGuard, frameBytes, 128);
-    DrawMetadataLines(buffer.data() + kGuard, c.width, c.height, t, {true, true, true}, 0, small.get(),
-                      large.get());
+    DrawMetadataLines(buffer.data() + kGuard, c.width, c.height, t, {true, true, true},
+                      DvrLayout::kFourChannel, small.get(), large.get());
     EXPECT_EQ(std::count(buffer.begin(), buffer.begin() + kGuard, kGuardByte), std::ptrdiff_t(kGuard))
         << c.width << "x" << c.height;
     EXPECT_EQ(std::count(buffer.end() - kGuard, buffer.end(), kGuardByte), std::ptrdiff_t(kGuard))

@@ -31,10 +31,12 @@ const std::vector<std::string> kNames = {
 
 TEST(FilePropertiesDialog, NothingOpenShowsNotAvailable) {
   struct Case {
-    int h264Mode;
+    VideoCoding h264Mode;
     std::string videoType;
   };
-  for (const Case& c : std::vector<Case>{{0, "MJPG Video Source"}, {1, "H264 Video Source"}, {2, ""}}) {
+  for (const Case& c : std::vector<Case>{{VideoCoding::kMotionJpeg, "MJPG Video Source"},
+                                         {VideoCoding::kH264, "H264 Video Source"},
+                                         {VideoCoding(2), ""}}) {
     RecordingProperties props;
     props.h264Mode = c.h264Mode;
     CFileProperties dialog(props);

@@ -62,7 +62,7 @@ TEST(PlayerWindowReducedDecode, SmallPanesGetReducedPicturesAndSnapshotsTheRecor
   } rows[] = {
       {1045, 860, false, false},
       {1045, 860, true, true},  // the default window: its quad's pictures at about half their size
-      {700, 560, true, true},
+      {700, 593, true, true},
   };
   int64_t at = 300;
   for (const Row& r : rows) {

@@ -124,17 +124,17 @@ std::string ChannelElementName(const char* base, int channel) {
   return std::string(base) + " " + std::to_string(channel + 1);
 }
 
-GstElement* MakeQmxFilter(FilterRole role, int dvrKind, const std::string& objectName,
+GstElement* MakeQmxFilter(FilterRole role, DvrLayout dvrKind, const std::string& objectName,
                           const std::string& graphName) {
   GstElement* e = gst_element_factory_make_full(FilterFactory(role), "name", objectName.c_str(), "dvr-kind",
-                                                dvrKind, nullptr);
+                                                DvrKindNumber(dvrKind), nullptr);
   // The object name is taken at creation; the graph name replaces it as the
   // element's name afterwards, the filter keeps the first as its source name.
   if (e) gst_element_set_name(e, graphName.c_str());
   return e;
 }
 
-GstElement* BuildVideoBranch(const BranchPlan& p, int dvrKind) {
+GstElement* BuildVideoBranch(const BranchPlan& p, DvrLayout dvrKind) {
   const int c = p.channel;
   BranchBin b(ChannelElementName("Channel", c) + " Video");
   GstElement* queue = b.Make("queue", "Queue " + p.padName);
@@ -152,7 +152,7 @@ GstElement* BuildVideoBranch(const BranchPlan& p, int dvrKind) {
   return b.Finish({queue, extractor, decoder, convert, bgrx, overlay, sink});
 }
 
-GstElement* BuildAudioBranch(const BranchPlan& p, int dvrKind, const std::string& audioSink) {
+GstElement* BuildAudioBranch(const BranchPlan& p, DvrLayout dvrKind, const std::string& audioSink) {
   const int c = p.channel;
   BranchBin b(ChannelElementName("Channel", c) + " Audio");
   GstElement* queue = b.Make("queue", "Queue " + p.padName);
@@ -170,7 +170,7 @@ GstElement* BuildAudioBranch(const BranchPlan& p, int dvrKind, const std::string
   return b.Finish({queue, decoder, convert, s16, transform, tempo, volume, sink});
 }
 
-GstElement* BuildMetadataBranch(const BranchPlan& p, int dvrKind) {
+GstElement* BuildMetadataBranch(const BranchPlan& p, DvrLayout dvrKind) {
   BranchBin b("Metadata Stream");
   // Metadata samples are tiny and sparse next to the pictures: the queue
   // must never fill up and stop the demuxer while the video queues wait,

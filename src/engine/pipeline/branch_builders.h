@@ -22,13 +22,13 @@
 
 // The one place our filter elements are made. `objectName` is the source
 // name listeners see, `graphName` the element's name in the pipeline.
-GstElement* MakeQmxFilter(FilterRole role, int dvrKind, const std::string& objectName,
+GstElement* MakeQmxFilter(FilterRole role, DvrLayout dvrKind, const std::string& objectName,
                           const std::string& graphName);
 
-GstElement* BuildVideoBranch(const BranchPlan& plan, int dvrKind);
+GstElement* BuildVideoBranch(const BranchPlan& plan, DvrLayout dvrKind);
 // `audioSink`: a gst-launch fragment with "{channel}", or "" for the device.
-GstElement* BuildAudioBranch(const BranchPlan& plan, int dvrKind, const std::string& audioSink);
-GstElement* BuildMetadataBranch(const BranchPlan& plan, int dvrKind);
+GstElement* BuildAudioBranch(const BranchPlan& plan, DvrLayout dvrKind, const std::string& audioSink);
+GstElement* BuildMetadataBranch(const BranchPlan& plan, DvrLayout dvrKind);
 
 // The audio output of channel c (0..3): the device through autoaudiosink for
 // "", otherwise a bin parsed from `description` with "{channel}" replaced by

@@ -21,7 +21,7 @@ void PlaybackEngine::ApplyRoutingLocked() {
 void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
   const int view = view_;
   {
-    const bool stereoPair = g.DvrKind() != int(DvrLayout::kFourChannel) && g.Volume(0);
+    const bool stereoPair = IsTwoChannel(g.DvrKind()) && g.Volume(0);
     const AudioSettings s = ComputeAudioSettings(routes_, volume_, view, stereoPair);
     for (int c = 0; c < kChannelCount; ++c) {
       if (GstElement* v = g.Volume(c)) {
@@ -191,12 +191,12 @@ std::array<bool, 4> PlaybackEngine::AudioPresent() {
   return cur ? cur->AudioPresent() : std::array<bool, 4>{};
 }
 
-int PlaybackEngine::DvrKind() {
+DvrLayout PlaybackEngine::DvrKind() {
   GraphPtr cur = Current();
-  return cur ? cur->DvrKind() : 0;
+  return cur ? cur->DvrKind() : DvrLayout::kFourChannel;
 }
 
-int PlaybackEngine::H264Mode() {
+VideoCoding PlaybackEngine::H264Mode() {
   return h264Mode_;
 }
 

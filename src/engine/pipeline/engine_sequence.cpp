@@ -56,7 +56,7 @@ void PlaybackEngine::PlaceGraph(RecordingGraph& g, int index, GraphSlot slot) {
 int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
   CloseSequence();
   playing_ = false;
-  h264Mode_ = 0;
+  h264Mode_ = VideoCoding::kMotionJpeg;
   warnings_ = 0;
   ResetTriggerNamesToDefaults();
   {
@@ -113,8 +113,7 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
     files_ = files;
     sequenceBytes_ = bytes;
     total_ = total;
-    routes_ =
-        first->DvrKind() == int(DvrLayout::kTwoChannelStacked) ? StackedLayoutRoutes() : DefaultRoutes();
+    routes_ = first->DvrKind() == DvrLayout::kTwoChannelStacked ? StackedLayoutRoutes() : DefaultRoutes();
     slots_ = std::make_unique<Slots>(
         int(paths.size()),
         [this](int i) {

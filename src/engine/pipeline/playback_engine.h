@@ -161,8 +161,8 @@ class PlaybackEngine {
   // What the open recording holds (the current file's graph).
   std::array<bool, 4> ChannelPresent();
   std::array<bool, 4> AudioPresent();
-  int DvrKind();
-  int H264Mode();
+  DvrLayout DvrKind();
+  VideoCoding H264Mode();
   // The current file's texts; the size is the whole sequence's.
   RecordingProperties Properties();
   std::vector<SequenceFile> Files();
@@ -246,7 +246,7 @@ class PlaybackEngine {
   std::atomic<bool> overlayText_{false};
   std::atomic<bool> fastDeinterlace_{true};
   std::atomic<double> lastStepPosition_{0};
-  std::atomic<int> h264Mode_{0};
+  std::atomic<VideoCoding> h264Mode_{VideoCoding::kMotionJpeg};
   std::atomic<int> warnings_{0};
 
   // The event thread's queue: bus news and calls to EngineEvents.

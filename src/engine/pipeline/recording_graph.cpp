@@ -354,7 +354,7 @@ GstFlowReturn RecordingGraph::OnSample(GstAppSink* sink, gpointer data) {
 // --- building ----------------------------------------------------------------
 
 bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& config) {
-  const int dvrKind = int(layout_);
+  const DvrLayout dvrKind = layout_;
   GstElement* bin = nullptr;
   switch (plan.kind) {
     case BranchKind::kVideo:
@@ -431,7 +431,7 @@ int RecordingGraph::Start(const std::string& path, const EngineConfig& config, C
   if (result != kGraphOk) {
     {
       std::lock_guard<std::mutex> l(lock_);
-      errorText_ = GraphResultMessage(result, props_.h264Mode == 1);
+      errorText_ = GraphResultMessage(result, props_.h264Mode == VideoCoding::kH264);
     }
     errored_ = true;
   }
@@ -444,7 +444,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   RegisterQmxElements();
   path_ = path;
 
-  layout_ = DvrLayout(DetectDvrKind(path));
+  layout_ = DetectDvrKind(path);
   {
     std::lock_guard<std::mutex> l(lock_);
     if (const int r = ReadRecordingProperties(path, props_, config.headerCorrection); r != kPropertiesOk) {
@@ -475,7 +475,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
   {
     std::lock_guard<std::mutex> l(lock_);
     props_.dvrType = context_->TypeText();
-    props_.h264Mode = plan.result == kGraphH264 ? 1 : 0;
+    props_.h264Mode = plan.result == kGraphH264 ? VideoCoding::kH264 : VideoCoding::kMotionJpeg;
     for (const BranchPlan& b : plan.branches) {
       // Until the preroll tells, every planned channel counts as present.
       if (b.kind == BranchKind::kVideo) results_.videoPresent[size_t(b.channel)] = true;

@@ -121,7 +121,7 @@ class RecordingGraph {
   std::array<int, 4> Width() const;
   std::array<int, 4> Height() const;
   int ChannelCount() const;
-  int DvrKind() const { return int(layout_); }
+  DvrLayout DvrKind() const { return layout_; }
   int VideoStreamCount() const { return videoStreamCount_; }
   int64_t Duration() const;  // hundredths of a second
   // This file's texts: its configuration block, format, audio and bit rate,

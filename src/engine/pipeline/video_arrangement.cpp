@@ -1,10 +1,6 @@
 #include "engine/pipeline/video_arrangement.h"
 
-namespace {
-constexpr int kStackedKind = 2;
-}
-
-VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, int dvrKind, bool quad,
+VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
                                  int view) {
   VideoArrangement a;
   if (!quad) {
@@ -18,7 +14,7 @@ VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, in
       }
     }
     int timeChannel = -1;
-    if (channels[2].present || dvrKind == kStackedKind) {
+    if (channels[2].present || dvrKind == DvrLayout::kTwoChannelStacked) {
       timeChannel = 2;
     } else if (channels[3].present) {
       timeChannel = 3;
@@ -29,7 +25,7 @@ VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, in
     }
     if (timeChannel >= 0) a.timeLinesOn[timeChannel] = true;
   }
-  if (dvrKind == kStackedKind) {
+  if (dvrKind == DvrLayout::kTwoChannelStacked) {
     const SourceCrop crop = quad ? SourceCrop{0, 480} : SourceCrop{view == 0 ? 0 : 240, 240};
     a.crop[0] = a.crop[1] = crop;
     a.paneChannel[0] = a.paneChannel[1] = 0;

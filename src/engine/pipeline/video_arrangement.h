@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "metadata/dvr_layout.h"
+
 // What the video panes and overlays of a graph are told when the view
 // changes: which overlays draw the GPS and time lines, the size the main
 // window lays out for, and the part of the frame each pane shows. Pure data.
@@ -29,8 +31,8 @@ struct VideoArrangement {
   std::array<int, 4> paneChannel{0, 1, 2, 3};
 };
 
-// `view` 0..3 single channel, 4 quad; `dvrKind` the recording's layout kind.
-VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, int dvrKind, bool quad,
+// `view` 0..3 single channel, 4 quad.
+VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
                                  int view);
 
 // The size the main window lays out for: the first channel with video,

@@ -109,7 +109,7 @@ bool AcceptBannerSource(const std::string& source, const BannerSourceFilter& f) 
   for (int k = 1; k <= 4; ++k) {
     if (source != kPrefix + std::to_string(k) || f.metadataChannel == k) continue;
     // Both cameras of a stacked two-channel recording come from extractor 1.
-    if (k == 1 && !(f.hasRecordingInfo && f.dvrKind != 2)) return true;
+    if (k == 1 && !(f.hasRecordingInfo && f.dvrKind != DvrLayout::kTwoChannelStacked)) return true;
     return false;
   }
   return true;

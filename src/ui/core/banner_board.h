@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "metadata/dvr_layout.h"
 #include "ui/core/clock_display.h"
 
 // The metadata the window shows in its banner: the last value of each
@@ -24,8 +25,8 @@
 struct BannerSourceFilter {
   bool hasPlayback = false;  // without a recording every source is heard
   bool hasRecordingInfo = false;
-  int dvrKind = 0;          // 2: both cameras' metadata come from extractor 1
-  int metadataChannel = 1;  // 1..4, the channel whose metadata feeds the banner
+  DvrLayout dvrKind = DvrLayout::kFourChannel;  // stacked: both cameras' metadata come from extractor 1
+  int metadataChannel = 1;                      // 1..4, the channel whose metadata feeds the banner
 };
 // Whether a call from `source` ("Meta Data Extractor 3") reaches the banner.
 bool AcceptBannerSource(const std::string& source, const BannerSourceFilter& filter);

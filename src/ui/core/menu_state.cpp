@@ -57,7 +57,8 @@ std::unordered_map<int, MenuItemState> UpdateMenuState(const PlayerMenuInput& in
   auto viewAndAudio = [&](bool videoEnabledFromChannels) {
     for (int k = 0; k < 4; ++k) {
       bool enabled = true;
-      if (videoEnabledFromChannels) enabled = in.dvrKind == 2 ? k < 2 : in.channelPresent[k];
+      if (videoEnabledFromChannels)
+        enabled = in.dvrKind == DvrLayout::kTwoChannelStacked ? k < 2 : in.channelPresent[k];
       set(kCmdVideo[k], enabled);
     }
     set(kCmdAllVideos, in.quadEnabled);

@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "metadata/dvr_layout.h"
+
 // Which menu items are enabled and checked, from the player's state: the
 // rules of UpdateMenuState as a pure function. Items the rules don't mention
 // keep their state; a check mark the rules leave alone comes back as nullopt,
@@ -17,11 +19,11 @@ struct PlayerMenuInput {
   bool hasRecordingInfo = false;       // ...and knows what the recording holds
   bool hasLiveSession = false;
   bool interfaceHidden = false;
-  bool mapOpen = false;               // the map window exists
-  bool pauseChecked = false;          // the Pause button
-  bool quadChecked = false;           // the quad button
-  std::array<bool, 4> viewChecked{};  // view buttons "1".."4"
-  int dvrKind = 0;                    // layout kind of the recording
+  bool mapOpen = false;                         // the map window exists
+  bool pauseChecked = false;                    // the Pause button
+  bool quadChecked = false;                     // the quad button
+  std::array<bool, 4> viewChecked{};            // view buttons "1".."4"
+  DvrLayout dvrKind = DvrLayout::kFourChannel;  // layout kind of the recording
   std::array<bool, 4> channelPresent{};
   bool quadEnabled = false;  // the quad button is enabled (All Videos follows it)
   // GetAudioRoute(current view, k) of the engine, or of the live session

@@ -21,7 +21,7 @@ const std::vector<CommandInfo>& TimelineCommands();
 // "Off" hides the strip; anything else (absent too) shows it.
 inline constexpr const char* kShowTimelineSetting = "ShowTimeline";
 
-inline constexpr int kTimelineStripHeight = 128;
+inline constexpr int kTimelineStripHeight = 161;
 // Collapsed: only the event lane, one line high.
 inline constexpr int kCompactTimelineHeight = 18;
 // "On" keeps the strip collapsed to its one line.

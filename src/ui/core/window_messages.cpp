@@ -1,7 +1,11 @@
 #include "ui/core/window_messages.h"
 
-std::string VideoTypeText(int h264Mode) {
-  if (h264Mode == 0) return "MJPG Video Source";
-  if (h264Mode == 1) return "H264 Video Source";
+std::string VideoTypeText(VideoCoding h264Mode) {
+  switch (h264Mode) {
+    case VideoCoding::kMotionJpeg:
+      return "MJPG Video Source";
+    case VideoCoding::kH264:
+      return "H264 Video Source";
+  }
   return "";
 }

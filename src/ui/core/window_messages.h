@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/recording_properties.h"
+
 // Texts the main window shows in its message boxes and small windows
 // (caption: kMessageCaption of base/titles.h).
 
@@ -22,4 +24,4 @@ inline constexpr const char* kOpenDefaultName = "*-001.avi";
 
 // The properties dialog's "Video Type:": "MJPG Video Source" for coding 0,
 // "H264 Video Source" for 1, "" otherwise.
-std::string VideoTypeText(int h264Mode);
+std::string VideoTypeText(VideoCoding h264Mode);

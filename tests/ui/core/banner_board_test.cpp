@@ -93,12 +93,14 @@ TEST(BannerBoard, SourceFilterFollowsTheBannerChannel) {
     BannerSourceFilter filter;
     std::array<bool, 5> accepted;  // extractors 1..4, then another source
   };
+  constexpr DvrLayout kFour = DvrLayout::kFourChannel;
   const std::vector<Case> cases = {
-      {{false, false, 0, 3}, {true, true, true, true, true}},  // no recording: everything
-      {{true, true, 0, 3}, {false, false, true, false, true}},
-      {{true, true, 0, 1}, {true, false, false, false, true}},  // quad follows channel 1
-      {{true, true, 2, 2}, {true, true, false, false, true}},   // stacked: extractor 1 always
-      {{true, false, 0, 2}, {true, true, false, false, true}},  // no recording information yet
+      {{false, false, kFour, 3}, {true, true, true, true, true}},  // no recording: everything
+      {{true, true, kFour, 3}, {false, false, true, false, true}},
+      {{true, true, kFour, 1}, {true, false, false, false, true}},  // quad follows channel 1
+      {{true, true, DvrLayout::kTwoChannelStacked, 2},
+       {true, true, false, false, true}},                           // stacked: extractor 1 always
+      {{true, false, kFour, 2}, {true, true, false, false, true}},  // no recording information yet
   };
   for (const Case& c : cases) {
     for (int k = 0; k < 5; ++k) {

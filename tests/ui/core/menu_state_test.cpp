@@ -7,7 +7,8 @@
 
 namespace {
 
-PlayerMenuInput Recording(std::array<bool, 4> present = {true, true, true, true}, int kind = 0) {
+PlayerMenuInput Recording(std::array<bool, 4> present = {true, true, true, true},
+                          DvrLayout kind = DvrLayout::kFourChannel) {
   PlayerMenuInput in;
   in.hasPlayback = in.hasRecordingInfo = true;
   in.channelPresent = present;
@@ -82,7 +83,7 @@ TEST(MenuState, EnabledAndCheckedByPlayerState) {
        {kCmdTakeSnapshot, kCmdVideo[1], kCmdVideo[3]},
        {}},
       {"stacked two-camera recording: Video 1 and 2 only",
-       Recording({true, false, false, false}, 2),
+       Recording({true, false, false, false}, DvrLayout::kTwoChannelStacked),
        {kCmdTakeSnapshot, kCmdVideo[2], kCmdVideo[3]},
        {}},
       {"one camera: All Videos grayed with the quad button",
