@@ -179,12 +179,16 @@ void PlaybackEngine::CloseSequence() {
 void PlaybackEngine::AdvanceLocked() {
   // Each pass moves one file on; a file that failed has ended at once and is
   // passed over in the next pass.
-  bool moved = false;
+  bool moved = false, passingOver = false;
   while (slots_ && slots_->current().graph &&
          (slots_->current().graph->AtEnd() || slots_->current().graph->HasError())) {
     // The next file's graph is still being built: the preparer moves on
-    // once it offers it.
-    if (NextPendingLocked()) break;
+    // once it offers it. A failed file moved onto meanwhile is only passed
+    // over, never shown, however long its successor takes to build.
+    if (NextPendingLocked()) {
+      passingOver = moved;
+      break;
+    }
     if (!slots_->next().graph) {
       playing_ = false;  // the recording really ended
       if (events_) Post([this] { events_->OnEndOfRecording(); });
@@ -206,7 +210,7 @@ void PlaybackEngine::AdvanceLocked() {
   if (!moved) return;
   ApplyRoutingLocked();
   ArrangeLocked(arrangedQuad_, -1, nullptr);
-  if (events_) {
+  if (events_ && !passingOver) {
     const int index = slots_->current().index;
     Post([this, index] { events_->OnFileChanged(index); });
   }

@@ -222,6 +222,7 @@ void RecordingGraph::OnNoMorePads(GstElement*, gpointer data) {
 void RecordingGraph::RemoveBranch(const Branch& branch) {
   std::vector<GstElement*> bins{branch.bin};
   if (branch.kind == BranchKind::kVideo) {
+    sinkState_[size_t(branch.channel)].fed = false;
     for (const Branch& b : branches_) {
       if (b.kind == BranchKind::kAudio && b.channel == branch.channel) bins.push_back(b.bin);
     }
@@ -293,12 +294,21 @@ GstPadProbeReturn RecordingGraph::OnSinkEvent(GstPad*, GstPadProbeInfo* info, gp
   auto& st = *static_cast<SinkState*>(data);
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   // The end reaches the sink right after its last picture was shown, a
-  // whole frame span before the sink reports the end.
+  // whole frame span before the sink reports the end. A camera whose
+  // decoding fell behind shows its last pictures late: the next file, which
+  // starts at the time the pictures were due, waits for them, so that no
+  // pane goes back from the next file to this one.
   if (event && GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
     const StreamingPass pass(*st.graph);
-    if (!st.graph->ending_.exchange(true)) st.graph->Notify(Event::kVideoEnding);
+    st.ended = true;
+    if (st.graph->AllVideoEnded() && !st.graph->ending_.exchange(true)) st.graph->Notify(Event::kVideoEnding);
   }
   return GST_PAD_PROBE_OK;
+}
+
+bool RecordingGraph::AllVideoEnded() const {
+  return std::all_of(sinkState_.begin(), sinkState_.end(),
+                     [](const SinkState& st) { return !st.fed || st.ended; });
 }
 
 GstPadProbeReturn RecordingGraph::OnBranchInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -395,6 +405,7 @@ bool RecordingGraph::AddBranch(const BranchPlan& plan, const EngineConfig& confi
       }
       sinkState_[c].graph = this;
       sinkState_[c].channel = c;
+      sinkState_[c].fed = videoSink_[c] != nullptr;
       GstAppSinkCallbacks callbacks{};
       callbacks.new_preroll = &OnPreroll;
       callbacks.new_sample = &OnSample;
@@ -678,6 +689,7 @@ bool RecordingGraph::SeekTo(int64_t ns, double rate) {
   EndScheduledStart();
   ended_ = false;
   ending_ = false;
+  for (SinkState& st : sinkState_) st.ended = false;
   shownEnd_ = -1;
   // A paused graph sought back to its start waits on its first frame as if
   // fresh from its preroll: it can still follow another file seamlessly.

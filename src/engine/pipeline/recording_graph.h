@@ -41,8 +41,8 @@ class CMetadataInterface;
 // on streaming threads; both must not block or call back into the graph.
 class RecordingGraph {
  public:
-  // kVideoEnding: the last picture of the file has been shown (its span
-  // still runs; kEndOfStream follows when it is over).
+  // kVideoEnding: every camera has shown its last picture of the file (the
+  // last one's span still runs; kEndOfStream follows when it is over).
   enum class Event { kEndOfStream, kError, kWarning, kVideoEnding };
   using EventHandler = std::function<void(Event)>;
 
@@ -166,6 +166,8 @@ class RecordingGraph {
     RecordingGraph* graph = nullptr;
     int channel = 0;
     std::atomic<int64_t> prerollPts{-1};  // pts of a preroll frame already handed on, -1 none
+    std::atomic<bool> fed{false};         // a video branch of the pipeline ends here
+    std::atomic<bool> ended{false};       // its end has come since the last seek
     int64_t keptSpan = -1;                // the branch's streaming thread only (playback_rate.h)
   };
   // A streaming-thread callback's use of the graph, ordered after the
@@ -192,6 +194,8 @@ class RecordingGraph {
   static GstPadProbeReturn OnSinkEvent(GstPad* pad, GstPadProbeInfo* info, gpointer data);
   static GstPadProbeReturn OnBranchInput(GstPad* pad, GstPadProbeInfo* info, gpointer data);
   void NoteShown(GstSample* sample);
+  // Every channel still in the pipeline has shown its last picture.
+  bool AllVideoEnded() const;
   // Back on the pipeline's own timing after StartAt, before a pause or seek.
   void EndScheduledStart();
   void Deliver(SinkState& st, GstSample* sample);
