@@ -30,6 +30,7 @@
 #include "evidence/integrity_check.h"
 #include "evidence/package_manifest.h"
 #include "recording_writer.h"
+#include "run_command.h"
 
 namespace {
 
@@ -67,17 +68,6 @@ uint64_t ReadSequentially(const std::string& path) {
   return total + (sum & 0);
 }
 
-int Run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,7 +91,7 @@ int main(int argc, char** argv) {
   const auto [ffmpeg, check] = BestOfEach(
       [&] {
         ffmpegStatus =
-            Run("ffmpeg -nostdin -v error -i " + Quote(recording.string()) + " -map 0:v -f null -");
+            RunShell("ffmpeg -nostdin -v error -i " + ShellQuote(recording.string()) + " -map 0:v -f null -");
       },
       [&] { findings = evidence::CheckRecording({recording.string()}).findings.size(); }, kDecodeRuns);
   std::printf("ffmpeg decode:   %.3f s (exit %d)\n", ffmpeg, ffmpegStatus);
@@ -123,20 +113,21 @@ int main(int argc, char** argv) {
   const std::string player = std::string(QMX_APP_DIR) + "/qmxplayer";
   if (!fs::exists(package / evidence::kManifestFileName)) {
     fs::remove_all(package);
-    if (Run(player + " --export-evidence " + Quote(recording.string()) +
-            " --from 60000 --to 90000 --cameras 1,2,3,4 --out " + Quote(package.string())) != 0) {
+    if (RunShell(player + " --export-evidence " + ShellQuote(recording.string()) +
+                 " --from 60000 --to 90000 --cameras 1,2,3,4 --out " + ShellQuote(package.string())) != 0) {
       std::fprintf(stderr, "bench_evidence: the package could not be made\n");
       return 1;
     }
   }
   std::string files;
-  for (const std::string& name : evidence::PackageFileNames(package.string())) files += " " + Quote(name);
-  files += " " + Quote(fs::absolute(recording).string());
-  const std::string cd = "cd " + Quote(package.string()) + " && ";
+  for (const std::string& name : evidence::PackageFileNames(package.string()))
+    files += " " + ShellQuote(name);
+  files += " " + ShellQuote(fs::absolute(recording).string());
+  const std::string cd = "cd " + ShellQuote(package.string()) + " && ";
   int status = -1;
-  const auto [sha, verify] =
-      BestOfEach([&] { Run(cd + "sha256sum" + files + " >/dev/null"); },
-                 [&] { status = Run(player + " --verify " + Quote(package.string()) + " >/dev/null"); });
+  const auto [sha, verify] = BestOfEach(
+      [&] { RunShell(cd + "sha256sum" + files + " >/dev/null"); },
+      [&] { status = RunShell(player + " --verify " + ShellQuote(package.string()) + " >/dev/null"); });
   std::printf("sha256sum:       %.3f s\n", sha);
   std::printf("verify:          %.3f s (exit %d)\n", verify, status);
   std::printf("verify ratio %.2f (target <= 1.2)\n", verify / sha);

@@ -18,8 +18,6 @@
 //                                    under the system's temporary folder, where
 //                                    the recordings are made once and kept)
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -36,6 +34,7 @@
 #include "library/library_store.h"
 #include "library/sql_connection.h"
 #include "recording_writer.h"
+#include "run_command.h"
 
 namespace {
 
@@ -75,17 +74,6 @@ void HashAll(const std::vector<fs::path>& files, unsigned threads) {
           std::fprintf(stderr, "bench_library: %s: %s\n", files[i].c_str(), error.c_str());
     });
   }
-}
-
-int Run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (const char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
 }
 
 bool Make(const fs::path& path, const recgen::RecordingOptions& o) {
@@ -153,10 +141,11 @@ int main(int argc, char** argv) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   auto index = [&] {
     for (const char* tail : {"", "-wal", "-shm"}) fs::remove(db + tail);
-    if (Run(kPlayer + " --index " + Quote(tree.string()) + " --db " + Quote(db) + " >/dev/null 2>&1") != 0)
+    if (RunShell(kPlayer + " --index " + ShellQuote(tree.string()) + " --db " + ShellQuote(db) +
+                 " >/dev/null 2>&1") != 0)
       std::fprintf(stderr, "bench_library: --index failed\n");
   };
-  auto cat = [&] { Run("cat " + Quote(tree.string()) + "/*.avi >/dev/null"); };
+  auto cat = [&] { RunShell("cat " + ShellQuote(tree.string()) + "/*.avi >/dev/null"); };
   auto hash = [&] { HashAll(treeFiles, cores); };
   cat();  // into the page cache
   const std::vector<double> best = BestInTurns({index, cat, hash}, 2);
@@ -183,8 +172,8 @@ int main(int argc, char** argv) {
   }
   const std::string searchDb = (folder / "search.sqlite").string();
   if (!fs::exists(searchDb))
-    Run(kPlayer + " --index " + Quote((folder / "dense").string()) + " --db " + Quote(searchDb) +
-        " >/dev/null 2>&1");
+    RunShell(kPlayer + " --index " + ShellQuote((folder / "dense").string()) + " --db " +
+             ShellQuote(searchDb) + " >/dev/null 2>&1");
   library::LibraryStore store(library::OpenSqlConnection(searchDb));
   const int64_t events = std::stoll(*store.Connection().Run("SELECT COUNT(*) FROM events").at(0).at(0));
 
@@ -200,15 +189,16 @@ int main(int argc, char** argv) {
   std::size_t hits = 0;
   auto query = [&] { hits = store.Search(q).size(); };
   auto scan = [&] {
-    for (const fs::path& f : dense) Run(kPlayer + " --events " + Quote(f.string()) + " >/dev/null 2>&1");
+    for (const fs::path& f : dense)
+      RunShell(kPlayer + " --events " + ShellQuote(f.string()) + " >/dev/null 2>&1");
   };
   char near[96];
   std::snprintf(near, sizeof near, "%.6f,%.6f,100", *q.nearLatitude, *q.nearLongitude);
-  const std::string command = kPlayer + " --search --db " + Quote(searchDb) + " --event trigger --near " +
-                              near + " --between " + evidence::Iso8601Utc(from) + " " +
-                              evidence::Iso8601Utc(to) + " >/dev/null 2>&1";
+  const std::string command = kPlayer + " --search --db " + ShellQuote(searchDb) +
+                              " --event trigger --near " + near + " --between " + evidence::Iso8601Utc(from) +
+                              " " + evidence::Iso8601Utc(to) + " >/dev/null 2>&1";
   auto searchCommand = [&] {
-    if (Run(command) != 0) std::fprintf(stderr, "bench_library: --search failed\n");
+    if (RunShell(command) != 0) std::fprintf(stderr, "bench_library: --search failed\n");
   };
   const std::vector<double> searchBest = BestInTurns({query, scan}, 3);
   const double querySeconds = searchBest[0], scanSeconds = searchBest[1];

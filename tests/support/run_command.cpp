@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 std::string ShellQuote(const std::string& s) {
   std::string out = "'";
@@ -21,4 +22,9 @@ std::string RunCommand(const std::string& command, int* status) {
   const int raw = ::pclose(pipe);
   if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return out;
+}
+
+int RunShell(const std::string& command) {
+  const int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }

@@ -9,3 +9,7 @@ std::string ShellQuote(const std::string& s);
 // `status` (optional) receives the exit status, or -1 when the command did
 // not exit normally or could not be started.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// Runs `command` through the shell, its output going where ours goes; the
+// exit status, or -1 as above.
+int RunShell(const std::string& command);
