@@ -178,7 +178,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     statusText_ = kStatusPlaying;
     for (int k = 0; k < 4; ++k)
       if (channels_[k].present) {
-        SelectView(k);
+        SelectView(VideoView::Camera(k));
         break;
       }
     playback_->SetOverlayText(overlayOn_);

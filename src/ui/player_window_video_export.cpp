@@ -51,7 +51,7 @@ void CQMXPlayerDlg::ExportVideoCommand() {
   base.redactionListName = redactions_->ListName();
   base.redactionListSha256 = redactions_->ListSha256();
   // The sound the view plays: the first camera routed to it.
-  const int view = CurrentView();
+  const VideoView view = CurrentView();
   for (int c = 0; c < 4 && base.audioCamera < 0; ++c)
     if (playback_->GetAudioRoute(view, c) && playback_->AudioPresent()[std::size_t(c)]) base.audioCamera = c;
   const int64_t total = playback_->GetTotal();

@@ -253,7 +253,7 @@ TEST(PlaybackEngine, OverlaySwitchesFollowEveryFileShown) {
   e.Pause();
   ASSERT_TRUE(Settled(e));
   e.SetOverlayText(true);
-  e.SetView(4);
+  e.SetView(VideoView::Quad());
   e.ArrangeVideo(true, -1);
   // Quad: the GPS lines on the first channel with video, the time on channel 3.
   const std::array<bool, 4> gps{false, true, false, false}, time{false, false, true, false},

@@ -19,7 +19,7 @@ void PlaybackEngine::ApplyRoutingLocked() {
 }
 
 void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
-  const int view = view_;
+  const VideoView view = view_;
   {
     const bool stereoPair = IsTwoChannel(g.DvrKind()) && g.Volume(0);
     const AudioSettings s = ComputeAudioSettings(routes_, volume_, view, stereoPair);
@@ -52,23 +52,23 @@ void PlaybackEngine::SetShownSize(int channel, int width, int height) {
   ForEachSlotGraph(-1, [&](RecordingGraph& g) { g.SetShownSize(channel, width, height); });
 }
 
-void PlaybackEngine::SetView(int view) {
+void PlaybackEngine::SetView(VideoView view) {
   std::lock_guard<std::mutex> l(lock_);
   view_ = view;
   ApplyRoutingLocked();
 }
 
-void PlaybackEngine::SetAudioRoute(int view, int channel, bool on) {
+void PlaybackEngine::SetAudioRoute(VideoView view, int channel, bool on) {
   std::lock_guard<std::mutex> l(lock_);
-  if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return;
-  routes_[view][channel] = on;
+  if (channel < 0 || channel >= kChannelCount) return;
+  routes_[view.Number()][channel] = on;
   ApplyRoutingLocked();
 }
 
-bool PlaybackEngine::GetAudioRoute(int view, int channel) {
+bool PlaybackEngine::GetAudioRoute(VideoView view, int channel) {
   std::lock_guard<std::mutex> l(lock_);
-  if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return false;
-  return routes_[view][channel];
+  if (channel < 0 || channel >= kChannelCount) return false;
+  return routes_[view.Number()][channel];
 }
 
 void PlaybackEngine::SetAudioVolume(int channel, int percent) {

@@ -1,7 +1,7 @@
 #include "engine/pipeline/video_arrangement.h"
 
 VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
-                                 int view) {
+                                 VideoView view) {
   VideoArrangement a;
   if (!quad) {
     a.gpsLinesOn.fill(true);
@@ -26,7 +26,8 @@ VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, Dv
     if (timeChannel >= 0) a.timeLinesOn[timeChannel] = true;
   }
   if (dvrKind == DvrLayout::kTwoChannelStacked) {
-    const SourceCrop crop = quad ? SourceCrop{0, 480} : SourceCrop{view == 0 ? 0 : 240, 240};
+    const SourceCrop crop =
+        quad ? SourceCrop{0, 480} : SourceCrop{view == VideoView::Camera(0) ? 0 : 240, 240};
     a.crop[0] = a.crop[1] = crop;
     a.paneChannel[0] = a.paneChannel[1] = 0;
   }

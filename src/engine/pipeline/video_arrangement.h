@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/video_view.h"
 #include "metadata/dvr_layout.h"
 
 // What the video panes and overlays of a graph are told when the view
@@ -31,9 +32,8 @@ struct VideoArrangement {
   std::array<int, 4> paneChannel{0, 1, 2, 3};
 };
 
-// `view` 0..3 single channel, 4 quad.
 VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
-                                 int view);
+                                 VideoView view);
 
 // The size the main window lays out for: the first channel with video,
 // 640x240 (two fields side by side) counted as 640x480. False when no
