@@ -102,26 +102,26 @@ TEST(AudioRouting, StackedLayoutRoutesChannelZeroToTheFirstTwoViewsAndQuad) {
 }
 
 TEST(VideoArrangement, QuadLineSwitchesFollowThePresentChannels) {
-  std::array<ChannelVideo, 4> ch{};
-  ch[1] = {true, 720, 480};
-  ch[3] = {true, 720, 480};
+  ChannelResults ch{};
+  ch[1] = {.video = true, .width = 720, .height = 480};
+  ch[3] = {.video = true, .width = 720, .height = 480};
   VideoArrangement a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{false, true, false, false}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
   a = ArrangeChannels(ch, DvrLayout::kFourChannel, false, VideoView::Camera(1));
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{true, true, true, true}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, true, true, true}));
-  ch[0] = {true, 720, 480};
+  ch[0] = {.video = true, .width = 720, .height = 480};
   a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
-  ch[3].present = false;
+  ch[3].video = false;
   a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, false, false, false}));
 }
 
 TEST(VideoArrangement, StackedLayoutCropsHalvesOfChannelZero) {
-  std::array<ChannelVideo, 4> ch{};
-  ch[0] = {true, 320, 480};
+  ChannelResults ch{};
+  ch[0] = {.video = true, .width = 320, .height = 480};
   VideoArrangement a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, VideoView::Camera(0));
   EXPECT_EQ(a.crop[0], (SourceCrop{0, 240}));
   EXPECT_EQ(a.crop[1], (SourceCrop{0, 240}));
@@ -134,10 +134,10 @@ TEST(VideoArrangement, StackedLayoutCropsHalvesOfChannelZero) {
 }
 
 TEST(VideoArrangement, LayoutSizeCountsSideBySideFieldsAsFullHeight) {
-  std::array<ChannelVideo, 4> ch{};
+  ChannelResults ch{};
   int w = 0, h = 0;
   EXPECT_FALSE(LayoutVideoSize(ch, w, h));
-  ch[2] = {true, 640, 240};
+  ch[2] = {.video = true, .width = 640, .height = 240};
   ASSERT_TRUE(LayoutVideoSize(ch, w, h));
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);

@@ -134,7 +134,7 @@ TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
   EXPECT_EQ(e.GetTotal(), 450);
   const std::vector<SequenceFile> files = e.Files();
   EXPECT_EQ(files[8].start, 400);  // measured from its header
-  EXPECT_EQ(files[8].width[0], 320);
+  EXPECT_EQ(files[8].channels[0].width, 320);
   struct Row {
     int64_t centis;
     int file;

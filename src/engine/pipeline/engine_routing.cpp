@@ -107,13 +107,10 @@ VideoArrangement PlaybackEngine::ArrangeVideo(bool quad, int which) {
 void PlaybackEngine::ArrangeLocked(bool quad, int which, VideoArrangement* shown) {
   bool haveShown = false;
   ForEachSlotGraph(which, [&](RecordingGraph& g) {
-    const std::array<bool, 4> present = g.VideoPresent();
-    const std::array<int, 4> width = g.Width(), height = g.Height();
-    std::array<ChannelVideo, 4> ch;
-    for (int c = 0; c < 4; ++c) ch[c] = {present[c], width[c], height[c]};
+    const ChannelResults ch = g.Channels();
     const VideoArrangement a = ArrangeChannels(ch, g.DvrKind(), quad, view_);
     for (int c = 0; c < 4; ++c) {
-      if (COverlayFilter* f = g.Overlay(c); f && present[c]) {
+      if (COverlayFilter* f = g.Overlay(c); f && ch[c].video) {
         f->SetGpsLinesOn(a.gpsLinesOn[c]);
         f->SetTimeLinesOn(a.timeLinesOn[c]);
       }
@@ -181,14 +178,9 @@ bool PlaybackEngine::SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& 
   return f && f->SnapshotImage(rgb, width, rows);
 }
 
-std::array<bool, 4> PlaybackEngine::ChannelPresent() {
+ChannelResults PlaybackEngine::Channels() {
   GraphPtr cur = Current();
-  return cur ? cur->VideoPresent() : std::array<bool, 4>{};
-}
-
-std::array<bool, 4> PlaybackEngine::AudioPresent() {
-  GraphPtr cur = Current();
-  return cur ? cur->AudioPresent() : std::array<bool, 4>{};
+  return cur ? cur->Channels() : ChannelResults{};
 }
 
 DvrLayout PlaybackEngine::DvrKind() {

@@ -158,9 +158,9 @@ class PlaybackEngine {
   // for the window to crop or adjust first; false when none is kept.
   bool SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& width, int& rows);
 
-  // What the open recording holds (the current file's graph).
-  std::array<bool, 4> ChannelPresent();
-  std::array<bool, 4> AudioPresent();
+  // What the open recording holds (the current file's graph); nothing
+  // present without one.
+  ChannelResults Channels();
   DvrLayout DvrKind();
   VideoCoding H264Mode();
   // The current file's texts; the size is the whole sequence's.

@@ -1,6 +1,6 @@
 #include "engine/pipeline/video_arrangement.h"
 
-VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
+VideoArrangement ArrangeChannels(const ChannelResults& channels, DvrLayout dvrKind, bool quad,
                                  VideoView view) {
   VideoArrangement a;
   if (!quad) {
@@ -8,19 +8,19 @@ VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, Dv
     a.timeLinesOn.fill(true);
   } else {
     for (int c = 0; c < 4; ++c) {
-      if (channels[c].present) {
+      if (channels[c].video) {
         a.gpsLinesOn[c] = true;
         break;
       }
     }
     int timeChannel = -1;
-    if (channels[2].present || dvrKind == DvrLayout::kTwoChannelStacked) {
+    if (channels[2].video || dvrKind == DvrLayout::kTwoChannelStacked) {
       timeChannel = 2;
-    } else if (channels[3].present) {
+    } else if (channels[3].video) {
       timeChannel = 3;
-    } else if (channels[0].present) {
+    } else if (channels[0].video) {
       timeChannel = 0;
-    } else if (channels[1].present) {
+    } else if (channels[1].video) {
       timeChannel = 1;
     }
     if (timeChannel >= 0) a.timeLinesOn[timeChannel] = true;
@@ -34,9 +34,9 @@ VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, Dv
   return a;
 }
 
-bool LayoutVideoSize(const std::array<ChannelVideo, 4>& channels, int& width, int& height) {
-  for (const ChannelVideo& c : channels) {
-    if (!c.present) continue;
+bool LayoutVideoSize(const ChannelResults& channels, int& width, int& height) {
+  for (const ChannelResult& c : channels) {
+    if (!c.video) continue;
     width = c.width;
     height = (c.width == 640 && c.height == 240) ? 480 : c.height;
     return true;
