@@ -69,7 +69,7 @@ double OurPlay(const std::string& file, bool overlayText) {
   const double before = CpuSeconds();
   {
     PlaybackEngine e(nullptr, nullptr, nullptr, SilentOutputs());
-    e.SetView(4);
+    e.SetView(VideoView::Quad());
     e.SetOverlayText(overlayText);
     if (e.OpenSequence({file}) != 0) return -1;
     // The window's timer asks for the position every 150 ms.

@@ -128,7 +128,7 @@ int RunLiveMode(int argc, char** argv, const CommandLine& line) {
   config.metadataListener = &catcher;
   LiveSession session(config);
   session.SetOverlayText(overlay);
-  session.SetView(int(channel - 1));
+  session.SetView(VideoView::Camera(int(channel - 1)));
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
   const std::string camera = "camera " + std::to_string(channel);

@@ -152,7 +152,7 @@ int RunSnapshotMode(int argc, char** argv, const CommandLine& line) {
   }
   // A camera whose stream is there but whose frames all fail to decode has
   // video, just no picture to save.
-  if (!cameraHasStream && !engine.ChannelPresent()[std::size_t(channel - 1)]) {
+  if (!cameraHasStream && !engine.Channels()[std::size_t(channel - 1)].video) {
     return ModeFailure(std::cerr, file, camera + " has no video", kExitBadInput);
   }
   return ModeFailure(std::cerr, file,

@@ -7,16 +7,13 @@ namespace {
 bool ValidChannel(int c) {
   return c >= 0 && c < LiveAudio::kChannels;
 }
-bool ValidView(int v) {
-  return v >= 0 && v < LiveAudio::kViews;
-}
 
 }  // namespace
 
 LiveAudio::LiveAudio() {
   for (int c = 0; c < kChannels; ++c) {
-    channels_[c].route[c] = true;
-    channels_[c].route[4] = true;
+    channels_[c].route[VideoView::Camera(c).Number()] = true;
+    channels_[c].route[VideoView::Quad().Number()] = true;
     channels_[c].pending.reserve(kMinBlockBytes * 2);
   }
 }
@@ -33,12 +30,12 @@ void LiveAudio::CloseOutputs() {
   for (Channel& ch : channels_) ch.output.reset();
 }
 
-void LiveAudio::SetRoute(int view, int channel, bool on) {
-  if (ValidView(view) && ValidChannel(channel)) channels_[channel].route[view] = on;
+void LiveAudio::SetRoute(VideoView view, int channel, bool on) {
+  if (ValidChannel(channel)) channels_[channel].route[view.Number()] = on;
 }
 
-bool LiveAudio::Route(int view, int channel) const {
-  return ValidView(view) && ValidChannel(channel) && channels_[channel].route[view];
+bool LiveAudio::Route(VideoView view, int channel) const {
+  return ValidChannel(channel) && channels_[channel].route[view.Number()];
 }
 
 void LiveAudio::SetVolumePercent(int channel, int percent) {
@@ -59,7 +56,7 @@ void LiveAudio::ApplyVolumes() {
   }
 }
 
-void LiveAudio::Play(const uint8_t* bytes, std::size_t length, int channel, int view) {
+void LiveAudio::Play(const uint8_t* bytes, std::size_t length, int channel, VideoView view) {
   if (!ValidChannel(channel) || !Route(view, channel)) return;
   Channel& ch = channels_[channel];
   // A chunk is at most 100,000 bytes and the pending area empties at 1,024,

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/video_view.h"
+
 // One audio output of a live session: plays 8 kHz mono μ-law blocks.
 class AudioOutput {
  public:
@@ -23,7 +25,7 @@ class AudioOutput {
 // in which view, the volumes, and the queueing of received μ-law bytes into
 // blocks of at least kMinBlockBytes, at most kMaxBlocks queued per output.
 //
-// Routes default to channel k heard in view k and in the quad view (4).
+// Routes default to channel k heard in camera k's view and in the quad view.
 // Volumes are asked for in percent and reach the outputs at the next
 // ApplyVolumes (the receive thread calls it before every chunk).
 //
@@ -32,7 +34,6 @@ class AudioOutput {
 class LiveAudio {
  public:
   static constexpr int kChannels = 4;
-  static constexpr int kViews = 5;
   static constexpr std::size_t kMinBlockBytes = 1024;
   static constexpr int kMaxBlocks = 10;
   static constexpr std::size_t kPendingBytes = 1000000;
@@ -45,8 +46,8 @@ class LiveAudio {
   // Drops the outputs (the receive thread ends with them).
   void CloseOutputs();
 
-  void SetRoute(int view, int channel, bool on);
-  bool Route(int view, int channel) const;
+  void SetRoute(VideoView view, int channel, bool on);
+  bool Route(VideoView view, int channel) const;
   // percent 0..100 → volume percent × 65,535 / 100, truncated.
   void SetVolumePercent(int channel, int percent);
   uint32_t DesiredVolume(int channel) const;
@@ -55,7 +56,7 @@ class LiveAudio {
   // Bytes of audio channel `channel` received while `view` is shown: dropped
   // unless routed to the view; queued as one block once kMinBlockBytes are
   // pending, or dropped when kMaxBlocks blocks are still queued.
-  void Play(const uint8_t* bytes, std::size_t length, int channel, int view);
+  void Play(const uint8_t* bytes, std::size_t length, int channel, VideoView view);
 
  private:
   struct Channel {
@@ -63,7 +64,7 @@ class LiveAudio {
     std::vector<uint8_t> pending;
     std::atomic<uint32_t> desired{kFullVolume};
     uint32_t applied = kFullVolume;
-    std::array<std::atomic<bool>, kViews> route{};
+    std::array<std::atomic<bool>, VideoView::kCount> route{};  // by view number
   };
   std::array<Channel, kChannels> channels_;
 };

@@ -82,21 +82,20 @@ int LiveSession::GetConnectionState() const {
   return failureReported_ ? -1 : 0;
 }
 
-void LiveSession::SetView(int view) {
-  if (view < 0 || view > 4) return;
+void LiveSession::SetView(VideoView view) {
   currentView_ = view;
-  uint32_t mask = view == 4 ? 15u : 1u << view;
+  uint32_t mask = view.IsQuad() ? 15u : 1u << view.Camera();
   for (int k = 0; k < 4; ++k)
     if (audio_.Route(view, k)) mask |= 1u << k;
   channelMask_ = mask;
 }
 
-void LiveSession::SetAudioRoute(int view, int channel, bool on) {
+void LiveSession::SetAudioRoute(VideoView view, int channel, bool on) {
   audio_.SetRoute(view, channel, on);
   SetView(currentView_);
 }
 
-bool LiveSession::GetAudioRoute(int view, int channel) const {
+bool LiveSession::GetAudioRoute(VideoView view, int channel) const {
   return audio_.Route(view, channel);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/pipeline/frame_consumer.h"
+#include "engine/video_view.h"
 #include "live/chunk_handler.h"
 #include "live/live_audio.h"
 
@@ -74,17 +75,16 @@ class LiveSession {
   int GetConnectionState() const;
   bool FailureReported() const { return failureReported_; }
 
-  // view 0..3 single channel 1..4, 4 quad.
-  void SetView(int view);
-  void SetAudioRoute(int view, int channel, bool on);
-  bool GetAudioRoute(int view, int channel) const;
+  void SetView(VideoView view);
+  void SetAudioRoute(VideoView view, int channel, bool on);
+  bool GetAudioRoute(VideoView view, int channel) const;
   void SetAudioVolume(int channel, int percent);
   void SetOverlayText(bool on);
   void SetDeinterlace(bool on);
   void ArrangeVideo(bool quad);
 
   uint32_t ChannelMask() const { return channelMask_; }
-  int CurrentView() const { return currentView_; }
+  VideoView CurrentView() const { return currentView_; }
 
   // What tests and benchmarks look at.
   std::vector<std::chrono::steady_clock::time_point> ConnectAttempts() const;
@@ -118,7 +118,7 @@ class LiveSession {
   std::atomic<bool> connectionFailed_{false};
   bool failureReported_ = false;
   std::atomic<uint32_t> channelMask_{1};
-  std::atomic<int> currentView_{0};
+  std::atomic<VideoView> currentView_{};
   bool overlayText_ = false;
   bool deinterlace_ = false;
   bool quad_ = false;

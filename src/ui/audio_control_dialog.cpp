@@ -16,8 +16,8 @@ namespace {
 // the bottom up to the handle.
 constexpr int kVolumeMax = 100;
 
-QString ViewTitle(int view) {
-  return view == 4 ? QStringLiteral("Quad") : QStringLiteral("Video %1").arg(view + 1);
+QString ViewTitle(VideoView view) {
+  return view.IsQuad() ? QStringLiteral("Quad") : QStringLiteral("Video %1").arg(view.Camera() + 1);
 }
 
 }  // namespace
@@ -31,20 +31,20 @@ CAudioControlDlg::CAudioControlDlg(QWidget* parent) : QDialog(parent) {
   // every name stands on the line of its boxes.
   auto* routesGroup = new QGroupBox(QStringLiteral("Heard while watching"), this);
   auto* routes = new QGridLayout(routesGroup);
-  for (int v = 0; v < 5; ++v) {
+  for (VideoView v : VideoView::All()) {
     auto* title = new QLabel(ViewTitle(v), routesGroup);
-    routes->addWidget(title, 0, v + 1, Qt::AlignHCenter);
+    routes->addWidget(title, 0, v.Number() + 1, Qt::AlignHCenter);
   }
   for (int a = 0; a < 4; ++a) {
     auto* name = new QLabel(QStringLiteral("Audio Channel %1").arg(a + 1), routesGroup);
     name->setObjectName(QStringLiteral("channelLabel%1").arg(a + 1));
     routes->addWidget(name, a + 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    for (int v = 0; v < 5; ++v) {
+    for (VideoView v : VideoView::All()) {
       auto* box = new QCheckBox(routesGroup);
       box->setObjectName(QString::fromStdString(RouteSettingName(v, a)).toLower());
       box->setAccessibleName(ViewTitle(v) + QStringLiteral(" hears Audio Channel %1").arg(a + 1));
-      routes->addWidget(box, a + 1, v + 1, Qt::AlignCenter);
-      boxes_[v][a] = box;
+      routes->addWidget(box, a + 1, v.Number() + 1, Qt::AlignCenter);
+      boxes_[v.Number()][a] = box;
     }
   }
   matrix->addWidget(routesGroup);

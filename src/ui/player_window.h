@@ -15,6 +15,7 @@
 
 #include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
+#include "engine/video_view.h"
 #include "live/live_session.h"
 #include "metadata/dvr_layout.h"
 #include "metadata/metadata_listener.h"
@@ -213,7 +214,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void Skip(int direction);
   void ScanStep();
   void CloseRecording();
-  void SelectView(int view);  // 0..3 one channel, 4 quad
+  void SelectView(VideoView view);
   void StreamCommand(int channel);
   void ConfigureAudio();
   void ApplyAudioSettings();
@@ -234,7 +235,7 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   // silence while muted.
   void ApplyVolumes();
   void UpdateMenuState();
-  int CurrentView() const;
+  VideoView CurrentView() const;
 
   // A menu item for command `c` at the end of `menu`, run through RunCommand.
   QAction* AddCommandAction(QMenu* menu, const CommandInfo& c);

@@ -35,31 +35,24 @@ namespace {
 // (the timer's end-of-recording Stop is not reached).
 constexpr int64_t kScanEndMarginCentis = 50;
 
-bool IsViewButton(int id, int& view) {
+std::optional<VideoView> ViewOfButton(int id) {
   for (int k = 0; k < 4; ++k)
-    if (id == kViewButtons[k]) {
-      view = k;
-      return true;
-    }
-  if (id == kQuadButton) {
-    view = 4;
-    return true;
-  }
-  return false;
+    if (id == kViewButtons[k]) return VideoView::Camera(k);
+  if (id == kQuadButton) return VideoView::Quad();
+  return std::nullopt;
 }
 
 }  // namespace
 
 void CQMXPlayerDlg::RunCommand(int id) {
   if (timeline_->Run(id)) return;
-  int view = 0;
   for (int k = 0; k < 4; ++k) {
-    if (id == kCmdVideo[k]) return SelectView(k);
+    if (id == kCmdVideo[k]) return SelectView(VideoView::Camera(k));
     if (id == kCmdStream[k]) return StreamCommand(k);
   }
-  if (IsViewButton(id, view)) {
+  if (const std::optional<VideoView> view = ViewOfButton(id)) {
     // A click flipped the button; the view command sets every check itself.
-    return SelectView(view);
+    return SelectView(*view);
   }
   switch (id) {
     case kCmdOpenFile:
@@ -101,7 +94,7 @@ void CQMXPlayerDlg::RunCommand(int id) {
       SetButtonChecked(kSkipForwardActiveButton, false);
       return UpdateMenuState();
     case kCmdAllVideos:
-      return SelectView(4);
+      return SelectView(VideoView::Quad());
     case kCmdMetadataHide:
       return SetDisplayMode(MetadataDisplay::kHide);
     case kCmdMetadataOverlay:
@@ -151,10 +144,10 @@ void CQMXPlayerDlg::RunCommand(int id) {
 void CQMXPlayerDlg::Play() {
   if (playback_) {
     playback_->Play();
-    const int v = CheckedViewIndex({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
-                                    IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
-                                   IsChecked(kQuadButton));
-    if (v >= 0) playback_->SetView(v);
+    const std::optional<VideoView> v = CheckedView({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
+                                                    IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
+                                                   IsChecked(kQuadButton));
+    if (v) playback_->SetView(*v);
   }
   SetButtonChecked(kPlayButton, true);
   SetButtonChecked(kPauseButton, false);
@@ -251,22 +244,22 @@ void CQMXPlayerDlg::CloseRecording() {
   SetTitle(MainWindowTitle(brand_));
 }
 
-void CQMXPlayerDlg::SelectView(int view) {
+void CQMXPlayerDlg::SelectView(VideoView view) {
   repaintVideoArea_ = true;
   soloFromQuad_ = false;
-  const bool quad = view == 4;
+  const bool quad = view.IsQuad();
   const bool stacked = playback_ && dvrKind_ == DvrLayout::kTwoChannelStacked;
-  metadataChannel_ = quad ? 1 : view + 1;
-  for (int k = 0; k < 4; ++k) SetButtonChecked(kViewButtons[k], k == view);
+  metadataChannel_ = quad ? 1 : view.Camera() + 1;
+  for (int k = 0; k < 4; ++k) SetButtonChecked(kViewButtons[k], k == view.Camera());
   SetButtonChecked(kQuadButton, quad);
   for (int k = 0; k < 4; ++k) {
     bool shown;
     if (quad)
       shown = k == 0 || !stacked;
-    else if (stacked && view == 1)
+    else if (stacked && view == VideoView::Camera(1))
       shown = k == 0;  // both cameras of a stacked recording come through the first pane
     else
-      shown = k == view;
+      shown = k == view.Camera();
     panes_[k]->setVisible(shown);
   }
   LayoutVideoArea();
@@ -289,7 +282,7 @@ void CQMXPlayerDlg::SelectView(int view) {
   UpdateMenuState();
 }
 
-int CQMXPlayerDlg::CurrentView() const {
+VideoView CQMXPlayerDlg::CurrentView() const {
   return StreamCommandView({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
                             IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
                            IsChecked(kQuadButton));
@@ -297,7 +290,7 @@ int CQMXPlayerDlg::CurrentView() const {
 
 void CQMXPlayerDlg::StreamCommand(int channel) {
   if (!playback_ && !Live()) return;
-  const int v = CurrentView();
+  const VideoView v = CurrentView();
   const bool on = playback_ ? !playback_->GetAudioRoute(v, channel) : !Live()->GetAudioRoute(v, channel);
   if (playback_) playback_->SetAudioRoute(v, channel, on);
   if (Live()) Live()->SetAudioRoute(v, channel, on);
@@ -437,7 +430,7 @@ void CQMXPlayerDlg::UpdateMenuState() {
   in.quadEnabled = Button(kQuadButton)->isEnabled();
   in.hasLiveSession = Live() != nullptr;
   if (playback_ || Live()) {
-    const int v = CurrentView();
+    const VideoView v = CurrentView();
     for (int c = 0; c < 4; ++c)
       in.streamHeard[c] = playback_ ? playback_->GetAudioRoute(v, c) : Live()->GetAudioRoute(v, c);
   }

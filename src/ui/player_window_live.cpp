@@ -66,7 +66,7 @@ void CQMXPlayerDlg::OpenStream(const std::string& address) {
   for (int id : {kClipButton, kPlayButton, kPauseButton, kStopButton, kSkipBackButton, kSkipForwardButton,
                  kSkipBackActiveButton, kSkipForwardActiveButton, kSnapshotButton})
     SetButtonEnabled(id, false);
-  SelectView(0);
+  SelectView(VideoView::Camera(0));
   repaintVideoArea_ = true;
   canvas_->update();
 }

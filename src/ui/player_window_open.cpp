@@ -101,13 +101,14 @@ void CQMXPlayerDlg::OpenRecording(const std::string& givenPath, OpenMode mode) {
         if (!cause.empty()) outcome->cause = files.front() + ": " + cause;
       }
       if (outcome->result == kGraphOk) {
-        const std::array<bool, 4> present = engine->ChannelPresent();
-        for (int c = 0; c < 4; ++c) outcome->channels[c].present = present[c];
+        const ChannelResults shown = engine->Channels();
+        for (int c = 0; c < 4; ++c) outcome->channels[c].present = shown[c].video;
         outcome->dvrKind = engine->DvrKind();
         outcome->dvrTitle = engine->Properties().dvrTitle;
         const std::vector<SequenceFile> files = engine->Files();
         if (!files.empty())
-          for (int c = 0; c < 4; ++c) outcome->channels[c].size = {files[0].width[c], files[0].height[c]};
+          for (int c = 0; c < 4; ++c)
+            outcome->channels[c].size = {files[0].channels[c].width, files[0].channels[c].height};
         // A stacked frame's header states the aspect of both cameras together.
         if (!files.empty() && outcome->dvrKind == DvrLayout::kFourChannel) {
           const std::array<double, 4> stated = StatedCameraAspects(files[0].path);
@@ -178,7 +179,7 @@ void CQMXPlayerDlg::FinishOpen(std::shared_ptr<OpenOutcome> outcome) {
     statusText_ = kStatusPlaying;
     for (int k = 0; k < 4; ++k)
       if (channels_[k].present) {
-        SelectView(k);
+        SelectView(VideoView::Camera(k));
         break;
       }
     playback_->SetOverlayText(overlayOn_);
@@ -281,8 +282,8 @@ void CQMXPlayerDlg::OnFileChanged(int) {
   // The files of a sequence may hold different cameras; the timer follows
   // the file being shown.
   if (playback_) {
-    const std::array<bool, 4> present = playback_->ChannelPresent();
-    for (int c = 0; c < 4; ++c) channels_[std::size_t(c)].present = present[std::size_t(c)];
+    const ChannelResults shown = playback_->Channels();
+    for (int c = 0; c < 4; ++c) channels_[std::size_t(c)].present = shown[std::size_t(c)].video;
   }
 }
 

@@ -51,9 +51,10 @@ void CQMXPlayerDlg::ExportVideoCommand() {
   base.redactionListName = redactions_->ListName();
   base.redactionListSha256 = redactions_->ListSha256();
   // The sound the view plays: the first camera routed to it.
-  const int view = CurrentView();
+  const VideoView view = CurrentView();
+  const ChannelResults shown = playback_->Channels();
   for (int c = 0; c < 4 && base.audioCamera < 0; ++c)
-    if (playback_->GetAudioRoute(view, c) && playback_->AudioPresent()[std::size_t(c)]) base.audioCamera = c;
+    if (playback_->GetAudioRoute(view, c) && shown[std::size_t(c)].audio) base.audioCamera = c;
   const int64_t total = playback_->GetTotal();
   int64_t from = playback_->GetPositionCentis(), to = std::min(total, from + kDefaultExportCentis);
   // The clip window's marks, when both are set, as an extraction would take them.

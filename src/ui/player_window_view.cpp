@@ -250,11 +250,11 @@ void CQMXPlayerDlg::OnPaneDoubleClicked(int index) {
   if (!playback_ && !Live()) return SetFullScreen(!fullScreen_);
   if (IsChecked(kQuadButton) && dvrKind_ != DvrLayout::kTwoChannelStacked) {
     // One camera of the quad, alone; the next double-click goes back.
-    SelectView(index);
+    SelectView(VideoView::Camera(index));
     soloFromQuad_ = true;
     return;
   }
-  if (soloFromQuad_) return SelectView(4);
+  if (soloFromQuad_) return SelectView(VideoView::Quad());
   SetFullScreen(!fullScreen_);
 }
 

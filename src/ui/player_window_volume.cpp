@@ -55,10 +55,10 @@ void CQMXPlayerDlg::PlaceVolumeControls(bool barHidden) {
 
 void CQMXPlayerDlg::SetViewVolume(int percent) {
   AudioRouting r = LoadAudioRouting();
-  const int view = CurrentView();
+  const std::array<bool, 4>& heard = r.hear[CurrentView().Number()];
   bool changed = false;
   for (int c = 0; c < 4; ++c)
-    if (r.hear[view][c] && r.volume[c] != percent) {
+    if (heard[c] && r.volume[c] != percent) {
       r.volume[c] = percent;
       changed = true;
     }
@@ -85,10 +85,10 @@ void CQMXPlayerDlg::ApplyVolumes() {
 void CQMXPlayerDlg::SyncVolumeControls() {
   // The slider shows the first channel heard in the view.
   const AudioRouting r = LoadAudioRouting();
-  const int view = CurrentView();
+  const std::array<bool, 4>& heard = r.hear[CurrentView().Number()];
   int shown = -1;
   for (int c = 0; c < 4 && shown < 0; ++c)
-    if (r.hear[view][c]) shown = r.volume[c];
+    if (heard[c]) shown = r.volume[c];
   const QSignalBlocker quiet(volume_);
   volume_->setEnabled(shown >= 0 && (playback_ || Live()));
   volume_->setValue(std::max(0, shown));

@@ -47,7 +47,7 @@ constexpr double kHalfScaleRms = 32767 / 2 / M_SQRT2;  // ≈ 11585
 TEST_F(AudioOutput, SingleViewHearsOnlyItsChannelAtItsVolume) {
   {
     PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
-    e.SetView(1);
+    e.SetView(VideoView::Camera(1));
     e.SetAudioVolume(1, 50);  // -20 dB: a tenth of the amplitude
     ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
     PlayToEnd(e);
@@ -66,9 +66,9 @@ TEST_F(AudioOutput, SingleViewHearsOnlyItsChannelAtItsVolume) {
 TEST_F(AudioOutput, QuadViewHearsEveryChannelsOwnTone) {
   {
     PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
-    e.SetView(4);
+    e.SetView(VideoView::Quad());
     ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
-    EXPECT_TRUE(e.GetAudioRoute(4, 3));
+    EXPECT_TRUE(e.GetAudioRoute(VideoView::Quad(), 3));
     PlayToEnd(e);
   }
   for (int c = 0; c < 4; ++c) {
@@ -88,10 +88,13 @@ TEST_F(AudioOutput, TwoCameraStereoFollowsRoutesAndGains) {
   o.kind = 3;
   const std::string twoCamera = WriteSmall(dir / "two.avi", o);
   struct Row {
-    int view;
+    VideoView view;
     int volumeB;
     bool hearA, hearB;
-  } rows[] = {{0, 100, true, false}, {1, 100, false, true}, {4, 50, true, true}, {2, 100, false, false}};
+  } rows[] = {{VideoView::Camera(0), 100, true, false},
+              {VideoView::Camera(1), 100, false, true},
+              {VideoView::Quad(), 50, true, true},
+              {VideoView::Camera(2), 100, false, false}};
   for (const Row& r : rows) {
     {
       PlaybackEngine e(nullptr, nullptr, nullptr, Recording());
@@ -104,14 +107,14 @@ TEST_F(AudioOutput, TwoCameraStereoFollowsRoutesAndGains) {
       PlayToEnd(e);
     }
     const ToneMeasure a = MeasureTone(dir / "out1.wav", 400), b = MeasureTone(dir / "out1.wav", 800);
-    ASSERT_TRUE(a.ok) << "view " << r.view;
+    ASSERT_TRUE(a.ok) << "view " << r.view.Number();
     EXPECT_EQ(a.channels, 2);
     if (!r.hearA && !r.hearB) {
-      EXPECT_EQ(a.rms, 0.0) << "view " << r.view;
+      EXPECT_EQ(a.rms, 0.0) << "view " << r.view.Number();
       continue;
     }
-    EXPECT_EQ(a.toneShare > 0.1, r.hearA) << "view " << r.view << ": 400 Hz share " << a.toneShare;
-    EXPECT_EQ(b.toneShare > 0.1, r.hearB) << "view " << r.view << ": 800 Hz share " << b.toneShare;
+    EXPECT_EQ(a.toneShare > 0.1, r.hearA) << "view " << r.view.Number() << ": 400 Hz share " << a.toneShare;
+    EXPECT_EQ(b.toneShare > 0.1, r.hearB) << "view " << r.view.Number() << ": 800 Hz share " << b.toneShare;
     if (r.hearA && r.hearB) {
       EXPECT_GT(a.toneShare, b.toneShare) << "camera 2 is the quieter one";
     }

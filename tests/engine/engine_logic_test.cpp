@@ -58,11 +58,11 @@ TEST(AudioVolume, PercentMapsToHundredthsOfADecibelAndBack) {
 
 TEST(AudioRouting, FourChannelRecordingHearsTheRoutedChannelsAtTheirVolumes) {
   const std::array<int, 4> vol{-100, -200, -300, -400};
-  AudioSettings s = ComputeAudioSettings(DefaultRoutes(), vol, 2, false);
+  AudioSettings s = ComputeAudioSettings(DefaultRoutes(), vol, VideoView::Camera(2), false);
   EXPECT_EQ(s.rendererVolume, (std::array<int, 4>{kSilentVolume, kSilentVolume, -300, kSilentVolume}));
-  s = ComputeAudioSettings(DefaultRoutes(), vol, 4, false);
+  s = ComputeAudioSettings(DefaultRoutes(), vol, VideoView::Quad(), false);
   EXPECT_EQ(s.rendererVolume, vol);
-  s = ComputeAudioSettings(DefaultRoutes(), vol, 7, false);
+  s = ComputeAudioSettings(RoutingMatrix{}, vol, VideoView::Quad(), false);
   EXPECT_EQ(s.rendererVolume,
             (std::array<int, 4>{kSilentVolume, kSilentVolume, kSilentVolume, kSilentVolume}));
 }
@@ -72,14 +72,14 @@ TEST(AudioRouting, TwoCameraStereoStreamMixesByGains) {
   both[4][0] = both[4][1] = true;
   struct Row {
     int volA, volB;
-    int view;
+    VideoView view;
     int wantVolume, wantA, wantB;
   } rows[] = {
-      {0, -2000, 4, 0, 100, 40},  // 100 % and 50 %: the quieter camera at 40
-      {-2000, 0, 4, 0, 40, 100},
-      {-1000, -1000, 4, -1000, 100, 100},
-      {-4000, 0, 4, 0, 0, 100},              // 40 dB apart: gain floors at 0, never negative
-      {-500, -900, 0, kSilentVolume, 0, 0},  // view 0 has no route in this matrix
+      {0, -2000, VideoView::Quad(), 0, 100, 40},  // 100 % and 50 %: the quieter camera at 40
+      {-2000, 0, VideoView::Quad(), 0, 40, 100},
+      {-1000, -1000, VideoView::Quad(), -1000, 100, 100},
+      {-4000, 0, VideoView::Quad(), 0, 0, 100},  // 40 dB apart: gain floors at 0, never negative
+      {-500, -900, VideoView::Camera(0), kSilentVolume, 0, 0},  // the first camera's view has no route here
   };
   for (const Row& r : rows) {
     const AudioSettings s = ComputeAudioSettings(both, {r.volA, r.volB, 0, 0}, r.view, true);
@@ -89,7 +89,7 @@ TEST(AudioRouting, TwoCameraStereoStreamMixesByGains) {
   }
   RoutingMatrix onlyB{};
   onlyB[1][1] = true;
-  const AudioSettings s = ComputeAudioSettings(onlyB, {-100, -700, 0, 0}, 1, true);
+  const AudioSettings s = ComputeAudioSettings(onlyB, {-100, -700, 0, 0}, VideoView::Camera(1), true);
   EXPECT_EQ(s.rendererVolume[0], -700);
   EXPECT_EQ(s.gainA, 0);
   EXPECT_EQ(s.gainB, 100);
@@ -102,42 +102,42 @@ TEST(AudioRouting, StackedLayoutRoutesChannelZeroToTheFirstTwoViewsAndQuad) {
 }
 
 TEST(VideoArrangement, QuadLineSwitchesFollowThePresentChannels) {
-  std::array<ChannelVideo, 4> ch{};
-  ch[1] = {true, 720, 480};
-  ch[3] = {true, 720, 480};
-  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
+  ChannelResults ch{};
+  ch[1] = {.video = true, .width = 720, .height = 480};
+  ch[3] = {.video = true, .width = 720, .height = 480};
+  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{false, true, false, false}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
-  a = ArrangeChannels(ch, DvrLayout::kFourChannel, false, 1);
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, false, VideoView::Camera(1));
   EXPECT_EQ(a.gpsLinesOn, (std::array<bool, 4>{true, true, true, true}));
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, true, true, true}));
-  ch[0] = {true, 720, 480};
-  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
+  ch[0] = {.video = true, .width = 720, .height = 480};
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{false, false, false, true}));
-  ch[3].present = false;
-  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, 4);
+  ch[3].video = false;
+  a = ArrangeChannels(ch, DvrLayout::kFourChannel, true, VideoView::Quad());
   EXPECT_EQ(a.timeLinesOn, (std::array<bool, 4>{true, false, false, false}));
 }
 
 TEST(VideoArrangement, StackedLayoutCropsHalvesOfChannelZero) {
-  std::array<ChannelVideo, 4> ch{};
-  ch[0] = {true, 320, 480};
-  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, 0);
+  ChannelResults ch{};
+  ch[0] = {.video = true, .width = 320, .height = 480};
+  VideoArrangement a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, VideoView::Camera(0));
   EXPECT_EQ(a.crop[0], (SourceCrop{0, 240}));
   EXPECT_EQ(a.crop[1], (SourceCrop{0, 240}));
   EXPECT_EQ(a.paneChannel[1], 0);
-  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, 1);
+  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, false, VideoView::Camera(1));
   EXPECT_EQ(a.crop[1], (SourceCrop{240, 240}));
-  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, true, 4);
+  a = ArrangeChannels(ch, DvrLayout::kTwoChannelStacked, true, VideoView::Quad());
   EXPECT_EQ(a.crop[0], (SourceCrop{0, 480}));
   EXPECT_TRUE(a.timeLinesOn[2]);  // the stacked layout names channel 3 for the time lines
 }
 
 TEST(VideoArrangement, LayoutSizeCountsSideBySideFieldsAsFullHeight) {
-  std::array<ChannelVideo, 4> ch{};
+  ChannelResults ch{};
   int w = 0, h = 0;
   EXPECT_FALSE(LayoutVideoSize(ch, w, h));
-  ch[2] = {true, 640, 240};
+  ch[2] = {.video = true, .width = 640, .height = 240};
   ASSERT_TRUE(LayoutVideoSize(ch, w, h));
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);

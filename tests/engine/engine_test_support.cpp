@@ -8,6 +8,18 @@
 #include "frame_mark.h"
 #include "recording_writer.h"
 
+std::array<bool, 4> VideoOf(const ChannelResults& channels) {
+  std::array<bool, 4> video{};
+  for (int c = 0; c < 4; ++c) video[c] = channels[c].video;
+  return video;
+}
+
+std::array<bool, 4> AudioOf(const ChannelResults& channels) {
+  std::array<bool, 4> audio{};
+  for (int c = 0; c < 4; ++c) audio[c] = channels[c].audio;
+  return audio;
+}
+
 bool Settled(PlaybackEngine& engine) {
   return engine.WaitTransport(std::chrono::seconds(30));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/pipeline/channel_result.h"
 #include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/engine_events.h"
 #include "engine/pipeline/frame_consumer.h"
@@ -23,6 +24,11 @@ bool Settled(PlaybackEngine& engine);
 // Engine tests never need a sound card: audio goes to a clocked fakesink
 // unless a test records it.
 EngineConfig TestConfig();
+
+// Which channels have pictures, and which sound: the halves of a result
+// that recording options are written with.
+std::array<bool, 4> VideoOf(const ChannelResults& channels);
+std::array<bool, 4> AudioOf(const ChannelResults& channels);
 
 // Small, quick recordings: 320x240 at 10 fps, 1 s, all four channels.
 recgen::RecordingOptions SmallOptions();

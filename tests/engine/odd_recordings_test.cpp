@@ -143,8 +143,8 @@ TEST(OddRecordings, LayoutsWithoutNamesOrWithoutSomeStreamsPlay) {
     {
       PlaybackEngine e(&frames, nullptr, &events, TestConfig());
       ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
-      EXPECT_EQ(e.ChannelPresent(), r.video);
-      EXPECT_EQ(e.AudioPresent(), r.wantAudio);
+      EXPECT_EQ(VideoOf(e.Channels()), r.video);
+      EXPECT_EQ(AudioOf(e.Channels()), r.wantAudio);
       EXPECT_EQ(e.GetTotal(), 100);
       e.Pause();
       ASSERT_TRUE(Settled(e));
@@ -259,8 +259,8 @@ TEST(OddRecordings, CameraInAForeignCodecIsAbsentAndTheRestPlays) {
   EventLog events;
   PlaybackEngine e(&frames, nullptr, &events, TestConfig());
   ASSERT_EQ(e.OpenSequence({path}), kGraphOk);
-  EXPECT_EQ(e.ChannelPresent(), (std::array<bool, 4>{true, true, false, true}));
-  EXPECT_EQ(e.AudioPresent(), (std::array<bool, 4>{true, true, false, true}));
+  EXPECT_EQ(VideoOf(e.Channels()), (std::array<bool, 4>{true, true, false, true}));
+  EXPECT_EQ(AudioOf(e.Channels()), (std::array<bool, 4>{true, true, false, true}));
   ASSERT_TRUE(PlayOut(e));
   EXPECT_EQ(frames.Last(), 9) << "camera 4 played to its end";
   std::lock_guard<std::mutex> l(events.lock);

@@ -134,7 +134,7 @@ TEST(PlaybackEngine, NineFileSequenceBuildsSevenAndSeeksAcrossFiles) {
   EXPECT_EQ(e.GetTotal(), 450);
   const std::vector<SequenceFile> files = e.Files();
   EXPECT_EQ(files[8].start, 400);  // measured from its header
-  EXPECT_EQ(files[8].width[0], 320);
+  EXPECT_EQ(files[8].channels[0].width, 320);
   struct Row {
     int64_t centis;
     int file;
@@ -253,7 +253,7 @@ TEST(PlaybackEngine, OverlaySwitchesFollowEveryFileShown) {
   e.Pause();
   ASSERT_TRUE(Settled(e));
   e.SetOverlayText(true);
-  e.SetView(4);
+  e.SetView(VideoView::Quad());
   e.ArrangeVideo(true, -1);
   // Quad: the GPS lines on the first channel with video, the time on channel 3.
   const std::array<bool, 4> gps{false, true, false, false}, time{false, false, true, false},

@@ -177,7 +177,7 @@ TEST(RecordingGraph, DecoderFallsBackInOrderAndNoneGivesCodeFive) {
     gsth::Element decoder(gst_bin_get_by_name(GST_BIN(g.Pipeline()), "MJPEG Decompressor 1"));
     ASSERT_TRUE(decoder);
     EXPECT_STREQ(GST_OBJECT_NAME(gst_element_get_factory(decoder.get())), r.used);
-    EXPECT_EQ(g.Width()[0], 320) << r.used;  // the sink received a BGRx frame
+    EXPECT_EQ(g.Channels()[0].width, 320) << r.used;  // the sink received a BGRx frame
     if (std::string(r.used) == "qmxjpegdec") {
       // Ours deinterlaces as it decodes, in the overlay's mode.
       int mode = -1;
@@ -199,10 +199,9 @@ TEST(RecordingGraph, ChannelsOneAndThreeBuildOnlyTheirChains) {
   RecordingProperties props;
   RecordingGraph g;
   ASSERT_EQ(BuildRecordingGraph(g, WriteSmall(dir / "a.avi", o), props, nullptr, TestConfig()), kGraphOk);
-  EXPECT_EQ(g.VideoPresent(), (std::array<bool, 4>{true, false, true, false}));
-  EXPECT_EQ(g.Width(), (std::array<int, 4>{320, -1, 320, -1}));
-  EXPECT_EQ(g.Height(), (std::array<int, 4>{240, -1, 240, -1}));
-  EXPECT_EQ(g.AudioPresent(), (std::array<bool, 4>{true, false, false, false}));
+  const ChannelResult absent;
+  EXPECT_EQ(g.Channels(),
+            (ChannelResults{{{true, true, 320, 240}, absent, {true, false, 320, 240}, absent}}));
   EXPECT_EQ(g.ChannelCount(), 2);
   EXPECT_EQ(g.Duration(), 100);
   EXPECT_TRUE(g.Ready());

@@ -16,6 +16,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+constexpr VideoView kCamera1 = VideoView::Camera(0), kCamera2 = VideoView::Camera(1),
+                    kCamera4 = VideoView::Camera(3), kQuad = VideoView::Quad();
+
 // An output that keeps what it is given; `played` blocks count as done.
 class RecordingOutput : public AudioOutput {
  public:
@@ -37,23 +40,29 @@ TEST(LiveAudio, BlocksRoutesAndVolumes) {
   struct Step {
     int channel;
     std::size_t bytes;
-    int view;
+    VideoView view;
   };
   const struct {
     const char* name;
     std::vector<Step> steps;
     std::vector<std::vector<std::size_t>> blocks;  // per channel
   } cases[] = {
-      {"two 600-byte chunks make one 1,200-byte block", {{0, 600, 0}, {0, 600, 0}}, {{1200}, {}, {}, {}}},
-      {"one chunk of 1,024 is a block at once", {{0, 1024, 0}, {0, 100, 0}}, {{1024}, {}, {}, {}}},
-      {"channel 2 is not heard in channel 1's view", {{1, 2000, 0}}, {{}, {}, {}, {}}},
+      {"two 600-byte chunks make one 1,200-byte block",
+       {{0, 600, kCamera1}, {0, 600, kCamera1}},
+       {{1200}, {}, {}, {}}},
+      {"one chunk of 1,024 is a block at once",
+       {{0, 1024, kCamera1}, {0, 100, kCamera1}},
+       {{1024}, {}, {}, {}}},
+      {"channel 2 is not heard in channel 1's view", {{1, 2000, kCamera1}}, {{}, {}, {}, {}}},
       {"every channel is heard in quad",
-       {{0, 1500, 4}, {1, 1500, 4}, {2, 1500, 4}, {3, 1500, 4}},
+       {{0, 1500, kQuad}, {1, 1500, kQuad}, {2, 1500, kQuad}, {3, 1500, kQuad}},
        {{1500}, {1500}, {1500}, {1500}}},
-      {"channel 4 in its own view", {{3, 700, 3}, {3, 700, 3}, {3, 700, 0}}, {{}, {}, {}, {1400}}},
-      {"channels outside 0..3 are ignored", {{4, 2000, 4}, {-1, 2000, 4}}, {{}, {}, {}, {}}},
+      {"channel 4 in its own view",
+       {{3, 700, kCamera4}, {3, 700, kCamera4}, {3, 700, kCamera1}},
+       {{}, {}, {}, {1400}}},
+      {"channels outside 0..3 are ignored", {{4, 2000, kQuad}, {-1, 2000, kQuad}}, {{}, {}, {}, {}}},
       {"ten queued blocks drop the eleventh",
-       std::vector<Step>(11, Step{0, 1024, 0}),
+       std::vector<Step>(11, Step{0, 1024, kCamera1}),
        {std::vector<std::size_t>(10, 1024), {}, {}, {}}},
   };
   for (const auto& c : cases) {
@@ -78,11 +87,11 @@ TEST(LiveAudio, FinishedBlocksMakeRoomAgain) {
   outputs[0] = std::make_unique<RecordingOutput>(log);
   audio.SetOutputs(std::move(outputs));
   const std::vector<uint8_t> bytes(1024, 0x7F);
-  for (int k = 0; k < 10; ++k) audio.Play(bytes.data(), bytes.size(), 0, 0);
-  audio.Play(bytes.data(), bytes.size(), 0, 0);
+  for (int k = 0; k < 10; ++k) audio.Play(bytes.data(), bytes.size(), 0, kCamera1);
+  audio.Play(bytes.data(), bytes.size(), 0, kCamera1);
   EXPECT_EQ(log->blocks.size(), 10u);
   log->played = 1;
-  audio.Play(bytes.data(), bytes.size(), 0, 0);
+  audio.Play(bytes.data(), bytes.size(), 0, kCamera1);
   EXPECT_EQ(log->blocks.size(), 11u);
 }
 
@@ -111,18 +120,22 @@ TEST(LiveAudio, VolumesReachTheOutputsWhenApplied) {
 TEST(LiveAudio, DefaultRoutesAndTheMaskTheyMake) {
   auto sim = livetest::StartSimulator();
   LiveSession session(livetest::ConfigFor(*sim));
-  for (int v = 0; v < 5; ++v)
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(session.GetAudioRoute(v, k), v == k || v == 4) << v << "," << k;
+  for (VideoView v : VideoView::All())
+    for (int k = 0; k < 4; ++k)
+      EXPECT_EQ(session.GetAudioRoute(v, k), v.Camera() == k || v.IsQuad()) << v.Number() << "," << k;
   const struct {
-    int view;
-    std::vector<std::pair<int, int>> extraRoutes;  // (view, channel) switched on
+    VideoView view;
+    std::vector<std::pair<VideoView, int>> extraRoutes;  // (view, channel) switched on
     uint32_t mask;
-  } cases[] = {{0, {}, 1}, {4, {}, 15}, {0, {{0, 2}}, 5}, {1, {{1, 3}, {0, 2}}, 10}};
+  } cases[] = {{kCamera1, {}, 1},
+               {kQuad, {}, 15},
+               {kCamera1, {{kCamera1, 2}}, 5},
+               {kCamera2, {{kCamera2, 3}, {kCamera1, 2}}, 10}};
   for (const auto& c : cases) {
     LiveSession s(livetest::ConfigFor(*sim));
     for (auto [view, channel] : c.extraRoutes) s.SetAudioRoute(view, channel, true);
     s.SetView(c.view);
-    EXPECT_EQ(s.ChannelMask(), c.mask) << c.view;
+    EXPECT_EQ(s.ChannelMask(), c.mask) << c.view.Number();
   }
 }
 
@@ -141,7 +154,7 @@ TEST(LiveAudio, RoutedChannelsPlayThroughTheirPipelines) {
       "filesink buffer-mode=unbuffered location=" + (dir.path() / "channel{channel}.raw").string();
   auto session = std::make_unique<LiveSession>(config);
   ASSERT_TRUE(livetest::PollUntil(*session, [&] { return FileSize(dir / "channel1.raw") >= 4 * 2048; }));
-  session->SetAudioRoute(0, 2, true);  // channel 3 heard in channel 1's view as well
+  session->SetAudioRoute(kCamera1, 2, true);  // channel 3 heard in channel 1's view as well
   EXPECT_EQ(session->ChannelMask(), 5u);
   ASSERT_TRUE(livetest::PollUntil(*session, [&] { return FileSize(dir / "channel3.raw") >= 2 * 2048; }));
   session.reset();

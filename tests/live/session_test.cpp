@@ -34,21 +34,22 @@ TEST(LiveSession, RequestsChannelOneThenOneNewRequestPerMaskChange) {
   EXPECT_EQ(requests[0].mask, kInitialChannelMask);
 
   const struct {
-    int view;
+    VideoView view;
     uint32_t mask;
-  } views[] = {{4, 15}, {2, 4}, {1, 2}};
+  } views[] = {{VideoView::Quad(), 15}, {VideoView::Camera(2), 4}, {VideoView::Camera(1), 2}};
   for (const auto& v : views) {
     session.SetView(v.view);
     EXPECT_EQ(session.ChannelMask(), v.mask);
-    ASSERT_TRUE(PollUntil(session, [&] { return sim->Requests().back().mask == v.mask; })) << v.view;
-    ASSERT_TRUE(PollUntil(session, [&] { return session.FramesShown(v.view == 4 ? 3 : v.view) > 0; }));
+    ASSERT_TRUE(PollUntil(session, [&] { return sim->Requests().back().mask == v.mask; })) << v.view.Number();
+    ASSERT_TRUE(
+        PollUntil(session, [&] { return session.FramesShown(v.view.IsQuad() ? 3 : v.view.Camera()) > 0; }));
   }
   requests = sim->Requests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(session.RequestsSent(), 4);
   EXPECT_EQ(sim->Connections(), 1);
   // The same mask again sends nothing.
-  session.SetView(1);
+  session.SetView(VideoView::Camera(1));
   const long long shown = session.FramesShown(1);
   ASSERT_TRUE(PollUntil(session, [&] { return session.FramesShown(1) > shown + 3; }));
   EXPECT_EQ(sim->Requests().size(), 4u);
@@ -97,7 +98,7 @@ TEST(LiveSession, UnitDroppingAfterTheRequestIsAskedAgainWithTheCurrentMask) {
   auto sim = StartSimulator(options);
   LiveSession session(ConfigFor(*sim));
   ASSERT_TRUE(PollUntil(session, [&] { return sim->Requests().size() == 1; }));
-  session.SetView(3);
+  session.SetView(VideoView::Camera(3));
   ASSERT_TRUE(PollUntil(
       session, [&] { return sim->Requests().size() == 2; }, 5s));
   const auto requests = sim->Requests();
@@ -206,7 +207,7 @@ TEST(LiveSession, ShowsTheCamerasOfARecordingServedByTheUnit) {
   LiveSessionConfig config = ConfigFor(*sim);
   config.metadataListener = &window;
   LiveSession session(config);
-  session.SetView(4);
+  session.SetView(VideoView::Quad());
   for (int c = 0; c < 4; ++c) {
     ASSERT_TRUE(PollUntil(session, [&] { return session.FramesShown(c) > 0; })) << c;
     int w = 0, h = 0;
@@ -232,7 +233,7 @@ TEST(LiveSession, MetadataSamplesReachAllFourExtractorsInOrder) {
   LiveSessionConfig config = ConfigFor(*sim);
   config.metadataListener = &window;
   LiveSession session(config);
-  session.SetView(4);
+  session.SetView(VideoView::Quad());
   // The simulator's metadata samples carry 5 satellites; the frames' own
   // records 6 to 9, one per camera.
   auto txSources = [&] {

@@ -43,7 +43,7 @@ TEST(LiveSoak, ReconnectsEveryTimeWithFlatMemoryAndNoThreadLeft) {
   const int connectionsBefore = sim->Connections();
 
   auto session = std::make_unique<LiveSession>(livetest::ConfigFor(*sim));
-  session->SetView(4);
+  session->SetView(VideoView::Quad());
   long baseline = 0;
   int reconnects = 0;
   const auto end = std::chrono::steady_clock::now() + 45s;

@@ -16,7 +16,7 @@
 namespace {
 
 void ClearStoredRouting() {
-  for (int v = 0; v < 5; ++v) {
+  for (VideoView v : VideoView::All()) {
     for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(v, c), "");
   }
   for (int c = 0; c < 4; ++c) WriteSetting(VolumeSettingName(c), "");
@@ -31,11 +31,11 @@ struct Shown {
 
 Shown Read(const CAudioControlDlg& d) {
   Shown s;
-  for (int v = 0; v < 5; ++v) {
+  for (VideoView v : VideoView::All()) {
     for (int c = 0; c < 4; ++c) {
       const auto* box = d.findChild<QCheckBox*>(QString::fromStdString(RouteSettingName(v, c)).toLower());
       EXPECT_NE(box, nullptr);
-      if (box) s.boxes[v][c] = box->isChecked();
+      if (box) s.boxes[v.Number()][c] = box->isChecked();
     }
   }
   for (int c = 0; c < 4; ++c)
@@ -134,10 +134,10 @@ TEST(AudioControlDialog, NamesStandOnTheLinesOfTheirBoxesAndVolumesFillFromTheBo
     const auto* name = dialog.findChild<QLabel*>(QStringLiteral("channelLabel%1").arg(a + 1));
     ASSERT_NE(name, nullptr) << a;
     const int nameY = name->mapTo(&dialog, name->rect().center()).y();
-    for (int v = 0; v < 5; ++v) {
+    for (VideoView v : VideoView::All()) {
       const auto* box =
           dialog.findChild<QCheckBox*>(QString::fromStdString(RouteSettingName(v, a)).toLower());
-      EXPECT_NEAR(box->mapTo(&dialog, box->rect().center()).y(), nameY, 2) << v << "/" << a;
+      EXPECT_NEAR(box->mapTo(&dialog, box->rect().center()).y(), nameY, 2) << v.Number() << "/" << a;
     }
   }
   // Full volume at the top, the groove filled from the bottom up to the handle.

@@ -469,7 +469,7 @@ TEST_F(PlayerWindowTest, AudioDialogAppliesTheStoredRoutingAndTheBannerFollowsTh
   EXPECT_FALSE(window_->Action(kCmdStream[1])->isChecked());
   AcceptNextDialog();
   window_->RunCommand(kCmdConfigureAudio);
-  EXPECT_TRUE(window_->Engine()->GetAudioRoute(0, 1));
+  EXPECT_TRUE(window_->Engine()->GetAudioRoute(VideoView::Camera(0), 1));
   EXPECT_TRUE(window_->Action(kCmdStream[1])->isChecked());
   AcceptNextDialog();
   window_->RunCommand(kCmdProperties);  // shows and closes; nothing changes

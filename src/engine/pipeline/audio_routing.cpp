@@ -6,31 +6,28 @@
 
 RoutingMatrix DefaultRoutes() {
   RoutingMatrix r{};
-  for (int v = 0; v < kChannelCount; ++v) r[v][v] = true;
-  r[4].fill(true);
+  for (VideoView v : VideoView::All())
+    for (int c = 0; c < kChannelCount; ++c) r[v.Number()][c] = v.IsQuad() || v.Camera() == c;
   return r;
 }
 
 RoutingMatrix StackedLayoutRoutes() {
   RoutingMatrix r{};
-  r[0][0] = r[1][0] = r[4][0] = true;
+  for (VideoView v : {VideoView::Camera(0), VideoView::Camera(1), VideoView::Quad()}) r[v.Number()][0] = true;
   return r;
 }
 
 AudioSettings ComputeAudioSettings(const RoutingMatrix& routes, const std::array<int, kChannelCount>& volume,
-                                   int view, bool stereoPair) {
+                                   VideoView view, bool stereoPair) {
   AudioSettings s;
   s.rendererVolume.fill(kSilentVolume);
-  if (view < 0 || view >= kViewCount) {
-    s.gainA = s.gainB = 0;
-    return s;
-  }
+  const std::array<bool, kChannelCount>& heard = routes[view.Number()];
   if (!stereoPair) {
-    for (int c = 0; c < kChannelCount; ++c) s.rendererVolume[c] = routes[view][c] ? volume[c] : kSilentVolume;
+    for (int c = 0; c < kChannelCount; ++c) s.rendererVolume[c] = heard[c] ? volume[c] : kSilentVolume;
     return s;
   }
-  const bool a = routes[view][0];
-  const bool b = routes[view][1];
+  const bool a = heard[0];
+  const bool b = heard[1];
   const int volA = volume[0];
   const int volB = volume[1];
   if (a && b) {

@@ -2,22 +2,25 @@
 
 #include <array>
 
+#include "engine/video_view.h"
+
 // How the routing matrix and the channel volumes turn into what the audio
 // chains of a graph are set to. Plain arithmetic, no pipeline involved.
 //
 // Volumes are in hundredths of a decibel: -4000 (quietest audible) .. 0 (full),
 // and kSilentVolume for a channel that must not be heard.
 
-inline constexpr int kViewCount = 5;  // 0..3 one channel, 4 all four (quad)
 inline constexpr int kChannelCount = 4;
 inline constexpr int kSilentVolume = -10000;
 
-using RoutingMatrix = std::array<std::array<bool, kChannelCount>, kViewCount>;
+// [view number][channel]: the rows are kept by the views' stored numbers.
+using RoutingMatrix = std::array<std::array<bool, kChannelCount>, VideoView::kCount>;
 
-// View v (0..3) hears channel v only; the quad view hears all four.
+// A camera's view hears that camera only; the quad view hears all four.
 RoutingMatrix DefaultRoutes();
-// Two stacked cameras in one frame (layout kind 2): views 0, 1 and quad hear
-// channel 0 (which carries both cameras' sound), views 2 and 3 nothing.
+// Two stacked cameras in one frame (layout kind 2): the views of the first
+// two cameras and quad hear channel 0 (which carries both cameras' sound),
+// the other two views nothing.
 RoutingMatrix StackedLayoutRoutes();
 
 struct AudioSettings {
@@ -28,9 +31,9 @@ struct AudioSettings {
 
 // `stereoPair`: the recording is a two-channel layout whose two cameras'
 // sound share the stereo stream of channel 0 (first sample camera 1, second
-// camera 2). Any view outside 0..4 silences everything.
+// camera 2).
 AudioSettings ComputeAudioSettings(const RoutingMatrix& routes, const std::array<int, kChannelCount>& volume,
-                                   int view, bool stereoPair);
+                                   VideoView view, bool stereoPair);
 
 // Percent 0..100 (clamped) → hundredths of a dB (-4000..0), and back.
 int PercentToVolume(int percent);

@@ -19,7 +19,7 @@ void PlaybackEngine::ApplyRoutingLocked() {
 }
 
 void PlaybackEngine::ApplyRoutingTo(RecordingGraph& g) {
-  const int view = view_;
+  const VideoView view = view_;
   {
     const bool stereoPair = IsTwoChannel(g.DvrKind()) && g.Volume(0);
     const AudioSettings s = ComputeAudioSettings(routes_, volume_, view, stereoPair);
@@ -52,23 +52,23 @@ void PlaybackEngine::SetShownSize(int channel, int width, int height) {
   ForEachSlotGraph(-1, [&](RecordingGraph& g) { g.SetShownSize(channel, width, height); });
 }
 
-void PlaybackEngine::SetView(int view) {
+void PlaybackEngine::SetView(VideoView view) {
   std::lock_guard<std::mutex> l(lock_);
   view_ = view;
   ApplyRoutingLocked();
 }
 
-void PlaybackEngine::SetAudioRoute(int view, int channel, bool on) {
+void PlaybackEngine::SetAudioRoute(VideoView view, int channel, bool on) {
   std::lock_guard<std::mutex> l(lock_);
-  if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return;
-  routes_[view][channel] = on;
+  if (channel < 0 || channel >= kChannelCount) return;
+  routes_[view.Number()][channel] = on;
   ApplyRoutingLocked();
 }
 
-bool PlaybackEngine::GetAudioRoute(int view, int channel) {
+bool PlaybackEngine::GetAudioRoute(VideoView view, int channel) {
   std::lock_guard<std::mutex> l(lock_);
-  if (view < 0 || view >= kViewCount || channel < 0 || channel >= kChannelCount) return false;
-  return routes_[view][channel];
+  if (channel < 0 || channel >= kChannelCount) return false;
+  return routes_[view.Number()][channel];
 }
 
 void PlaybackEngine::SetAudioVolume(int channel, int percent) {
@@ -107,13 +107,10 @@ VideoArrangement PlaybackEngine::ArrangeVideo(bool quad, int which) {
 void PlaybackEngine::ArrangeLocked(bool quad, int which, VideoArrangement* shown) {
   bool haveShown = false;
   ForEachSlotGraph(which, [&](RecordingGraph& g) {
-    const std::array<bool, 4> present = g.VideoPresent();
-    const std::array<int, 4> width = g.Width(), height = g.Height();
-    std::array<ChannelVideo, 4> ch;
-    for (int c = 0; c < 4; ++c) ch[c] = {present[c], width[c], height[c]};
+    const ChannelResults ch = g.Channels();
     const VideoArrangement a = ArrangeChannels(ch, g.DvrKind(), quad, view_);
     for (int c = 0; c < 4; ++c) {
-      if (COverlayFilter* f = g.Overlay(c); f && present[c]) {
+      if (COverlayFilter* f = g.Overlay(c); f && ch[c].video) {
         f->SetGpsLinesOn(a.gpsLinesOn[c]);
         f->SetTimeLinesOn(a.timeLinesOn[c]);
       }
@@ -181,14 +178,9 @@ bool PlaybackEngine::SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& 
   return f && f->SnapshotImage(rgb, width, rows);
 }
 
-std::array<bool, 4> PlaybackEngine::ChannelPresent() {
+ChannelResults PlaybackEngine::Channels() {
   GraphPtr cur = Current();
-  return cur ? cur->VideoPresent() : std::array<bool, 4>{};
-}
-
-std::array<bool, 4> PlaybackEngine::AudioPresent() {
-  GraphPtr cur = Current();
-  return cur ? cur->AudioPresent() : std::array<bool, 4>{};
+  return cur ? cur->Channels() : ChannelResults{};
 }
 
 DvrLayout PlaybackEngine::DvrKind() {

@@ -89,13 +89,13 @@ int PlaybackEngine::OpenSequence(const std::vector<std::string>& paths) {
   // timeline. The first file's own pipeline knows its length exactly.
   int64_t total = 0;
   uint64_t bytes = 0;
+  const ChannelResults firstChannels = first->Channels();
   for (size_t i = 0; i < files.size(); ++i) {
     SequenceFile& f = files[i];
     f.start = total;
     const avi::AviLength len = avi::ReadAviLength(f.path);
     f.videoStreams = len.videoStreams;
-    f.width = first->Width();
-    f.height = first->Height();
+    f.channels = firstChannels;
     int64_t length = len.lengthCentis;
     if (i == 0) {
       f.videoStreams = first->VideoStreamCount();

@@ -24,6 +24,7 @@
 #include "engine/pipeline/transport_queue.h"
 #include "engine/pipeline/video_arrangement.h"
 #include "engine/recording_properties.h"
+#include "engine/video_view.h"
 #include "metadata/text_lines.h"
 
 class CMetadataInterface;
@@ -118,11 +119,10 @@ class PlaybackEngine {
   // decoders skipped, …).
   int WarningCount() const { return warnings_.load(); }
 
-  // View 0..3 one channel, 4 quad.
-  void SetView(int view);
-  int View() const { return view_.load(); }
-  void SetAudioRoute(int view, int channel, bool on);
-  bool GetAudioRoute(int view, int channel);
+  void SetView(VideoView view);
+  VideoView View() const { return view_.load(); }
+  void SetAudioRoute(VideoView view, int channel, bool on);
+  bool GetAudioRoute(VideoView view, int channel);
   void SetAudioVolume(int channel, int percent);
   int GetAudioVolume(int channel);
   void SetOverlayText(bool on);
@@ -158,9 +158,9 @@ class PlaybackEngine {
   // for the window to crop or adjust first; false when none is kept.
   bool SnapshotImage(int channel, std::vector<uint8_t>& rgb, int& width, int& rows);
 
-  // What the open recording holds (the current file's graph).
-  std::array<bool, 4> ChannelPresent();
-  std::array<bool, 4> AudioPresent();
+  // What the open recording holds (the current file's graph); nothing
+  // present without one.
+  ChannelResults Channels();
   DvrLayout DvrKind();
   VideoCoding H264Mode();
   // The current file's texts; the size is the whole sequence's.
@@ -242,7 +242,7 @@ class PlaybackEngine {
   std::atomic<int64_t> total_{0};
   std::atomic<bool> playing_{false};
   std::atomic<double> rate_{1.0};
-  std::atomic<int> view_{0};
+  std::atomic<VideoView> view_{};
   std::atomic<bool> overlayText_{false};
   std::atomic<bool> fastDeinterlace_{true};
   std::atomic<double> lastStepPosition_{0};

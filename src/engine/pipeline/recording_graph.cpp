@@ -489,7 +489,7 @@ int RecordingGraph::Build(const std::string& path, const EngineConfig& config, C
     props_.h264Mode = plan.result == kGraphH264 ? VideoCoding::kH264 : VideoCoding::kMotionJpeg;
     for (const BranchPlan& b : plan.branches) {
       // Until the preroll tells, every planned channel counts as present.
-      if (b.kind == BranchKind::kVideo) results_.videoPresent[size_t(b.channel)] = true;
+      if (b.kind == BranchKind::kVideo) results_.channels[size_t(b.channel)].video = true;
     }
   }
   if (plan.result != kGraphOk) return plan.result;
@@ -600,18 +600,19 @@ void RecordingGraph::Inspect() {
     GstVideoInfo info;
     // A sink the demuxer never fed leaves its channel absent.
     if (!caps || !gst_video_info_from_caps(&info, caps.get())) continue;
-    r.videoPresent[c] = true;
-    r.width[c] = GST_VIDEO_INFO_WIDTH(&info);
-    r.height[c] = GST_VIDEO_INFO_HEIGHT(&info);
+    ChannelResult& found = r.channels[c];
+    found.video = true;
+    found.width = GST_VIDEO_INFO_WIDTH(&info);
+    found.height = GST_VIDEO_INFO_HEIGHT(&info);
     // A picture decoded reduced for a small pane keeps its own size here.
     if (videoDecoder_[c]) {
       int w = 0, h = 0;
       g_object_get(videoDecoder_[c], "picture-width", &w, "picture-height", &h, nullptr);
-      if (w > 0 && h > 0) r.width[c] = w, r.height[c] = h;
+      if (w > 0 && h > 0) found.width = w, found.height = h;
     }
     ++r.channelCount;
     char text[64];
-    std::snprintf(text, sizeof text, "%dx%d, %.2f fps", r.width[c], r.height[c], fps_[c]);
+    std::snprintf(text, sizeof text, "%dx%d, %.2f fps", found.width, found.height, fps_[c]);
     format[c] = text;
     const double seconds = fps_[c] > 0 ? double(videoChunks_[c]) / fps_[c] : 0.0;
     if (seconds > 0) {
@@ -621,13 +622,13 @@ void RecordingGraph::Inspect() {
   }
   for (int c = 0; c < 4; ++c) {
     COverlayFilter* t = AudioTransform(c);
-    if (!plannedAudio_[c] || !r.videoPresent[c] || !t) continue;
+    if (!plannedAudio_[c] || !r.channels[c].video || !t) continue;
     gsth::Pad pad(gst_element_get_static_pad(audioTransform_[c], "sink"));
     gsth::Caps caps(pad ? gst_pad_get_current_caps(pad.get()) : nullptr);
     GstAudioInfo info;
     // Sound is present where samples reached the transform.
     if (!caps || !gst_audio_info_from_caps(&info, caps.get())) continue;
-    r.audioPresent[c] = true;
+    r.channels[c].audio = true;
     t->SetStereoOn(GST_AUDIO_INFO_CHANNELS(&info) == 2);
   }
   gint64 dur = -1;
@@ -639,7 +640,7 @@ void RecordingGraph::Inspect() {
     for (int c = 0; c < 4; ++c) {
       if (!format[c].empty()) props_.formatText[c] = format[c];
       if (!bitRate[c].empty()) props_.bitRateText[c] = bitRate[c];
-      if (r.audioPresent[c]) props_.audioText[c] = "Audio Enabled";
+      if (r.channels[c].audio) props_.audioText[c] = "Audio Enabled";
     }
   }
   // The first preroll has told which channels have sound; from now on the
@@ -756,21 +757,9 @@ std::string RecordingGraph::FailureCause() const {
   return cause_;
 }
 
-std::array<bool, 4> RecordingGraph::VideoPresent() const {
+ChannelResults RecordingGraph::Channels() const {
   std::lock_guard<std::mutex> l(lock_);
-  return results_.videoPresent;
-}
-std::array<bool, 4> RecordingGraph::AudioPresent() const {
-  std::lock_guard<std::mutex> l(lock_);
-  return results_.audioPresent;
-}
-std::array<int, 4> RecordingGraph::Width() const {
-  std::lock_guard<std::mutex> l(lock_);
-  return results_.width;
-}
-std::array<int, 4> RecordingGraph::Height() const {
-  std::lock_guard<std::mutex> l(lock_);
-  return results_.height;
+  return results_.channels;
 }
 int RecordingGraph::ChannelCount() const {
   std::lock_guard<std::mutex> l(lock_);

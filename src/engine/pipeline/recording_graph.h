@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/pipeline/channel_result.h"
 #include "engine/pipeline/engine_config.h"
 #include "engine/pipeline/frame_consumer.h"
 #include "engine/pipeline/graph_plan.h"
@@ -116,10 +117,7 @@ class RecordingGraph {
 
   // Results; until WaitReady has succeeded the planned channels read
   // present, with sizes -1, and the length 0.
-  std::array<bool, 4> VideoPresent() const;
-  std::array<bool, 4> AudioPresent() const;
-  std::array<int, 4> Width() const;
-  std::array<int, 4> Height() const;
+  ChannelResults Channels() const;
   int ChannelCount() const;
   DvrLayout DvrKind() const { return layout_; }
   int VideoStreamCount() const { return videoStreamCount_; }
@@ -178,10 +176,7 @@ class RecordingGraph {
     const RecordingGraph& graph;
   };
   struct Results {
-    std::array<bool, 4> videoPresent{};
-    std::array<bool, 4> audioPresent{};
-    std::array<int, 4> width{-1, -1, -1, -1};
-    std::array<int, 4> height{-1, -1, -1, -1};
+    ChannelResults channels{};
     int channelCount = 0;
     int64_t duration = 0;
   };

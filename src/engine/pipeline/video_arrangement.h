@@ -2,17 +2,13 @@
 
 #include <array>
 
+#include "engine/pipeline/channel_result.h"
+#include "engine/video_view.h"
 #include "metadata/dvr_layout.h"
 
 // What the video panes and overlays of a graph are told when the view
 // changes: which overlays draw the GPS and time lines, the size the main
 // window lays out for, and the part of the frame each pane shows. Pure data.
-
-struct ChannelVideo {
-  bool present = false;
-  int width = -1;
-  int height = -1;
-};
 
 // Rows of the decoded frame a pane shows (the stacked two-camera layout
 // shows one half per pane); height 0 means the whole frame.
@@ -31,11 +27,10 @@ struct VideoArrangement {
   std::array<int, 4> paneChannel{0, 1, 2, 3};
 };
 
-// `view` 0..3 single channel, 4 quad.
-VideoArrangement ArrangeChannels(const std::array<ChannelVideo, 4>& channels, DvrLayout dvrKind, bool quad,
-                                 int view);
+VideoArrangement ArrangeChannels(const ChannelResults& channels, DvrLayout dvrKind, bool quad,
+                                 VideoView view);
 
 // The size the main window lays out for: the first channel with video,
 // 640x240 (two fields side by side) counted as 640x480. False when no
 // channel has video.
-bool LayoutVideoSize(const std::array<ChannelVideo, 4>& channels, int& width, int& height);
+bool LayoutVideoSize(const ChannelResults& channels, int& width, int& height);

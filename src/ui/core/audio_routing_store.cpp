@@ -35,9 +35,9 @@ AudioRouting DefaultAudioRouting() {
   return r;
 }
 
-std::string RouteSettingName(int view, int channel) {
+std::string RouteSettingName(VideoView view, int channel) {
   const std::string audio = "Aud" + std::to_string(channel + 1);
-  return view == 4 ? "Quad" + audio : "Vid" + std::to_string(view + 1) + audio;
+  return view.IsQuad() ? "Quad" + audio : "Vid" + std::to_string(view.Camera() + 1) + audio;
 }
 
 std::string VolumeSettingName(int channel) {
@@ -46,11 +46,11 @@ std::string VolumeSettingName(int channel) {
 
 AudioRouting LoadAudioRouting() {
   AudioRouting r = DefaultAudioRouting();
-  for (int v = 0; v < 5; ++v) {
+  for (VideoView v : VideoView::All()) {
     for (int c = 0; c < 4; ++c) {
       const std::string value = Lower(ReadSetting(RouteSettingName(v, c)));
-      if (value == "yes") r.hear[v][c] = true;
-      if (value == "no") r.hear[v][c] = false;
+      if (value == "yes") r.hear[v.Number()][c] = true;
+      if (value == "no") r.hear[v.Number()][c] = false;
     }
   }
   for (int c = 0; c < 4; ++c) {
@@ -62,9 +62,11 @@ AudioRouting LoadAudioRouting() {
 
 void SaveAudioRouting(const AudioRouting& routing) {
   auto yesNo = [](bool on) { return on ? "yes" : "no"; };
-  for (int v = 0; v < 4; ++v) {
-    for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(v, c), yesNo(routing.hear[v][c]));
+  for (VideoView v : VideoView::All()) {
+    if (v.IsQuad()) continue;
+    for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(v, c), yesNo(routing.hear[v.Number()][c]));
   }
   for (int c = 0; c < 4; ++c) WriteSetting(VolumeSettingName(c), std::to_string(routing.volume[c]));
-  for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(4, c), yesNo(routing.hear[4][c]));
+  const VideoView quad = VideoView::Quad();
+  for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(quad, c), yesNo(routing.hear[quad.Number()][c]));
 }

@@ -4,14 +4,15 @@
 #include <string>
 
 #include "engine/pipeline/audio_routing.h"
+#include "engine/video_view.h"
 
 // The stored audio routing: which of the four audio channels is heard in
-// each of the five views (0..3 one channel, 4 quad), and the four channel
+// each of the five views, and the four channel
 // volumes in percent. Kept as 24 settings values: "Vid1Aud1".."Vid4Aud4",
 // "QuadAud1".."QuadAud4" ("yes"/"no") and "Volume1".."Volume4" ("%d").
 
 struct AudioRouting {
-  RoutingMatrix hear{};         // [view][channel]
+  RoutingMatrix hear{};         // [view number][channel]
   std::array<int, 4> volume{};  // percent, stored without range check
   bool operator==(const AudioRouting&) const = default;
 };
@@ -19,8 +20,8 @@ struct AudioRouting {
 // Video n hears audio n, quad hears all four, volumes 100.
 AudioRouting DefaultAudioRouting();
 
-// The settings value name of (view 0..4, channel 0..3): "Vid2Aud3", "QuadAud2".
-std::string RouteSettingName(int view, int channel);
+// The settings value name of (view, channel 0..3): "Vid2Aud3", "QuadAud2".
+std::string RouteSettingName(VideoView view, int channel);
 std::string VolumeSettingName(int channel);
 
 // Defaults, overridden by every stored value that reads: a route of "yes"
@@ -37,7 +38,7 @@ void SaveAudioRouting(const AudioRouting& routing);
 template <class Player>
 void ApplyAudioRouting(const AudioRouting& routing, Player& player) {
   for (int c = 0; c < 4; ++c) player.SetAudioVolume(c, routing.volume[c]);
-  for (int v = 0; v < 5; ++v) {
-    for (int c = 0; c < 4; ++c) player.SetAudioRoute(v, c, routing.hear[v][c]);
+  for (VideoView v : VideoView::All()) {
+    for (int c = 0; c < 4; ++c) player.SetAudioRoute(v, c, routing.hear[v.Number()][c]);
   }
 }

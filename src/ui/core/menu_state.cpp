@@ -24,19 +24,20 @@ std::string ToggledFastDeinterlace(const std::string& settingValue) {
   return FastDeinterlaceOn(settingValue) ? "Off" : "On";
 }
 
-int CheckedViewIndex(const std::array<bool, 4>& viewChecked, bool quadChecked) {
+std::optional<VideoView> CheckedView(const std::array<bool, 4>& viewChecked, bool quadChecked) {
   for (int k = 0; k < 4; ++k) {
-    if (viewChecked[k]) return k;
+    if (viewChecked[k]) return VideoView::Camera(k);
   }
-  return quadChecked ? 4 : -1;
+  if (quadChecked) return VideoView::Quad();
+  return std::nullopt;
 }
 
-int StreamCommandView(const std::array<bool, 4>& viewChecked, bool quadChecked) {
-  if (quadChecked) return 4;
+VideoView StreamCommandView(const std::array<bool, 4>& viewChecked, bool quadChecked) {
+  if (quadChecked) return VideoView::Quad();
   for (int k = 3; k >= 1; --k) {
-    if (viewChecked[k]) return k;
+    if (viewChecked[k]) return VideoView::Camera(k);
   }
-  return 0;
+  return VideoView::Camera(0);
 }
 
 std::unordered_map<int, MenuItemState> UpdateMenuState(const PlayerMenuInput& in) {

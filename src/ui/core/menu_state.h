@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "engine/video_view.h"
 #include "metadata/dvr_layout.h"
 
 // Which menu items are enabled and checked, from the player's state: the
@@ -48,9 +49,9 @@ bool FastDeinterlaceOn(const std::string& settingValue);
 // The value the toggle stores: "On" after an "Off", else "Off".
 std::string ToggledFastDeinterlace(const std::string& settingValue);
 
-// The current view index: 0..3 for the first checked view button "1".."4",
-// 4 for quad, -1 when none is checked. (The Play command's rule.)
-int CheckedViewIndex(const std::array<bool, 4>& viewChecked, bool quadChecked);
-// The Stream k commands' view: the last checked of "2", "3", "4", quad
-// (1..4), and 0 otherwise.
-int StreamCommandView(const std::array<bool, 4>& viewChecked, bool quadChecked);
+// The current view: the camera of the first checked view button "1".."4",
+// else quad when its button is checked, else none. (The Play command's rule.)
+std::optional<VideoView> CheckedView(const std::array<bool, 4>& viewChecked, bool quadChecked);
+// The Stream k commands' view: quad when checked, else the camera of the
+// last checked of "2", "3", "4", and the first camera otherwise.
+VideoView StreamCommandView(const std::array<bool, 4>& viewChecked, bool quadChecked);

@@ -10,15 +10,15 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new PrivateConfigHome);
 
 void ClearRouting() {
-  for (int v = 0; v < 5; ++v) {
+  for (VideoView v : VideoView::All()) {
     for (int c = 0; c < 4; ++c) WriteSetting(RouteSettingName(v, c), "");
   }
   for (int c = 0; c < 4; ++c) WriteSetting(VolumeSettingName(c), "");
 }
 
 TEST(AudioRoutingStore, NamesDefaultsAndTolerantReading) {
-  EXPECT_EQ(RouteSettingName(1, 2), "Vid2Aud3");
-  EXPECT_EQ(RouteSettingName(4, 1), "QuadAud2");
+  EXPECT_EQ(RouteSettingName(VideoView::Camera(1), 2), "Vid2Aud3");
+  EXPECT_EQ(RouteSettingName(VideoView::Quad(), 1), "QuadAud2");
   EXPECT_EQ(VolumeSettingName(3), "Volume4");
 
   struct Case {
@@ -63,8 +63,8 @@ struct RecordingPlayer {
   void SetAudioVolume(int channel, int percent) {
     calls.push_back("volume " + std::to_string(channel) + " " + std::to_string(percent));
   }
-  void SetAudioRoute(int view, int channel, bool on) {
-    if (on) calls.push_back("route " + std::to_string(view) + " " + std::to_string(channel));
+  void SetAudioRoute(VideoView view, int channel, bool on) {
+    if (on) calls.push_back("route " + std::to_string(view.Number()) + " " + std::to_string(channel));
   }
 };
 

@@ -123,13 +123,13 @@ TEST(MenuState, DeinterlaceSettingAndViewIndexes) {
   }
   // Play takes the first checked view, the Stream commands the last checked of "2".."4" and quad.
   using V = std::array<bool, 4>;
-  EXPECT_EQ(CheckedViewIndex(V{false, false, true, false}, false), 2);
-  EXPECT_EQ(CheckedViewIndex(V{}, true), 4);
-  EXPECT_EQ(CheckedViewIndex(V{}, false), -1);
-  EXPECT_EQ(StreamCommandView(V{true, false, false, false}, false), 0);
-  EXPECT_EQ(StreamCommandView(V{false, false, true, false}, false), 2);
-  EXPECT_EQ(StreamCommandView(V{false, true, false, true}, true), 4);
-  EXPECT_EQ(StreamCommandView(V{}, false), 0);
+  EXPECT_EQ(CheckedView(V{false, false, true, false}, false), VideoView::Camera(2));
+  EXPECT_EQ(CheckedView(V{}, true), VideoView::Quad());
+  EXPECT_EQ(CheckedView(V{}, false), std::nullopt);
+  EXPECT_EQ(StreamCommandView(V{true, false, false, false}, false), VideoView::Camera(0));
+  EXPECT_EQ(StreamCommandView(V{false, false, true, false}, false), VideoView::Camera(2));
+  EXPECT_EQ(StreamCommandView(V{false, true, false, true}, true), VideoView::Quad());
+  EXPECT_EQ(StreamCommandView(V{}, false), VideoView::Camera(0));
 }
 
 TEST(Commands, OneTableOfUniqueIdsMnemonicsAndShortcuts) {
