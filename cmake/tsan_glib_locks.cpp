@@ -126,6 +126,21 @@ extern "C" __attribute__((used, visibility("default"))) void g_slice_free1(unsig
   real(size, memory);
 }
 
+// A message, buffer or event may lose its last reference on another thread
+// than the one that used it last: a bin keeps a reference to a message while
+// posting it, so the streaming thread that posted it can free it after the
+// thread that popped it from the bus has read it and let it go. The count
+// that orders the two is an atomic inside GStreamer; each dropping passes on
+// what its thread did with the object, and the freeing (GSlice, above) takes
+// it.
+using Unref = void (*)(void*);
+
+extern "C" __attribute__((used, visibility("default"))) void gst_mini_object_unref(void* object) {
+  static const Unref real = Real<Unref>("gst_mini_object_unref");
+  __tsan_release(object);
+  real(object);
+}
+
 // GSlice recycles freed blocks between threads through a depot it locks
 // inside GLib, so a message or buffer header made in one thread from a block
 // another thread once had looked like a race with that thread. GSlice is
