@@ -236,6 +236,8 @@ class CQMXPlayerDlg : public QMainWindow, public CMetadataInterface, public Engi
   void ApplyVolumes();
   void UpdateMenuState();
   VideoView CurrentView() const;
+  // Whether each of the view buttons "1".."4" is checked.
+  std::array<bool, 4> ViewButtonsChecked() const;
 
   // A menu item for command `c` at the end of `menu`, run through RunCommand.
   QAction* AddCommandAction(QMenu* menu, const CommandInfo& c);

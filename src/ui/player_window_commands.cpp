@@ -144,9 +144,7 @@ void CQMXPlayerDlg::RunCommand(int id) {
 void CQMXPlayerDlg::Play() {
   if (playback_) {
     playback_->Play();
-    const std::optional<VideoView> v = CheckedView({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
-                                                    IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
-                                                   IsChecked(kQuadButton));
+    const std::optional<VideoView> v = CheckedView(ViewButtonsChecked(), IsChecked(kQuadButton));
     if (v) playback_->SetView(*v);
   }
   SetButtonChecked(kPlayButton, true);
@@ -282,10 +280,14 @@ void CQMXPlayerDlg::SelectView(VideoView view) {
   UpdateMenuState();
 }
 
+std::array<bool, 4> CQMXPlayerDlg::ViewButtonsChecked() const {
+  std::array<bool, 4> checked{};
+  for (int k = 0; k < 4; ++k) checked[k] = IsChecked(kViewButtons[k]);
+  return checked;
+}
+
 VideoView CQMXPlayerDlg::CurrentView() const {
-  return StreamCommandView({IsChecked(kViewButtons[0]), IsChecked(kViewButtons[1]),
-                            IsChecked(kViewButtons[2]), IsChecked(kViewButtons[3])},
-                           IsChecked(kQuadButton));
+  return StreamCommandView(ViewButtonsChecked(), IsChecked(kQuadButton));
 }
 
 void CQMXPlayerDlg::StreamCommand(int channel) {
