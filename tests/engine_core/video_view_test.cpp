@@ -4,41 +4,33 @@
 
 namespace {
 
-TEST(VideoView, StoredNumbersReadBackAsTheViewTheyName) {
-  struct Case {
-    int number;
+// The numbers views are stored and exchanged as, and the views the code makes.
+TEST(VideoView, StoredNumbersAndCamerasNameTheViewsTheyShould) {
+  const struct {
+    const char* name;
     std::optional<VideoView> view;
-  } cases[] = {
-      {0, VideoView::Camera(0)}, {3, VideoView::Camera(3)}, {4, VideoView::Quad()},
-      {-1, std::nullopt},        {5, std::nullopt},         {1 << 30, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(VideoView::FromNumber(c.number), c.view) << c.number;
-    if (c.view) {
-      EXPECT_EQ(c.view->Number(), c.number);
-    }
-  }
-}
-
-TEST(VideoView, CameraAndQuadAnswerForEveryView) {
-  struct Case {
-    VideoView view;
+    int number;  // -1: none
     bool quad;
     int camera;
   } cases[] = {
-      {VideoView(), false, 0},
-      {VideoView::Camera(2), false, 2},
-      {VideoView::Quad(), true, -1},
+      {"stored 0", VideoView::FromNumber(0), 0, false, 0},
+      {"stored 3", VideoView::FromNumber(3), 3, false, 3},
+      {"stored 4", VideoView::FromNumber(4), 4, true, -1},
+      {"stored -1", VideoView::FromNumber(-1), -1, false, 0},
+      {"stored 5", VideoView::FromNumber(5), -1, false, 0},
+      {"stored huge", VideoView::FromNumber(1 << 30), -1, false, 0},
+      {"as a window starts", VideoView(), 0, false, 0},
       // A camera the unit doesn't have shows the first one, never the quad.
-      {VideoView::Camera(4), false, 0},
-      {VideoView::Camera(-1), false, 0},
+      {"camera 4", VideoView::Camera(4), 0, false, 0},
+      {"camera -1", VideoView::Camera(-1), 0, false, 0},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.view.IsQuad(), c.quad) << c.view.Number();
-    EXPECT_EQ(c.view.Camera(), c.camera) << c.view.Number();
+  for (const auto& c : cases) {
+    ASSERT_EQ(c.view.has_value(), c.number >= 0) << c.name;
+    if (!c.view) continue;
+    EXPECT_EQ(c.view->Number(), c.number) << c.name;
+    EXPECT_EQ(c.view->IsQuad(), c.quad) << c.name;
+    EXPECT_EQ(c.view->Camera(), c.camera) << c.name;
   }
-  int expected = 0;
-  for (VideoView v : VideoView::All()) EXPECT_EQ(v.Number(), expected++);
 }
 
 }  // namespace
